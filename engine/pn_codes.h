@@ -1,0 +1,42 @@
+#pragma once
+// Linear-feedback shift registers, the forward-link short PN codes and quadrature spreading,
+// and the general PN bit generator used as a traffic data source.
+#include <optional>
+#include <vector>
+
+#include "dsp/types.h"
+
+namespace engine {
+
+using dsp::Bits;
+using dsp::CVec;
+
+// a(i) = (taps(1) a(i-order) + ... + taps(order) a(i-1)) mod 2 from a(1..order) = seed.
+// Returns max(m, order) bits. Only the first `order` taps are used.
+Bits lfsr(int order, const std::vector<double>& taps, std::size_t m, const Bits& seed);
+
+// The I and Q short codes (period 32768) tiled `reps` times.
+Bits Zuno_PNiSequence(std::size_t reps);
+Bits Zuno_PNqSequence(std::size_t reps);
+
+// One period of each short code, computed once per process.
+const Bits& shortCodeI();
+const Bits& shortCodeQ();
+
+// frame (32768 chips) times (1 - 2 pnI) + j (1 - 2 pnQ), both codes advanced by 64 * offsetIndex chips.
+CVec Zuno_FwdQuadSpreading(const CVec& frame, double offsetIndex);
+
+// Every argument is optional; a vector n or dataLength (more or fewer than one element) counts
+// as absent, as in the table-driven defaults.
+struct PNgeneratorArgs {
+    std::optional<std::vector<double>> n;
+    std::optional<std::vector<double>> dataLength;
+    std::optional<double> userInvert;
+    std::optional<std::vector<double>> seed;
+    std::optional<double> zeroSuppresion;
+};
+Bits PNgenerator(const PNgeneratorArgs& args = {});
+// The common form PNgenerator(n, dataLength).
+Bits PNgenerator(double n, double dataLength);
+
+}  // namespace engine

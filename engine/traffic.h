@@ -1,0 +1,31 @@
+#pragma once
+// Traffic channel of one active slot: modulation, repetition, demultiplexing into 16 streams,
+// 16-chip Walsh cover, gain and sum.
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "dsp/types.h"
+
+namespace engine {
+
+using Streams = std::vector<dsp::CVec>;  // one row per Walsh stream
+
+constexpr std::size_t kTrafficChips = 1600;
+constexpr std::size_t kTrafficStreams = 16;
+
+// Bits per symbol of a modulation format (1 QPSK, 2 8-PSK, 3 16-QAM); throws
+// std::invalid_argument naming DATAformat for anything else.
+int bitsPerSymbol(double format);
+
+dsp::cplx Zuno_IQmap(std::span<const std::uint8_t> data, double format);
+dsp::CVec Zuno_FwdTrfModulator(std::span<const std::uint8_t> input, double format);
+dsp::CVec Zuno_FwdTrfRepSeq(const dsp::CVec& data, std::size_t reqLength);
+Streams Zuno_FwdTrfDemux(const dsp::CVec& data);
+Streams Zuno_FwdTrfWalshCover(const Streams& rows);
+Streams Zuno_FwdTrfChnGain(const Streams& input);
+dsp::CVec Zuno_FwdTrfSummer(const Streams& rows);
+
+dsp::CVec Zuno_FwdTrfChn(std::span<const std::uint8_t> data, double format, std::size_t len);
+
+}  // namespace engine
