@@ -13,32 +13,39 @@ Biquad bilinear(const std::array<double, 3>& num, const std::array<double, 3>& d
     auto map = [&](const std::array<double, 3>& p) {
         return std::array<double, 3>{p[0] * k2 + p[1] * k + p[2], 2.0 * (p[2] - p[0] * k2), p[0] * k2 - p[1] * k + p[2]};
     };
-    auto bz = map(num);
-    auto az = map(den);
-    const double norm = az[0];
+    const auto bz = map(num);
+    const auto az = map(den);
     Biquad q;
     for (int i = 0; i < 3; ++i) {
-        q.b[i] = bz[i] / norm;
-        q.a[i] = az[i] / norm;
+        q.b[i] = bz[i] / az[0];
+        q.a[i] = az[i] / az[0];
     }
     return q;
 }
 
-CVec filter(const Biquad& q, const CVec& x) {
-    CVec y(x.size());
-    const double b0 = q.b[0], b1 = q.b[1], b2 = q.b[2], a1 = q.a[1], a2 = q.a[2];
-    // Real and imaginary parts are independent filters; run them side by side.
-    double z1r = 0, z2r = 0, z1i = 0, z2i = 0;
-    for (std::size_t n = 0; n < x.size(); ++n) {
-        const double xr = x[n].real(), xi = x[n].imag();
+__attribute__((target_clones("arch=x86-64-v3", "default")))
+void BiquadFilter::run(const cplx* x, std::size_t n, cplx* y) {
+    const double b0 = q_.b[0], b1 = q_.b[1], b2 = q_.b[2], a1 = q_.a[1], a2 = q_.a[2];
+    double z1r = z1r_, z2r = z2r_, z1i = z1i_, z2i = z2i_;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double xr = x[i].real(), xi = x[i].imag();
         const double yr = b0 * xr + z1r;
         const double yi = b0 * xi + z1i;
         z1r = b1 * xr - a1 * yr + z2r;
         z1i = b1 * xi - a1 * yi + z2i;
         z2r = b2 * xr - a2 * yr;
         z2i = b2 * xi - a2 * yi;
-        y[n] = {yr, yi};
+        if (y) y[i] = {yr, yi};
     }
+    z1r_ = z1r;
+    z2r_ = z2r;
+    z1i_ = z1i;
+    z2i_ = z2i;
+}
+
+CVec filter(const Biquad& q, const CVec& x) {
+    CVec y(x.size());
+    BiquadFilter(q).run(x.data(), x.size(), y.data());
     return y;
 }
 

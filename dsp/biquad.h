@@ -1,6 +1,7 @@
 #pragma once
-// Second-order sections: bilinear transform of an analog biquad and zero-state filtering.
+// Second-order sections: bilinear transform of an analog biquad and filtering of complex samples.
 #include <array>
+#include <cstddef>
 
 #include "dsp/types.h"
 
@@ -15,7 +16,20 @@ struct Biquad {
 // axis prewarped so that analog and digital responses agree at prewarpHz.
 Biquad bilinear(const std::array<double, 3>& num, const std::array<double, 3>& den, double fs, double prewarpHz);
 
-// Filters x with zero initial state (direct form II transposed).
+// Direct form II transposed, starting from zero state; the state carries over between calls.
+// Real and imaginary parts are filtered independently (real coefficients).
+class BiquadFilter {
+public:
+    explicit BiquadFilter(const Biquad& q) : q_(q) {}
+    // Filters n samples; y may be null to advance the state only. x and y may be the same.
+    void run(const cplx* x, std::size_t n, cplx* y);
+
+private:
+    Biquad q_;
+    double z1r_ = 0, z2r_ = 0, z1i_ = 0, z2i_ = 0;
+};
+
+// Filters x with zero initial state.
 CVec filter(const Biquad& q, const CVec& x);
 
 }  // namespace dsp
