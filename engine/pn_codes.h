@@ -29,11 +29,11 @@ CVec Zuno_FwdQuadSpreading(const CVec& frame, double offsetIndex);
 // Every argument is optional; a vector n or dataLength (more or fewer than one element) counts
 // as absent, as in the table-driven defaults.
 struct PNgeneratorArgs {
-    std::optional<std::vector<double>> n;
-    std::optional<std::vector<double>> dataLength;
-    std::optional<double> userInvert;
-    std::optional<std::vector<double>> seed;
-    std::optional<double> zeroSuppresion;
+    std::optional<std::vector<double>> n = std::nullopt;
+    std::optional<std::vector<double>> dataLength = std::nullopt;
+    std::optional<double> userInvert = std::nullopt;
+    std::optional<std::vector<double>> seed = std::nullopt;
+    std::optional<double> zeroSuppresion = std::nullopt;
 };
 Bits PNgenerator(const PNgeneratorArgs& args = {});
 // The common form PNgenerator(n, dataLength).
