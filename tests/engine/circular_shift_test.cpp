@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 
 namespace {
@@ -12,74 +11,54 @@ using engine::CircularShiftLeft;
 using engine::CircularShiftRight;
 using V = std::vector<int>;
 
-dsp::Matrix rowMatrix(std::initializer_list<double> values) {
-    dsp::Matrix m(1, values.size());
-    m.data.assign(values);
+dsp::Matrix matrix(std::size_t rows, std::size_t cols, std::vector<double> columnMajor) {
+    dsp::Matrix m(rows, cols);
+    m.data = std::move(columnMajor);
     return m;
 }
 
-std::string messageOf(auto&& call) {
-    try {
-        call();
-    } catch (const std::invalid_argument& e) {
-        return e.what();
-    }
-    return "no exception";
-}
-
-TEST(CircularShift, RowRotationsRoundTheirCount) {
+TEST(CircularShift, RowRotations) {
     const V v{1, 2, 3, 4, 5};
     EXPECT_EQ(CircularShiftLeft(v, 2), (V{3, 4, 5, 1, 2}));
     EXPECT_EQ(CircularShiftRight(v, 2), (V{4, 5, 1, 2, 3}));
-    EXPECT_EQ(CircularShiftLeft(v, 1.5), (V{3, 4, 5, 1, 2}));   // halves away from zero
+    EXPECT_EQ(CircularShiftLeft(v, 1.5), (V{3, 4, 5, 1, 2}));  // halves away from zero
     EXPECT_EQ(CircularShiftRight(v, 2.49), (V{4, 5, 1, 2, 3}));
     EXPECT_EQ(CircularShiftLeft(v, 5), v);
-    EXPECT_EQ(CircularShiftRight(v, 0), v);
-    EXPECT_EQ(CircularShiftLeft(v, -3), v);   // non-positive counts leave the row alone
-    EXPECT_EQ(CircularShiftRight(v, -0.4), v);
-    EXPECT_EQ(CircularShiftLeft(V{}, 0), V{});
-}
-
-TEST(CircularShift, RowRotationsRejectCountsOutsideTheRow) {
-    const V v{1, 2, 3};
-    EXPECT_THROW(CircularShiftLeft(v, 4), std::invalid_argument);
-    EXPECT_THROW(CircularShiftRight(v, 3.5), std::invalid_argument);
-    EXPECT_THROW(CircularShiftLeft(v, std::numeric_limits<double>::infinity()), std::invalid_argument);
+    EXPECT_EQ(CircularShiftLeft(v, -3), v);  // non-positive counts leave the row alone
+    EXPECT_THROW(CircularShiftLeft(v, 6), std::invalid_argument);
+    EXPECT_THROW(CircularShiftRight(v, 5.5), std::invalid_argument);
     EXPECT_THROW(CircularShiftRight(v, std::nan("")), std::invalid_argument);
-    EXPECT_EQ(CircularShiftRight(v, 3.4), v);
 }
 
 TEST(CircularShift, MatrixRowOrColumn) {
-    const dsp::Matrix row = rowMatrix({1, 2, 3, 4});
-    EXPECT_EQ(engine::circularShift(row, -1), rowMatrix({2, 3, 4, 1}));
-    EXPECT_EQ(engine::circularShift(row, 5), rowMatrix({4, 1, 2, 3}));
-    EXPECT_EQ(engine::circularShift(row), rowMatrix({4, 1, 2, 3}));
-    EXPECT_EQ(engine::circularShift(row, -9), rowMatrix({2, 3, 4, 1}));
-    EXPECT_EQ(engine::circularShift(row, 8), row);
+    const dsp::Matrix row = matrix(1, 4, {1, 2, 3, 4});
+    EXPECT_EQ(engine::circularShift(row, -1), matrix(1, 4, {2, 3, 4, 1}));
+    EXPECT_EQ(engine::circularShift(row, 5), matrix(1, 4, {4, 1, 2, 3}));
+    EXPECT_EQ(engine::circularShift(row), matrix(1, 4, {4, 1, 2, 3}));
+    EXPECT_EQ(engine::circularShift(row, -9), matrix(1, 4, {2, 3, 4, 1}));
 
-    // 3x2, column-major: [1 4; 2 5; 3 6]
-    dsp::Matrix m(3, 2);
-    m.data = {1, 2, 3, 4, 5, 6};
-    dsp::Matrix rowTwo = m;  // row 2 rotated right by 1 swaps its two entries
-    rowTwo(1, 0) = 5;
-    rowTwo(1, 1) = 2;
-    EXPECT_EQ(engine::circularShift(m, 1, 2, "r"), rowTwo);
-
-    dsp::Matrix colTwo(3, 2);
-    colTwo.data = {1, 2, 3, 6, 4, 5};
-    EXPECT_EQ(engine::circularShift(m, 1, 2, "c"), colTwo);
-    EXPECT_EQ(engine::circularShift(m, 1, 2, "x"), colTwo);  // anything but "r" means a column
-    EXPECT_EQ(engine::circularShift(m, -2, 2, "c"), colTwo);
+    const dsp::Matrix m = matrix(3, 2, {1, 2, 3, 4, 5, 6});  // [1 4; 2 5; 3 6]
+    EXPECT_EQ(engine::circularShift(m, 1, 2, "r"), matrix(3, 2, {1, 5, 3, 4, 2, 6}));
+    const dsp::Matrix colTwoDown = matrix(3, 2, {1, 2, 3, 6, 4, 5});
+    EXPECT_EQ(engine::circularShift(m, 1, 2, "c"), colTwoDown);
+    EXPECT_EQ(engine::circularShift(m, -2, 2, "x"), colTwoDown);  // anything but "r" is a column
 }
 
 TEST(CircularShift, MatrixMessages) {
-    dsp::Matrix m(2, 3);
-    EXPECT_EQ(messageOf([&] { engine::circularShift(m, 1, 3, "r"); }), "Row does not exist");
-    EXPECT_EQ(messageOf([&] { engine::circularShift(m, 1, 0, "r"); }), "Row does not exist");
-    EXPECT_EQ(messageOf([&] { engine::circularShift(m, 1, 4, "c"); }), "Column does not exist");
-    EXPECT_EQ(messageOf([] { engine::circularShift(); }),
+    auto message = [](auto&& call) -> std::string {
+        try {
+            call();
+        } catch (const std::invalid_argument& e) {
+            return e.what();
+        }
+        return "no exception";
+    };
+    const dsp::Matrix m(2, 3);
+    EXPECT_EQ(message([&] { engine::circularShift(m, 1, 3, "r"); }), "Row does not exist");
+    EXPECT_EQ(message([&] { engine::circularShift(m, 1, 0, "r"); }), "Row does not exist");
+    EXPECT_EQ(message([&] { engine::circularShift(m, 1, 4, "c"); }), "Column does not exist");
+    EXPECT_EQ(message([] { engine::circularShift(); }),
               "Usage: circularShift(matrix, [amount], [position], [ 'r' | 'c' ] ");
-    EXPECT_THROW(engine::circularShift(m, std::nan("")), std::invalid_argument);
 }
 
 }  // namespace
