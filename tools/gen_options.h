@@ -1,0 +1,28 @@
+#pragma once
+// Command line of zuno-gen.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace gen {
+
+enum class SampleFormat { Cf64, Cf32, Ci16be };
+
+struct GenOptions {
+    std::optional<std::string> paramsFile;
+    std::vector<std::string> settings;  // NAME=VALUE, in command-line order
+    std::optional<std::uint64_t> seed;
+    std::optional<std::string> out;
+    SampleFormat format = SampleFormat::Cf64;
+    std::optional<std::string> markers;
+    int bench = 0;
+    bool help = false;
+};
+
+// Throws std::invalid_argument with a message naming the offending option.
+GenOptions parseGenOptions(const std::vector<std::string>& args);
+
+extern const char* const kUsage;
+
+}  // namespace gen

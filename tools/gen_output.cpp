@@ -1,0 +1,103 @@
+#include "tools/gen_output.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <vector>
+
+#include "app/core/torvik.h"
+
+namespace gen {
+
+WaveformStats waveformStats(const dsp::CVec& w) {
+    WaveformStats s;
+    double sum = 0;
+    for (const auto& v : w) {
+        const double p = std::norm(v);
+        sum += p;
+        s.peak = std::max(s.peak, p);
+    }
+    s.peak = std::sqrt(s.peak);
+    s.rms = w.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(w.size()));
+    s.crestDb = s.rms > 0 ? 20.0 * std::log10(s.peak / s.rms) : 0.0;
+    return s;
+}
+
+std::string summaryLine(const dsp::CVec& w, double sampleRate) {
+    const auto s = waveformStats(w);
+    char line[200];
+    std::snprintf(line, sizeof line, "%zu samples at %.0f Hz, peak %.6g, RMS %.6g, crest factor %.2f dB", w.size(),
+                  sampleRate, s.peak, s.rms, s.crestDb);
+    return line;
+}
+
+namespace {
+
+void writeFile(const std::string& path, const void* data, std::size_t bytes) {
+    const std::string tmp = path + ".tmp";
+    {
+        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+        if (!f) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+        f.write(static_cast<const char*>(data), static_cast<std::streamsize>(bytes));
+        f.close();
+        if (!f) {
+            std::filesystem::remove(tmp);
+            throw std::runtime_error("writing " + path + " failed: " + std::strerror(errno));
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(tmp, path, ec);
+    if (ec) {
+        std::filesystem::remove(tmp);
+        throw std::runtime_error("cannot write " + path + ": " + ec.message());
+    }
+}
+
+template <class T>
+void appendLittleEndian(std::vector<unsigned char>& out, T value) {
+    unsigned char b[sizeof(T)];
+    std::memcpy(b, &value, sizeof(T));
+    if constexpr (std::endian::native == std::endian::big) std::reverse(b, b + sizeof(T));
+    out.insert(out.end(), b, b + sizeof(T));
+}
+
+}  // namespace
+
+void writeSamples(const std::string& path, const dsp::CVec& w, SampleFormat format) {
+    std::vector<unsigned char> bytes;
+    switch (format) {
+        case SampleFormat::Ci16be: {
+            const auto b = app::torvikBytes(w);
+            writeFile(path, b.data(), b.size());
+            return;
+        }
+        case SampleFormat::Cf64:
+            bytes.reserve(w.size() * 16);
+            for (const auto& v : w) {
+                appendLittleEndian(bytes, v.real());
+                appendLittleEndian(bytes, v.imag());
+            }
+            break;
+        case SampleFormat::Cf32:
+            bytes.reserve(w.size() * 8);
+            for (const auto& v : w) {
+                appendLittleEndian(bytes, static_cast<float>(v.real()));
+                appendLittleEndian(bytes, static_cast<float>(v.imag()));
+            }
+            break;
+    }
+    writeFile(path, bytes.data(), bytes.size());
+}
+
+void writeMarkers(const std::string& path, const std::array<dsp::Bits, 2>& markers) {
+    std::vector<std::uint8_t> bytes(markers[0].begin(), markers[0].end());
+    bytes.insert(bytes.end(), markers[1].begin(), markers[1].end());
+    writeFile(path, bytes.data(), bytes.size());
+}
+
+}  // namespace gen
