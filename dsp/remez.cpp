@@ -222,8 +222,9 @@ int Exchange::run() {
         level();
         if (dev_ <= devl) {
             if (acceptStalled()) return iter;
-            throw std::runtime_error("remezDesign: the exchange stopped improving after " + std::to_string(iter) +
-                                     " iterations (rounding); the design did not converge");
+            throw std::runtime_error("remezDesign: no convergence, the error level stopped growing after " +
+                                     std::to_string(iter) + " iterations as it sank into rounding noise; "
+                                     "widen the transition bands or lower the order");
         }
         devl = dev_;
 
