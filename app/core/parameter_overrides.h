@@ -1,0 +1,23 @@
+#pragma once
+// Changing `parameters` from JSON settings given on a command line or in a file.
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "app/core/records.h"
+
+namespace app {
+
+// Applies the fields of `object` by name. Numeric fields take a number (every element), a list
+// with one number per row (per slot; across all channels of a 16x59 field) or, for 16x59 fields,
+// 16 lists of 59; true and false count as 1 and 0. Text fields take strings. "slot" takes an
+// object of slot fields. Names, kinds and shapes are checked, values are not range-checked.
+// ProjectedLength follows OverSampling unless `object` sets it. Throws std::invalid_argument
+// naming the field; `parameters` is unchanged then.
+void applyOverrides(Parameters& parameters, const nlohmann::json& object);
+
+// One "NAME=VALUE" setting such as "OverSampling=8" or "slot.DATAslotMod=[1,2,3,...]". VALUE is
+// read as JSON, and taken as a plain string when it is not JSON.
+void applySetting(Parameters& parameters, std::string_view nameEqualsValue);
+
+}  // namespace app

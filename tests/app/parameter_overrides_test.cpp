@@ -1,0 +1,123 @@
+#include "app/core/parameter_overrides.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+using app::applyOverrides;
+using app::applySetting;
+using app::Parameters;
+using nlohmann::json;
+
+namespace {
+
+std::string errorOf(auto&& action) {
+    try {
+        action();
+    } catch (const std::invalid_argument& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+json list16(double first, double rest) {
+    json l = json::array();
+    for (int i = 0; i < 16; ++i) l.push_back(i == 0 ? first : rest);
+    return l;
+}
+
+}  // namespace
+
+TEST(ParameterOverrides, TopLevelFieldsAndDerivedLength) {
+    Parameters p = app::InitializeParameters();
+    applyOverrides(p, json{{"OverSampling", 8}, {"IdleSlotGain", -12.5}, {"PhaseEq", false},
+                           {"ParameterFileFormat_ID", "other"}});
+    EXPECT_EQ(p.OverSampling, 8);
+    EXPECT_EQ(p.ProjectedLength, 262144);
+    EXPECT_EQ(p.IdleSlotGain, -12.5);
+    EXPECT_EQ(p.PhaseEq, 0);
+    EXPECT_EQ(p.ParameterFileFormat_ID, "other");
+
+    applyOverrides(p, json{{"OverSampling", 2}, {"ProjectedLength", 100}});
+    EXPECT_EQ(p.ProjectedLength, 100);  // set explicitly
+    applyOverrides(p, json::object());
+    EXPECT_EQ(p.ProjectedLength, 65536);
+    EXPECT_EQ(p.Mode, 1);
+}
+
+TEST(ParameterOverrides, SlotShapes) {
+    Parameters p = app::InitializeParameters();
+    json rows = json::array();
+    for (int r = 0; r < 16; ++r) {
+        json row = json::array();
+        for (int c = 0; c < 59; ++c) row.push_back(r == 3 && c == 58 ? 1 : 0);
+        rows.push_back(row);
+    }
+    applyOverrides(p, json{{"slot",
+                            {{"RAslotGain", -6},
+                             {"DATAslotMod", list16(3, 2)},
+                             {"RPCslotGain", 5},
+                             {"RPCslotValue", list16(0, 1)},
+                             {"RPCslotActive", rows}}}});
+    EXPECT_EQ(p.slot.RAslotGain, app::slotFill(-6));
+    EXPECT_EQ(p.slot.DATAslotMod[0], 3);
+    EXPECT_EQ(p.slot.DATAslotMod[15], 2);
+    EXPECT_EQ(p.slot.RPCslotGain, dsp::Matrix(16, 59, 5));
+    for (std::size_t c = 0; c < 59; ++c) {
+        EXPECT_EQ(p.slot.RPCslotValue(0, c), 0);  // slot 1 in every channel
+        EXPECT_EQ(p.slot.RPCslotValue(1, c), 1);
+    }
+    double active = 0;
+    for (double x : p.slot.RPCslotActive.data) active += x;
+    EXPECT_EQ(active, 1);
+    EXPECT_EQ(p.slot.RPCslotActive(3, 58), 1);
+    EXPECT_EQ(p.slot.RAslotActive, app::slotFill(1)) << "untouched fields keep their values";
+}
+
+TEST(ParameterOverrides, ErrorsNameTheFieldAndLeaveParametersAlone) {
+    Parameters p = app::InitializeParameters();
+    auto apply = [&](const json& j) { return errorOf([&] { applyOverrides(p, j); }); };
+    EXPECT_EQ(apply(json{{"Foo", 1}}), "unknown field parameters.Foo");
+    EXPECT_EQ(apply(json{{"slot", {{"Bar", 1}}}}), "unknown field parameters.slot.Bar");
+    EXPECT_EQ(apply(json{{"slot", {{"DATAslotMod", json::array({1, 2, 3})}}}}),
+              "parameters.slot.DATAslotMod: expected a number or a list of 16 (got [1,2,3])");
+    EXPECT_EQ(apply(json{{"slot", {{"RPCslotGain", json::array({json::array({1})})}}}}),
+              "parameters.slot.RPCslotGain: expected a number, a list of 16 or 16 lists of 59 (got [[1]])");
+    EXPECT_EQ(apply(json{{"Mode", "full"}}), "parameters.Mode: expected a number (got \"full\")");
+    EXPECT_EQ(apply(json{{"Mode", json::array({1})}}), "parameters.Mode: expected a number (got [1])");
+    EXPECT_EQ(apply(json{{"ParameterFileFormat_ID", 1}}), "parameters.ParameterFileFormat_ID: expected a string (got 1)");
+    EXPECT_EQ(apply(json{{"slot", 1}}), "parameters.slot: expected an object of its fields (got 1)");
+    EXPECT_EQ(apply(json{{"DATAsourceName", "x"}}), "parameters.DATAsourceName is always empty and cannot be set");
+    EXPECT_NE(apply(json::array({1})), "(no error)");
+    // The good field before the bad one is not applied either.
+    EXPECT_NE(apply(json{{"OverSampling", 9}, {"Zzz", 1}}), "(no error)");
+    EXPECT_EQ(p, app::InitializeParameters());
+}
+
+TEST(ParameterOverrides, SettingForms) {
+    Parameters p = app::InitializeParameters();
+    applySetting(p, "OverSampling=8");
+    EXPECT_EQ(p.OverSampling, 8);
+    EXPECT_EQ(p.ProjectedLength, 262144);
+    applySetting(p, "slot.RAslotGain=-6");
+    EXPECT_EQ(p.slot.RAslotGain, app::slotFill(-6));
+    applySetting(p, "slot.DATAslotMod=[3,1,1,1,1,1,1,1,1,1,1,1,1,1,1,2]");
+    EXPECT_EQ(p.slot.DATAslotMod[0], 3);
+    EXPECT_EQ(p.slot.DATAslotMod[15], 2);
+    applySetting(p, "parameters.Mode=2");
+    EXPECT_EQ(p.Mode, 2);
+    applySetting(p, "ParameterFileFormat_ID=Zuno-Fwd - Format 9");  // not JSON: taken as text
+    EXPECT_EQ(p.ParameterFileFormat_ID, "Zuno-Fwd - Format 9");
+    applySetting(p, "ParameterFileFormat_ID=\"quoted\"");
+    EXPECT_EQ(p.ParameterFileFormat_ID, "quoted");
+
+    EXPECT_EQ(errorOf([&] { applySetting(p, "OverSampling=fast"); }),
+              "parameters.OverSampling: expected a number (got \"fast\")");
+    EXPECT_EQ(errorOf([&] { applySetting(p, "Nope=1"); }), "unknown field parameters.Nope");
+    EXPECT_EQ(errorOf([&] { applySetting(p, "OverSampling"); }),
+              "a setting must read NAME=VALUE, as in OverSampling=8 (got \"OverSampling\")");
+    EXPECT_EQ(errorOf([&] { applySetting(p, "=3"); }),
+              "a setting must read NAME=VALUE, as in OverSampling=8 (got \"=3\")");
+    EXPECT_EQ(errorOf([&] { applySetting(p, "slot..RAslotGain=1"); }), "\"slot..RAslotGain\" is not a field name");
+}
