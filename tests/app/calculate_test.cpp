@@ -61,9 +61,6 @@ TEST(Calculate, FrameArgumentsGateSlotsByChannel) {
     EXPECT_EQ(a.RPCactive, p.slot.RPCslotActive);
     EXPECT_EQ(a.DATAbits, (dsp::Bits{1, 0, 1}));
     EXPECT_EQ(a.oversamplingRate, 7);
-    EXPECT_EQ(a.IdleSlotGain, -10);
-    EXPECT_EQ(a.phaseEqActive, 1);
-    EXPECT_EQ(a.mirrorSpectrum, 0);
     ASSERT_TRUE(std::holds_alternative<double>(a.filterType));
     EXPECT_EQ(std::get<double>(a.filterType), 2);
 }
