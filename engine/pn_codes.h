@@ -35,6 +35,7 @@ struct PNgeneratorArgs {
     std::optional<std::vector<double>> seed = std::nullopt;
     std::optional<double> zeroSuppresion = std::nullopt;
 };
+// n is rounded and limited to 3..31; dataLength is floored, at least 1 and at most 2^32 (more throws).
 Bits PNgenerator(const PNgeneratorArgs& args = {});
 // The common form PNgenerator(n, dataLength).
 Bits PNgenerator(double n, double dataLength);

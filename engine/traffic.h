@@ -18,6 +18,7 @@ constexpr std::size_t kTrafficStreams = 16;
 // std::invalid_argument naming DATAformat for anything else.
 int bitsPerSymbol(double format);
 
+// One symbol from exactly bitsPerSymbol(format) bits, first bit first; a non-zero bit counts as 1.
 dsp::cplx Zuno_IQmap(std::span<const std::uint8_t> data, double format);
 dsp::CVec Zuno_FwdTrfModulator(std::span<const std::uint8_t> input, double format);
 dsp::CVec Zuno_FwdTrfRepSeq(const dsp::CVec& data, std::size_t reqLength);
@@ -26,6 +27,7 @@ Streams Zuno_FwdTrfWalshCover(const Streams& rows);
 Streams Zuno_FwdTrfChnGain(const Streams& input);
 dsp::CVec Zuno_FwdTrfSummer(const Streams& rows);
 
+// Same chips as the chain of stages above; the result is len rounded up to a multiple of 16 long.
 dsp::CVec Zuno_FwdTrfChn(std::span<const std::uint8_t> data, double format, std::size_t len);
 
 }  // namespace engine
