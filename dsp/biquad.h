@@ -20,9 +20,14 @@ Biquad bilinear(const std::array<double, 3>& num, const std::array<double, 3>& d
 // Real and imaginary parts are filtered independently (real coefficients).
 class BiquadFilter {
 public:
+    BiquadFilter() = default;
     explicit BiquadFilter(const Biquad& q) : q_(q) {}
     // Filters n samples; y may be null to advance the state only. x and y may be the same.
     void run(const cplx* x, std::size_t n, cplx* y);
+    void state(double& z1r, double& z2r, double& z1i, double& z2i) const {
+        z1r = z1r_, z2r = z2r_, z1i = z1i_, z2i = z2i_;
+    }
+    void setState(double z1r, double z2r, double z1i, double z2i) { z1r_ = z1r, z2r_ = z2r, z1i_ = z1i, z2i_ = z2i; }
 
 private:
     Biquad q_;

@@ -182,8 +182,11 @@ FrameResult Zuno_FwdChnFrame(const FrameArgs& a, dsp::Rng& rng) {
     out.events[1] = upsampleMarker(marker2, ratio);
     // Equivalent to Zuno_BasebandFilter(upsample(frame, R), R, filterType), without the zeros.
     out.waveform = filterChips(frame, r, filterKind(a.filterType));
-    if (a.phaseEqActive == 1.0) out.waveform = Zuno_FwdPhaseEq(out.waveform, r);
-    if (a.mirrorSpectrum == 0.0)
+    // Without mirroring the waveform is conjugated.
+    const bool conjugate = a.mirrorSpectrum == 0.0;
+    if (a.phaseEqActive == 1.0)
+        out.waveform = equalizePhase(out.waveform, r, conjugate);
+    else if (conjugate)
         for (auto& v : out.waveform) v = std::conj(v);
     return out;
 }

@@ -9,5 +9,7 @@ namespace engine {
 dsp::Biquad eqlrfilt(double Fs);
 
 dsp::CVec Zuno_FwdPhaseEq(const dsp::CVec& input, int oversamplingRate);
+// The same, optionally returning the complex conjugate, in one pass.
+dsp::CVec equalizePhase(const dsp::CVec& input, int oversamplingRate, bool conjugate);
 
 }  // namespace engine

@@ -12,6 +12,7 @@
 #include "app/core/calculate.h"
 #include "app/core/parameter_overrides.h"
 #include "app/core/records.h"
+#include "dsp/allocator.h"
 #include "tools/gen_options.h"
 #include "tools/gen_output.h"
 
@@ -65,6 +66,7 @@ int run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    dsp::keepLargeBuffers();
     try {
         return run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& e) {

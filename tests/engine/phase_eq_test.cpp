@@ -69,3 +69,29 @@ TEST(PhaseEqualizer, HistoryComesFromTheEndOfTheFrame) {
     EXPECT_THROW(Zuno_FwdPhaseEq(CVec(48), 2), std::invalid_argument);
     EXPECT_NO_THROW(Zuno_FwdPhaseEq(CVec(49), 2));
 }
+
+TEST(PhaseEqualizer, SideBySideStretchesEqualOneRecursion) {
+    std::mt19937 gen(5);
+    std::normal_distribution<double> nd;
+    for (int r : {2, 5, 30}) {
+        const std::size_t n = 32768 * static_cast<std::size_t>(r) + 3;  // not a multiple of the stretches
+        CVec x(n);
+        for (auto& v : x) v = {nd(gen), nd(gen)};
+        // The definition: the last 25R - 1 samples in front, zero state, keep the last n outputs,
+        // rotate left by 2R - 1.
+        const std::size_t prefix = 25 * r - 1;
+        CVec extended(x.end() - static_cast<std::ptrdiff_t>(prefix), x.end());
+        extended.insert(extended.end(), x.begin(), x.end());
+        const auto full = dsp::filter(eqlrfilt(r * 1228800.0), extended);
+        const auto y = Zuno_FwdPhaseEq(x, r);
+        const auto yc = equalizePhase(x, r, true);
+        double worst = 0, peak = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const cplx expected = full[prefix + (i + 2 * r - 1) % n];
+            worst = std::max(worst, std::abs(y[i] - expected));
+            peak = std::max(peak, std::abs(expected));
+            ASSERT_EQ(yc[i], std::conj(y[i]));
+        }
+        EXPECT_LT(worst, 1e-13 * peak) << "R = " << r;
+    }
+}
