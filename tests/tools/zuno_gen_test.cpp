@@ -1,0 +1,128 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "tools/gen_options.h"
+#include "tools/gen_output.h"
+
+namespace fs = std::filesystem;
+using testing::HasSubstr;
+
+namespace {
+
+struct Run {
+    int status;
+    std::string output;  // standard output and standard error
+};
+
+Run zunoGen(const std::string& args) {
+    const std::string cmd = std::string(ZUNO_GEN_PATH) + " " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    std::array<char, 4096> buf{};
+    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p)) out.append(buf.data(), n);
+    const int status = pclose(p);
+    return {WEXITSTATUS(status), out};
+}
+
+std::string readAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class ZunoGen : public testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() / ("zuno-gen-test-" + std::to_string(::getpid()));
+    void SetUp() override { fs::create_directories(dir); }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string at(const char* name) const { return (dir / name).string(); }
+};
+
+}  // namespace
+
+TEST(GenOptions, ParsesAndRefuses) {
+    const auto o = gen::parseGenOptions({"--set", "OverSampling=8", "--seed", "42", "--out", "w.bin", "--format",
+                                         "ci16be", "--set", "slot.RAslotGain=-6", "--bench", "3"});
+    EXPECT_EQ(o.settings, (std::vector<std::string>{"OverSampling=8", "slot.RAslotGain=-6"}));
+    EXPECT_EQ(o.seed, 42u);
+    EXPECT_EQ(o.format, gen::SampleFormat::Ci16be);
+    EXPECT_EQ(o.bench, 3);
+    for (const auto& bad : std::vector<std::vector<std::string>>{
+             {"--format", "wav"}, {"--seed", "-1"}, {"--seed"}, {"--set", "OverSampling"}, {"--bench", "0"}, {"--frobnicate"}})
+        EXPECT_THROW(gen::parseGenOptions(bad), std::invalid_argument) << bad[0];
+}
+
+TEST(GenOutput, SummaryOfAKnownWaveform) {
+    const dsp::CVec w{{3, 4}, {0, 0}, {0, 0}, {0, 0}};  // peak 5, RMS 2.5
+    const auto s = gen::waveformStats(w);
+    EXPECT_DOUBLE_EQ(s.peak, 5.0);
+    EXPECT_DOUBLE_EQ(s.rms, 2.5);
+    EXPECT_NEAR(s.crestDb, 6.0206, 1e-4);
+    EXPECT_EQ(gen::summaryLine(w, 2457600), "4 samples at 2457600 Hz, peak 5, RMS 2.5, crest factor 6.02 dB");
+    EXPECT_EQ(gen::waveformStats(dsp::CVec(4)).crestDb, 0.0);
+}
+
+TEST_F(ZunoGen, WritesEveryFormatAndTheMarkers) {
+    const auto run = zunoGen("--set OverSampling=2 --seed 1 --out " + at("w64") + " --markers " + at("m"));
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("65536 samples at 2457600 Hz, peak "));
+    EXPECT_EQ(fs::file_size(at("w64")), 65536u * 16);
+    const auto markers = readAll(at("m"));
+    ASSERT_EQ(markers.size(), 2u * 65536);
+    // Marker 1: high for the first chip of every half slot; marker 2: pilot bursts of idle slots.
+    EXPECT_EQ(markers.substr(0, 3), std::string("\1\1\0", 3));
+    EXPECT_EQ(markers[2048], 1);
+    EXPECT_EQ(markers[65536], 0);
+    EXPECT_EQ(markers[65536 + 2 * 470], 1);
+
+    ASSERT_EQ(zunoGen("--set OverSampling=2 --seed 1 --format cf32 --out " + at("w32")).status, 0);
+    ASSERT_EQ(zunoGen("--set OverSampling=2 --seed 1 --format ci16be --out " + at("w16")).status, 0);
+    EXPECT_EQ(fs::file_size(at("w32")), 65536u * 8);
+    EXPECT_EQ(fs::file_size(at("w16")), 65536u * 4);
+    // The same seed gives the same samples; cf32 holds them rounded to float.
+    const auto w64 = readAll(at("w64")), w32 = readAll(at("w32"));
+    double first64;
+    float first32;
+    std::memcpy(&first64, w64.data(), 8);
+    std::memcpy(&first32, w32.data(), 4);
+    EXPECT_EQ(static_cast<float>(first64), first32);
+    EXPECT_FALSE(fs::exists(at("w16") + ".tmp"));
+}
+
+TEST_F(ZunoGen, ParameterFileAndSettings) {
+    {
+        std::ofstream(at("p.json")) << R"({"DATAchnActive":1,"MACchnActive":1,"slot":{"DATAslotMod":[1,2,3,1,2,3,1,2,3,1,2,3,1,2,3,1]}})";
+    }
+    const auto run = zunoGen("--params " + at("p.json") + " --set OverSampling=3 --bench 2");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("98304 samples at 3686400 Hz"));
+    EXPECT_THAT(run.output, HasSubstr("2 runs: median "));
+}
+
+TEST_F(ZunoGen, ErrorsNameWhatIsWrong) {
+    const auto expectError = [](const std::string& args, const std::string& text) {
+        const auto run = zunoGen(args);
+        EXPECT_NE(run.status, 0) << args;
+        EXPECT_THAT(run.output, HasSubstr(text)) << args;
+    };
+    expectError("--set Foo=1", "parameters.Foo");
+    expectError("--set slot.DATAslotMod=[1,2]", "parameters.slot.DATAslotMod");
+    expectError("--set OverSampling=1", "OverSampling");
+    expectError("--set DATAchnActive=1 --set DATAsourceType=9", "DATAsourceType");
+    expectError("--set DATAchnActive=1 --set DATAsourceType=7", "pattern");
+    expectError("--params /nonexistent/p.json", "/nonexistent/p.json");
+    expectError("--out /nonexistent/dir/w.bin", "/nonexistent/dir/w.bin");
+    expectError("--colour", "unknown option");
+    std::ofstream(at("bad.json")) << "{not json";
+    expectError("--params " + at("bad.json"), "not valid JSON");
+}
