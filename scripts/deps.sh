@@ -1,0 +1,25 @@
+# Sourced by the build scripts: makes sure the Debian packages named in $@ are installed.
+# As root it installs the missing ones (apt-get update once, then apt-get install -y);
+# otherwise it prints the exact command to run and stops.
+ensure_packages() {
+    local missing=()
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: ${missing[*]}"
+        apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+    else
+        echo "These Debian packages are missing. Install them with:" >&2
+        echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+}
+
+# What every build needs.
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev)
+# What the tests and benchmarks need on top.
+TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev)
+
+build_jobs() { nproc 2>/dev/null || echo 2; }

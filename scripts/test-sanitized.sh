@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the libraries without a user interface and their tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs the tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZUNO_SANITIZE=ON -DZUNO_BENCH=OFF
+cmake --build build/sanitize -j "$(build_jobs)"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build/sanitize --output-on-failure -j "$(build_jobs)" --timeout 900
