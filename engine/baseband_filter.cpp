@@ -26,6 +26,15 @@ void checkOversampling(int oversmpl) {
     if (oversmpl < 2) throw std::invalid_argument("oversampling = " + std::to_string(oversmpl) + " must be at least 2");
 }
 
+// The coefficients, provided a frame of n samples can be extended cyclically by L - 1 of them.
+const std::vector<double>& coefficientsForFrame(FilterKind kind, int oversmpl, std::size_t n) {
+    const auto& h = cachedCoefficients(kind, oversmpl);
+    if (n < h.size() - 1)
+        throw std::invalid_argument("a frame of " + std::to_string(n) + " samples is shorter than the filter's " +
+                                    std::to_string(h.size() - 1) + "-sample cyclic prefix");
+    return h;
+}
+
 }  // namespace
 
 FilterKind filterKind(const FilterType& type) {
@@ -104,11 +113,8 @@ dsp::CVec Zuno_BasebandFilter(const dsp::CVec& frame, int oversamplingRate, cons
         }
         return out;
     }
-    const auto& h = cachedCoefficients(kind, oversamplingRate);
+    const auto& h = coefficientsForFrame(kind, oversamplingRate, n);
     const std::size_t len = h.size();
-    if (n < len - 1)
-        throw std::invalid_argument("a frame of " + std::to_string(n) + " samples is shorter than the filter's " +
-                                    std::to_string(len - 1) + "-sample cyclic prefix");
     const std::size_t delay = len / 2;
     dsp::CVec out(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -179,11 +185,8 @@ dsp::CVec filterChips(const dsp::CVec& chips, int oversamplingRate, FilterKind k
         for (std::size_t i = 0; i < m; ++i) std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(i * r), r, chips[i]);
         return out;
     }
-    const auto& h = cachedCoefficients(kind, oversamplingRate);
+    const auto& h = coefficientsForFrame(kind, oversamplingRate, n);
     const std::size_t len = h.size();
-    if (n < len - 1)
-        throw std::invalid_argument("a frame of " + std::to_string(n) + " samples is shorter than the filter's " +
-                                    std::to_string(len - 1) + "-sample cyclic prefix");
     const std::size_t taps = (len + r - 1) / r;
     std::vector<double> g(r * taps, 0.0);  // g[p * T + t] = h[p + t R]
     for (std::size_t k = 0; k < len; ++k) g[(k % r) * taps + k / r] = h[k];

@@ -4,22 +4,16 @@
 
 #include <stdexcept>
 #include <string>
+#include "tests/support/error_text.h"
 
 using app::applyOverrides;
 using app::applySetting;
 using app::Parameters;
 using nlohmann::json;
 
-namespace {
+using testsupport::errorOf;
 
-std::string errorOf(auto&& action) {
-    try {
-        action();
-    } catch (const std::invalid_argument& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
+namespace {
 
 json list16(double first, double rest) {
     json l = json::array();

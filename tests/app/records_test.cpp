@@ -7,23 +7,13 @@
 
 #include "app/core/app_state.h"
 #include "host/core/compare.h"
+#include "tests/support/error_text.h"
 
 using app::fromValue;
 using app::toValue;
 using host::Value;
 
-namespace {
-
-std::string errorOf(auto&& action) {
-    try {
-        action();
-    } catch (const std::invalid_argument& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-}  // namespace
+using testsupport::errorOf;
 
 TEST(Records, FieldOrderFollowsTheTables) {
     using Names = std::vector<std::string>;
