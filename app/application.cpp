@@ -1,0 +1,27 @@
+#include "app/application.h"
+
+#include "app/common_controller.h"
+#include "app/file_menu.h"
+#include "app/main_window.h"
+#include "app/window_parts.h"
+#include "host/qt/binder.h"
+
+namespace app {
+
+Application::Application(host::Registry& registry, host::Dialogs& dialogs, host::Clock& clock)
+    : ctx_(registry, dialogs, clock) {
+    main_ = std::make_unique<MainWindow>(ctx_);
+    common_ = std::make_unique<CommonController>(ctx_);
+    files_ = std::make_unique<FileMenu>(ctx_);
+    registerAboutBox(registry);
+}
+
+Application::~Application() {
+    for (auto& [id, w] : ctx_.clientWindows) delete w.data();
+    if (ctx_.mainWindow) delete ctx_.mainWindow.data();
+    for (const char* m : {kMainModule, kCommonModule, kAboutModule}) ctx_.registry.remove(m);
+}
+
+QWidget* Application::start() { return main_->start(); }
+
+}  // namespace app

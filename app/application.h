@@ -1,0 +1,36 @@
+#pragma once
+// One running application: its state and its modules, registered in the host's registry for
+// as long as it lives.
+#include <memory>
+
+#include "app/app_context.h"
+
+namespace app {
+
+class MainWindow;
+class CommonController;
+class FileMenu;
+
+class Application {
+public:
+    Application(host::Registry& registry, host::Dialogs& dialogs, host::Clock& clock);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // Zuno_Fwd_GUI_c without arguments: start-up; returns the main window.
+    QWidget* start();
+
+    AppContext& context() { return ctx_; }
+    MainWindow& mainWindow() { return *main_; }
+    CommonController& common() { return *common_; }
+    FileMenu& files() { return *files_; }
+
+private:
+    AppContext ctx_;
+    std::unique_ptr<MainWindow> main_;
+    std::unique_ptr<CommonController> common_;
+    std::unique_ptr<FileMenu> files_;
+};
+
+}  // namespace app

@@ -1,0 +1,210 @@
+#include "app/main_window.h"
+
+#include <QFile>
+#include <cmath>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+#include "app/core/calculate.h"
+#include "app/window_parts.h"
+#include "host/core/number_text.h"
+#include "host/qt/binder.h"
+#include "host/qt/control.h"
+#include "host/qt/layout.h"
+
+namespace app {
+
+using host::Call;
+using host::ctl;
+using host::Handles;
+
+namespace {
+
+constexpr double kMinimumSplashSeconds = 3.0;
+
+// An edit field's numbers: each optionally truncated toward zero, the largest of them and the
+// low bound, then at most the high bound. No number at all gives the low bound.
+double readClamped(QObject* field, double low, double high, bool truncate) {
+    double v = low;
+    for (double x : host::textToNumbers(ctl(field).string())) {
+        if (truncate) x = std::trunc(x);
+        if (x > v) v = x;  // NaN never wins
+    }
+    return std::min(v, high);
+}
+
+
+}  // namespace
+
+MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
+    host::Module& m = ctx_.registry.module(kMainModule);
+    AppState& s = ctx_.state;
+    m.add("InitializeAppInfo", [&s](const Call&) { s.appInfo = InitializeAppInfo(); });
+    m.add("InitializeConfiguration", [&s](const Call&) { s.configuration = InitializeConfiguration(); });
+    m.add("InitializeParameters", [&s](const Call&) { s.parameters = InitializeParameters(); });
+    m.add("InitializeSigGenSettings", [&s](const Call&) { s.SigGenSettings = InitializeSigGenSettings(s.parameters); });
+    m.add("InitializeFigures", [this](const Call&) { InitializeFigures(); });
+    m.add("InitializeFigure", [this](const Call& c) { InitializeFigure(c.handles); });
+    m.add("redraw", [this](const Call& c) { redraw(c.handles); });
+    m.add("redrawFormatParameters", [this](const Call& c) { redrawFormatParameters(c.handles); });
+    m.add("Calculate", [this](const Call&) { Calculate(); });
+
+    Parameters& p = s.parameters;
+    auto callback = [&m](const char* name, std::function<void(QObject*, const Handles&)> f) {
+        m.add(name, [f = std::move(f)](const Call& c) { f(c.source, c.handles); });
+    };
+    callback("pdMode_Callback", [this, &p](QObject* h, const Handles& hs) {
+        p.Mode = ctl(h).value();
+        redrawFormatParameters(hs);
+    });
+    callback("txtOffsetIndex_Callback", [this, &p](QObject* h, const Handles& hs) {
+        p.PilotOffsetIndex = readClamped(h, 0, 511, true);
+        redrawFormatParameters(hs);
+    });
+    callback("chkMACchnActive_Callback", [&p](QObject* h, const Handles&) { p.MACchnActive = ctl(h).value(); });
+    callback("chkDATAchnActive_Callback", [this, &p](QObject* h, const Handles& hs) {
+        p.DATAchnActive = ctl(h).value();
+        redrawFormatParameters(hs);
+    });
+    callback("pdDATAsourceType_Callback", [&p](QObject* h, const Handles&) { p.DATAsourceType = ctl(h).value(); });
+    callback("chkIdleSlotGainActive_Callback", [this, &s](QObject* h, const Handles& hs) {
+        s.parameters.IdleSlotGainActive = ctl(h).value();
+        // RF blanking is on exactly when idle slots carry no noise.
+        s.SigGenSettings.RFblanking = 1 - s.parameters.IdleSlotGainActive;
+        redraw(hs);
+    });
+    callback("txtIdleSlotGain_Callback", [this, &p](QObject* h, const Handles& hs) {
+        p.IdleSlotGain = readClamped(h, -80, 0, false);
+        redrawFormatParameters(hs);
+    });
+    callback("txtOversampling_Callback", [this, &s](QObject* h, const Handles& hs) {
+        s.parameters.OverSampling = readClamped(h, 2, 30, true);
+        s.parameters.ProjectedLength = projectedLength(s.parameters.OverSampling);
+        s.SigGenSettings.SamplingRate = samplingRate(s.parameters.OverSampling);
+        redraw(hs);
+    });
+    callback("pdFilterType_Callback", [&p](QObject* h, const Handles&) { p.FilterType = ctl(h).value(); });
+    callback("chkPhaseEq_Callback", [&p](QObject* h, const Handles&) { p.PhaseEq = ctl(h).value(); });
+    callback("chkMirrorSpectrum_Callback", [&p](QObject* h, const Handles&) { p.MirrorSpectrum = ctl(h).value(); });
+    callback("pbSlotSetup_Callback", [this, &p](QObject*, const Handles&) {
+        if (!ctx_.slotSetup) {
+            ctx_.dialogs.error("Slot Setup", "The slot setup dialog is not available in this version.");
+            return;
+        }
+        auto [response, slot] = ctx_.slotSetup(ctx_.figureList.figSlotSetup, p.slot);
+        if (response == "OK") p.slot = slot;
+    });
+}
+
+QWidget* MainWindow::start() {
+    QWidget* splash = KV_Splash(ctx_.registry);
+    const double started = ctx_.clock.elapsed();
+    host::Module& m = *ctx_.registry.find(kMainModule);
+    for (const char* init : {"InitializeAppInfo", "InitializeConfiguration", "InitializeParameters",
+                             "InitializeSigGenSettings"})
+        m.invoke(init, {});
+    QWidget* main = InitializeFigures();
+    const Handles handles(main);
+    InitializeFigure(handles);
+    redraw(handles);
+    // The splash stays up for at least three seconds in all.
+    const double spent = ctx_.clock.elapsed() - started;
+    if (spent < kMinimumSplashSeconds) ctx_.clock.pause(kMinimumSplashSeconds - spent);
+    host::closeWindow(splash);
+    splash->deleteLater();
+    main->show();
+    main->raise();
+    main->activateWindow();
+    return main;
+}
+
+QWidget* MainWindow::InitializeFigures() {
+    QWidget* main = host::loadFigure("Zuno_Fwd_GUI_c", nullptr, ctx_.registry);
+    ctx_.mainWindow = main;
+    KV_AddMenu(main, ctx_.state.appInfo.Platform, ctx_.registry);
+    ctx_.registry.module(kCommonModule).invoke("InitializeFigure", Call{nullptr, Handles(main)});
+
+    // The dialog windows, hidden, centred on the main window; each dialog arrives with its module.
+    struct Dialog {
+        const char* layout;
+        QPointer<QWidget> FigureList::*slot;
+        const char* module;
+    };
+    for (const Dialog& d : {Dialog{"Zuno_Fwd_GUI_SlotSetup", &FigureList::figSlotSetup, "Zuno_Fwd_GUI_SlotSetup"},
+                            Dialog{"Zuno_Fwd_GUI_RPCsetup", &FigureList::figRPCsetup, "Zuno_Fwd_GUI_RPCsetup"},
+                            Dialog{"VskConfigAdv_c", &FigureList::AdvSettings, "VskConfigAdv_c"}}) {
+        if (!QFile::exists(QString(":/ui/") + d.layout + ".ui")) continue;
+        QWidget* w = host::loadFigure(d.layout, main, ctx_.registry);
+        ctx_.figureList.*d.slot = w;
+        if (ctx_.registry.has(d.module, "InitializeFigure"))
+            ctx_.registry.find(d.module)->invoke("InitializeFigure", Call{nullptr, Handles(w)});
+    }
+    return main;
+}
+
+void MainWindow::InitializeFigure(const Handles& h) {
+    static const std::pair<const char*, const char*> tooltips[] = {
+        {"pdMode", "Selects the format mode."},
+        {"txtOffsetIndex", "Sets the Pilot Channel offset index.\n Valid Range: 0 to 511"},
+        {"chkMACchnActive", "Enables/disables the MAC Channel."},
+        {"chkDATAchnActive", "Enables/disables the Traffic Channel."},
+        {"pdDATAsourceType", "Selects the source data for\nthe Traffic Channel."},
+        {"chkIdleSlotGainActive", "Enables/disables idle slot noise signal."},
+        {"txtIdleSlotGain", "Sets the power of the idle slot noise\nrelative to the pilot channel.\nValid Range: 0 to -80"},
+        {"pbSlotSetup", "Configures each of the\n16 time slots."},
+        {"txtOversampling", "Sets the oversampling rate.\nValid Range: 2 to 30"},
+        {"pdFilterType", "Selects the baseband filter."},
+        {"chkPhaseEq", "Enables/disables the\nphase equalizer stage."},
+        {"chkMirrorSpectrum", "Enable/disables spectrum mirroring."},
+    };
+    for (const auto& [tag, text] : tooltips) ctl(h[tag]).setTooltip(text);
+    host::resizeAllFonts(h);
+    if (ctx_.registry.has("VSKconfig_c", "InitializeSigGenScreenObjects"))
+        ctx_.registry.call("VSKconfig_c", "InitializeSigGenScreenObjects", Call{nullptr, h});
+}
+
+void MainWindow::redraw(const Handles& h) {
+    redrawFormatParameters(h);
+    ctx_.registry.call(kCommonModule, "redrawAppTitle", Call{nullptr, h});
+    if (ctx_.registry.has("VSKconfig_c", "redrawSigGenSettings"))
+        ctx_.registry.call("VSKconfig_c", "redrawSigGenSettings", Call{nullptr, h});
+}
+
+void MainWindow::redrawFormatParameters(const Handles& h) {
+    const Parameters& p = ctx_.state.parameters;
+    ctl(h["pdMode"]).setValue(p.Mode);
+    if (p.Mode == 1) {
+        for (const char* tag : {"chkMACchnActive", "chkDATAchnActive", "chkIdleSlotGainActive"}) ctl(h[tag]).setEnabled(true);
+        ctl(h["pdDATAsourceType"]).setEnabled(p.DATAchnActive == 1);
+        ctl(h["txtIdleSlotGain"]).setEnabled(p.IdleSlotGainActive != 0);
+    } else {
+        for (const char* tag : {"chkMACchnActive", "chkDATAchnActive", "pdDATAsourceType", "chkIdleSlotGainActive",
+                                "txtIdleSlotGain"})
+            ctl(h[tag]).setEnabled(false);
+    }
+    ctl(h["chkMACchnActive"]).setValue(p.MACchnActive);
+    ctl(h["chkDATAchnActive"]).setValue(p.DATAchnActive);
+    ctl(h["chkIdleSlotGainActive"]).setValue(p.IdleSlotGainActive);
+    ctl(h["txtIdleSlotGain"]).setString(host::numberText(p.IdleSlotGain));
+    ctl(h["txtOffsetIndex"]).setString(host::numberText(p.PilotOffsetIndex));
+    ctl(h["pdDATAsourceType"]).setValue(p.DATAsourceType);
+    ctl(h["txtOversampling"]).setString(host::numberText(p.OverSampling));
+    ctl(h["pdFilterType"]).setValue(p.FilterType);
+    ctl(h["chkPhaseEq"]).setValue(p.PhaseEq);
+    ctl(h["chkMirrorSpectrum"]).setValue(p.MirrorSpectrum);
+    ctl(h["txtNumberOfSamples"]).setString(host::numberText(p.ProjectedLength) + " Samples");
+}
+
+void MainWindow::Calculate() {
+    try {
+        engine::FrameResult frame = app::Calculate(ctx_.state.parameters);
+        ctx_.state.waveform = std::move(frame.waveform);
+        ctx_.state.markers = std::move(frame.events);
+    } catch (const std::exception& e) {
+        ctx_.dialogs.error("Calculation Error", e.what());
+        throw;
+    }
+}
+
+}  // namespace app

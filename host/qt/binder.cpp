@@ -1,0 +1,79 @@
+#include "host/qt/binder.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+
+#include "host/qt/registry.h"
+
+namespace host {
+
+namespace {
+
+constexpr const char* kClosing = "zunoClosing";
+
+class CloseRequestFilter : public QObject {
+public:
+    CloseRequestFilter(QWidget* window, QString module, QString operation, Registry& registry)
+        : QObject(window), window_(window), module_(std::move(module)), operation_(std::move(operation)),
+          registry_(registry) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Close && !window_->property(kClosing).toBool()) {
+            event->ignore();
+            registry_.call(module_.toStdString(), operation_.toStdString(), Call{window_, Handles(window_)});
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    QString module_, operation_;
+    Registry& registry_;
+};
+
+}  // namespace
+
+void bindCallback(QObject* object, QWidget* window, const QString& module, const QString& operation,
+                  Registry& registry) {
+    QPointer<QWidget> win(window);
+    auto fire = [object, win, module, operation, &registry] {
+        registry.call(module.toStdString(), operation.toStdString(), Call{object, Handles(win)});
+    };
+    if (auto* e = qobject_cast<QLineEdit*>(object)) QObject::connect(e, &QLineEdit::editingFinished, e, fire);
+    else if (auto* c = qobject_cast<QComboBox*>(object)) QObject::connect(c, &QComboBox::activated, c, fire);
+    else if (auto* b = qobject_cast<QAbstractButton*>(object)) QObject::connect(b, &QAbstractButton::clicked, b, fire);
+    else if (auto* a = qobject_cast<QAction*>(object)) QObject::connect(a, &QAction::triggered, a, fire);
+    else if (auto* s = qobject_cast<QAbstractSlider*>(object)) QObject::connect(s, &QAbstractSlider::valueChanged, s, fire);
+}
+
+void bindCallbacks(QWidget* window, Registry& registry) {
+    const QString windowModule = window->property("module").toString();
+    QList<QObject*> objects = window->findChildren<QObject*>();
+    objects.prepend(window);
+    for (QObject* o : objects) {
+        const QString op = o->property("callback").toString();
+        if (op.isEmpty()) continue;
+        const QString own = o->property("module").toString();
+        bindCallback(o, window, own.isEmpty() || o == window ? windowModule : own, op, registry);
+    }
+    // "operation" of the window's module, or "module:operation".
+    const QStringList closeOp = window->property("closeRequest").toString().split(':');
+    if (closeOp.size() == 1 && !closeOp[0].isEmpty())
+        window->installEventFilter(new CloseRequestFilter(window, windowModule, closeOp[0], registry));
+    else if (closeOp.size() == 2)
+        window->installEventFilter(new CloseRequestFilter(window, closeOp[0], closeOp[1], registry));
+}
+
+void closeWindow(QWidget* window) {
+    if (!window) return;
+    window->setProperty(kClosing, true);
+    window->close();
+}
+
+}  // namespace host
