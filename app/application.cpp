@@ -6,10 +6,16 @@
 #include "app/window_parts.h"
 #include "host/qt/binder.h"
 
+#include <QtGlobal>
+
+// The layouts and images live in a static library: nothing would pull them in otherwise.
+static void loadResources() { Q_INIT_RESOURCE(resources); }
+
 namespace app {
 
 Application::Application(host::Registry& registry, host::Dialogs& dialogs, host::Clock& clock)
     : ctx_(registry, dialogs, clock) {
+    loadResources();
     main_ = std::make_unique<MainWindow>(ctx_);
     common_ = std::make_unique<CommonController>(ctx_);
     files_ = std::make_unique<FileMenu>(ctx_);

@@ -75,7 +75,8 @@ bool CommonController::executeCalculation(const Handles&) {
     const bool ok = ctx_.registry.call(ctx_.state.appInfo.ApplicationFunction, "Calculate");
     // A failed calculation keeps describing the waveform still held.
     if (ok) {
-        ctx_.state.appInfo.LastCalcTimeStamp.assign(ctx_.clock.now().begin(), ctx_.clock.now().end());
+        const host::ClockReading now = ctx_.clock.now();
+        ctx_.state.appInfo.LastCalcTimeStamp.assign(now.begin(), now.end());
         ctx_.state.appInfo.LastCaluclatedParameterSet = ctx_.state.parameters;
     }
     main.setPointer(pointer);

@@ -25,7 +25,11 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == window_ && event->type() == QEvent::Close && !window_->property(kClosing).toBool()) {
             event->ignore();
-            registry_.call(module_.toStdString(), operation_.toStdString(), Call{window_, Handles(window_)});
+            // After this close has been refused: a window cannot be closed while it is closing.
+            QMetaObject::invokeMethod(
+                this,
+                [this] { registry_.call(module_.toStdString(), operation_.toStdString(), Call{window_, Handles(window_)}); },
+                Qt::QueuedConnection);
             return true;
         }
         return false;

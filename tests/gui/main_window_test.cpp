@@ -1,0 +1,313 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <gmock/gmock.h>
+
+#include "app/common_controller.h"
+#include "app/config_file.h"
+#include "app_fixture.h"
+#include "host/core/compare.h"
+
+using testing::HasSubstr;
+using testsupport::AppTest;
+
+namespace {
+
+class MainWindowTest : public AppTest {
+protected:
+    void type(const char* tag, const char* text) {
+        auto* e = qobject_cast<QLineEdit*>(control(tag));
+        ASSERT_NE(e, nullptr) << tag;
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClicks(e, text);
+        QTest::keyClick(e, Qt::Key_Return);
+    }
+    void choose(const char* tag, int position) {
+        auto* c = qobject_cast<QComboBox*>(control(tag));
+        c->setCurrentIndex(position - 1);
+        emit c->activated(position - 1);
+    }
+    // Near the left edge: a check box only reacts on its box and its label.
+    void click(const char* tag) {
+        auto* w = qobject_cast<QWidget*>(control(tag));
+        QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
+    }
+    void trigger(const char* tag) { qobject_cast<QAction*>(control(tag))->trigger(); }
+    app::Parameters& p() { return state().parameters; }
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, StartUpShowsTheDefaultsAndKeepsTheSplashThreeSeconds) {
+    clock.startupCost = 1;
+    start();
+    EXPECT_DOUBLE_EQ(clock.paused, 2);
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_EQ(c("main").name(), "Brennix Lumora - 1xEV Forward Link");
+    EXPECT_EQ(c("pdMode").value(), 1);
+    EXPECT_EQ(c("txtOffsetIndex").string(), "0");
+    EXPECT_EQ(c("txtIdleSlotGain").string(), "-10");
+    EXPECT_EQ(c("txtOversampling").string(), "5");
+    EXPECT_EQ(c("pdDATAsourceType").value(), 6);
+    EXPECT_EQ(c("pdFilterType").value(), 3);
+    EXPECT_EQ(c("chkPhaseEq").value(), 1);
+    EXPECT_EQ(c("chkMirrorSpectrum").value(), 0);
+    EXPECT_EQ(c("txtNumberOfSamples").string(), "163840 Samples");
+    EXPECT_FALSE(c("pdDATAsourceType").enabled());
+    EXPECT_TRUE(c("txtIdleSlotGain").enabled());
+    EXPECT_EQ(c("txtOffsetIndex").tooltip(), "Sets the Pilot Channel offset index.\n Valid Range: 0 to 511");
+    EXPECT_EQ(c("pbRefresh").tooltip(), "Downloads just the current seetings\nto the VSK.");
+    EXPECT_EQ(c("txtNumberOfSamples").tooltip(),
+              "The number of samples generated \nby the current settings.\n(The M3921K can hold up to 8 or 32 M samples.)");
+    EXPECT_TRUE(c("menuConfigBBG1Opt2").checked());
+    EXPECT_FALSE(c("menuConfigBBG1Opt1").checked());
+    EXPECT_TRUE(state().appInfo.LastCalcTimeStamp.empty());
+    EXPECT_TRUE(console.str().empty()) << console.str();
+}
+
+TEST_F(MainWindowTest, SlowStartUpClosesTheSplashAtOnce) {
+    clock.startupCost = 4;
+    start();
+    EXPECT_DOUBLE_EQ(clock.paused, 0);
+}
+
+TEST_F(MainWindowTest, StoredConfigurationIsUsedAtStartUp) {
+    auto config = app::InitializeConfiguration();
+    config.BBGtype = "001";
+    config.LastParameterFilename = "/data/setups/qpsk.mat";
+    app::saveConfig("defaults.mat", config);
+    start();
+    EXPECT_EQ(state().configuration.BBGtype, "001");
+    EXPECT_TRUE(c("menuConfigBBG1Opt1").checked());
+    EXPECT_FALSE(c("menuConfigBBG1Opt2").checked());
+    // The title names the file last used although its settings were not read.
+    EXPECT_EQ(c("main").name(), "Brennix Lumora - 1xEV Forward Link : /data/setups/qpsk.mat");
+    EXPECT_EQ(state().parameters, app::InitializeParameters());
+}
+
+TEST_F(MainWindowTest, EditFieldsClampAndRedraw) {
+    start();
+    struct Case {
+        const char* tag;
+        const char* typed;
+        double app::Parameters::*field;
+        double stored;
+        const char* shown;
+    };
+    for (const Case& k : {Case{"txtOffsetIndex", "abc", &app::Parameters::PilotOffsetIndex, 0, "0"},
+                          Case{"txtOffsetIndex", "600", &app::Parameters::PilotOffsetIndex, 511, "511"},
+                          Case{"txtOffsetIndex", "-5", &app::Parameters::PilotOffsetIndex, 0, "0"},
+                          Case{"txtOffsetIndex", "3.9", &app::Parameters::PilotOffsetIndex, 3, "3"},
+                          Case{"txtOffsetIndex", "3 700", &app::Parameters::PilotOffsetIndex, 511, "511"},
+                          Case{"txtIdleSlotGain", "xyz", &app::Parameters::IdleSlotGain, -80, "-80"},
+                          Case{"txtIdleSlotGain", "5", &app::Parameters::IdleSlotGain, 0, "0"},
+                          Case{"txtIdleSlotGain", "-12.5", &app::Parameters::IdleSlotGain, -12.5, "-12.5"},
+                          Case{"txtOversampling", "45", &app::Parameters::OverSampling, 30, "30"},
+                          Case{"txtOversampling", "1", &app::Parameters::OverSampling, 2, "2"}}) {
+        type(k.tag, k.typed);
+        EXPECT_EQ(p().*k.field, k.stored) << k.tag << " " << k.typed;
+        EXPECT_EQ(c(k.tag).string(), k.shown) << k.tag << " " << k.typed;
+    }
+    // Oversampling 2: the derived fields follow.
+    EXPECT_EQ(p().ProjectedLength, 65536);
+    EXPECT_EQ(state().SigGenSettings.SamplingRate, 2457600);
+    EXPECT_EQ(c("txtNumberOfSamples").string(), "65536 Samples");
+    type("txtOversampling", "45");
+    EXPECT_EQ(c("txtNumberOfSamples").string(), "983040 Samples");
+}
+
+TEST_F(MainWindowTest, SwitchesEnableTheirControls) {
+    start();
+    click("chkDATAchnActive");
+    EXPECT_EQ(p().DATAchnActive, 1);
+    EXPECT_TRUE(c("pdDATAsourceType").enabled());
+    click("chkDATAchnActive");
+    EXPECT_FALSE(c("pdDATAsourceType").enabled());
+
+    EXPECT_EQ(state().SigGenSettings.RFblanking, 0);
+    click("chkIdleSlotGainActive");
+    EXPECT_EQ(p().IdleSlotGainActive, 0);
+    EXPECT_EQ(state().SigGenSettings.RFblanking, 1);
+    EXPECT_FALSE(c("txtIdleSlotGain").enabled());
+    click("chkIdleSlotGainActive");
+    EXPECT_EQ(state().SigGenSettings.RFblanking, 0);
+
+    // A PN-only frame disables the channel controls but keeps showing their values.
+    click("chkMACchnActive");
+    choose("pdMode", 2);
+    EXPECT_EQ(p().Mode, 2);
+    for (const char* tag : {"chkMACchnActive", "chkDATAchnActive", "pdDATAsourceType", "chkIdleSlotGainActive",
+                            "txtIdleSlotGain"})
+        EXPECT_FALSE(c(tag).enabled()) << tag;
+    EXPECT_EQ(c("chkMACchnActive").value(), 1);
+    choose("pdMode", 1);
+    EXPECT_TRUE(c("chkMACchnActive").enabled());
+
+    choose("pdFilterType", 1);
+    choose("pdDATAsourceType", 2);
+    click("chkPhaseEq");
+    click("chkMirrorSpectrum");
+    EXPECT_EQ(p().FilterType, 1);
+    EXPECT_EQ(p().DATAsourceType, 2);
+    EXPECT_EQ(p().PhaseEq, 0);
+    EXPECT_EQ(p().MirrorSpectrum, 1);
+}
+
+TEST_F(MainWindowTest, CalculateAndTheReadinessQuestions) {
+    start();
+    auto& common = application->common();
+    const host::Handles h(main);
+    // Nothing calculated: closing the question by its frame calculates and goes on.
+    EXPECT_EQ(common.checkWaveformReady(h, "Download"), 1);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    const auto& q = dialogs.shown[0];
+    EXPECT_EQ(q.title, "Waveform Not Calculated");
+    EXPECT_EQ(q.text, "The waveform has not yet been calculated. Do you wish to calculate\nthe waveform and then download ?");
+    EXPECT_EQ(q.buttons, (std::vector<std::string>{"Calculate & Download", "Cancel"}));
+    EXPECT_EQ(q.defaultButton, "Calculate & Download");
+    EXPECT_EQ(state().waveform.size(), 163840u);
+    EXPECT_EQ(state().appInfo.LastCalcTimeStamp, (std::vector<double>{2001, 12, 3, 9, 5, 3.7}));
+
+    // Unchanged settings: no question. Changed and changed back: none either.
+    EXPECT_EQ(common.checkWaveformReady(h, "Plot"), 1);
+    type("txtOffsetIndex", "7");
+    type("txtOffsetIndex", "0");
+    EXPECT_EQ(common.checkWaveformReady(h, "Plot"), 1);
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+
+    // A changed setting: Yes keeps the old waveform, Recalc calculates, Cancel stops.
+    type("txtOversampling", "2");
+    const auto before = state().waveform;
+    dialogs.answers = {"Yes", "Cancel", "Recalc & Plot"};
+    EXPECT_EQ(common.checkWaveformReady(h, "Plot"), 1);
+    EXPECT_EQ(state().waveform, before);
+    const auto& r = dialogs.shown.back();
+    EXPECT_EQ(r.title, "Waveform Not Recalculated");
+    EXPECT_EQ(r.text,
+              "Settings have changed since last calculating the waveform.\nPlot will use the last calculated waveform.\n"
+              "Do you wish to plot anyway ?");
+    EXPECT_EQ(r.buttons, (std::vector<std::string>{"Yes", "Recalc & Plot", "Cancel"}));
+    EXPECT_EQ(r.defaultButton, "Recalc & Plot");
+    EXPECT_EQ(common.checkWaveformReady(h, "Plot"), 0);
+    EXPECT_EQ(common.checkWaveformReady(h, "Plot"), 1);
+    EXPECT_EQ(state().waveform.size(), 65536u);
+
+    // Nothing calculated and Cancel: stop without calculating.
+    state().appInfo.LastCalcTimeStamp.clear();
+    dialogs.answers = {"Cancel"};
+    EXPECT_EQ(common.checkWaveformReady(h, "Save"), 0);
+    EXPECT_THAT(dialogs.shown.back().text, HasSubstr("the waveform and then save ?"));
+}
+
+TEST_F(MainWindowTest, OneRpcElementMakesTheSettingsDiffer) {
+    start();
+    click("pbCalculate");
+    ASSERT_FALSE(state().appInfo.LastCalcTimeStamp.empty());
+    p().slot.RPCslotGain(15, 58) = -4;
+    dialogs.answers = {"Cancel"};
+    EXPECT_EQ(application->common().checkWaveformReady(host::Handles(main), "Plot"), 0);
+    EXPECT_EQ(dialogs.shown.back().title, "Waveform Not Recalculated");
+}
+
+TEST_F(MainWindowTest, AFailedCalculationIsReportedAndChangesNothing) {
+    start();
+    click("pbCalculate");
+    const auto waveform = state().waveform;
+    const auto stamp = state().appInfo.LastCalcTimeStamp;
+    const auto snapshot = state().appInfo.LastCaluclatedParameterSet;
+    clock.reading = {2002, 1, 1, 0, 0, 0};
+    // A stored file may hold an oversampling the engine refuses.
+    p().OverSampling = 1000;
+    click("pbCalculate");
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.shown.back().kind, "error");
+    EXPECT_EQ(dialogs.shown.back().title, "Calculation Error");
+    EXPECT_THAT(dialogs.shown.back().text, HasSubstr("OverSampling"));
+    EXPECT_THAT(console.str(), HasSubstr("OverSampling"));
+    EXPECT_EQ(state().waveform, waveform);
+    EXPECT_EQ(state().appInfo.LastCalcTimeStamp, stamp);
+    EXPECT_EQ(state().appInfo.LastCaluclatedParameterSet, snapshot);
+    // The readiness check stops when the calculation it asked for fails.
+    dialogs.answers = {"Recalc & Plot"};
+    EXPECT_EQ(application->common().checkWaveformReady(host::Handles(main), "Plot"), 0);
+    EXPECT_EQ(c("main").pointer(), "arrow");
+}
+
+TEST_F(MainWindowTest, MemoryOptionMenus) {
+    start();
+    trigger("menuConfigBBG1Opt1");
+    EXPECT_EQ(state().configuration.BBGtype, "001");
+    EXPECT_TRUE(c("menuConfigBBG1Opt1").checked());
+    EXPECT_FALSE(c("menuConfigBBG1Opt2").checked());
+    EXPECT_TRUE(dialogs.shown.empty());
+    trigger("menuConfigBBG1Opt2");
+    EXPECT_EQ(state().configuration.BBGtype, "002");
+    EXPECT_FALSE(c("menuConfigBBG1Opt1").checked());
+    EXPECT_TRUE(c("menuConfigBBG1Opt2").checked());
+
+    // Too large for option 001 (only a stored file can hold this).
+    p().OverSampling = 250;
+    p().ProjectedLength = 8192000;
+    dialogs.answers = {"Cancel", "", "Yes"};
+    trigger("menuConfigBBG1Opt1");
+    EXPECT_EQ(state().configuration.BBGtype, "002");
+    const auto& q = dialogs.shown.back();
+    EXPECT_EQ(q.title, "Waveform too large");
+    EXPECT_EQ(q.text,
+              "The waveform based on the current settings \nis too large to for Option 001. Changing to\nOption 001 will "
+              "reset all settings to the defaults.\nDo you wish to change anyway ?");
+    EXPECT_EQ(q.buttons, (std::vector<std::string>{"Yes", "Cancel"}));
+    EXPECT_EQ(q.defaultButton, "Cancel");
+    EXPECT_TRUE(c("menuConfigBBG1Opt2").checked());
+    trigger("menuConfigBBG1Opt1");  // closed by its frame: nothing is reset
+    EXPECT_EQ(p().OverSampling, 250);
+    trigger("menuConfigBBG1Opt1");  // Yes: defaults, redrawn
+    EXPECT_EQ(state().configuration.BBGtype, "001");
+    EXPECT_EQ(p().OverSampling, 5);
+    EXPECT_EQ(c("txtNumberOfSamples").string(), "163840 Samples");
+}
+
+TEST_F(MainWindowTest, ExitSavesTheConfigurationAndClosesEverything) {
+    start();
+    trigger("menuConfigBBG1Opt1");
+    QWidget* plot = new QWidget;
+    plot->show();
+    QPointer<QWidget> plotGuard(plot);
+    ctx().addClientWindow(plot);
+    ctx().addClientWindow(nullptr);  // a plot the user closed already
+    trigger("menuFileExit");
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_FALSE(plot->isVisible());
+    EXPECT_TRUE(state().appInfo.ClientWindows.empty());
+    const auto stored = app::loadConfig("defaults.mat");
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->BBGtype, "001");
+    delete plotGuard.data();
+}
+
+TEST_F(MainWindowTest, ClosingTheMainWindowShutsDown) {
+    start();
+    main->close();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_TRUE(app::loadConfig("defaults.mat").has_value());
+}
+
+TEST_F(MainWindowTest, SlotSetupWithoutItsDialogSaysSo) {
+    start();
+    click("pbSlotSetup");
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.shown.back().kind, "error");
+    // With a dialog, only OK replaces the slot record.
+    auto changed = p().slot;
+    changed.RAslotGain[0] = 7;
+    ctx().slotSetup = [&](QWidget*, const app::Parameters::Slot&) { return std::pair{std::string("Cancel"), changed}; };
+    click("pbSlotSetup");
+    EXPECT_EQ(p().slot.RAslotGain[0], -3);
+    ctx().slotSetup = [&](QWidget*, const app::Parameters::Slot&) { return std::pair{std::string("OK"), changed}; };
+    click("pbSlotSetup");
+    EXPECT_EQ(p().slot.RAslotGain[0], 7);
+}
