@@ -149,7 +149,6 @@ void KV_About(QWidget* parent, const AppInfo* app, host::Registry& registry) {
     } disposer{box, !reused};
     if (!parentValid) throw std::runtime_error("Input argument must be a handle to parent");
     disposer.own = true;
-    host::positionChildWindow(box, parent);
 
     AppInfo blanks;
     if (!app) {
@@ -170,6 +169,9 @@ void KV_About(QWidget* parent, const AppInfo* app, host::Registry& registry) {
                                   &app->NotesLine5, &app->NotesLine6, &app->NotesLine7};
     for (int i = 0; i < 6; ++i) host::ctl(h["txtNotesLine" + std::to_string(i + 2)]).setString(*lines[i]);
     showPicture(h, "txtLogo", ":/images/Brennix.jpg");
+    // Centred only now: the larger fonts and the texts change the box's size.
+    box->adjustSize();
+    host::positionChildWindow(box, parent);
 
     box->setWindowModality(Qt::ApplicationModal);
     box->show();
