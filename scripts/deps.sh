@@ -18,7 +18,10 @@ ensure_packages() {
 }
 
 # What every build needs.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev)
+CORE_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libmatio-dev)
+# The windows.
+GUI_PACKAGES=(qt6-base-dev qt6-tools-dev libqt6uitools6)
+BUILD_PACKAGES=("${CORE_PACKAGES[@]}" "${GUI_PACKAGES[@]}")
 # What the tests and benchmarks need on top.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev)
 
