@@ -1,0 +1,270 @@
+// The File menu and the configuration file, driven through the menu bar and the scripted dialogs.
+#include <QAction>
+#include <cstdlib>
+#include <fstream>
+
+#include "app/config_file.h"
+#include "app/file_menu.h"
+#include "app_fixture.h"
+#include "host/core/compare.h"
+#include "host/core/mat_file.h"
+
+namespace {
+
+using app::Parameters;
+using host::Value;
+
+const std::string kTitle = "Brennix Lumora - 1xEV Forward Link";
+
+Parameters edited() {
+    Parameters p;
+    p.PilotOffsetIndex = 77;
+    p.OverSampling = 30;
+    p.ProjectedLength = 983040;
+    p.slot.DATAslotMod[3] = 3;
+    p.slot.RPCslotGain(15, 58) = 12.5;
+    return p;
+}
+
+Value withVariable(const char* name, const Value& v) {
+    Value file = Value::record();
+    file.set(name, v);
+    return file;
+}
+
+class FileMenuTest : public testsupport::AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        start();
+        dialogs.shown.clear();
+    }
+    void trigger(const char* tag) { qobject_cast<QAction*>(control(tag))->trigger(); }
+    void choose(const std::string& name) { dialogs.files.push_back(host::FileChoice{dir.string() + "/", name}); }
+    std::string title() { return c("main").name(); }
+    std::string& lastName() { return state().configuration.LastParameterFilename; }
+    bool load(const char* name) { return application->files().loadParameters(path(name), host::Handles(main)); }
+    Parameters readBack(const char* name) {
+        Parameters p;
+        app::fromValue(host::readMatFile(path(name)).field("fileParameters"), p);
+        return p;
+    }
+};
+
+TEST_F(FileMenuTest, SaveAsNamesTheFileAndSaveWritesItWithoutAsking) {
+    for (const char* name : {"test", "test.mat", "test.MAT", "velmora."}) {
+        choose(name);
+        trigger("menuFileSaveAs");
+    }
+    EXPECT_TRUE(std::filesystem::exists(path("test.mat")));
+    EXPECT_TRUE(std::filesystem::exists(path("test.MAT.mat")));
+    EXPECT_EQ(lastName(), path("velmora..mat"));  // the prefix alone is an ordinary name
+    EXPECT_EQ(title(), kTitle + " : " + path("velmora..mat"));
+    EXPECT_EQ(dialogs.shown.at(0).kind, "save");
+    EXPECT_EQ(dialogs.shown.at(0).text, "*.mat");
+
+    state().parameters = edited();
+    dialogs.shown.clear();
+    trigger("menuFileSave");
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(readBack("velmora..mat"), edited());
+
+    // After New the setting is unnamed: Save asks, and a cancelled dialog changes nothing.
+    trigger("menuFileNew");
+    EXPECT_EQ(lastName(), "");
+    EXPECT_EQ(title(), kTitle);
+    trigger("menuFileSave");
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(lastName(), "");
+    choose("plain");
+    trigger("menuFileSave");
+    EXPECT_EQ(title(), kTitle + " : " + path("plain.mat"));
+}
+
+TEST_F(FileMenuTest, RoundTripThroughSaveAsNewAndOpen) {
+    state().parameters = edited();
+    const app::AppInfo appInfo = state().appInfo;
+    choose("round");
+    trigger("menuFileSaveAs");
+    trigger("menuFileNew");
+    EXPECT_EQ(state().parameters, Parameters{});
+    state().SigGenSettings.Title = "KEPT";
+
+    choose("round");
+    trigger("menuFileOpen");
+    EXPECT_EQ(dialogs.shown.back().kind, "open");
+    EXPECT_TRUE(host::compareStruct(app::toValue(state().parameters), app::toValue(edited())));
+    EXPECT_EQ(c("txtOversampling").string(), "30");
+    EXPECT_EQ(title(), kTitle + " : " + path("round.mat"));
+    // Opening leaves the player settings and the application's own record alone.
+    EXPECT_EQ(state().SigGenSettings.SamplingRate, 6144000);
+    EXPECT_EQ(state().SigGenSettings.Title, "KEPT");
+    EXPECT_EQ(state().appInfo, appInfo);
+}
+
+TEST_F(FileMenuTest, RefusedFilesChangeNothing) {
+    choose("kept");
+    trigger("menuFileSaveAs");
+    state().parameters.PilotOffsetIndex = 5;
+    const Parameters before = state().parameters;
+
+    const Value good = app::toValue(Parameters{});
+    auto changed = [&](auto change) {
+        Value v = good;
+        change(v);
+        return withVariable("fileParameters", v);
+    };
+    Value noPhaseEq = Value::record();
+    for (std::size_t i = 0; i < good.fieldCount(); ++i)
+        if (good.fieldName(i) != "PhaseEq") noPhaseEq.set(good.fieldName(i), good.fieldValue(i));
+    const std::vector<std::tuple<const char*, Value, std::string>> cases{
+        {"novar.mat", withVariable("parameters", good), "has an Invalid File Format."},
+        {"noid.mat", withVariable("fileParameters", withVariable("Mode", 1)), "has an Invalid File Structure."},
+        {"number.mat", withVariable("fileParameters", 3), "has an Invalid File Structure."},
+        {"otherid.mat", changed([](Value& v) { v.set("ParameterFileFormat_ID", "Zuno-Fwd - Format 1.1"); }),
+         "has an Invalid File Parameter ID."},
+        {"missing.mat", withVariable("fileParameters", noPhaseEq), "has an Invalid File Structure."},
+        {"shape.mat", changed([](Value& v) { v.field("slot").set("RPCslotGain", Value::filled(16, 58, -3)); }),
+         "has an Invalid File Structure."},
+        {"text.mat", changed([](Value& v) { v.set("OverSampling", "5"); }), "has an Invalid File Structure."},
+    };
+    for (const auto& [name, file, why] : cases) {
+        SCOPED_TRACE(name);
+        host::writeMatFile(path(name), file);
+        dialogs.shown.clear();
+        choose(name);
+        trigger("menuFileOpen");
+        ASSERT_EQ(dialogs.shown.size(), 2u);
+        EXPECT_EQ(dialogs.shown[1].title, "Error Loading File");
+        EXPECT_EQ(dialogs.shown[1].text, path(name) + "\n" + why);
+    }
+    std::ofstream(path("garbage.mat")) << "not a record file";
+    for (const char* name : {"garbage.mat", "absent.mat"}) {
+        dialogs.shown.clear();
+        EXPECT_FALSE(load(name));
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_EQ(dialogs.shown[0].title, "Error Loading File");
+        EXPECT_NE(dialogs.shown[0].text.find(path(name)), std::string::npos) << dialogs.shown[0].text;
+    }
+    EXPECT_EQ(state().parameters, before);
+    EXPECT_EQ(title(), kTitle + " : " + path("kept.mat"));
+
+    // Values are taken as stored, and fields of a newer version are dropped.
+    Value newer = good;
+    newer.set("OverSampling", 40);
+    newer.set("Comment", "from a newer version");
+    newer.field("slot").set("Extra", Value::row({1, 2}));
+    host::writeMatFile(path("newer.mat"), withVariable("fileParameters", newer));
+    dialogs.shown.clear();
+    EXPECT_TRUE(load("newer.mat"));
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(state().parameters.OverSampling, 40);
+}
+
+TEST_F(FileMenuTest, FailedOrDivertedSaveKeepsTheLastGoodName) {
+    choose("good");
+    trigger("menuFileSaveAs");
+    std::ofstream(path("plainfile")) << "x";
+    const std::vector<host::FileChoice> bad{{"/proc/", "x"}, {path("plainfile") + "/", "below"}};
+    for (const host::FileChoice& choice : bad) {
+        dialogs.shown.clear();
+        dialogs.files.push_back(choice);
+        trigger("menuFileSaveAs");
+        ASSERT_EQ(dialogs.shown.size(), 2u);
+        EXPECT_EQ(dialogs.shown[1].title, "Error Saving " + choice.directory + choice.name + ".mat");
+        EXPECT_FALSE(dialogs.shown[1].text.empty());
+    }
+    dialogs.shown.clear();
+    choose("velmora.wave");
+    trigger("menuFileSaveAs");
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].title, "Error Saving " + path("wave"));
+    EXPECT_EQ(dialogs.shown[1].text, "Waveform export is not available in this version.");
+    EXPECT_FALSE(std::filesystem::exists(path("wave")) || std::filesystem::exists(path("velmora.wave.mat")));
+    EXPECT_EQ(title(), kTitle + " : " + path("good.mat"));
+    EXPECT_EQ(lastName(), path("good.mat"));
+    choose("Velmora.x");  // the prefix is exact, case included
+    trigger("menuFileSaveAs");
+    EXPECT_TRUE(std::filesystem::exists(path("Velmora.x.mat")));
+    EXPECT_EQ(lastName(), path("Velmora.x.mat"));
+}
+
+TEST_F(FileMenuTest, AfterRestartTheTitleNamesTheFileButSaveAsksFirst) {
+    state().parameters = edited();
+    choose("setup");
+    trigger("menuFileSaveAs");
+    trigger("menuFileExit");
+    application.reset();
+    start();
+    EXPECT_EQ(title(), kTitle + " : " + path("setup.mat"));
+    EXPECT_EQ(state().parameters, Parameters{});
+    dialogs.shown.clear();
+    trigger("menuFileSave");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, "save");
+    EXPECT_EQ(readBack("setup.mat"), edited());
+}
+
+TEST_F(FileMenuTest, ConfigurationFileRoundTripAndBadFiles) {
+    app::Configuration cfg;
+    cfg.TCPIP.address = "192.168.1.20";
+    cfg.BBGtype = "001";
+    cfg.LastParameterFilename = "/home/u/a b.mat";
+    app::saveConfig(path("cfg.mat"), cfg);
+    EXPECT_EQ(app::loadConfig(path("cfg.mat")), cfg);
+
+    std::ofstream(path("corrupt.mat")) << "MATLAB 5.0 MAT-file, truncated";
+    host::writeMatFile(path("params.mat"), withVariable("fileParameters", app::toValue(Parameters{})));
+    for (const char* name : {"absent.mat", "corrupt.mat", "params.mat"}) EXPECT_FALSE(app::loadConfig(path(name))) << name;
+    EXPECT_NO_THROW(app::saveConfig("/proc/defaults.mat", cfg));
+}
+
+// Parameter files from other numerical tools, which store texts and empties their own way.
+class ForeignFileTest : public FileMenuTest {
+protected:
+    void openForeign(const char* name) {
+        ASSERT_TRUE(std::filesystem::exists(path(name))) << "the tool wrote no file";
+        EXPECT_TRUE(load(name));
+        EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text;
+        EXPECT_EQ(state().parameters, edited());
+    }
+};
+
+TEST_F(ForeignFileTest, OpensAFileWrittenWithSciPy) {
+    if (std::system("/usr/bin/python3 -c 'import scipy.io' 2>/dev/null") != 0)
+        GTEST_SKIP() << "/usr/bin/python3 with scipy is not installed";
+    std::ofstream(path("w.py")) << R"(import numpy as np
+from scipy.io import savemat
+c = lambda v: np.full((16, 1), float(v))
+m = lambda v: np.full((16, 59), float(v))
+s = dict(DATAslotActive=c(1), DATAslotMod=c(1), RAslotActive=c(1), RAslotValue=c(1), RAslotGain=c(-3),
+         RPCslotActiveChn=c(1), RPCslotActive=m(0), RPCslotValue=m(1), RPCslotGain=m(-3))
+s['DATAslotMod'][3] = 3; s['RPCslotActive'][:, 0] = 1; s['RPCslotGain'][15, 58] = 12.5
+p = dict(ParameterFileFormat_ID='Zuno-Fwd - Format 1.2', Mode=1., PilotOffsetIndex=77., MACchnActive=0.,
+         DATAchnActive=0., DATAsourceType=6., DATAsourceName=np.zeros((0, 0)), IdleSlotGainActive=1.,
+         IdleSlotGain=-10., slot=s, OverSampling=30., FilterType=3., PhaseEq=1., MirrorSpectrum=0.,
+         ProjectedLength=983040.)
+savemat('scipy.mat', {'fileParameters': p})
+)";
+    ASSERT_EQ(std::system("/usr/bin/python3 w.py"), 0);
+    openForeign("scipy.mat");
+}
+
+TEST_F(ForeignFileTest, OpensAFileWrittenWithOctave) {
+    if (std::system("command -v octave-cli >/dev/null 2>&1") != 0) GTEST_SKIP() << "octave-cli is not installed";
+    std::ofstream(path("w.m")) << R"(s.DATAslotActive = ones(16, 1); s.DATAslotMod = ones(16, 1); s.DATAslotMod(4) = 3;
+s.RAslotActive = ones(16, 1); s.RAslotValue = ones(16, 1); s.RAslotGain = -3 * ones(16, 1);
+s.RPCslotActiveChn = ones(16, 1); s.RPCslotActive = [ones(16, 1) zeros(16, 58)];
+s.RPCslotValue = ones(16, 59); s.RPCslotGain = -3 * ones(16, 59); s.RPCslotGain(16, 59) = 12.5;
+p.ParameterFileFormat_ID = 'Zuno-Fwd - Format 1.2'; p.Mode = 1; p.PilotOffsetIndex = 77;
+p.MACchnActive = 0; p.DATAchnActive = 0; p.DATAsourceType = 6; p.DATAsourceName = [];
+p.IdleSlotGainActive = 1; p.IdleSlotGain = -10; p.slot = s; p.OverSampling = 30;
+p.FilterType = 3; p.PhaseEq = 1; p.MirrorSpectrum = 0; p.ProjectedLength = 983040;
+fileParameters = p;
+save('-v7', 'octave.mat', 'fileParameters');
+)";
+    ASSERT_EQ(std::system("octave-cli --no-init-file --quiet w.m >/dev/null 2>&1"), 0);
+    openForeign("octave.mat");
+}
+
+}  // namespace
