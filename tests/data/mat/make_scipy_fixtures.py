@@ -25,3 +25,15 @@ fileParameters = {
 variables = {'fileParameters': fileParameters, 'sampleRate': 9830400.0}
 savemat('scipy_default.mat', variables)
 savemat('scipy_column.mat', variables, oned_as='column')
+
+# Content the loader refuses, one kind per file.
+from scipy.sparse import csc_matrix
+
+savemat('refused_cell.mat',
+        {'fileParameters': {'ok': 1.0, 'list': np.array([1.0, 'a'], dtype=object)}})
+structArray = np.zeros((1, 2), dtype=[('a', object)])
+structArray[0, 0]['a'] = 1.0
+structArray[0, 1]['a'] = 2.0
+savemat('refused_struct_array.mat', {'settings': structArray})
+savemat('refused_3d.mat', {'cube': np.zeros((2, 3, 4))})
+savemat('refused_sparse.mat', {'identity': csc_matrix(np.eye(3))})
