@@ -311,3 +311,36 @@ TEST_F(MainWindowTest, SlotSetupWithoutItsDialogSaysSo) {
     click("pbSlotSetup");
     EXPECT_EQ(p().slot.RAslotGain[0], 7);
 }
+
+TEST_F(MainWindowTest, WholeFlowFromStartToExit) {
+    start();
+    type("txtOffsetIndex", "42");
+    click("chkDATAchnActive");
+    click("pbCalculate");
+    ASSERT_EQ(state().waveform.size(), 163840u);
+    const auto edited = state().parameters;
+
+    dialogs.files.push_back(host::FileChoice{dir.string() + "/", "flow"});
+    trigger("menuFileSaveAs");
+    EXPECT_TRUE(std::filesystem::exists(dir / "flow.mat"));
+    EXPECT_EQ(c("main").name(), "Brennix Lumora - 1xEV Forward Link : " + path("flow.mat"));
+
+    trigger("menuFileNew");
+    EXPECT_EQ(state().parameters, app::InitializeParameters());
+    EXPECT_EQ(c("txtOffsetIndex").string(), "0");
+    EXPECT_EQ(c("main").name(), "Brennix Lumora - 1xEV Forward Link");
+
+    dialogs.files.push_back(host::FileChoice{dir.string() + "/", "flow.mat"});
+    trigger("menuFileOpen");
+    EXPECT_TRUE(host::compareStruct(app::toValue(state().parameters), app::toValue(edited)));
+    EXPECT_EQ(c("txtOffsetIndex").string(), "42");
+    EXPECT_TRUE(c("pdDATAsourceType").enabled());
+    // The waveform was calculated from these very settings: nothing to ask.
+    EXPECT_EQ(application->common().checkWaveformReady(host::Handles(main), "Plot"), 1);
+
+    trigger("menuFileExit");
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_EQ(app::loadConfig("defaults.mat")->LastParameterFilename, path("flow.mat"));
+    EXPECT_TRUE(console.str().empty()) << console.str();
+    for (const auto& d : dialogs.shown) EXPECT_NE(d.kind, "error") << d.title << ": " << d.text;
+}
