@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -136,8 +135,8 @@ std::optional<std::u32string> decodeUtf8(const unsigned char* s, std::size_t n, 
 }
 
 std::vector<std::uint16_t> utf16FromUtf8(const std::string& text) {
-    const auto cps = *decodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
-                                 true);
+    const auto cps =
+        *decodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), true);
     std::vector<std::uint16_t> units;
     units.reserve(cps.size());
     for (const char32_t c : cps) {
@@ -627,11 +626,13 @@ Value readVariables(int fd, const std::vector<std::uint8_t>& file) {
 // ---------------------------------------------------------------------------------------------
 // Values to matio variables.
 
+// Names other tools accept; checked in ASCII whatever the locale.
 bool isValidName(const std::string& name) {
-    if (name.empty() || name.size() > 63 || !std::isalpha(static_cast<unsigned char>(name[0])))
-        return false;
+    const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (name.empty() || name.size() > 63 || !letter(name[0])) return false;
     for (const char c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+        if (!letter(c) && !digit(c) && c != '_') return false;
     return true;
 }
 
@@ -689,7 +690,8 @@ public:
                 var.reset(Mat_VarCreateStruct2(name.c_str(), 2, dims, fields.data()));
                 if (!var) break;
                 for (std::size_t i = 0; i < names.size(); ++i) {
-                    VarPtr field = build(names[i], path + "." + names[i], v.fieldValue(i), depth + 1);
+                    VarPtr field =
+                        build(names[i], path + "." + names[i], v.fieldValue(i), depth + 1);
                     Mat_VarSetStructFieldByIndex(var.get(), i, 0, field.release());
                 }
                 break;
@@ -742,7 +744,8 @@ private:
 
 void syncFile(const std::string& name, const std::string& errorPrefix) {
     const Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0 || ::fsync(fd.get()) != 0) throw std::runtime_error(errorPrefix + errnoText(errno));
+    if (fd.get() < 0 || ::fsync(fd.get()) != 0)
+        throw std::runtime_error(errorPrefix + errnoText(errno));
 }
 
 }  // namespace
@@ -788,7 +791,15 @@ void writeMatFile(const std::string& path, const Value& variables) {
         vars.push_back(builder.build(variables.fieldName(i), variables.fieldName(i),
                                      variables.fieldValue(i), 0));
 
-    TempFile temp(path, prefix);
+    // Replacing a link would cut it; write where it points instead.
+    std::filesystem::path target = path;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(target, ec)) {
+        auto resolved = std::filesystem::canonical(target, ec);
+        if (!ec) target = std::move(resolved);
+    }
+
+    TempFile temp(target, prefix);
     mat_t* mat = Mat_CreateVer(temp.name().c_str(), nullptr, MAT_FT_MAT5);
     if (!mat) throw std::runtime_error(prefix + "the file could not be created");
     for (const auto& var : vars) {
@@ -799,9 +810,10 @@ void writeMatFile(const std::string& path, const Value& variables) {
         }
     }
     if (Mat_Close(mat) != 0)
-        throw std::runtime_error(prefix + "the data could not be written completely (is the disk full?)");
+        throw std::runtime_error(prefix +
+                                 "the data could not be written completely (is the disk full?)");
     syncFile(temp.name(), prefix);
-    if (::rename(temp.name().c_str(), path.c_str()) != 0)
+    if (::rename(temp.name().c_str(), target.c_str()) != 0)
         throw std::runtime_error(prefix + errnoText(errno));
     temp.commit();
 }

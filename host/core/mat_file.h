@@ -7,7 +7,8 @@
 
 namespace host {
 
-// Reads a whole file into a record whose fields are its variables, in file order.
+// Reads a whole file into a record whose fields are its variables, in file order (version 7.3
+// files list them by name).
 // - Numeric arrays of any class, logical ones included, become real or complex double matrices;
 //   an array without elements becomes the empty value.
 // - Character arrays of any encoding become UTF-8 text. A 0x0 array is the empty text. An array
