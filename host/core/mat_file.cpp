@@ -530,6 +530,9 @@ std::string textValue(const matvar_t& v, std::size_t rows, std::size_t cols, std
 
 Value toValue(matvar_t* v, const std::string& path, int depth) {
     if (!v || v->rank < 2 || !v->dims) throw Damaged{};
+    if (depth > kMaxDepth)
+        throw Unsupported{path + " is nested more than " + std::to_string(kMaxDepth) +
+                          " levels deep"};
     std::uint64_t numel = 1;
     std::uint64_t beyondTwo = 1;
     std::vector<std::uint64_t> dims(v->dims, v->dims + v->rank);
@@ -551,9 +554,6 @@ Value toValue(matvar_t* v, const std::string& path, int depth) {
 
     if (numel == 0) return {};
     if (numel > 1) throw Unsupported{path + " is a struct array (" + shapeText(dims) + ")"};
-    if (depth >= kMaxDepth)
-        throw Unsupported{path + " is nested more than " + std::to_string(kMaxDepth) +
-                          " levels deep"};
     Value record = Value::record();
     const unsigned n = Mat_VarGetNumberOfFields(v);
     if (n == 0) return record;

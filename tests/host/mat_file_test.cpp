@@ -428,6 +428,25 @@ TEST_F(MatFileTest, FailedWritesExplainAndLeaveNothing) {
                   "letters, digits and underscores, starting with a letter)");
     EXPECT_THROW(host::writeMatFile(path("x.mat"), Value(1)), std::invalid_argument);
 
+    // Nesting is bounded the same way on both sides: 32 levels below a variable go through.
+    const auto nested = [](int levels) {
+        Value v = 1;
+        for (int i = 0; i < levels; ++i) {
+            Value r = Value::record();
+            r.set("r", v);
+            v = r;
+        }
+        return v;
+    };
+    Value deep = Value::record();
+    deep.set("deep", nested(32));
+    host::writeMatFile(path("deep.mat"), deep);
+    EXPECT_EQ(host::readMatFile(path("deep.mat")), deep);
+    fs::remove(path("deep.mat"));
+    deep.set("deep", nested(33));
+    EXPECT_NE(error(path("deep.mat"), deep).find("nested more than 32 levels deep"),
+              std::string::npos);
+
     // A failed write keeps the file that was there.
     writeBytes(path("kept.mat"), "old");
     EXPECT_NE(error(path("kept.mat"), badName), "(no error)");
