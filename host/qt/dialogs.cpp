@@ -143,20 +143,16 @@ std::optional<std::vector<std::string>> ScriptedDialogs::input(const std::string
     return a;
 }
 
-std::optional<FileChoice> ScriptedDialogs::openFile(const std::string& filter) {
-    shown.push_back({"open", {}, filter, {}, {}, {}});
+std::optional<FileChoice> ScriptedDialogs::nextFile(const char* kind, const std::string& filter) {
+    shown.push_back({kind, {}, filter, {}, {}, {}});
     if (files.empty()) return std::nullopt;
     auto a = files.front();
     files.pop_front();
     return a;
 }
 
-std::optional<FileChoice> ScriptedDialogs::saveFile(const std::string& filter) {
-    shown.push_back({"save", {}, filter, {}, {}, {}});
-    if (files.empty()) return std::nullopt;
-    auto a = files.front();
-    files.pop_front();
-    return a;
-}
+std::optional<FileChoice> ScriptedDialogs::openFile(const std::string& filter) { return nextFile("open", filter); }
+
+std::optional<FileChoice> ScriptedDialogs::saveFile(const std::string& filter) { return nextFile("save", filter); }
 
 }  // namespace host

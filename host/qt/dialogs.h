@@ -69,6 +69,9 @@ public:
                                                   const std::vector<std::string>& defaults) override;
     std::optional<FileChoice> openFile(const std::string& filter) override;
     std::optional<FileChoice> saveFile(const std::string& filter) override;
+
+private:
+    std::optional<FileChoice> nextFile(const char* kind, const std::string& filter);
 };
 
 }  // namespace host
