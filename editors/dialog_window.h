@@ -1,0 +1,23 @@
+#pragma once
+// What the two editor dialogs share: the modal opening with its answer, and the row number at
+// the end of a control's tag.
+#include <QObject>
+#include <QWidget>
+#include <string>
+
+#include "host/qt/handles.h"
+
+namespace editors {
+
+// Shows the hidden window, waits until OK, Cancel or a close request ends the wait, and hides
+// it again for the next opening. The answer ("OK" or "Cancel") is the one the closing callback
+// stored with the window; "Cancel" when the window went away or the wait ended otherwise.
+std::string runModal(QWidget* window);
+
+// The closing callbacks: store the answer with the window and end the wait.
+void finish(const host::Handles& handles, const char* answer);
+
+// The 1-based row number at the end of the control's tag; throws when it is not 1..rows.
+int rowOf(const QObject* control, int rows);
+
+}  // namespace editors

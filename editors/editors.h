@@ -1,0 +1,30 @@
+#pragma once
+// The two editor dialogs as the application holds them, with the random source their FastEdit
+// choices draw from.
+#include <QWidget>
+#include <functional>
+
+#include "editors/fast_edit.h"
+#include "editors/rpc_setup.h"
+#include "editors/slot_setup.h"
+
+namespace editors {
+
+class Editors {
+public:
+    // `rpcWindow` gives the RPC channel setup window, once start-up has loaded it.
+    Editors(host::Registry& registry, host::Dialogs& dialogs, std::function<QWidget*()> rpcWindow,
+            Uniform uniform = defaultUniform())
+        : uniform_(std::move(uniform)), rpc(registry, dialogs, uniform_), slot(registry, rpc, std::move(rpcWindow), uniform_) {}
+
+    void setUniform(Uniform uniform) { uniform_ = std::move(uniform); }
+
+private:
+    Uniform uniform_;  // before the dialogs, which hold it by reference
+
+public:
+    RpcSetup rpc;
+    SlotSetup slot;
+};
+
+}  // namespace editors

@@ -1,0 +1,161 @@
+#include "editors/rpc_setup.h"
+
+#include <QAbstractSlider>
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "editors/dialog_window.h"
+#include "host/core/number_text.h"
+#include "host/qt/control.h"
+#include "host/qt/layout.h"
+
+namespace editors {
+
+using host::Call;
+using host::ctl;
+using host::Handles;
+
+namespace {
+
+std::string tag(const char* stem, int row) { return stem + std::to_string(row); }
+
+void requireChannels(const std::vector<double>& v, const char* field) {
+    if (v.size() != static_cast<std::size_t>(kRpcChannelCount))
+        throw std::invalid_argument(std::string("RPC channel record: ") + field + " holds " + std::to_string(v.size()) +
+                                    " values instead of " + std::to_string(kRpcChannelCount));
+}
+
+}  // namespace
+
+RpcChannels defaultChnStruct() {
+    const std::vector<double> zeros(kRpcChannelCount, 0.0);
+    return {zeros, zeros, zeros};
+}
+
+RpcSetup::RpcSetup(host::Registry& registry, host::Dialogs& dialogs, const Uniform& uniform)
+    : registry_(registry), dialogs_(dialogs), uniform_(uniform) {
+    registerOperations();
+}
+
+RpcSetup::~RpcSetup() { registry_.remove(kRpcSetupModule); }
+
+void RpcSetup::registerOperations() {
+    host::Module& m = registry_.add(kRpcSetupModule);
+    m.add("InitializeFigure", [this](const Call& c) { InitializeFigure(c.handles); });
+    m.add("redraw", [this](const Call& c) { redraw(c.handles); });
+    m.add("defaultChnStruct", [this](const Call&) { chn_ = defaultChnStruct(); });
+
+    m.add("RPCactive_Callback", [this](const Call& c) {
+        const int r = rowOf(c.source, kRpcVisibleRows);
+        chn_.Active[column(r)] = ctl(c.source).value();
+        redrawChn(c.handles, r);
+    });
+    m.add("RPCvalue_Callback", [this](const Call& c) {
+        const int r = rowOf(c.source, kRpcVisibleRows);
+        chn_.Value[column(r)] = readRoundedLimited(ctl(c.source).string(), 0, 1);
+        redrawChn(c.handles, r);
+    });
+    m.add("RPCgain_Callback", [this](const Call& c) {
+        const int r = rowOf(c.source, kRpcVisibleRows);
+        chn_.Gain[column(r)] = readRoundedLimited(ctl(c.source).string(), -30, 30);
+        redrawChn(c.handles, r);
+    });
+
+    // The pop-ups act like menus: read the choice, then show "FastEdit" again.
+    auto fastEdit = [this, &m](const char* name, auto apply) {
+        m.add(name, [this, apply](const Call& c) {
+            const int p = static_cast<int>(ctl(c.source).value());
+            ctl(c.source).setValue(0);
+            apply(p);
+            redraw(c.handles);
+        });
+    };
+    fastEdit("fasteditRPCactive_Callback", [this](int p) {
+        if (auto v = activityPattern(kRpcChannelCount, p, uniform_)) chn_.Active = *v;
+    });
+    fastEdit("fasteditRPCvalue_Callback", [this](int p) {
+        if (auto v = alternatingPattern(kRpcChannelCount, p, uniform_)) chn_.Value = *v;
+    });
+    fastEdit("fasteditRPCgain_Callback", [this](int p) {
+        if (p == 7) normalize();
+        else if (auto v = gainPattern(kRpcChannelCount, p, uniform_)) chn_.Gain = *v;
+    });
+
+    m.add("sldrScrollbar_Callback", [this](const Call& c) {
+        auto* bar = qobject_cast<QAbstractSlider*>(c.source);
+        if (!bar) throw std::runtime_error("the RPC channel scroll bar is not a scroll bar");
+        const long index = std::lround(bar->maximum() - ctl(bar).value());
+        scrollIndex_ = static_cast<int>(std::clamp<long>(index, 0, kRpcChannelCount - kRpcVisibleRows));
+        redraw(c.handles);
+    });
+    m.add("pbOK_Callback", [](const Call& c) { finish(c.handles, "OK"); });
+    m.add("pbCancel_Callback", [](const Call& c) { finish(c.handles, "Cancel"); });
+    m.add("Close_Callback", [](const Call& c) { finish(c.handles, "Cancel"); });
+}
+
+std::pair<std::string, RpcChannels> RpcSetup::open(QWidget* fig, std::optional<RpcChannels> chn,
+                                                   std::optional<int> slotNumber) {
+    if (chn) {
+        requireChannels(chn->Active, "Active");
+        requireChannels(chn->Value, "Value");
+        requireChannels(chn->Gain, "Gain");
+    }
+    const Handles handles(fig);
+    chn_ = chn ? std::move(*chn) : defaultChnStruct();
+    if (fig && slotNumber) ctl(fig).setName("RPC Setup: Slot #" + std::to_string(*slotNumber));
+    if (fig) redraw(handles);
+    const std::string answer = runModal(fig);
+    return {answer, chn_};
+}
+
+void RpcSetup::InitializeFigure(const Handles& h) {
+    scrollIndex_ = 0;
+    auto* bar = h.get<QAbstractSlider>("sldrScrollbar");
+    ctl(bar).setValue(bar->maximum());
+    for (int r = 1; r <= kRpcVisibleRows; ++r) {
+        ctl(h[tag("chkRPCchnActive", r)]).setTooltip("Enables / Disables this\nRPC Channel for the slot");
+        ctl(h[tag("txtRPCchnValue", r)]).setTooltip("Sets the value of the\nRPC Channel for this slot.\nValid Range: 0 or 1");
+        ctl(h[tag("txtRPCchnGain", r)])
+            .setTooltip("Sets the gain of the\nRPC channel for this slot\nrelative to the Pilot Channel Power.\n"
+                        "Valid Range: -30dB to +30dB");
+    }
+    ctl(h["pldRPCactive"]).setTooltip("FastEdit\nAdjusts the activity status\nof all RPC channels");
+    ctl(h["pldRPCvalue"]).setTooltip("FastEdit\nAdjusts the data\nof all RPC channels");
+    ctl(h["pldRPCgain"])
+        .setTooltip("FastEdit\nAdjusts all gains\nof all RPC channels\n(Note: Use Normalize to\nset the total power of\n"
+                    "all RPC Channels");
+    host::resizeAllFonts(h);
+}
+
+void RpcSetup::redraw(const Handles& h) const {
+    for (int r = 1; r <= kRpcVisibleRows; ++r) redrawChn(h, r);
+}
+
+void RpcSetup::redrawChn(const Handles& h, int r) const {
+    const std::size_t j = column(r);
+    const bool on = chn_.Active[j] != 0;
+    ctl(h[tag("chkRPCchnActive", r)]).setValue(on ? 1 : 0);
+    for (const char* stem : {"txtRPCchnValue", "txtRPCchnGain"}) ctl(h[tag(stem, r)]).setEnabled(on);
+    ctl(h[tag("txtRPCchnValue", r)]).setString(host::numberText(chn_.Value[j]));
+    ctl(h[tag("txtRPCchnGain", r)]).setString(host::numberText(chn_.Gain[j]));
+    ctl(h[tag("txtRPCchn", r)]).setString(std::to_string(j));
+    ctl(h[tag("txtMACindex", r)]).setString(std::to_string(j + 5));
+}
+
+void RpcSetup::normalize() {
+    const auto answer = dialogs_.input("Normalizing RPC Chn Power",
+                                       {"Enter value (in dB) to Normalize to (-30db to + 30db)"}, {"0"});
+    if (!answer) return;
+    const auto numbers = host::textToNumbers(answer->empty() ? std::string() : answer->front());
+    if (numbers.empty()) {
+        dialogs_.error("Invaild User Input", "Only numercial values between -30 and +30 are accepted");
+        return;
+    }
+    double level = 30;
+    for (double x : numbers)
+        if (x < level) level = x;  // NaN never wins
+    normalizeGains(chn_.Active, chn_.Gain, std::max(level, -30.0));
+}
+
+}  // namespace editors
