@@ -4,6 +4,7 @@
 #include "app/file_menu.h"
 #include "app/main_window.h"
 #include "app/window_parts.h"
+#include "editors/editors.h"
 #include "host/qt/binder.h"
 
 #include <QtGlobal>
@@ -19,6 +20,8 @@ Application::Application(host::Registry& registry, host::Dialogs& dialogs, host:
     main_ = std::make_unique<MainWindow>(ctx_);
     common_ = std::make_unique<CommonController>(ctx_);
     files_ = std::make_unique<FileMenu>(ctx_);
+    editors_ = std::make_unique<editors::Editors>(registry, dialogs, [this] { return ctx_.figureList.figRPCsetup.data(); });
+    ctx_.slotSetup = [this](QWidget* fig, const Parameters::Slot& slot) { return editors_->slot.open(fig, slot); };
     registerAboutBox(registry);
 }
 

@@ -5,6 +5,10 @@
 
 #include "app/app_context.h"
 
+namespace editors {
+class Editors;
+}
+
 namespace app {
 
 class MainWindow;
@@ -25,12 +29,14 @@ public:
     MainWindow& mainWindow() { return *main_; }
     CommonController& common() { return *common_; }
     FileMenu& files() { return *files_; }
+    editors::Editors& editors() { return *editors_; }
 
 private:
     AppContext ctx_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<CommonController> common_;
     std::unique_ptr<FileMenu> files_;
+    std::unique_ptr<editors::Editors> editors_;
 };
 
 }  // namespace app
