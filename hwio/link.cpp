@@ -1,0 +1,304 @@
+// The five operations: SCPI lines, the error queue and the download blocks over any transport.
+#include "hwio/link.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <vector>
+
+#include "hwio/transport.h"
+
+namespace hwio {
+
+namespace {
+
+constexpr std::size_t kMaxReply = 64 * 1024;
+constexpr int kMaxErrorReads = 32;  // a queue longer than any instrument keeps
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string quoted(std::string_view s) {
+    std::string out = "\"";
+    for (char c : s) out += c == '\n' ? ' ' : c;
+    return out + "\"";
+}
+
+class Session {
+public:
+    Session(Transport& t, const Options& o) : t_(t), o_(o) {}
+
+    void line(std::string_view text) {
+        std::string out(text);
+        out += '\n';
+        write(out, true, "sending " + quoted(text));
+    }
+
+    void write(std::string_view bytes, bool last, const std::string& doing) {
+        try {
+            t_.write(bytes, last, o_.timeout);
+        } catch (const LinkError& e) {
+            throw LinkError(e.status(), std::string(e.what()) + " while " + doing + ".");
+        }
+    }
+
+    // One reply line without its end; only printable text counts as an answer.
+    std::string readLine(std::string_view question, double timeout) {
+        const auto deadline = after(timeout);
+        while (true) {
+            const auto end = buffer_.find('\n');
+            if (end != std::string::npos) {
+                std::string reply = buffer_.substr(0, end);
+                buffer_.erase(0, end + 1);
+                if (!reply.empty() && reply.back() == '\r') reply.pop_back();
+                checkText(reply, question);
+                return reply;
+            }
+            if (buffer_.size() > kMaxReply)
+                throw LinkError(kBadReply, "The answer of " + t_.where() + " to " + quoted(question) +
+                                               " is longer than " + std::to_string(kMaxReply) +
+                                               " bytes without an end of line; it is not a reply this link expects.");
+            char chunk[4096];
+            try {
+                buffer_.append(chunk, t_.read(chunk, sizeof chunk, deadline));
+            } catch (const LinkError& e) {
+                std::string msg = e.what();
+                if (e.status() == kTimeout) msg = t_.where() + " did not answer " + quoted(question) + " within " + secs(timeout);
+                throw LinkError(e.status(), msg + " (waiting for the answer to " + quoted(question) + ").");
+            }
+        }
+    }
+
+    std::string query(std::string_view q, double timeout) {
+        line(q);
+        return readLine(q, timeout);
+    }
+
+    // The instrument's error queue, read until it reports no error; the entries that are errors.
+    std::vector<std::string> errors() {
+        std::vector<std::string> found;
+        for (int i = 0; i < kMaxErrorReads; ++i) {
+            const std::string reply = query(":SYSTem:ERRor?", o_.timeout);
+            long code = 0;
+            if (!parseErrorCode(reply, code))
+                throw LinkError(kBadReply, "The answer of " + t_.where() + " to :SYSTem:ERRor? is not an error report: " +
+                                               quoted(reply.substr(0, 80)) + ".");
+            if (code == 0) {
+                lastNoError_ = reply;
+                return found;
+            }
+            found.push_back(reply);
+        }
+        return found;
+    }
+
+    // Throws kInstrumentError with the instrument's own texts when its queue holds errors.
+    void check() {
+        const auto errs = errors();
+        if (errs.empty()) return;
+        std::string text = "The instrument reported: ";
+        for (std::size_t i = 0; i < errs.size(); ++i) text += (i ? "; " : "") + errs[i];
+        throw LinkError(kInstrumentError, text);
+    }
+
+    const std::string& noErrorText() const { return lastNoError_; }
+    Transport& transport() { return t_; }
+
+    static std::string secs(double s) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g s", s);
+        return buf;
+    }
+
+private:
+    void checkText(const std::string& reply, std::string_view question) const {
+        for (unsigned char c : reply)
+            if ((c < 0x20 && c != '\t') || c >= 0x7f)
+                throw LinkError(kBadReply, "The answer of " + t_.where() + " to " + quoted(question) +
+                                               " is not readable text (" + std::to_string(reply.size()) +
+                                               " bytes); check that the address names a signal generator.");
+    }
+
+    static bool parseErrorCode(const std::string& reply, long& code) {
+        const char* p = reply.c_str();
+        while (*p == ' ') ++p;
+        char* end = nullptr;
+        code = std::strtol(p, &end, 10);
+        if (end == p) return false;
+        while (*end == ' ') ++end;
+        return *end == ',' || *end == '\0';
+    }
+
+    Transport& t_;
+    const Options& o_;
+    std::string buffer_;
+    std::string lastNoError_ = "0,\"No error\"";
+};
+
+std::unique_ptr<Transport> open(const Config& config, const Options& options) {
+    const std::string type = lower(config.type);
+    if (type == "tcpip") {
+        if (!config.TCPIP || !config.TCPIP->address)
+            throw LinkError(kBadArgument, "The link is TCP/IP but the settings hold no TCPIP.address.");
+        return openTcp(*config.TCPIP->address, options.timeout);
+    }
+    if (type == "rs232") return openSerial(config, options);
+    if (type == "gpib") return openGpib(config, options);
+    throw LinkError(kBadArgument, "The link type \"" + config.type + "\" is not GPIB, RS232 or TCPIP.");
+}
+
+std::string blockHeader(std::size_t bytes) {
+    const std::string n = std::to_string(bytes);
+    return "#" + std::to_string(n.size()) + n;
+}
+
+void checkName(const std::string& name) {
+    if (name.empty()) throw LinkError(kBadArgument, "The waveform has no name; enter a waveform title.");
+    for (unsigned char c : name)
+        if (c < 0x20 || c >= 0x7f || c == '"')
+            throw LinkError(kBadArgument, "The waveform name " + quoted(name) +
+                                              " holds a character the instrument cannot store in a name.");
+}
+
+Result download(Session& s, const Waveform& w, const Options& o) {
+    const std::size_t n = w.iq.size();
+    checkName(w.name);
+    if (n == 0) throw LinkError(kBadArgument, "The waveform holds no samples; calculate it first.");
+    for (const auto* m : {&w.marker1, &w.marker2})
+        if (!m->empty() && m->size() != n)
+            throw LinkError(kBadArgument, "The markers hold " + std::to_string(m->size()) + " values for " +
+                                              std::to_string(n) + " samples.");
+    std::string iq, markers;
+    try {
+        iq = iqBytes(w.iq, w.norm, w.scale);
+    } catch (const std::invalid_argument& e) {
+        throw LinkError(kBadArgument, e.what());
+    }
+    markers = markerBytes(w.marker1, w.marker2, n);
+
+    const std::size_t total = iq.size() + markers.size();
+    std::size_t sent = 0;
+    const std::size_t piece = std::max<std::size_t>(o.pieceBytes, 1);
+    auto sendBlock = [&](const std::string& header, const std::string& body, const char* what) {
+        s.write(header + blockHeader(body.size()), false, std::string("starting the ") + what);
+        for (std::size_t at = 0; at < body.size(); at += piece) {
+            if (o.progress && !o.progress(sent, total)) {
+                s.transport().abandon();
+                throw LinkError(kCancelled, "download cancelled");
+            }
+            const std::size_t len = std::min(piece, body.size() - at);
+            s.write(std::string_view(body).substr(at, len), false,
+                    std::string("sending the ") + what + " (" + std::to_string(sent) + " of " + std::to_string(total) +
+                        " bytes sent)");
+            sent += len;
+        }
+        s.write("\n", true, std::string("ending the ") + what);
+    };
+    const std::string target = " \"arbi:" + w.name + "\",";
+    sendBlock(":MEMory:DATA" + target, iq, "waveform");
+    sendBlock(":MEMory:DATA:MARKer" + target, markers, "markers");
+    if (o.progress) o.progress(total, total);
+    const std::string opc = s.query("*OPC?", o.completionTimeout);
+    if (opc != "1" && opc != "+1")
+        throw LinkError(kBadReply, "The answer of " + s.transport().where() + " to *OPC? after the download is " +
+                                       quoted(opc.substr(0, 80)) + ", not 1.");
+    s.check();
+    return {kOk, "Waveform " + quoted(w.name) + " stored: " + std::to_string(n) + " samples with markers."};
+}
+
+Result run(std::int32_t code, const Config& config, std::string_view text, const Waveform* waveform,
+           const Options& options) {
+    auto transport = open(config, options);
+    Session s(*transport, options);
+    switch (code) {
+        case HWIO_PING:
+            return {kOk, s.query("*IDN?", options.timeout)};
+        case HWIO_SEND:
+            s.line(text);
+            s.check();
+            return {kOk, s.noErrorText()};
+        case HWIO_QUERY: {
+            std::string reply;
+            try {
+                reply = s.query(text, options.timeout);
+            } catch (const LinkError& e) {
+                if (e.status() != kTimeout) throw;
+                // A query the instrument refused leaves no answer but an entry in its error queue.
+                std::vector<std::string> errs;
+                try {
+                    errs = s.errors();
+                } catch (const LinkError&) {
+                    throw e;
+                }
+                if (errs.empty()) throw;
+                throw LinkError(kInstrumentError, std::string(e.what()) + " The instrument reported: " + errs.front());
+            }
+            s.check();
+            return {kOk, reply};
+        }
+        case HWIO_DOWNLOAD:
+            return download(s, *waveform, options);
+        case HWIO_LOCAL:
+            s.transport().goToLocal(options.timeout);
+            return {kOk, ""};
+    }
+    throw std::invalid_argument("unknown operation code");
+}
+
+}  // namespace
+
+std::string iqBytes(std::span<const std::complex<double>> iq, std::string_view norm, double scale) {
+    double peak = 0;
+    for (const auto& v : iq) {
+        if (!std::isfinite(v.real()) || !std::isfinite(v.imag()))
+            throw std::invalid_argument("The waveform holds a sample that is not a finite number; calculate it again.");
+        peak = std::max({peak, std::abs(v.real()), std::abs(v.imag())});
+    }
+    scale = std::clamp(std::isfinite(scale) ? scale : 1.0, 0.0, 1.0);
+    const bool normalise = lower(norm) == "norm";
+    const double gain = kFullScale * scale * (normalise ? (peak > 0 ? 1.0 / peak : 0.0) : 1.0);
+    std::string out(iq.size() * 4, '\0');
+    char* p = out.data();
+    auto put = [&p](double x) {
+        const auto word = static_cast<std::uint16_t>(static_cast<std::int16_t>(
+            std::lround(std::clamp(x, -kFullScale, kFullScale))));
+        *p++ = static_cast<char>(word >> 8);
+        *p++ = static_cast<char>(word & 0xff);
+    };
+    for (const auto& v : iq) {
+        put(v.real() * gain);
+        put(v.imag() * gain);
+    }
+    return out;
+}
+
+std::string markerBytes(std::span<const std::uint8_t> marker1, std::span<const std::uint8_t> marker2,
+                        std::size_t count) {
+    std::string out(count, '\0');
+    for (std::size_t k = 0; k < count; ++k) {
+        int bits = 0;
+        if (k < marker1.size() && marker1[k]) bits |= 1;
+        if (k < marker2.size() && marker2[k]) bits |= 2;
+        out[k] = static_cast<char>(bits);
+    }
+    return out;
+}
+
+Result hwIO(std::int32_t code, const Config& config, std::string_view text, const Waveform* waveform,
+            const Options& options) {
+    if (code < HWIO_PING || code > HWIO_LOCAL)
+        throw std::invalid_argument("hwIO: operation code " + std::to_string(code) + " is not 1 to 5");
+    if (code == HWIO_DOWNLOAD && !waveform) throw std::invalid_argument("hwIO: operation 4 needs a waveform");
+    try {
+        return run(code, config, text, waveform, options);
+    } catch (const LinkError& e) {
+        return {e.status(), e.what()};
+    }
+}
+
+}  // namespace hwio
