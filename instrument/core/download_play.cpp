@@ -1,0 +1,103 @@
+#include "instrument/core/download_play.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "host/core/number_text.h"
+#include "instrument/core/link_ops.h"
+
+namespace instrument {
+
+namespace {
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string num(double x) { return host::numberText(x); }
+
+bool linkFailed(std::int32_t status) { return status != hwio::kOk && status != hwio::kInstrumentError; }
+
+}  // namespace
+
+double rs232Minutes(std::size_t samples, double baud) {
+    return static_cast<double>(samples) * 32 * 1.125 / baud / 60;
+}
+
+hwio::Result VSKDownLoadWrap(const dsp::CVec& IQData, const std::array<dsp::Bits, 2>& Marker,
+                             const std::string& Filename, const app::Configuration& config, const Question& ask,
+                             const hwio::Options& options) {
+    if (lower(config.type) == "rs232") {
+        const double minutes = rs232Minutes(IQData.size(), config.RS232.baudrate);
+        std::string answer = "OK";
+        if (minutes > 0.75) {
+            char text[200];
+            std::snprintf(text, sizeof text,
+                          "This Download will take approximately %g minutes. Do you want to continue?", minutes);
+            answer = ask("RS-232 Download", text, {"OK", "Cancel"}, "Cancel");
+        }
+        if (answer != "OK") return {hwio::kCancelled, "download cancelled"};
+    }
+    return hwDownload(app::toValue(config), IQData, Marker, "norm", 1, Filename, options);
+}
+
+std::vector<std::string> playLines_c(const std::string& FileName, const app::SigGenSettings& s) {
+    const char* bbfilter = s.BBfilter == 1 ? "2.1MHz" : s.BBfilter == 2 ? "40MHz" : "Through";
+    return {
+        " :source:rad:arb:state off",
+        " :source:rad:arb:wav \"arbi:" + FileName + "\" ",
+        " :source:freq:fix " + num(s.Frequency) + "Hz",
+        " :source:power:level:immediate:amplitude " + num(s.Amplitude) + "dbm",
+        " :source:rad:arb:clock:srate " + num(s.SamplingRate) + "Hz",
+        std::string(" :source:dm:bbfilter ") + bbfilter,
+        " :source:rad:ARB:rscaling " + num(s.Scaling),
+        ":source:DM:IQAT:AUTO off",
+        ":source:DM:IQAT " + num(s.ModAtten),
+        std::string(" :pow:alc:state ") + (s.ALC == 0 ? "off" : "on"),
+        std::string(" :source:rad:arb:marker:rfblank ") + (s.RFblanking == 1 ? "on" : "off"),
+        std::string(" :source:rad:arb:marker:polarity ") + (s.MarkerPolarity == 0 ? "Pos" : "Neg"),
+        std::string(" :source:rad:arb:clock:ref ") + (s.ArbRefSource == 0 ? "int" : "ext"),
+        " :source:rad:arb:state on",
+        " :output:state on",
+    };
+}
+
+std::vector<std::string> playLines(const std::string& FileName, const app::SigGenSettings& s,
+                                   std::optional<double> ReconFilter) {
+    const double code = ReconFilter.value_or(4);
+    const char* rfilter = code == 1 ? "250.0khz" : code == 2 ? "2.5Mhz" : code == 3 ? "8Mhz" : "through";
+    auto c = playLines_c(FileName, s);
+    std::vector<std::string> lines(c.begin(), c.begin() + 5);
+    lines.push_back(std::string(" :source:rad:arb:rfilter ") + rfilter);
+    lines.insert(lines.end(), c.begin() + 10, c.end());
+    return lines;
+}
+
+hwio::Result playSequence(const std::vector<std::string>& lines, const app::Configuration& config,
+                          const hwio::Options& options, std::vector<hwio::Result>* sent) {
+    const host::Value link = app::toValue(config);
+    hwio::Result last, firstFailure;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        last = hwSend(link, lines[i], options);
+        if (sent) sent->push_back(last);
+        if (last.status != hwio::kOk && firstFailure.status == hwio::kOk)
+            firstFailure = {last.status, "Line " + std::to_string(i + 1) + " (\"" + lines[i] + "\") failed: " +
+                                             last.response};
+        if (linkFailed(last.status)) return firstFailure;
+    }
+    hwReturnLocal(link, options);
+    return firstFailure.status != hwio::kOk ? firstFailure : last;
+}
+
+hwio::Result VSKPlay_c(const std::string& FileName, const app::SigGenSettings& setting,
+                       const app::Configuration& config, const hwio::Options& options) {
+    return playSequence(playLines_c(FileName, setting), config, options);
+}
+
+hwio::Result VSKPlay(const std::string& FileName, const app::SigGenSettings& setting, const app::Configuration& config,
+                     const hwio::Options& options, std::optional<double> ReconFilter) {
+    return playSequence(playLines(FileName, setting, ReconFilter), config, options);
+}
+
+}  // namespace instrument

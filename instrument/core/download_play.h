@@ -1,0 +1,48 @@
+#pragma once
+// Putting a waveform on the signal generator (download) and making it play with the user's
+// carrier and playback settings (the playback command lines).
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/core/records.h"
+#include "dsp/types.h"
+#include "hwio/link.h"
+
+namespace instrument {
+
+// A question dialog: title, text, buttons, default button -> the button pressed, or "" when closed.
+using Question = std::function<std::string(const std::string&, const std::string&, const std::vector<std::string>&,
+                                           const std::string&)>;
+
+// Minutes a serial transfer of `samples` takes at `baud` (32 bits a sample, 12.5 % framing).
+double rs232Minutes(std::size_t samples, double baud);
+
+// Downloads under `Filename`. On a serial link a transfer longer than 0.75 minutes is confirmed
+// first; a declined transfer sends nothing and returns status hwio::kCancelled with
+// "download cancelled", as does one cancelled through the progress callback.
+hwio::Result VSKDownLoadWrap(const dsp::CVec& IQData, const std::array<dsp::Bits, 2>& Marker,
+                             const std::string& Filename, const app::Configuration& config, const Question& ask,
+                             const hwio::Options& options = {});
+
+// The fifteen command lines of the playback step, and the eleven of the other instrument family
+// (`ReconFilter` 1 to 3 chooses its reconstruction filter, anything else or none "through").
+std::vector<std::string> playLines_c(const std::string& FileName, const app::SigGenSettings& setting);
+std::vector<std::string> playLines(const std::string& FileName, const app::SigGenSettings& setting,
+                                   std::optional<double> ReconFilter = {});
+
+// Sends the lines, then returns the instrument to local control. Every line is sent even when
+// the instrument rejects one; a link that fails stops the sequence, since no later line would
+// arrive. The result is the first failure, naming its line, else the last line's.
+hwio::Result VSKPlay_c(const std::string& FileName, const app::SigGenSettings& setting,
+                       const app::Configuration& config, const hwio::Options& options = {});
+hwio::Result VSKPlay(const std::string& FileName, const app::SigGenSettings& setting, const app::Configuration& config,
+                     const hwio::Options& options = {}, std::optional<double> ReconFilter = {});
+
+// Sends `lines` as the playback step does; `sent` (optional) receives each line's result.
+hwio::Result playSequence(const std::vector<std::string>& lines, const app::Configuration& config,
+                          const hwio::Options& options = {}, std::vector<hwio::Result>* sent = nullptr);
+
+}  // namespace instrument

@@ -1,0 +1,572 @@
+#include "tools/zuno_sim_model.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <set>
+
+namespace sim {
+
+namespace {
+
+constexpr std::size_t kMaxErrors = 30;
+constexpr std::size_t kMaxLog = 10000;
+const char* const kIdentity = "Zuno,Simulated Signal Generator,SIM0001,1.0";
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    return s;
+}
+
+// Splits at `sep` outside quotes.
+std::vector<std::string> splitOutsideQuotes(std::string_view s, char sep) {
+    std::vector<std::string> parts(1);
+    char quote = 0;
+    for (char c : s) {
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == sep) {
+            parts.emplace_back();
+            continue;
+        }
+        parts.back() += c;
+    }
+    return parts;
+}
+
+// One node of a header pattern: its mnemonics ("FREQuency": short form in capitals).
+struct Node {
+    std::vector<std::string> names;
+    bool optional = false;
+};
+
+struct Pattern {
+    std::vector<Node> nodes;
+    std::string key;
+};
+
+std::vector<Node> parseSpec(std::string_view spec) {
+    std::vector<Node> nodes;
+    std::size_t i = 0;
+    while (i < spec.size()) {
+        Node n;
+        if (spec[i] == '[') {
+            n.optional = true;
+            ++i;
+        }
+        if (i < spec.size() && spec[i] == ':') ++i;
+        std::string name;
+        while (i < spec.size() && spec[i] != ':' && spec[i] != '[' && spec[i] != ']') {
+            if (spec[i] == '|') {
+                n.names.push_back(name);
+                name.clear();
+                if (i + 1 < spec.size() && spec[i + 1] == ':') ++i;
+            } else {
+                name += spec[i];
+            }
+            ++i;
+        }
+        n.names.push_back(name);
+        if (i < spec.size() && spec[i] == ']') ++i;
+        nodes.push_back(n);
+    }
+    return nodes;
+}
+
+bool mnemonicMatches(const std::string& name, std::string token) {
+    std::string shortForm;
+    for (char c : name)
+        if (std::isupper(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c))) shortForm += c;
+    const std::string longForm = upper(name);
+    token = upper(token);
+    // A numeric suffix (OUTPut1) selects the first and only channel.
+    while (!token.empty() && std::isdigit(static_cast<unsigned char>(token.back())) &&
+           !std::isdigit(static_cast<unsigned char>(longForm.back())))
+        token.pop_back();
+    return token == shortForm || token == longForm;
+}
+
+bool matchFrom(const std::vector<Node>& nodes, std::size_t n, const std::vector<std::string>& tokens, std::size_t t) {
+    if (n == nodes.size()) return t == tokens.size();
+    if (nodes[n].optional && matchFrom(nodes, n + 1, tokens, t)) return true;
+    if (t == tokens.size()) return false;
+    for (const auto& name : nodes[n].names)
+        if (mnemonicMatches(name, tokens[t]) && matchFrom(nodes, n + 1, tokens, t + 1)) return true;
+    return false;
+}
+
+const std::vector<Pattern>& patterns() {
+    static const std::vector<Pattern> table = [] {
+        const std::pair<const char*, const char*> specs[] = {
+            {"SYSTem:ERRor[:NEXT]", "SYST:ERR"},
+            {"SYSTem:LOCal", "SYST:LOC"},
+            {"SYSTem:REMote", "SYST:REM"},
+            {"[SOURce]:FREQuency[:CW|:FIXed]", "SOUR:FREQ:FIX"},
+            {"[SOURce]:POWer[:LEVel][:IMMediate][:AMPLitude]", "SOUR:POW:LEV:IMM:AMPL"},
+            {"[SOURce]:POWer:ALC[:STATe]", "SOUR:POW:ALC:STAT"},
+            {"[SOURce]:RADio:ARB[:STATe]", "SOUR:RAD:ARB:STAT"},
+            {"[SOURce]:RADio:ARB:WAVeform", "SOUR:RAD:ARB:WAV"},
+            {"[SOURce]:RADio:ARB:CLOCk:SRATe", "SOUR:RAD:ARB:CLOC:SRAT"},
+            {"[SOURce]:RADio:ARB:CLOCk:REFerence", "SOUR:RAD:ARB:CLOC:REF"},
+            {"[SOURce]:RADio:ARB:RSCaling", "SOUR:RAD:ARB:RSC"},
+            {"[SOURce]:RADio:ARB:RFILter", "SOUR:RAD:ARB:RFIL"},
+            {"[SOURce]:RADio:ARB:MARKer:RFBLank", "SOUR:RAD:ARB:MARK:RFBL"},
+            {"[SOURce]:RADio:ARB:MARKer:POLarity", "SOUR:RAD:ARB:MARK:POL"},
+            {"[SOURce]:DM:BBFilter", "SOUR:DM:BBF"},
+            {"[SOURce]:DM:IQATtenuation:AUTO", "SOUR:DM:IQAT:AUTO"},
+            {"[SOURce]:DM:IQATtenuation", "SOUR:DM:IQAT"},
+            {"OUTPut[:STATe]", "OUTP:STAT"},
+            {"MEMory:DATA", "MEM:DATA"},
+            {"MEMory:DATA:MARKer", "MEM:DATA:MARK"},
+            {"MEMory:CATalog", "MEM:CAT"},
+            {"MEMory:DELete", "MEM:DEL"},
+            {"SIMulator:STATe", "SIM:STAT"},
+            {"SIMulator:DATA", "SIM:DATA"},
+            {"SIMulator:DATA:MARKer", "SIM:DATA:MARK"},
+            {"SIMulator:LOG:CLEar", "SIM:LOG:CLE"},
+        };
+        std::vector<Pattern> out;
+        for (const auto& [spec, key] : specs) out.push_back({parseSpec(spec), key});
+        return out;
+    }();
+    return table;
+}
+
+std::vector<std::string> headerTokens(std::string_view header) {
+    std::vector<std::string> tokens;
+    std::string cur;
+    for (char c : header) {
+        if (c == ':') {
+            if (!cur.empty()) tokens.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) tokens.push_back(cur);
+    return tokens;
+}
+
+std::string keyOf(const std::vector<std::string>& tokens) {
+    for (const auto& p : patterns())
+        if (matchFrom(p.nodes, 0, tokens, 0)) return p.key;
+    return {};
+}
+
+// A number with an optional unit: "2.1MHz", "-30dbm", "95". False when it is no number.
+bool parseNumber(std::string_view text, double& value, std::string& unit) {
+    const std::string s(trim(text));
+    if (s.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(s.c_str(), &end);
+    if (end == s.c_str() || !std::isfinite(value)) return false;
+    unit = upper(trim(std::string_view(end)));
+    return true;
+}
+
+std::string numberText(double x) {
+    char buf[64];
+    if (x == std::trunc(x) && std::abs(x) < 1e18)
+        std::snprintf(buf, sizeof buf, "%.0f", x);
+    else
+        std::snprintf(buf, sizeof buf, "%.15g", x);
+    return buf;
+}
+
+std::string unquote(std::string_view p) {
+    p = trim(p);
+    if (p.size() >= 2 && (p.front() == '"' || p.front() == '\'') && p.back() == p.front())
+        return std::string(p.substr(1, p.size() - 2));
+    return std::string(p);
+}
+
+struct Failure {
+    int code;
+    const char* text;
+};
+
+[[noreturn]] void fail(int code, const char* text) { throw Failure{code, text}; }
+
+double frequencyUnit(const std::string& unit) {
+    if (unit.empty() || unit == "HZ") return 1;
+    if (unit == "KHZ") return 1e3;
+    if (unit == "MHZ" || unit == "MAHZ") return 1e6;
+    if (unit == "GHZ") return 1e9;
+    fail(-131, "Invalid suffix");
+}
+
+double number(std::string_view p, double low, double high, const std::function<double(const std::string&)>& unit) {
+    double v = 0;
+    std::string u;
+    if (trim(p).empty()) fail(-109, "Missing parameter");
+    if (!parseNumber(p, v, u)) fail(-104, "Data type error");
+    v *= unit(u);
+    if (v < low || v > high) fail(-222, "Data out of range");
+    return v;
+}
+
+double plain(const std::string& unit, const char* allowed) {
+    if (unit.empty() || unit == allowed) return 1;
+    fail(-131, "Invalid suffix");
+}
+
+bool boolean(std::string_view p) {
+    const std::string v = upper(trim(p));
+    if (v.empty()) fail(-109, "Missing parameter");
+    if (v == "ON" || v == "1") return true;
+    if (v == "OFF" || v == "0") return false;
+    fail(-224, "Illegal parameter value");
+}
+
+// One of the named choices ("POSitive|NEGative"), as its short form.
+std::string choice(std::string_view p, std::initializer_list<const char*> names) {
+    const std::string v(trim(p));
+    if (v.empty()) fail(-109, "Missing parameter");
+    for (const char* n : names)
+        if (mnemonicMatches(n, v)) {
+            std::string s;
+            for (const char* c = n; *c; ++c)
+                if (std::isupper(static_cast<unsigned char>(*c))) s += *c;
+            return s;
+        }
+    fail(-224, "Illegal parameter value");
+}
+
+// A filter given as a frequency from `allowed` or THRough.
+std::string filter(std::string_view p, std::initializer_list<double> allowed) {
+    const std::string v = upper(trim(p));
+    if (v.empty()) fail(-109, "Missing parameter");
+    if (mnemonicMatches("THRough", v)) return "THR";
+    double x = 0;
+    std::string unit;
+    if (!parseNumber(v, x, unit)) fail(-224, "Illegal parameter value");
+    x *= frequencyUnit(unit);
+    for (double a : allowed)
+        if (std::abs(x - a) < 1e-6 * a) return numberText(a);
+    fail(-224, "Illegal parameter value");
+}
+
+std::string block(const std::string& bytes) {
+    const std::string n = std::to_string(bytes.size());
+    return "#" + std::to_string(n.size()) + n + bytes;
+}
+
+}  // namespace
+
+std::string canonicalHeader(std::string_view header) { return keyOf(headerTokens(trim(header))); }
+
+Instrument::Instrument(Faults faults, std::size_t memorySamples) : faults_(std::move(faults)), memorySamples_(memorySamples) {
+    for (auto& r : faults_.reject) {
+        const std::string key = canonicalHeader(r);
+        if (!key.empty()) r = key;
+    }
+}
+
+void Instrument::error(int code, std::string_view text) {
+    if (errors_.size() >= kMaxErrors) {
+        errors_.back() = {-350, "Queue overflow"};
+        return;
+    }
+    errors_.emplace_back(code, std::string(text));
+}
+
+void Instrument::blockAbandoned() { error(-365, "Time out error"); }
+
+StoredWaveform* Instrument::findWaveform(std::string_view name) {
+    auto it = memory_.find(upper(name));
+    return it == memory_.end() ? nullptr : &it->second;
+}
+
+std::string Instrument::execute(std::string_view message, std::string blk, bool hasBlock) {
+    const std::string_view text = trim(message);
+    if (text.empty()) return {};
+    const std::string up = upper(text);
+    const bool simulatorControl = up.starts_with("SIM") || up.starts_with(":SIM");
+    if (!simulatorControl) {
+        remote_ = true;
+        if (log_.size() < kMaxLog) log_.push_back(std::string(message) + (hasBlock ? " <" + std::to_string(blk.size()) + " bytes>" : ""));
+    }
+    std::string reply;
+    std::vector<std::string> prefix;  // where a header without a leading colon starts
+    for (const std::string& raw : splitOutsideQuotes(text, ';')) {
+        const std::string_view cmd = trim(raw);
+        if (cmd.empty()) continue;
+        std::size_t split = 0;
+        while (split < cmd.size() && !std::isspace(static_cast<unsigned char>(cmd[split]))) ++split;
+        std::string header(cmd.substr(0, split));
+        const std::string_view params = trim(cmd.substr(split));
+        const bool query = !header.empty() && header.back() == '?';
+        if (query) header.pop_back();
+        std::vector<std::string> path;
+        if (header.starts_with("*")) {
+            path = {upper(header)};
+        } else {
+            path = header.starts_with(":") ? std::vector<std::string>{} : prefix;
+            for (auto& t : headerTokens(header)) path.push_back(t);
+            prefix.assign(path.begin(), path.end() - (path.empty() ? 0 : 1));
+        }
+        std::string answer;
+        try {
+            answer = command(path, header, query, params, blk, hasBlock);
+        } catch (const Failure& f) {
+            error(f.code, f.text);
+            continue;
+        }
+        if (query) {
+            if (faults_.garbage && !simulatorControl) answer = std::string("\x01\xfe\x00\x7fjunk\xff", 9);
+            if (!reply.empty()) reply += ';';
+            reply += answer;
+        }
+    }
+    return reply.empty() ? reply : reply + "\n";
+}
+
+std::string Instrument::command(const std::vector<std::string>& path, std::string_view, bool query,
+                                std::string_view params, std::string& blk, bool hasBlock) {
+    if (path.size() == 1 && path[0].starts_with("*")) {
+        const std::string& c = path[0];
+        if (c == "*IDN" && query) return kIdentity;
+        if (c == "*OPC" && query) return "1";
+        if (c == "*RST" && !query) {
+            s_ = Settings{};
+            return {};
+        }
+        if (c == "*CLS" && !query) {
+            errors_.clear();
+            return {};
+        }
+        if ((c == "*OPC" || c == "*WAI") && !query) return {};
+        fail(-113, "Undefined header");
+    }
+    const std::string key = keyOf(path);
+    if (key.empty()) fail(-113, "Undefined header");
+    if (std::find(faults_.reject.begin(), faults_.reject.end(), key) != faults_.reject.end())
+        fail(-221, "Settings conflict");
+
+    auto freq = [](const std::string& u) { return frequencyUnit(u); };
+    auto onOff = [](bool b) { return std::string(b ? "1" : "0"); };
+    Settings& s = s_;
+    if (key == "SYST:ERR" && query) {
+        if (errors_.empty()) return "0,\"No error\"";
+        auto [code, text] = errors_.front();
+        errors_.pop_front();
+        return std::to_string(code) + ",\"" + text + "\"";
+    }
+    if (key == "SYST:LOC" && !query) {
+        remote_ = false;
+        return {};
+    }
+    if (key == "SYST:REM" && !query) return {};
+    if (key == "SOUR:FREQ:FIX") {
+        if (query) return numberText(s.frequency);
+        s.frequency = number(params, 100e3, 6e9, freq);
+        return {};
+    }
+    if (key == "SOUR:POW:LEV:IMM:AMPL") {
+        if (query) return numberText(s.power);
+        s.power = number(params, -136, 20, [](const std::string& u) { return plain(u, "DBM"); });
+        return {};
+    }
+    if (key == "SOUR:POW:ALC:STAT") return query ? onOff(s.alc) : (s.alc = boolean(params), std::string());
+    if (key == "OUTP:STAT") return query ? onOff(s.output) : (s.output = boolean(params), std::string());
+    if (key == "SOUR:RAD:ARB:STAT") {
+        if (query) return onOff(s.arbState);
+        const bool on = boolean(params);
+        if (on && s.waveform.empty()) fail(-221, "Settings conflict");
+        s.arbState = on;
+        return {};
+    }
+    if (key == "SOUR:RAD:ARB:WAV") {
+        if (query) return "\"arbi:" + s.waveform + "\"";
+        if (trim(params).empty()) fail(-109, "Missing parameter");
+        const std::string target = unquote(params);
+        if (!upper(target).starts_with("ARBI:")) fail(-224, "Illegal parameter value");
+        const std::string name = target.substr(5);
+        if (!findWaveform(name)) fail(-256, "File name not found");
+        s.waveform = names_[upper(name)];
+        return {};
+    }
+    if (key == "SOUR:RAD:ARB:CLOC:SRAT") {
+        if (query) return numberText(s.sampleRate);
+        s.sampleRate = number(params, 1, 100e6, freq);
+        return {};
+    }
+    if (key == "SOUR:RAD:ARB:CLOC:REF")
+        return query ? s.clockRef : (s.clockRef = choice(params, {"INTernal", "EXTernal"}), std::string());
+    if (key == "SOUR:RAD:ARB:RSC") {
+        if (query) return numberText(s.scaling);
+        s.scaling = number(params, 1, 100, [](const std::string& u) { return plain(u, "PCT"); });
+        return {};
+    }
+    if (key == "SOUR:RAD:ARB:RFIL")
+        return query ? s.rfilter : (s.rfilter = filter(params, {250e3, 2.5e6, 8e6}), std::string());
+    if (key == "SOUR:RAD:ARB:MARK:RFBL")
+        return query ? onOff(s.rfBlank) : (s.rfBlank = boolean(params), std::string());
+    if (key == "SOUR:RAD:ARB:MARK:POL")
+        return query ? s.polarity : (s.polarity = choice(params, {"POSitive", "NEGative"}), std::string());
+    if (key == "SOUR:DM:BBF")
+        return query ? s.bbFilter : (s.bbFilter = filter(params, {2.1e6, 40e6}), std::string());
+    if (key == "SOUR:DM:IQAT:AUTO")
+        return query ? onOff(s.iqAttAuto) : (s.iqAttAuto = boolean(params), std::string());
+    if (key == "SOUR:DM:IQAT") {
+        if (query) return numberText(s.iqAtt);
+        s.iqAtt = number(params, 0, 40, [](const std::string& u) { return plain(u, "DB"); });
+        return {};
+    }
+    if (key == "MEM:DATA" || key == "MEM:DATA:MARK") {
+        if (query) fail(-113, "Undefined header");
+        const auto parts = splitOutsideQuotes(params, ',');
+        if (parts.size() != 2 || trim(parts[1]) != "#" || !hasBlock) fail(-161, "Invalid block data");
+        const std::string target = unquote(parts[0]);
+        if (!upper(target).starts_with("ARBI:") || target.size() == 5) fail(-224, "Illegal parameter value");
+        const std::string name = target.substr(5);
+        if (key == "MEM:DATA") {
+            if (blk.empty() || blk.size() % 4 != 0) fail(-161, "Invalid block data");
+            std::size_t used = blk.size() / 4;
+            for (const auto& [n, w] : memory_)
+                if (n != upper(name)) used += w.iq.size() / 4;
+            if (used > memorySamples_) fail(-225, "Out of memory");
+            memory_[upper(name)] = StoredWaveform{std::move(blk), {}};
+            names_[upper(name)] = name;
+        } else {
+            StoredWaveform* w = findWaveform(name);
+            if (!w) fail(-256, "File name not found");
+            if (blk.size() != w->iq.size() / 4) fail(-161, "Invalid block data");
+            w->markers = std::move(blk);
+        }
+        return {};
+    }
+    if (key == "MEM:CAT" && query) {
+        std::string list;
+        for (const auto& [n, w] : names_) list += (list.empty() ? "\"" : ",\"") + w + "\"";
+        return list.empty() ? "\"\"" : list;
+    }
+    if (key == "MEM:DEL" && !query) {
+        const std::string name = unquote(params);
+        const std::string bare = upper(name).starts_with("ARBI:") ? name.substr(5) : name;
+        if (!memory_.erase(upper(bare))) fail(-256, "File name not found");
+        names_.erase(upper(bare));
+        return {};
+    }
+    if (key == "SIM:STAT" && query) return stateJson();
+    if ((key == "SIM:DATA" || key == "SIM:DATA:MARK") && query) {
+        const StoredWaveform* w = findWaveform(unquote(params));
+        if (!w) fail(-256, "File name not found");
+        return block(key == "SIM:DATA" ? w->iq : w->markers);
+    }
+    if (key == "SIM:LOG:CLE" && !query) {
+        log_.clear();
+        return {};
+    }
+    fail(-113, "Undefined header");
+}
+
+std::string Instrument::stateJson() const {
+    using nlohmann::json;
+    json memory = json::object();
+    for (const auto& [key, w] : memory_)
+        memory[names_.at(key)] = {{"samples", w.iq.size() / 4}, {"markers", !w.markers.empty()}};
+    json errors = json::array();
+    for (const auto& [code, text] : errors_) errors.push_back(std::to_string(code) + ",\"" + text + "\"");
+    const json state = {
+        {"identity", kIdentity},
+        {"remote", remote_},
+        {"frequency", s_.frequency},
+        {"power", s_.power},
+        {"alc", s_.alc},
+        {"output", s_.output},
+        {"arb",
+         {{"state", s_.arbState},
+          {"waveform", s_.waveform},
+          {"sampleRate", s_.sampleRate},
+          {"scaling", s_.scaling},
+          {"reconstructionFilter", s_.rfilter},
+          {"markerRfBlank", s_.rfBlank},
+          {"markerPolarity", s_.polarity},
+          {"clockReference", s_.clockRef}}},
+        {"dm", {{"basebandFilter", s_.bbFilter}, {"iqAttenuationAuto", s_.iqAttAuto}, {"iqAttenuation", s_.iqAtt}}},
+        {"errors", errors},
+        {"memory", memory},
+        {"log", log_},
+        {"connections", connections},
+    };
+    return state.dump(-1, ' ', true, json::error_handler_t::replace);
+}
+
+std::string Reader::feed(const char* data, std::size_t n) {
+    std::string replies;
+    std::size_t i = 0;
+    while (i < n) {
+        if (blockLeft_ > 0) {
+            const std::size_t take = std::min(blockLeft_, n - i);
+            block_.append(data + i, take);
+            blockLeft_ -= take;
+            i += take;
+            continue;
+        }
+        const char c = data[i++];
+        if (inQuote_) {
+            if (c == quote_) inQuote_ = false;
+            line_ += c;
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            inQuote_ = true;
+            quote_ = c;
+            line_ += c;
+            continue;
+        }
+        if (c == '\n') {
+            // A block header still being read cannot end here: the digits are incomplete.
+            replies += inst_.execute(line_, std::move(block_), hasBlock_);
+            line_.clear();
+            block_.clear();
+            hasBlock_ = false;
+            continue;
+        }
+        line_ += c;
+        // "#<d><d digits>" complete: what follows is binary.
+        const auto hash = line_.rfind('#');
+        if (hash != std::string::npos && !hasBlock_ && hash + 1 < line_.size()) {
+            const char d = line_[hash + 1];
+            if (d >= '1' && d <= '9') {
+                const std::size_t digits = static_cast<std::size_t>(d - '0');
+                if (line_.size() == hash + 2 + digits) {
+                    const std::string len = line_.substr(hash + 2, digits);
+                    if (std::all_of(len.begin(), len.end(), [](char x) { return std::isdigit(static_cast<unsigned char>(x)); })) {
+                        blockLeft_ = std::stoull(len);
+                        block_.clear();
+                        block_.reserve(blockLeft_);
+                        hasBlock_ = true;
+                        line_.resize(hash + 1);
+                    }
+                }
+            }
+        }
+    }
+    return replies;
+}
+
+void Reader::reset() {
+    if (blockLeft_ > 0) inst_.blockAbandoned();
+    line_.clear();
+    block_.clear();
+    hasBlock_ = false;
+    blockLeft_ = 0;
+    inQuote_ = false;
+}
+
+}  // namespace sim

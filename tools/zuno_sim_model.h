@@ -1,0 +1,101 @@
+#pragma once
+// The simulated signal generator behind zuno-sim: its SCPI commands, settings, waveform memory
+// and error queue, and the reader that cuts a byte stream into messages and binary blocks.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+// Switches that make the instrument misbehave, for testing the link's failure paths.
+struct Faults {
+    bool refuse = false;                // no connection is accepted
+    bool stall = false;                 // connections are accepted, then nothing is read or answered
+    long long dropAfter = -1;           // a connection is closed after this many bytes
+    std::vector<std::string> reject;    // headers answered with a settings conflict
+    bool garbage = false;               // every query is answered with binary junk
+};
+
+struct StoredWaveform {
+    std::string iq;       // big-endian 16-bit I, Q words as received
+    std::string markers;  // one byte per sample, empty until markers arrive
+};
+
+class Instrument {
+public:
+    explicit Instrument(Faults faults = {}, std::size_t memorySamples = 32u << 20);
+
+    // Runs one message (commands separated by ';'); `block` is the binary block the message
+    // carried, if any. Returns the reply, ending in a newline, or nothing.
+    std::string execute(std::string_view message, std::string block = {}, bool hasBlock = false);
+    // Reported by the reader when a link dropped an unfinished block.
+    void blockAbandoned();
+
+    // The whole state as one line of JSON.
+    std::string stateJson() const;
+    const Faults& faults() const { return faults_; }
+    int connections = 0;
+
+private:
+    struct Settings {
+        double frequency = 1e9;
+        double power = -136;
+        bool alc = true;
+        bool output = false;
+        bool arbState = false;
+        std::string waveform;
+        double sampleRate = 100e6;
+        double scaling = 100;
+        std::string rfilter = "THR";
+        bool rfBlank = false;
+        std::string polarity = "POS";
+        std::string clockRef = "INT";
+        std::string bbFilter = "THR";
+        bool iqAttAuto = true;
+        double iqAtt = 0;
+    };
+
+    std::string command(const std::vector<std::string>& path, std::string_view header, bool query,
+                        std::string_view params, std::string& block, bool hasBlock);
+    void error(int code, std::string_view text);
+    StoredWaveform* findWaveform(std::string_view name);
+
+    Faults faults_;
+    std::size_t memorySamples_;
+    Settings s_;
+    bool remote_ = false;
+    std::deque<std::pair<int, std::string>> errors_;
+    std::map<std::string, StoredWaveform> memory_;  // by upper-case name
+    std::map<std::string, std::string> names_;      // upper-case name -> name as stored
+    std::vector<std::string> log_;
+};
+
+// Cuts one link's byte stream into messages, taking definite-length blocks (#<n><length><bytes>)
+// byte for byte, and hands each message to the instrument.
+class Reader {
+public:
+    explicit Reader(Instrument& instrument) : inst_(instrument) {}
+    // Returns the replies to what completed.
+    std::string feed(const char* data, std::size_t n);
+    bool inBlock() const { return blockLeft_ > 0; }
+    // Forgets an unfinished message (the link dropped or paused in the middle of a block).
+    void reset();
+
+private:
+    Instrument& inst_;
+    std::string line_;
+    std::string block_;
+    bool hasBlock_ = false;
+    std::size_t blockLeft_ = 0;
+    bool inQuote_ = false;
+    char quote_ = 0;
+};
+
+// The canonical form of a header ("SOUR:FREQ:FIX" for ":source:freq:fix"), empty when unknown.
+std::string canonicalHeader(std::string_view header);
+
+}  // namespace sim
