@@ -3,6 +3,7 @@
 #include "app/common_controller.h"
 #include "app/file_menu.h"
 #include "app/main_window.h"
+#include "app/waveform_export.h"
 #include "app/window_parts.h"
 #include "editors/editors.h"
 #include "host/qt/binder.h"
@@ -20,6 +21,7 @@ Application::Application(host::Registry& registry, host::Dialogs& dialogs, host:
     main_ = std::make_unique<MainWindow>(ctx_);
     common_ = std::make_unique<CommonController>(ctx_);
     files_ = std::make_unique<FileMenu>(ctx_);
+    export_ = std::make_unique<WaveformExport>(ctx_, *common_);
     editors_ = std::make_unique<editors::Editors>(registry, dialogs, [this] { return ctx_.figureList.figRPCsetup.data(); });
     ctx_.slotSetup = [this](QWidget* fig, const Parameters::Slot& slot) { return editors_->slot.open(fig, slot); };
     registerAboutBox(registry);
@@ -31,6 +33,10 @@ Application::~Application() {
     for (const char* m : {kMainModule, kCommonModule, kAboutModule}) ctx_.registry.remove(m);
 }
 
-QWidget* Application::start() { return main_->start(); }
+QWidget* Application::start() {
+    QWidget* window = main_->start();
+    export_->addMenuEntry(window);
+    return window;
+}
 
 }  // namespace app

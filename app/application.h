@@ -14,6 +14,7 @@ namespace app {
 class MainWindow;
 class CommonController;
 class FileMenu;
+class WaveformExport;
 
 class Application {
 public:
@@ -36,6 +37,7 @@ private:
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<CommonController> common_;
     std::unique_ptr<FileMenu> files_;
+    std::unique_ptr<WaveformExport> export_;
     std::unique_ptr<editors::Editors> editors_;
 };
 

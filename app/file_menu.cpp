@@ -3,22 +3,16 @@
 #include <exception>
 #include <optional>
 
-#include "host/core/mat_file.h"
+#include "app/core/parameter_file.h"
+#include "app/waveform_export.h"
 
 namespace app {
 
 namespace {
 
-constexpr const char* kVariable = "fileParameters";
 constexpr const char* kLoadErrorTitle = "Error Loading File";
 // A Save As name starting with this prefix asks for the waveform instead of the settings.
 constexpr std::string_view kWaveformPrefix = "velmora.";
-
-// The waveform export arrives with a later version; until then the prefix is refused plainly
-// rather than being saved as a strangely named parameter file.
-void saveWaveform(AppContext& ctx, const std::string& filename) {
-    ctx.dialogs.error("Error Saving " + filename, "Waveform export is not available in this version.");
-}
 
 }  // namespace
 
@@ -82,9 +76,7 @@ void FileMenu::menuFileSaveAs(const host::Handles& handles) {
 
 bool FileMenu::saveParameters(const std::string& filename, const Parameters& record) {
     try {
-        host::Value file = host::Value::record();
-        file.set(kVariable, toValue(record));
-        host::writeMatFile(filename, file);
+        writeParameterFile(filename, record);
         return true;
     } catch (const std::exception& e) {
         ctx_.dialogs.error("Error Saving " + filename, e.what());
@@ -93,30 +85,12 @@ bool FileMenu::saveParameters(const std::string& filename, const Parameters& rec
 }
 
 bool FileMenu::loadParameters(const std::string& filename, const host::Handles& handles) {
-    host::Value file;
+    Parameters loaded;
     try {
-        file = host::readMatFile(filename);
+        loaded = readParameterFile(filename, ctx_.state.parameters.ParameterFileFormat_ID);
     } catch (const std::exception& e) {
         ctx_.dialogs.error(kLoadErrorTitle, e.what());
         return false;
-    }
-    auto refuse = [&](const char* why) {
-        ctx_.dialogs.error(kLoadErrorTitle, filename + "\n" + why);
-        return false;
-    };
-    const host::Value* stored = file.find(kVariable);
-    if (!stored) return refuse("has an Invalid File Format.");
-    const host::Value* id = stored->isRecord() ? stored->find("ParameterFileFormat_ID") : nullptr;
-    if (!id) return refuse("has an Invalid File Structure.");
-    if (!id->isText() || id->text() != ctx_.state.parameters.ParameterFileFormat_ID)
-        return refuse("has an Invalid File Parameter ID.");
-    // Values are taken as stored, but every field must be there with its kind and shape: the
-    // windows and the engine index into them without further checks.
-    Parameters loaded;
-    try {
-        fromValue(*stored, loaded, UnknownFields::Ignore);
-    } catch (const std::exception&) {
-        return refuse("has an Invalid File Structure.");
     }
     ctx_.state.parameters = std::move(loaded);
     ctx_.registry.call(ctx_.state.appInfo.ApplicationFunction, "redraw", {nullptr, handles});

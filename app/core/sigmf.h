@@ -1,0 +1,44 @@
+#pragma once
+// SigMF recordings: NAME.sigmf-data (cf32_le samples) and NAME.sigmf-meta (JSON), which the
+// usual signal-analysis tools open with the sample rate, carrier and slot layout attached.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/core/records.h"
+#include "dsp/types.h"
+
+namespace app {
+
+struct SigmfAnnotation {
+    std::uint64_t sampleStart = 0;
+    std::uint64_t sampleCount = 0;
+    std::string label;
+};
+
+struct SigmfRecording {
+    double sampleRate = 0;  // Hz
+    double frequency = 0;   // carrier, Hz
+    std::string description;
+    std::string recorder;  // program name and version
+    std::vector<SigmfAnnotation> annotations;
+};
+
+// The recording of one frame computed from `parameters` with `samples` samples: a description of
+// the frame and one annotation per slot saying what its traffic and MAC parts carry.
+SigmfRecording frameRecording(const Parameters& parameters, std::size_t samples, double sampleRate,
+                              double frequency, std::string recorder);
+
+// Fields in the order the format lists them.
+nlohmann::ordered_json sigmfMeta(const SigmfRecording& recording);
+
+// NAME for NAME, NAME.sigmf, NAME.sigmf-meta and NAME.sigmf-data.
+std::string sigmfBaseName(const std::string& name);
+
+// Writes base + ".sigmf-data", then base + ".sigmf-meta"; each replaces an existing file whole.
+// Throws std::runtime_error naming the file that could not be written.
+void writeSigmf(const std::string& base, const dsp::CVec& samples, const SigmfRecording& recording);
+
+}  // namespace app
