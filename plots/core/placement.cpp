@@ -1,0 +1,54 @@
+#include "plots/core/placement.h"
+
+namespace plots {
+
+std::string windowPrefix(PlotKind kind) {
+    switch (kind) {
+    case PlotKind::CCDF: return "CCDF ";
+    case PlotKind::Spectrum: return "Magnitude Spectrum ";
+    case PlotKind::Waterfall: return "Spectrum Waterfall ";
+    case PlotKind::IQTime: return "I(t) Q(t) ";
+    case PlotKind::EyeDiagram: return "Eye Diagram ";
+    case PlotKind::ScatterDiagram: return "Scatter Diagram ";
+    }
+    return {};
+}
+
+Box defaultPosition(PlotKind kind) {
+    switch (kind) {
+    case PlotKind::Spectrum: return {50, 480, 300, 300};
+    case PlotKind::Waterfall: return {100, 100, 300, 300};
+    default: return {150, 150, 340, 340};
+    }
+}
+
+Box placeNextToParent(PlotKind kind, const Box& p) {
+    Box b = p;
+    switch (kind) {
+    case PlotKind::Spectrum:
+        b.left += 0.1 * p.width;
+        b.bottom += 0.18 * p.height;
+        b.width *= 0.8;
+        b.height *= 0.8;
+        break;
+    case PlotKind::Waterfall:
+        b.width *= 0.8;
+        b.height *= 0.8;
+        b.left += 0.2 * b.width;
+        b.bottom -= 0.2 * b.height;
+        break;
+    default:
+        b.width *= 0.8;
+        b.height *= 0.8;
+        b.left += 0.1 * b.width;
+        b.bottom -= 0.1 * b.height;
+        break;
+    }
+    return b;
+}
+
+Box placeAxes(const Box& p) { return {p.left * 1.2, p.bottom * 1.4, p.width, p.height / 1.1}; }
+Box placeUpperAxes(const Box& p) { return {p.left * 1.2, p.bottom, p.width, p.height / 1.1}; }
+Box placeLowerAxes(const Box& p) { return {p.left * 1.2, p.bottom * 1.2, p.width, p.height / 1.1}; }
+
+}  // namespace plots

@@ -1,0 +1,53 @@
+#include "plots/core/units.h"
+
+#include <algorithm>
+
+namespace plots {
+
+UnitScale DetermineFrequencyUnits(double sampleRate) {
+    switch (static_cast<int>(std::floor(std::log10(sampleRate) / 3.0))) {
+    case 0: return {1, "Hz"};
+    case 1: return {1e3, "kHz"};
+    case 2: return {1e6, "MHz"};
+    default: return {1e9, "GHz"};
+    }
+}
+
+UnitScale DetermineTimeUnits(double period) {
+    switch (static_cast<int>(std::floor(std::log10(period) / 3.0))) {
+    case 0: return {1, "S"};
+    case -1: return {1e3, "mS"};
+    case -2: return {1e6, "uS"};
+    case -3: return {1e9, "nS"};
+    default: return {1e12, "pS"};
+    }
+}
+
+dsp::RVec linspace(double a, double b, std::size_t n) {
+    if (n == 0) return {};
+    if (n == 1) return {b};
+    dsp::RVec out(n);
+    const double step = (b - a) / static_cast<double>(n - 1);
+    for (std::size_t i = 0; i < n; ++i) out[i] = a + static_cast<double>(i) * step;
+    out.back() = b;
+    return out;
+}
+
+dsp::RVec niceTicks(double lo, double hi, int target) {
+    if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi)) return {lo};
+    const double raw = (hi - lo) / std::max(1, target);
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = power;
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        step = m * power;
+        if (step >= raw) break;
+    }
+    dsp::RVec ticks;
+    // A little slack so that limits which are themselves round numbers get their tick.
+    const double eps = step * 1e-9;
+    for (double t = std::ceil((lo - eps) / step) * step; t <= hi + eps; t += step)
+        ticks.push_back(std::abs(t) < eps ? 0.0 : t);
+    return ticks;
+}
+
+}  // namespace plots

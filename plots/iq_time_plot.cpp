@@ -1,0 +1,45 @@
+#include "plots/core/time_plots.h"
+#include "plots/plot_canvas.h"
+#include "plots/plot_style.h"
+#include "plots/plots.h"
+
+namespace plots {
+
+PlotWindow* KV_PlotIQTime(QWidget* hParent, const std::string& label, double sampleRate, double overlay,
+                          const dsp::CVec& iqWave) {
+    const IqTimeData d = computeIqTime(sampleRate, iqWave);
+    const QString timeLabel = QString::fromStdString("Time (" + d.tUnits + ")");
+
+    auto* window = new PlotWindow;
+    addPlotMenus(window);
+    placePlotWindow(window, PlotKind::IQTime, hParent);
+    auto* canvas = new PlotCanvas;
+    window->setCentralWidget(canvas);
+    window->addCanvas(canvas);
+
+    if (overlay == 0) {
+        QCPAxisRect* axesI = canvas->addAxes(placeUpperAxes(kUpperAxes), "KV_Iwave");
+        canvas->addLine(axesI, d.t, d.i, kLineColour);
+        canvas->setTitle(axesI, "I(t)");
+        setLabels(axesI, "", "Amplitude (V)");
+        setLimits(axesI, 0, d.tMax, -d.iMax, d.iMax);
+
+        QCPAxisRect* axesQ = canvas->addAxes(placeLowerAxes(kLowerAxes), "KV_Qwave");
+        canvas->addLine(axesQ, d.t, d.q, kLineColour);
+        canvas->setTitle(axesQ, "Q(t)");
+        setLabels(axesQ, timeLabel, "Amplitude (V)");
+        setLimits(axesQ, 0, d.tMax, -d.iMax, d.iMax);
+    } else {
+        QCPAxisRect* axes = canvas->addAxes(placeAxes(kDefaultAxes), "KV_IQwave");
+        canvas->addLine(axes, d.t, d.i, kLineColour);
+        canvas->addLine(axes, d.t, d.q, Qt::magenta);
+        canvas->setTitle(axes, "I(t) Q(t)");
+        setLabels(axes, timeLabel, "Amplitude (V)");
+        setLimits(axes, 0, d.tMax, -d.iMax, d.iMax);
+    }
+
+    showPlotWindow(window, PlotKind::IQTime, d.noData ? "No Data" : label);
+    return window;
+}
+
+}  // namespace plots
