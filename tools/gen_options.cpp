@@ -6,14 +6,18 @@
 namespace gen {
 
 const char* const kUsage =
-    "usage: zuno-gen [--params FILE.json] [--set NAME=VALUE]... [--seed N]\n"
-    "                [--out PATH [--format cf64|cf32|ci16be]] [--markers PATH] [--bench N]\n"
+    "usage: zuno-gen [--params FILE.mat|FILE.json] [--set NAME=VALUE]... [--seed N] [--save-params FILE.mat]\n"
+    "                [--out PATH [--format cf64|cf32|ci16be|torvik|mat|ascii|sigmf]] [--markers PATH] [--bench N]\n"
     "\n"
-    "Computes one forward-link frame from the default settings, changed by a JSON file of\n"
-    "parameter fields (--params) and single fields (--set OverSampling=8, --set slot.RAslotGain=-6),\n"
-    "and prints samples, sample rate, peak and RMS magnitude and crest factor.\n"
+    "Computes one forward-link frame from the default settings, changed by a parameter file the\n"
+    "application saved (--params FILE.mat) or a JSON file of parameter fields (--params FILE.json),\n"
+    "then by single fields (--set OverSampling=8, --set slot.RAslotGain=-6), and prints samples,\n"
+    "sample rate, peak and RMS magnitude and crest factor.\n"
+    "  --save-params FILE.mat  write the settings as a parameter file the application opens\n"
     "  --out PATH      write the samples: cf64 (default) and cf32 are interleaved little-endian I,Q;\n"
-    "                  ci16be is big-endian signed 16-bit I,Q at full scale 32766\n"
+    "                  ci16be (or torvik) is big-endian signed 16-bit I,Q at full scale 32766;\n"
+    "                  mat and ascii are the application's record files (samples as a complex\n"
+    "                  column, or as N x 2 [I Q]); sigmf writes PATH.sigmf-data and PATH.sigmf-meta\n"
     "  --markers PATH  write marker 1 then marker 2, one 0/1 byte per sample\n"
     "  --seed N        seed of the idle-slot noise (default: a fresh seed every run)\n"
     "  --bench N       compute the frame N times and print the median and minimum time\n";
@@ -44,6 +48,8 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
             o.help = true;
         } else if (a == "--params") {
             o.paramsFile = value();
+        } else if (a == "--save-params") {
+            o.saveParams = value();
         } else if (a == "--set") {
             const auto& s = value();
             if (s.find('=') == std::string::npos) throw std::invalid_argument("--set expects NAME=VALUE, not '" + s + "'");
@@ -57,7 +63,11 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
             if (f == "cf64") o.format = SampleFormat::Cf64;
             else if (f == "cf32") o.format = SampleFormat::Cf32;
             else if (f == "ci16be") o.format = SampleFormat::Ci16be;
-            else throw std::invalid_argument("--format must be cf64, cf32 or ci16be, not '" + f + "'");
+            else if (f == "torvik") o.format = SampleFormat::Torvik;
+            else if (f == "mat") o.format = SampleFormat::Mat;
+            else if (f == "ascii") o.format = SampleFormat::Ascii;
+            else if (f == "sigmf") o.format = SampleFormat::Sigmf;
+            else throw std::invalid_argument("--format must be cf64, cf32, ci16be, torvik, mat, ascii or sigmf, not '" + f + "'");
         } else if (a == "--markers") {
             o.markers = value();
         } else if (a == "--bench") {

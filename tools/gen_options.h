@@ -7,10 +7,13 @@
 
 namespace gen {
 
-enum class SampleFormat { Cf64, Cf32, Ci16be };
+// Ci16be and Torvik are the same headerless 16-bit file; Mat and Ascii the application's record
+// forms; Sigmf a recording of two files.
+enum class SampleFormat { Cf64, Cf32, Ci16be, Torvik, Mat, Ascii, Sigmf };
 
 struct GenOptions {
-    std::optional<std::string> paramsFile;
+    std::optional<std::string> paramsFile;  // a parameter file (.mat) or JSON fields
+    std::optional<std::string> saveParams;
     std::vector<std::string> settings;  // NAME=VALUE, in command-line order
     std::optional<std::uint64_t> seed;
     std::optional<std::string> out;

@@ -10,7 +10,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/core/torvik.h"
+#include "app/core/sigmf.h"
+#include "app/core/waveform_files.h"
+#include "host/core/mat_file.h"
 
 namespace gen {
 
@@ -39,23 +41,7 @@ std::string summaryLine(const dsp::CVec& w, double sampleRate) {
 namespace {
 
 void writeFile(const std::string& path, const void* data, std::size_t bytes) {
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        if (!f) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
-        f.write(static_cast<const char*>(data), static_cast<std::streamsize>(bytes));
-        f.close();
-        if (!f) {
-            std::filesystem::remove(tmp);
-            throw std::runtime_error("writing " + path + " failed: " + std::strerror(errno));
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    if (ec) {
-        std::filesystem::remove(tmp);
-        throw std::runtime_error("cannot write " + path + ": " + ec.message());
-    }
+    app::writeFileAtomically(path, data, bytes);
 }
 
 template <class T>
@@ -71,11 +57,20 @@ void appendLittleEndian(std::vector<unsigned char>& out, T value) {
 void writeSamples(const std::string& path, const dsp::CVec& w, SampleFormat format) {
     std::vector<unsigned char> bytes;
     switch (format) {
-        case SampleFormat::Ci16be: {
-            const auto b = app::torvikBytes(w);
-            writeFile(path, b.data(), b.size());
+        case SampleFormat::Ci16be:
+        case SampleFormat::Torvik: {
+            std::string why;
+            if (!app::saveTorvikWaveform(w, path, 1.0, &why)) throw std::runtime_error(why);
             return;
         }
+        case SampleFormat::Mat:
+            host::writeMatFile(path, app::matExport(w));
+            return;
+        case SampleFormat::Ascii:
+            host::writeMatFile(path, app::asciiExport(w));
+            return;
+        case SampleFormat::Sigmf:
+            throw std::logic_error("a SigMF recording is written by writeSigmfRecording");
         case SampleFormat::Cf64:
             bytes.reserve(w.size() * 16);
             for (const auto& v : w) {
@@ -92,6 +87,14 @@ void writeSamples(const std::string& path, const dsp::CVec& w, SampleFormat form
             break;
     }
     writeFile(path, bytes.data(), bytes.size());
+}
+
+void writeSigmfRecording(const std::string& path, const dsp::CVec& w, const app::Parameters& parameters,
+                         double sampleRate) {
+    const app::SigmfRecording recording =
+        app::frameRecording(parameters, w.size(), sampleRate, app::InitializeSigGenSettings(parameters).Frequency,
+                            "zuno-gen " + app::InitializeAppInfo().Rev);
+    app::writeSigmf(app::sigmfBaseName(path), w, recording);
 }
 
 void writeMarkers(const std::string& path, const std::array<dsp::Bits, 2>& markers) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "app/core/records.h"
 #include "dsp/types.h"
 #include "tools/gen_options.h"
 
@@ -20,6 +21,10 @@ std::string summaryLine(const dsp::CVec& w, double sampleRate);
 
 // Files are written to a temporary name and renamed over the target.
 void writeSamples(const std::string& path, const dsp::CVec& w, SampleFormat format);
+// PATH.sigmf-data and PATH.sigmf-meta (a .sigmf, .sigmf-meta or .sigmf-data ending of PATH is
+// dropped), the slots described from `parameters`, the carrier at its default frequency.
+void writeSigmfRecording(const std::string& path, const dsp::CVec& w, const app::Parameters& parameters,
+                         double sampleRate);
 void writeMarkers(const std::string& path, const std::array<dsp::Bits, 2>& markers);
 
 }  // namespace gen

@@ -1,5 +1,6 @@
 // zuno-gen: computes one forward-link frame from the command line.
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "app/core/calculate.h"
+#include "app/core/parameter_file.h"
 #include "app/core/parameter_overrides.h"
 #include "app/core/records.h"
 #include "dsp/allocator.h"
@@ -25,6 +27,24 @@ nlohmann::json readJson(const std::string& path) {
         return nlohmann::json::parse(in);
     } catch (const nlohmann::json::exception& e) {
         throw std::runtime_error(path + " is not valid JSON: " + e.what());
+    }
+}
+
+bool isParameterFile(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string ext = path.substr(path.size() - 4);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".mat";
+}
+
+// Checked as the application checks a file it opens; its two-line refusals fit on one line here.
+app::Parameters readCheckedParameterFile(const std::string& path) {
+    try {
+        return app::readParameterFile(path);
+    } catch (const std::runtime_error& e) {
+        std::string why = e.what();
+        std::replace(why.begin(), why.end(), '\n', ' ');
+        throw std::runtime_error(why);
     }
 }
 
@@ -48,15 +68,22 @@ int run(const std::vector<std::string>& args) {
         return 0;
     }
     auto parameters = app::InitializeParameters();
-    if (options.paramsFile) app::applyOverrides(parameters, readJson(*options.paramsFile));
+    if (options.paramsFile) {
+        if (isParameterFile(*options.paramsFile)) parameters = readCheckedParameterFile(*options.paramsFile);
+        else app::applyOverrides(parameters, readJson(*options.paramsFile));
+    }
     for (const auto& s : options.settings) app::applySetting(parameters, s);
+    if (options.saveParams) app::writeParameterFile(*options.saveParams, parameters);
 
     dsp::Rng seeded(options.seed.value_or(0));
     dsp::Rng& rng = options.seed ? seeded : dsp::defaultRng();
     const double sampleRate = app::InitializeSigGenSettings(parameters).SamplingRate;
 
     const auto frame = app::Calculate(parameters, rng);
-    if (options.out) gen::writeSamples(*options.out, frame.waveform, options.format);
+    if (options.out && options.format == gen::SampleFormat::Sigmf)
+        gen::writeSigmfRecording(*options.out, frame.waveform, parameters, sampleRate);
+    else if (options.out)
+        gen::writeSamples(*options.out, frame.waveform, options.format);
     if (options.markers) gen::writeMarkers(*options.markers, frame.events);
     std::puts(gen::summaryLine(frame.waveform, sampleRate).c_str());
     if (options.bench > 0) runBench(parameters, rng, options.bench);
