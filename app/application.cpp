@@ -3,6 +3,7 @@
 #include "app/common_controller.h"
 #include "app/file_menu.h"
 #include "app/main_window.h"
+#include "app/plot_menu.h"
 #include "app/waveform_export.h"
 #include "app/window_parts.h"
 #include "editors/editors.h"
@@ -22,6 +23,7 @@ Application::Application(host::Registry& registry, host::Dialogs& dialogs, host:
     common_ = std::make_unique<CommonController>(ctx_);
     files_ = std::make_unique<FileMenu>(ctx_);
     export_ = std::make_unique<WaveformExport>(ctx_, *common_);
+    plots_ = std::make_unique<PlotMenu>(ctx_, *common_);
     editors_ = std::make_unique<editors::Editors>(registry, dialogs, [this] { return ctx_.figureList.figRPCsetup.data(); });
     ctx_.slotSetup = [this](QWidget* fig, const Parameters::Slot& slot) { return editors_->slot.open(fig, slot); };
     registerAboutBox(registry);

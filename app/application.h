@@ -15,6 +15,7 @@ class MainWindow;
 class CommonController;
 class FileMenu;
 class WaveformExport;
+class PlotMenu;
 
 class Application {
 public:
@@ -38,6 +39,7 @@ private:
     std::unique_ptr<CommonController> common_;
     std::unique_ptr<FileMenu> files_;
     std::unique_ptr<WaveformExport> export_;
+    std::unique_ptr<PlotMenu> plots_;
     std::unique_ptr<editors::Editors> editors_;
 };
 

@@ -1,0 +1,143 @@
+#include "app/plot_menu.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "app/common_controller.h"
+#include "engine/dac.h"
+#include "host/core/clock.h"
+#include "host/core/number_text.h"
+#include "host/qt/control.h"
+#include "plots/plots.h"
+
+namespace app {
+
+namespace {
+
+constexpr double kDacBits = 14;
+
+// The first number of a dialog answer.
+double answerNumber(const std::vector<std::string>& answers, std::size_t k, const std::string& prompt) {
+    const std::string text = k < answers.size() ? answers[k] : std::string();
+    const std::vector<double> numbers = host::textToNumbers(text);
+    if (numbers.empty()) throw std::invalid_argument("'" + prompt + "' needs a number, not '" + text + "'");
+    return numbers.front();
+}
+
+double delaySamples(double delay, double overSampling) { return std::round(std::clamp(delay, 0.0, 1.0) * overSampling); }
+
+// The busy pointer on the main window for as long as a plot is being made, whatever happens.
+class BusyPointer {
+public:
+    explicit BusyPointer(QWidget* window) : control_(window), before_(window ? control_.pointer() : "") {
+        if (window) control_.setPointer("watch");
+    }
+    ~BusyPointer() {
+        if (control_.object()) control_.setPointer(before_);
+    }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+
+private:
+    host::Control control_;
+    std::string before_;
+};
+
+}  // namespace
+
+EyeRequest eyeRequest(const std::vector<std::string>& answers, double samples, double overSampling) {
+    const double first = answerNumber(answers, 0, "Enter number of symbols:");
+    const double second = answerNumber(answers, 1, "Enter symbol delay (0-1):");
+    EyeRequest r;
+    r.symbols = std::min(std::round(std::max(first, 1.0)), samples / overSampling);
+    r.delay = delaySamples(second, overSampling);
+    return r;
+}
+
+ScatterRequest scatterRequest(const std::vector<std::string>& answers, double overSampling) {
+    const double first = answerNumber(answers, 0, "Trace On (0|1):");
+    const double second = answerNumber(answers, 1, "Enter symbol delay (0-1):");
+    ScatterRequest r;
+    r.trace = std::min(std::round(std::max(first, 0.0)), 1.0);
+    r.delay = delaySamples(second, overSampling);
+    return r;
+}
+
+PlotMenu::PlotMenu(AppContext& ctx, CommonController& common) : ctx_(ctx), common_(common) {
+    host::Module& m = ctx_.registry.module(kCommonModule);
+    m.add("menuPlotSpectrum_Callback", [this](const host::Call& c) { menuPlotSpectrum(c.handles); });
+    m.add("menuPlotWaterfall_Callback", [this](const host::Call& c) { menuPlotWaterfall(c.handles); });
+    m.add("menuPlotIQTime_Callback", [this](const host::Call& c) { menuPlotIQTime(c.handles, 0); });
+    m.add("menuPlotIQTimeSameAxes_Callback", [this](const host::Call& c) { menuPlotIQTime(c.handles, 1); });
+    m.add("menuPlotEyeDiagram_Callback", [this](const host::Call& c) { menuPlotEyeDiagram(c.handles); });
+    m.add("menuPlotScatterDiagram_Callback", [this](const host::Call& c) { menuPlotScatterDiagram(c.handles); });
+    m.add("menuPlotCCDF_Callback", [this](const host::Call& c) { menuPlotCCDF(c.handles); });
+}
+
+std::string PlotMenu::plotTitle() {
+    host::ClockReading now = ctx_.clock.now();
+    now[5] = std::floor(now[5]);
+    return ctx_.state.appInfo.Name + " (" + host::clock2str(now) + ")";
+}
+
+void PlotMenu::keep(QWidget* window) {
+    if (window) ctx_.addClientWindow(window);
+}
+
+void PlotMenu::menuPlotSpectrum(const host::Handles& h) {
+    if (!common_.checkWaveformReady(h, "Plot")) return;
+    BusyPointer busy(ctx_.mainWindow);
+    keep(plots::KV_PlotSpectrum(ctx_.mainWindow, plotTitle(), ctx_.state.SigGenSettings.SamplingRate,
+                                engine::applyDacRes(ctx_.state.waveform, kDacBits)));
+}
+
+void PlotMenu::menuPlotWaterfall(const host::Handles& h) {
+    if (!common_.checkWaveformReady(h, "Plot")) return;
+    BusyPointer busy(ctx_.mainWindow);
+    const double rate = ctx_.state.SigGenSettings.SamplingRate;
+    const double slice = (static_cast<double>(ctx_.state.waveform.size()) / rate) / 200.0;
+    keep(plots::KV_PlotWaterfall(ctx_.mainWindow, plotTitle(), rate, slice,
+                                 engine::applyDacRes(ctx_.state.waveform, kDacBits)));
+}
+
+void PlotMenu::menuPlotIQTime(const host::Handles& h, double overlay) {
+    if (!common_.checkWaveformReady(h, "Plot")) return;
+    BusyPointer busy(ctx_.mainWindow);
+    keep(plots::KV_PlotIQTime(ctx_.mainWindow, plotTitle(), ctx_.state.SigGenSettings.SamplingRate, overlay,
+                              engine::applyDacRes(ctx_.state.waveform, kDacBits)));
+}
+
+void PlotMenu::menuPlotEyeDiagram(const host::Handles& h) {
+    if (!common_.checkWaveformReady(h, "Plot")) return;
+    const auto answers = ctx_.dialogs.input("Eye Diagram Configuration",
+                                            {"Enter number of symbols:", "Enter symbol delay (0-1):"}, {"1", "0"});
+    if (!answers) return;
+    const double os = ctx_.state.parameters.OverSampling;
+    const double samples = static_cast<double>(ctx_.state.waveform.size());
+    const EyeRequest r = eyeRequest(*answers, samples, os);
+    BusyPointer busy(ctx_.mainWindow);
+    const double n = r.symbols * os;
+    keep(plots::KV_PlotEyeDiagram(ctx_.mainWindow, plotTitle(), engine::applyDacRes(ctx_.state.waveform, kDacBits), n,
+                                  n / ctx_.state.SigGenSettings.SamplingRate, r.delay, ctx_.dialogs));
+}
+
+void PlotMenu::menuPlotScatterDiagram(const host::Handles& h) {
+    if (!common_.checkWaveformReady(h, "Plot")) return;
+    const auto answers = ctx_.dialogs.input("Scatter Diagram Configuration",
+                                            {"Trace On (0|1):", "Enter symbol delay (0-1):"}, {"1", "0"});
+    if (!answers) return;
+    const double os = ctx_.state.parameters.OverSampling;
+    const ScatterRequest r = scatterRequest(*answers, os);
+    BusyPointer busy(ctx_.mainWindow);
+    keep(plots::KV_PlotScatterDiagram(ctx_.mainWindow, plotTitle(), engine::applyDacRes(ctx_.state.waveform, kDacBits),
+                                      os, r.delay, r.trace, ctx_.dialogs));
+}
+
+void PlotMenu::menuPlotCCDF(const host::Handles& h) {
+    if (!common_.checkWaveformReady(h, "Plot")) return;
+    BusyPointer busy(ctx_.mainWindow);
+    keep(plots::KV_PlotCCDF(ctx_.mainWindow, plotTitle(), engine::applyDacRes(ctx_.state.waveform, kDacBits)));
+}
+
+}  // namespace app
