@@ -297,7 +297,9 @@ Result hwIO(std::int32_t code, const Config& config, std::string_view text, cons
     try {
         return run(code, config, text, waveform, options);
     } catch (const LinkError& e) {
-        return {e.status(), e.what()};
+        std::string text = e.what();
+        if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+        return {e.status(), text};
     }
 }
 
