@@ -12,8 +12,14 @@
 #include <iterator>
 #include <string>
 
+#include "app/core/parameter_file.h"
+#include "app/core/parameter_overrides.h"
+#include "app/core/torvik.h"
+#include "app/core/waveform_files.h"
+#include "host/core/mat_file.h"
 #include "tools/gen_options.h"
 #include "tools/gen_output.h"
+#include <nlohmann/json.hpp>
 
 namespace fs = std::filesystem;
 using testing::HasSubstr;
@@ -125,4 +131,47 @@ TEST_F(ZunoGen, ErrorsNameWhatIsWrong) {
     expectError("--colour", "unknown option");
     std::ofstream(at("bad.json")) << "{not json";
     expectError("--params " + at("bad.json"), "not valid JSON");
+}
+
+TEST_F(ZunoGen, ParameterFilesInAndOut) {
+    const std::string set = "--set OverSampling=2 --set PilotOffsetIndex=9 --set slot.RAslotGain=-6 --seed 3";
+    auto run = zunoGen(set + " --save-params " + at("p.mat") + " --out " + at("a"));
+    ASSERT_EQ(run.status, 0) << run.output;
+    app::Parameters expected;
+    for (const char* s : {"OverSampling=2", "PilotOffsetIndex=9", "slot.RAslotGain=-6"}) app::applySetting(expected, s);
+    EXPECT_EQ(app::readParameterFile(at("p.mat")), expected);
+    // The file gives the same frame as the settings it holds.
+    run = zunoGen("--params " + at("p.mat") + " --seed 3 --out " + at("b"));
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(readAll(at("a")), readAll(at("b")));
+
+    // Refused as the application refuses it, on one line.
+    app::Parameters other;
+    other.ParameterFileFormat_ID = "Zuno-Fwd - Format 1.1";
+    app::writeParameterFile(at("old.MAT"), other);
+    run = zunoGen("--params " + at("old.MAT"));
+    EXPECT_NE(run.status, 0);
+    EXPECT_THAT(run.output, HasSubstr(at("old.MAT") + " has an Invalid File Parameter ID."));
+}
+
+TEST_F(ZunoGen, ExportFormatsReadBack) {
+    const std::string base = "--set OverSampling=2 --seed 1 --out ";
+    ASSERT_EQ(zunoGen(base + at("w64")).status, 0);
+    for (const char* format : {"mat", "ascii", "torvik", "sigmf"}) {
+        const auto run = zunoGen(base + at(format) + " --format " + format);
+        ASSERT_EQ(run.status, 0) << format << run.output;
+    }
+    const std::string raw = readAll(at("w64"));
+    dsp::CVec w(raw.size() / 16);
+    std::memcpy(w.data(), raw.data(), raw.size());
+    EXPECT_EQ(host::readMatFile(at("mat")), app::matExport(w));
+    EXPECT_EQ(host::readMatFile(at("ascii")), app::asciiExport(w));
+    const auto torvik = app::torvikBytes(w);
+    EXPECT_EQ(readAll(at("torvik")), std::string(torvik.begin(), torvik.end()));
+    EXPECT_EQ(fs::file_size(at("sigmf.sigmf-data")), w.size() * 8);
+    const auto meta = nlohmann::json::parse(readAll(at("sigmf.sigmf-meta")));
+    EXPECT_EQ(meta["global"]["core:sample_rate"], 2457600.0);
+    EXPECT_EQ(meta["global"]["core:recorder"].get<std::string>().rfind("zuno-gen ", 0), 0u);
+    EXPECT_EQ(meta["annotations"][15]["core:label"], "slot 16: traffic idle, MAC idle");
+    EXPECT_THROW(gen::parseGenOptions({"--save-params"}), std::invalid_argument);
 }
