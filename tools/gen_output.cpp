@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <vector>
 
@@ -39,10 +37,6 @@ std::string summaryLine(const dsp::CVec& w, double sampleRate) {
 }
 
 namespace {
-
-void writeFile(const std::string& path, const void* data, std::size_t bytes) {
-    app::writeFileAtomically(path, data, bytes);
-}
 
 template <class T>
 void appendLittleEndian(std::vector<unsigned char>& out, T value) {
@@ -86,7 +80,7 @@ void writeSamples(const std::string& path, const dsp::CVec& w, SampleFormat form
             }
             break;
     }
-    writeFile(path, bytes.data(), bytes.size());
+    app::writeFileAtomically(path, bytes.data(), bytes.size());
 }
 
 void writeSigmfRecording(const std::string& path, const dsp::CVec& w, const app::Parameters& parameters,
@@ -100,7 +94,7 @@ void writeSigmfRecording(const std::string& path, const dsp::CVec& w, const app:
 void writeMarkers(const std::string& path, const std::array<dsp::Bits, 2>& markers) {
     std::vector<std::uint8_t> bytes(markers[0].begin(), markers[0].end());
     bytes.insert(bytes.end(), markers[1].begin(), markers[1].end());
-    writeFile(path, bytes.data(), bytes.size());
+    app::writeFileAtomically(path, bytes.data(), bytes.size());
 }
 
 }  // namespace gen
