@@ -2,6 +2,7 @@
 
 #include "app/common_controller.h"
 #include "app/file_menu.h"
+#include "app/instrument_commands.h"
 #include "app/main_window.h"
 #include "app/plot_menu.h"
 #include "app/waveform_export.h"
@@ -25,6 +26,7 @@ Application::Application(host::Registry& registry, host::Dialogs& dialogs, host:
     export_ = std::make_unique<WaveformExport>(ctx_, *common_);
     plots_ = std::make_unique<PlotMenu>(ctx_, *common_);
     editors_ = std::make_unique<editors::Editors>(registry, dialogs, [this] { return ctx_.figureList.figRPCsetup.data(); });
+    instrument_ = std::make_unique<InstrumentCommands>(ctx_, *common_);
     ctx_.slotSetup = [this](QWidget* fig, const Parameters::Slot& slot) { return editors_->slot.open(fig, slot); };
     registerAboutBox(registry);
 }

@@ -16,6 +16,7 @@ class CommonController;
 class FileMenu;
 class WaveformExport;
 class PlotMenu;
+class InstrumentCommands;
 
 class Application {
 public:
@@ -32,6 +33,7 @@ public:
     CommonController& common() { return *common_; }
     FileMenu& files() { return *files_; }
     editors::Editors& editors() { return *editors_; }
+    InstrumentCommands& instrument() { return *instrument_; }
 
 private:
     AppContext ctx_;
@@ -41,6 +43,7 @@ private:
     std::unique_ptr<WaveformExport> export_;
     std::unique_ptr<PlotMenu> plots_;
     std::unique_ptr<editors::Editors> editors_;
+    std::unique_ptr<InstrumentCommands> instrument_;
 };
 
 }  // namespace app

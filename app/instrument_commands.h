@@ -1,0 +1,50 @@
+#pragma once
+// The main window's instrument commands (Download, Refresh, Sig Gen I/O of module rfCommonUI)
+// and the signal generator panels and connection dialog they work with.
+#include <memory>
+
+#include "app/app_context.h"
+#include "host/qt/handles.h"
+#include "hwio/link.h"
+
+namespace instrument {
+class AdvancedSettings;
+class SigGenPanel;
+class ConnectionDialog;
+}  // namespace instrument
+
+namespace app {
+
+class CommonController;
+
+class InstrumentCommands {
+public:
+    InstrumentCommands(AppContext& ctx, CommonController& common);
+    ~InstrumentCommands();
+    InstrumentCommands(const InstrumentCommands&) = delete;
+    InstrumentCommands& operator=(const InstrumentCommands&) = delete;
+
+    void pbDownload(const host::Handles& handles);
+    void pbRefresh(const host::Handles& handles);
+    void menuConfigSigGenIO(const host::Handles& handles);
+
+    // Time-outs and devices of every instrument command, the hardware check's included.
+    hwio::Options linkOptions;
+    // A download that lasts longer than this shows its progress dialog.
+    int progressDelayMs = 1000;
+
+    instrument::AdvancedSettings& advanced() { return *advanced_; }
+    instrument::SigGenPanel& panel() { return *panel_; }
+    instrument::ConnectionDialog& connection() { return *connection_; }
+
+private:
+    hwio::Result play();
+
+    AppContext& ctx_;
+    CommonController& common_;
+    std::unique_ptr<instrument::AdvancedSettings> advanced_;
+    std::unique_ptr<instrument::SigGenPanel> panel_;
+    std::unique_ptr<instrument::ConnectionDialog> connection_;
+};
+
+}  // namespace app
