@@ -1,5 +1,7 @@
 #include "editors/dialog_window.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPointer>
 #include <QVariant>
 #include <stdexcept>
@@ -10,8 +12,37 @@
 namespace editors {
 
 namespace {
+
 constexpr const char* kAnswer = "answer";
-}
+
+class WheelEater : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Wheel; }
+};
+
+class WheelForwarder : public QObject {
+public:
+    WheelForwarder(QWidget* window, QWidget* bar) : QObject(window), bar_(bar) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Wheel || !bar_ || forwarding_) return false;
+        // A bar at its end passes the turn on to its parent, this window: forward it only once.
+        forwarding_ = true;
+        QCoreApplication::sendEvent(bar_, event);
+        forwarding_ = false;
+        return true;
+    }
+
+private:
+    QPointer<QWidget> bar_;
+    bool forwarding_ = false;
+};
+
+}  // namespace
+
+void ignoreWheel(QObject* popup) { popup->installEventFilter(new WheelEater(popup)); }
+
+void wheelScrolls(QWidget* window, QWidget* bar) { window->installEventFilter(new WheelForwarder(window, bar)); }
 
 std::string runModal(QWidget* window) {
     if (!window) throw std::runtime_error("the dialog window is missing: its layout was not loaded at start-up");

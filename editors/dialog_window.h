@@ -17,6 +17,12 @@ std::string runModal(QWidget* window);
 // The closing callbacks: store the answer with the window and end the wait.
 void finish(const host::Handles& handles, const char* answer);
 
+// A FastEdit pop-up rewrites a whole column: a stray turn of the wheel over it must not.
+void ignoreWheel(QObject* popup);
+
+// Turns of the wheel anywhere over the window that no control takes move the scroll bar.
+void wheelScrolls(QWidget* window, QWidget* bar);
+
 // The 1-based row number at the end of the control's tag; throws when it is not 1..rows.
 int rowOf(const QObject* control, int rows);
 

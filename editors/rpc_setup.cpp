@@ -120,6 +120,8 @@ void RpcSetup::InitializeFigure(const Handles& h) {
             .setTooltip("Sets the gain of the\nRPC channel for this slot\nrelative to the Pilot Channel Power.\n"
                         "Valid Range: -30dB to +30dB");
     }
+    wheelScrolls(h.window(), bar);
+    for (const char* popup : {"pldRPCactive", "pldRPCvalue", "pldRPCgain"}) ignoreWheel(h[popup]);
     ctl(h["pldRPCactive"]).setTooltip("FastEdit\nAdjusts the activity status\nof all RPC channels");
     ctl(h["pldRPCvalue"]).setTooltip("FastEdit\nAdjusts the data\nof all RPC channels");
     ctl(h["pldRPCgain"])

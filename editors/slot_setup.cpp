@@ -165,6 +165,9 @@ void SlotSetup::InitializeFigure(const Handles& h) {
         ctl(h[tag("chkRPCslotActive", i)]).setTooltip("Enables/disables the\nRPC channel for slot " + n + ".");
         ctl(h[tag("pbPRCslotSetup", i)]).setTooltip("Configures the\nRPC channel for slot " + n + ".");
     }
+    for (const char* popup : {"pldDATAactive", "pldDATAmod", "pldRAactive", "pldRAvalue", "pldRAgain", "pldRPCactive",
+                              "pldRPCsetup"})
+        ignoreWheel(h[popup]);
     ctl(h["pldDATAactive"]).setTooltip("FastEdit:\nAdjusts the activity status\nfor all traffic slots.");
     ctl(h["pldRAactive"]).setTooltip("FastEdit:\nAdjusts the activity status\nfor all RA slots.");
     ctl(h["pldRPCactive"]).setTooltip("FastEdit:\nAdjusts the activity status\nfor all RPC slots.");

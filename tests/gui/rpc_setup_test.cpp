@@ -5,6 +5,8 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QtTest/qtestspontaneevent.h>
+#include <QWheelEvent>
 #include <cmath>
 #include <functional>
 #include <gmock/gmock.h>
@@ -65,6 +67,15 @@ protected:
         box->setCurrentIndex(position - 1);
         emit box->activated(position - 1);
     }
+    void wheel(const std::string& tag, int delta) {
+        auto* w = qobject_cast<QWidget*>(in(tag));
+        const QPointF at(5, 5);
+        QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+        // As from the window system: only then does a turn go up to the parents.
+        QSpontaneKeyEvent::setSpontaneous(&e);
+        qApp->notify(w, &e);
+    }
     // The channel numbers and MAC indices shown in rows 1 and 16.
     std::vector<std::string> labels() {
         return {c("txtRPCchn1").string(), c("txtMACindex1").string(), c("txtRPCchn16").string(),
@@ -115,6 +126,14 @@ TEST_F(RpcSetupTest, ScrollBarMovesSixteenRowsOverTheFiftyNineChannels) {
         EXPECT_EQ(application->editors().rpc.scrollIndex(), 17);
         QTest::keyClick(bar, Qt::Key_Up);
         EXPECT_EQ(application->editors().rpc.scrollIndex(), 16);
+        // So does the wheel over the rows; over a FastEdit pop-up it changes nothing.
+        wheel("txtRPCchnGain4", -120);
+        EXPECT_GT(application->editors().rpc.scrollIndex(), 16);
+        wheel("txtRPCchn2", 120);
+        EXPECT_EQ(application->editors().rpc.scrollIndex(), 16);
+        wheel("pldRPCactive", -120);
+        wheel("pldRPCgain", 120);
+        EXPECT_EQ(working(), chn);
 
         bar->setValue(bar->minimum());
         EXPECT_EQ(labels(), (std::vector<std::string>{"43", "48", "58", "63"}));
