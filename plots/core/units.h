@@ -28,6 +28,7 @@ dsp::RVec linspace(double a, double b, std::size_t n);
 // h = round(L/2) and g = round(L/2 - 1), halves away from zero.
 template <class T>
 std::vector<T> rotateSpectrum(const std::vector<T>& x) {
+    if (x.empty()) return {};
     const double half = static_cast<double>(x.size()) / 2.0;
     const long h = std::lround(half);
     const long g = std::lround(half - 1.0);

@@ -1,0 +1,94 @@
+// Plot windows over the largest waveform (oversampling 30, 983040 samples): opened and drawn,
+// and the computations behind them alone.
+#include <QApplication>
+#include <QPixmap>
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+
+#include "app/core/calculate.h"
+#include "app/core/records.h"
+#include "engine/dac.h"
+#include "plots/core/ccdf.h"
+#include "plots/core/spectrum.h"
+#include "plots/plots.h"
+
+namespace {
+
+constexpr double kRate = 1228800.0 * 30;
+
+const dsp::CVec& samples() {
+    static const dsp::CVec wave = [] {
+        app::Parameters p = app::InitializeParameters();
+        p.OverSampling = 30;
+        dsp::Rng rng(1);
+        return engine::applyDacRes(app::Calculate(p, rng).waveform, 14);
+    }();
+    return wave;
+}
+
+// A main window of a usual size for the plots to open next to.
+QWidget& parent() {
+    static QWidget w;
+    w.setGeometry(100, 100, 1000, 800);
+    return w;
+}
+
+template <class Open>
+void window(benchmark::State& state, Open open) {
+    const dsp::CVec& x = samples();
+    for (auto _ : state) {
+        plots::PlotWindow* w = open(x);
+        // Drawn: everything painted once, as the screen would show it.
+        benchmark::DoNotOptimize(w->grab());
+        state.PauseTiming();
+        delete w;
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long>(x.size()));
+}
+
+void SpectrumWindow(benchmark::State& s) {
+    window(s, [](const dsp::CVec& x) { return plots::KV_PlotSpectrum(&parent(), "bench", kRate, x); });
+}
+void CcdfWindow(benchmark::State& s) {
+    window(s, [](const dsp::CVec& x) { return plots::KV_PlotCCDF(&parent(), "bench", x); });
+}
+void IqTimeWindow(benchmark::State& s) {
+    window(s, [](const dsp::CVec& x) { return plots::KV_PlotIQTime(&parent(), "bench", kRate, 0, x); });
+}
+void WaterfallWindow(benchmark::State& s) {
+    window(s, [](const dsp::CVec& x) {
+        return plots::KV_PlotWaterfall(&parent(), "bench", kRate, (double(x.size()) / kRate) / 200, x);
+    });
+}
+BENCHMARK(SpectrumWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(CcdfWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(IqTimeWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(WaterfallWindow)->Unit(benchmark::kMillisecond);
+
+void SpectrumData(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(plots::computeSpectrum(kRate, samples()));
+}
+void CcdfData(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(plots::computeCcdf(samples()));
+}
+void WaterfallData(benchmark::State& state) {
+    const double slice = (double(samples().size()) / kRate) / 200;
+    for (auto _ : state) benchmark::DoNotOptimize(plots::computeWaterfall(kRate, slice, samples()));
+}
+BENCHMARK(SpectrumData)->Unit(benchmark::kMillisecond);
+BENCHMARK(CcdfData)->Unit(benchmark::kMillisecond);
+BENCHMARK(WaterfallData)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
