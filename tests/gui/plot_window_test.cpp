@@ -74,18 +74,26 @@ protected:
         }
         return out.join("|");
     }
-    // Pixels of a colour close to `c` in the window's plot area.
-    static int pixelsLike(QWidget* w, QColor c, int tolerance = 40) {
+    static QImage shot(QWidget* w) {
         const QImage img = qobject_cast<plots::PlotWindow*>(w)->image().convertToFormat(QImage::Format_RGB32);
         if (const char* dir = std::getenv("ZUNO_PLOT_SHOTS"))
             img.save(QString(dir) + "/" + w->windowTitle().replace(QRegularExpression("[^A-Za-z0-9]+"), "_") + ".png");
+        return img;
+    }
+    // Pixels of the plot area that match: a grey within `tolerance`, or a colour's hue (lines
+    // are smoothed, so their pixels blend into the background).
+    static int pixelsLike(QWidget* w, QColor c, int tolerance = -1) {
+        const QImage img = shot(w);
         int count = 0;
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x) {
                 const QColor p = img.pixelColor(x, y);
-                if (std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) + std::abs(p.blue() - c.blue()) <=
-                    tolerance)
-                    ++count;
+                if (tolerance >= 0)
+                    count += std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) +
+                                 std::abs(p.blue() - c.blue()) <=
+                             tolerance;
+                else
+                    count += p.hsvSaturationF() > 0.3 && std::abs(p.hsvHue() - c.hsvHue()) < 15;
             }
         return count;
     }
@@ -368,8 +376,7 @@ TEST_F(PlotWindows, EveryPlotDrawsSomething) {
               200);
     // The waterfall: many coloured slice lines on white.
     auto* waterfall = keep(plots::KV_PlotWaterfall(&parent, "(waterfall)", 6144000, (x.size() / 6144000.0) / 200, x));
-    const QImage img = qobject_cast<plots::PlotWindow*>(waterfall)->image().convertToFormat(QImage::Format_RGB32);
-    pixelsLike(waterfall, Qt::white);
+    const QImage img = shot(waterfall);
     int coloured = 0;
     for (int y = 0; y < img.height(); ++y)
         for (int x0 = 0; x0 < img.width(); ++x0)
