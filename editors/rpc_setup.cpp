@@ -1,6 +1,7 @@
 #include "editors/rpc_setup.h"
 
 #include <QAbstractSlider>
+#include <QLineEdit>
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -140,7 +141,10 @@ void RpcSetup::redrawChn(const Handles& h, int r) const {
     ctl(h[tag("chkRPCchnActive", r)]).setValue(on ? 1 : 0);
     for (const char* stem : {"txtRPCchnValue", "txtRPCchnGain"}) ctl(h[tag(stem, r)]).setEnabled(on);
     ctl(h[tag("txtRPCchnValue", r)]).setString(host::numberText(chn_.Value[j]));
-    ctl(h[tag("txtRPCchnGain", r)]).setString(host::numberText(chn_.Gain[j]));
+    QObject* gain = h[tag("txtRPCchnGain", r)];
+    ctl(gain).setString(host::numberText(chn_.Gain[j]));
+    // Should a long gain not fit, its sign and leading digits are the part to show.
+    if (auto* e = qobject_cast<QLineEdit*>(gain)) e->setCursorPosition(0);
     ctl(h[tag("txtRPCchn", r)]).setString(std::to_string(j));
     ctl(h[tag("txtMACindex", r)]).setString(std::to_string(j + 5));
 }

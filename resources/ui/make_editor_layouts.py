@@ -206,7 +206,7 @@ def rpc_setup():
     for col, (name, entries, cb, width) in enumerate([
             ("pldRPCactive", CHANNEL_ACTIVITY, "fasteditRPCactive_Callback", 120),
             ("pldRPCvalue", CHANNEL_ALTERNATING, "fasteditRPCvalue_Callback", 120),
-            ("pldRPCgain", gains, "fasteditRPCgain_Callback", 150)], start=2):
+            ("pldRPCgain", gains, "fasteditRPCgain_Callback", 170)], start=2):
         fast_edit(grid_item(grid, 2, col), name, entries, cb, width)
 
     first = 3
@@ -218,8 +218,9 @@ def rpc_setup():
                callback="RPCactive_Callback")
         widget(grid_item(grid, row, 3), "QLineEdit", "txtRPCchnValue%d" % r, callback="RPCvalue_Callback",
                align=RIGHT, maxWidth=120)
+        # Wide enough for a normalised gain in full, such as -21.5836249209525.
         widget(grid_item(grid, row, 4), "QLineEdit", "txtRPCchnGain%d" % r, callback="RPCgain_Callback",
-               align=RIGHT)
+               align=RIGHT, minWidth=170)
 
     # Maximum at the top, as the dialog counts rows scrolled past from the maximum down.
     bar = widget(grid_item(grid, first, 5, rowspan=VISIBLE_CHANNELS), "QScrollBar", "sldrScrollbar",
