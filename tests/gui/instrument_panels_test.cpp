@@ -1,0 +1,155 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTimer>
+#include <gmock/gmock.h>
+
+#include "app/instrument_commands.h"
+#include "app_fixture.h"
+#include "host/core/number_text.h"
+#include "host/qt/handles.h"
+#include "instrument/advanced_settings.h"
+
+using testsupport::AppTest;
+
+namespace {
+
+void type(QObject* field, const char* text) {
+    auto* e = qobject_cast<QLineEdit*>(field);
+    ASSERT_NE(e, nullptr);
+    e->setText(text);
+    emit e->editingFinished();
+}
+
+void choose(QObject* popup, int item) {
+    auto* c = qobject_cast<QComboBox*>(popup);
+    ASSERT_NE(c, nullptr);
+    c->setCurrentIndex(item - 1);
+    emit c->activated(item - 1);
+}
+
+class PanelTest : public AppTest {
+protected:
+    app::SigGenSettings& settings() { return state().SigGenSettings; }
+    QWidget* dialog() { return ctx().figureList.AdvSettings; }
+    QObject* inDialog(const char* tag) { return host::Handles(dialog())[tag]; }
+    // Runs `edit` inside the dialog's wait, opened from the panel's button.
+    void withDialog(std::function<void()> edit) {
+        QTimer::singleShot(0, dialog(), [edit] { edit(); });
+        qobject_cast<QAbstractButton*>(control("pbAdvancedSettings"))->click();
+    }
+};
+
+}  // namespace
+
+TEST_F(PanelTest, ShowsTheSettingsWithTooltips) {
+    start();
+    EXPECT_EQ(c("txtFrequency").string(), "2.2");
+    EXPECT_EQ(c("pdFrequencyUnits").value(), 4);
+    EXPECT_EQ(c("txtAmplitude").string(), "-30");
+    EXPECT_EQ(c("txtWaveformTitle").string(), "Zuno-Fwd");
+    EXPECT_EQ(c("txtFrequency").tooltip(),
+              "Sets the carrier frequency.\nValid Range: 100 kHz - 6 GHz\n(Note: VSK option determines the\nmaximum frequency.)");
+    EXPECT_EQ(c("txtWaveformTitle").tooltip(), "Enter the title used to store the \nwaveform in the VSK.");
+    EXPECT_EQ(c("pbAdvancedSettings").tooltip(), "Configures advanced Signal Generator options.");
+    EXPECT_EQ(host::ctl(inDialog("pbCancel")).tooltip(), "Discards all changes.");
+    EXPECT_EQ(dialog()->objectName(), "figAdvSettings");
+    EXPECT_TRUE(console.str().empty()) << console.str();
+}
+
+TEST_F(PanelTest, FrequencyPowerAndTitleAreBroughtIntoRange) {
+    start();
+    choose(control("pdFrequencyUnits"), 4);
+    type(control("txtFrequency"), "2.5");
+    EXPECT_EQ(settings().Frequency, 2500000000);
+    EXPECT_EQ(c("txtFrequency").string(), "2.5");
+    EXPECT_EQ(c("pdFrequencyUnits").value(), 4);
+
+    choose(control("pdFrequencyUnits"), 2);
+    type(control("txtFrequency"), "50");
+    EXPECT_EQ(settings().Frequency, 100000);
+    EXPECT_EQ(c("txtFrequency").string(), "100");
+    EXPECT_EQ(c("pdFrequencyUnits").value(), 2);
+    type(control("txtFrequency"), "999.5");  // 999.5 kHz stays in kHz
+    EXPECT_EQ(c("txtFrequency").string(), "999.5");
+    type(control("txtFrequency"), "not a number");
+    EXPECT_EQ(settings().Frequency, 6000000000);
+
+    for (auto [typed, stored] : {std::pair{"-30.5", -31.0}, {"25", 20.0}, {"-200", -136.0}, {"-3.4", -3.0}, {"x", 20.0}}) {
+        type(control("txtAmplitude"), typed);
+        EXPECT_EQ(settings().Amplitude, stored) << typed;
+        EXPECT_EQ(c("txtAmplitude").string(), host::numberText(stored));
+    }
+
+    type(control("txtWaveformTitle"), "my wave.1");
+    EXPECT_EQ(settings().Title, "MYWAVE1");
+    EXPECT_EQ(c("txtWaveformTitle").string(), "MYWAVE1");
+    type(control("txtWaveformTitle"), "abcdefghij_$&#+-[]klmnop");
+    EXPECT_EQ(settings().Title, "ABCDEFGHIJ_$&#+-[]KL");
+    type(control("txtWaveformTitle"), "  ..  ");
+    EXPECT_EQ(settings().Title, "BLANK");
+}
+
+TEST_F(PanelTest, AdvancedDialogEditsAWorkingCopyTakenOnlyOnOK) {
+    start();
+    const app::SigGenSettings before = settings();
+    withDialog([this, &before] {
+        EXPECT_EQ(host::ctl(inDialog("txtSamplingRate")).string(), "6.144");
+        EXPECT_EQ(host::ctl(inDialog("pdSamplingRateUnits")).value(), 3);
+        choose(inDialog("pdSamplingRateUnits"), 3);
+        type(inDialog("txtSamplingRate"), "150");
+        EXPECT_EQ(host::ctl(inDialog("txtSamplingRate")).string(), "100");
+        type(inDialog("txtScaling"), "33.333");
+        EXPECT_EQ(host::ctl(inDialog("txtScaling")).string(), "33.33");
+        type(inDialog("txtModAtten"), "12.5");
+        EXPECT_EQ(host::ctl(inDialog("txtModAtten")).string(), "13");
+        choose(inDialog("pdBBfilter"), 3);
+        qobject_cast<QCheckBox*>(inDialog("chkALC"))->click();
+        qobject_cast<QCheckBox*>(inDialog("chkMarkerPolarity"))->click();
+        EXPECT_EQ(settings(), before) << "nothing is taken before OK";
+        qobject_cast<QAbstractButton*>(inDialog("pbCancel"))->click();
+    });
+    EXPECT_EQ(settings(), before);
+    EXPECT_FALSE(dialog()->isVisible());
+
+    withDialog([this] {
+        EXPECT_EQ(host::ctl(inDialog("txtScaling")).string(), "95") << "each opening starts from the settings";
+        type(inDialog("txtScaling"), "0.5");
+        choose(inDialog("pdSamplingRateUnits"), 2);
+        type(inDialog("txtSamplingRate"), "12.5");
+        type(inDialog("txtModAtten"), "40.6");
+        qobject_cast<QCheckBox*>(inDialog("chkRFblanking"))->click();
+        qobject_cast<QAbstractButton*>(inDialog("pbOK"))->click();
+    });
+    EXPECT_EQ(settings().Scaling, 1);
+    EXPECT_EQ(settings().SamplingRate, 12500);
+    EXPECT_EQ(settings().ModAtten, 40);
+    EXPECT_EQ(settings().RFblanking, 1);
+    EXPECT_EQ(settings().Title, before.Title);
+
+    // Closing the window by its frame counts as Cancel.
+    withDialog([this] {
+        type(inDialog("txtScaling"), "50");
+        dialog()->close();
+    });
+    EXPECT_EQ(settings().Scaling, 1);
+    EXPECT_TRUE(console.str().empty()) << console.str();
+}
+
+TEST_F(PanelTest, AdvancedDialogWithoutSettingsStartsFromItsDefaults) {
+    start();
+    auto& adv = application->instrument().advanced();
+    QTimer::singleShot(0, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->objectName() == "figAdvSettings") {
+                EXPECT_EQ(host::ctl(host::Handles(w)["txtSamplingRate"]).string(), "1");
+                EXPECT_EQ(host::ctl(host::Handles(w)["pdSamplingRateUnits"]).value(), 3);
+                qobject_cast<QAbstractButton*>(host::Handles(w)["pbOK"])->click();
+            }
+    });
+    auto [answer, result] = adv.run(nullptr, std::nullopt);
+    EXPECT_EQ(answer, "OK");
+    EXPECT_EQ(result, instrument::AdvancedSettings::defaultSettings());
+    EXPECT_EQ(result.Title, "NoName");
+    EXPECT_EQ(result.BBfilter, 2);
+}
