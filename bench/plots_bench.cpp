@@ -8,6 +8,7 @@
 #include "app/core/calculate.h"
 #include "app/core/records.h"
 #include "engine/dac.h"
+#include "host/qt/dialogs.h"
 #include "plots/core/ccdf.h"
 #include "plots/core/spectrum.h"
 #include "plots/plots.h"
@@ -31,6 +32,11 @@ QWidget& parent() {
     static QWidget w;
     w.setGeometry(100, 100, 1000, 800);
     return w;
+}
+
+host::ScriptedDialogs& dialogs() {
+    static host::ScriptedDialogs d;
+    return d;
 }
 
 template <class Open>
@@ -62,10 +68,21 @@ void WaterfallWindow(benchmark::State& s) {
         return plots::KV_PlotWaterfall(&parent(), "bench", kRate, (double(x.size()) / kRate) / 200, x);
     });
 }
+// One symbol per trace (30 samples) and one point per symbol: the busiest the menu makes them.
+void EyeDiagramWindow(benchmark::State& s) {
+    window(s, [](const dsp::CVec& x) {
+        return plots::KV_PlotEyeDiagram(&parent(), "bench", x, 30, 30 / kRate, 0, dialogs());
+    });
+}
+void ScatterDiagramWindow(benchmark::State& s) {
+    window(s, [](const dsp::CVec& x) { return plots::KV_PlotScatterDiagram(&parent(), "bench", x, 30, 0, 1, dialogs()); });
+}
 BENCHMARK(SpectrumWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(CcdfWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(IqTimeWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(WaterfallWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(EyeDiagramWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(ScatterDiagramWindow)->Unit(benchmark::kMillisecond);
 
 void SpectrumData(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(plots::computeSpectrum(kRate, samples()));

@@ -45,10 +45,12 @@ CcdfData computeCcdf(const dsp::CVec& input) {
     for (std::size_t k = 0; k < c.X.size(); ++k) c.X[k] = static_cast<double>(k) * stepX;
     c.X.back() = c.maxX;
 
-    // Thresholds rise, so each one only has to look at the samples that passed the one before.
-    std::sort(RelPwr.begin(), RelPwr.end());
+    // Thresholds rise, so each one only has to look at the samples that passed the one before;
+    // only those at or above the first threshold need sorting at all.
+    const auto tail = std::partition(RelPwr.begin(), RelPwr.end(), [&](double r) { return r < c.X[0]; });
+    std::sort(tail, RelPwr.end());
     c.Y.resize(c.X.size());
-    std::size_t below = 0;
+    auto below = static_cast<std::size_t>(tail - RelPwr.begin());
     for (std::size_t k = 0; k < c.X.size(); ++k) {
         while (below < points && RelPwr[below] < c.X[k]) ++below;
         c.Y[k] = static_cast<double>(points - below) * 100.0 / static_cast<double>(points);
