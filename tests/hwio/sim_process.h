@@ -125,9 +125,10 @@ public:
     // The lines received that were not questions about errors or completion.
     std::vector<std::string> commands() const {
         std::vector<std::string> out;
-        for (const auto& l : state()["log"]) {
-            const std::string s = l;
-            if (s != ":SYSTem:ERRor?" && s != "*OPC?" && s.find(";*OPC?") == std::string::npos) out.push_back(s);
+        const nlohmann::json s = state();
+        for (const auto& l : s["log"]) {
+            const std::string line = l;
+            if (line != ":SYSTem:ERRor?" && line != "*OPC?" && line.find(";*OPC?") == std::string::npos) out.push_back(line);
         }
         return out;
     }
