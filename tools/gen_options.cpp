@@ -8,6 +8,7 @@ namespace gen {
 const char* const kUsage =
     "usage: zuno-gen [--params FILE.mat|FILE.json] [--set NAME=VALUE]... [--seed N] [--save-params FILE.mat]\n"
     "                [--out PATH [--format cf64|cf32|ci16be|torvik|mat|ascii|sigmf]] [--markers PATH] [--bench N]\n"
+    "                [--download ADDRESS [--title NAME]]\n"
     "\n"
     "Computes one forward-link frame from the default settings, changed by a parameter file the\n"
     "application saved (--params FILE.mat) or a JSON file of parameter fields (--params FILE.json),\n"
@@ -20,7 +21,12 @@ const char* const kUsage =
     "                  column, or as N x 2 [I Q]); sigmf writes PATH.sigmf-data and PATH.sigmf-meta\n"
     "  --markers PATH  write marker 1 then marker 2, one 0/1 byte per sample\n"
     "  --seed N        seed of the idle-slot noise (default: a fresh seed every run)\n"
-    "  --bench N       compute the frame N times and print the median and minimum time\n";
+    "  --bench N       compute the frame N times and print the median and minimum time\n"
+    "  --download ADDRESS  download the frame to the signal generator at ADDRESS over TCP/IP (host,\n"
+    "                  host:port or TCPIP0::host::port::SOCKET) and start playback with the default\n"
+    "                  signal generator settings, changed by --set SigGenSettings.NAME=VALUE\n"
+    "                  (for example --set SigGenSettings.Frequency=1e9); prints the instrument's answers\n"
+    "  --title NAME    the waveform's name on the instrument (default Zuno-Fwd)\n";
 
 namespace {
 
@@ -70,6 +76,10 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
             else throw std::invalid_argument("--format must be cf64, cf32, ci16be, torvik, mat, ascii or sigmf, not '" + f + "'");
         } else if (a == "--markers") {
             o.markers = value();
+        } else if (a == "--download") {
+            o.download = value();
+        } else if (a == "--title") {
+            o.title = value();
         } else if (a == "--bench") {
             o.bench = parseCount<int>(a, value());
             if (o.bench < 1) throw std::invalid_argument("--bench expects at least 1 run");
@@ -77,6 +87,7 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
             throw std::invalid_argument("unknown option '" + a + "' (see --help)");
         }
     }
+    if (o.title && !o.download) throw std::invalid_argument("--title names the waveform of --download, which is missing");
     return o;
 }
 

@@ -20,6 +20,8 @@ struct GenOptions {
     SampleFormat format = SampleFormat::Cf64;
     std::optional<std::string> markers;
     int bench = 0;
+    std::optional<std::string> download;  // TCP/IP address of the signal generator
+    std::optional<std::string> title;     // waveform name on the instrument
     bool help = false;
 };
 

@@ -15,6 +15,7 @@
 #include "app/core/parameter_overrides.h"
 #include "app/core/records.h"
 #include "dsp/allocator.h"
+#include "instrument/core/batch_download.h"
 #include "tools/gen_options.h"
 #include "tools/gen_output.h"
 
@@ -72,7 +73,13 @@ int run(const std::vector<std::string>& args) {
         if (isParameterFile(*options.paramsFile)) parameters = readCheckedParameterFile(*options.paramsFile);
         else app::applyOverrides(parameters, readJson(*options.paramsFile));
     }
-    for (const auto& s : options.settings) app::applySetting(parameters, s);
+    std::vector<std::string> sigGen;  // SigGenSettings.NAME=VALUE, applied once the parameters are final
+    for (const auto& s : options.settings)
+        if (s.starts_with("SigGenSettings.")) sigGen.push_back(s);
+        else app::applySetting(parameters, s);
+    auto sigGenSettings = app::InitializeSigGenSettings(parameters);
+    for (const auto& s : sigGen) instrument::applySigGenSetting(sigGenSettings, s);
+    if (options.title) sigGenSettings.Title = *options.title;
     if (options.saveParams) app::writeParameterFile(*options.saveParams, parameters);
 
     dsp::Rng seeded(options.seed.value_or(0));
@@ -87,6 +94,9 @@ int run(const std::vector<std::string>& args) {
     if (options.markers) gen::writeMarkers(*options.markers, frame.events);
     std::puts(gen::summaryLine(frame.waveform, sampleRate).c_str());
     if (options.bench > 0) runBench(parameters, rng, options.bench);
+    if (options.download)
+        return instrument::downloadAndPlay(frame.waveform, frame.events, sigGenSettings, *options.download, std::cout,
+                                           std::cerr);
     return 0;
 }
 

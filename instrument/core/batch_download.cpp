@@ -1,0 +1,65 @@
+#include "instrument/core/batch_download.h"
+
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <stdexcept>
+
+#include "instrument/core/download_play.h"
+
+namespace instrument {
+
+void applySigGenSetting(app::SigGenSettings& settings, std::string_view nameEqualsValue) {
+    const auto eq = nameEqualsValue.find('=');
+    if (eq == std::string_view::npos)
+        throw std::invalid_argument("--set expects NAME=VALUE, not '" + std::string(nameEqualsValue) + "'");
+    std::string name(nameEqualsValue.substr(0, eq));
+    const std::string text(nameEqualsValue.substr(eq + 1));
+    constexpr std::string_view prefix = "SigGenSettings.";
+    if (name.starts_with(prefix)) name.erase(0, prefix.size());
+    host::Value record = app::toValue(settings);
+    host::Value* field = record.find(name);
+    if (!field) throw std::invalid_argument("SigGenSettings has no field '" + name + "'");
+    if (field->isText()) {
+        *field = host::Value(text);
+    } else {
+        nlohmann::json v;
+        try {
+            v = nlohmann::json::parse(text);
+        } catch (const nlohmann::json::exception&) {
+        }
+        if (!v.is_number()) throw std::invalid_argument("SigGenSettings." + name + " takes a number, not '" + text + "'");
+        *field = host::Value(v.get<double>());
+    }
+    app::fromValue(record, settings);
+}
+
+int downloadAndPlay(const dsp::CVec& waveform, const std::array<dsp::Bits, 2>& markers,
+                    const app::SigGenSettings& settings, const std::string& address, std::ostream& out,
+                    std::ostream& err, const hwio::Options& options) {
+    app::Configuration config;
+    config.type = "TCPIP";
+    config.TCPIP.address = address;
+    const hwio::Result download = VSKDownLoadWrap(
+        waveform, markers, settings.Title, config,
+        [](const std::string&, const std::string&, const std::vector<std::string>&, const std::string&) {
+            return std::string("OK");
+        },
+        options);
+    if (download.status != 0) {
+        err << "download failed: " << download.response << "\n";
+        return 1;
+    }
+    out << "download: " << download.response << "\n";
+    const auto lines = playLines_c(settings.Title, settings);
+    std::vector<hwio::Result> answers;
+    const hwio::Result play = playSequence(lines, config, options, &answers);
+    for (std::size_t i = 0; i < answers.size(); ++i) out << lines[i] << " -> " << answers[i].response << "\n";
+    if (play.status != 0) {
+        err << "playback failed: " << play.response << "\n";
+        return 1;
+    }
+    out << "playback: \"" << settings.Title << "\" is playing\n";
+    return 0;
+}
+
+}  // namespace instrument
