@@ -3,6 +3,7 @@
 // choices draw from.
 #include <QWidget>
 #include <functional>
+#include <utility>
 
 #include "editors/fast_edit.h"
 #include "editors/rpc_setup.h"

@@ -1,5 +1,6 @@
 #include "editors/slot_setup.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "editors/dialog_window.h"
