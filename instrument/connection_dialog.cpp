@@ -198,8 +198,9 @@ std::vector<QObject*> ConnectionDialog::addControls(QWidget* parent, const char*
         }
         int row = 0, col = 0, rowSpan = 1, colSpan = 1;
         from->getItemPosition(from->indexOf(w), &row, &col, &rowSpan, &colSpan);
-        // Every kind of link fills the same cells: only one kind is shown at a time.
-        into->addWidget(w, row, col, rowSpan, colSpan);
+        // Every kind of link fills the same cells below the connection choice: only one kind is
+        // shown at a time.
+        into->addWidget(w, row + 1, col, rowSpan, colSpan);
         list.insert(list.begin(), w);
         const QString op = w->property("callback").toString();
         const QString own = w->property("module").toString();
