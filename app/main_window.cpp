@@ -88,10 +88,7 @@ MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
     callback("chkPhaseEq_Callback", [&p](QObject* h, const Handles&) { p.PhaseEq = ctl(h).value(); });
     callback("chkMirrorSpectrum_Callback", [&p](QObject* h, const Handles&) { p.MirrorSpectrum = ctl(h).value(); });
     callback("pbSlotSetup_Callback", [this, &p](QObject*, const Handles&) {
-        if (!ctx_.slotSetup) {
-            ctx_.dialogs.error("Slot Setup", "The slot setup dialog is not available in this version.");
-            return;
-        }
+        if (!ctx_.slotSetup) throw std::runtime_error("the slot setup dialog is missing");
         auto [response, slot] = ctx_.slotSetup(ctx_.figureList.figSlotSetup, p.slot);
         if (response == "OK") p.slot = slot;
     });
