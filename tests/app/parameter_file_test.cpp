@@ -8,7 +8,6 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "host/core/mat_file.h"
 
 namespace fs = std::filesystem;
 using host::Value;
@@ -41,12 +40,6 @@ app::Parameters edited() {
     return p;
 }
 
-Value fileWith(const char* name, Value v) {
-    Value file = Value::record();
-    file.set(name, std::move(v));
-    return file;
-}
-
 // Compares a record value with SciPy's reading of it (see the script below), in field order.
 void expectSame(const Value& ours, const nlohmann::json& theirs, const std::string& path) {
     SCOPED_TRACE(path);
@@ -70,19 +63,11 @@ TEST_F(ParameterFile, RoundTripAndRefusals) {
     app::writeParameterFile(at("p.mat"), edited());
     EXPECT_EQ(app::readParameterFile(at("p.mat")), edited());
 
-    const Value good = app::toValue(app::Parameters{});
-    Value otherId = good;
-    otherId.set("ParameterFileFormat_ID", "Zuno-Fwd - Format 1.1");
-    Value wrongShape = good;
-    wrongShape.field("slot").set("RAslotGain", Value::row({1, 2}));
-    host::writeMatFile(at("novar.mat"), fileWith("parameters", good));
-    host::writeMatFile(at("noid.mat"), fileWith("fileParameters", fileWith("Mode", 1)));
-    host::writeMatFile(at("otherid.mat"), fileWith("fileParameters", otherId));
-    host::writeMatFile(at("shape.mat"), fileWith("fileParameters", wrongShape));
-    EXPECT_EQ(refusal("novar.mat"), at("novar.mat") + "\nhas an Invalid File Format.");
-    EXPECT_EQ(refusal("noid.mat"), at("noid.mat") + "\nhas an Invalid File Structure.");
+    // The window tests go through every refusal.
+    app::Parameters older;
+    older.ParameterFileFormat_ID = "Zuno-Fwd - Format 1.1";
+    app::writeParameterFile(at("otherid.mat"), older);
     EXPECT_EQ(refusal("otherid.mat"), at("otherid.mat") + "\nhas an Invalid File Parameter ID.");
-    EXPECT_EQ(refusal("shape.mat"), at("shape.mat") + "\nhas an Invalid File Structure.");
     EXPECT_EQ(refusal("absent.mat"), "cannot read " + at("absent.mat") + ": No such file or directory");
     // The identifier the running application expects decides.
     EXPECT_NO_THROW(app::readParameterFile(at("otherid.mat"), "Zuno-Fwd - Format 1.1"));
