@@ -17,16 +17,12 @@
 namespace {
 
 // The reader takes a path; RAM-backed storage keeps the per-input cost low.
-struct ScratchFile {
-    std::string path;
-    ScratchFile() {
-        std::error_code ec;
-        const std::filesystem::path dir =
-            std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : std::filesystem::temp_directory_path();
-        path = (dir / ("zuno-fuzz-" + std::to_string(::getpid()) + ".mat")).string();
-    }
-    ~ScratchFile() { std::remove(path.c_str()); }
-};
+std::string scratchPath() {
+    std::error_code ec;
+    const std::filesystem::path dir =
+        std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : std::filesystem::temp_directory_path();
+    return (dir / ("zuno-fuzz-" + std::to_string(::getpid()) + ".mat")).string();
+}
 
 bool writeBytes(const std::string& path, const std::uint8_t* data, std::size_t size) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -48,13 +44,15 @@ void exercise(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const ScratchFile scratch;
-    if (!writeBytes(scratch.path, data, size)) return 0;
+    static const std::string path = scratchPath();
+    if (!writeBytes(path, data, size)) return 0;
     try {
-        exercise(scratch.path);
+        exercise(path);
     } catch (const std::exception& e) {
         // A refusal without words would leave the user guessing.
         if (e.what()[0] == '\0') __builtin_trap();
     }
+    // Removed at once: libFuzzer ends its runs without running destructors.
+    std::remove(path.c_str());
     return 0;
 }
