@@ -42,7 +42,14 @@ void segmentedAllpass(const dsp::Biquad& q, const dsp::cplx* x, std::size_t n, s
     f[0].run(x + (n - prefix), prefix, nullptr);
     for (std::size_t k = 1; k < kSegments; ++k) f[k].run(x + k * seg - forget, forget, nullptr);
     V4 z1r[2], z2r[2], z1i[2], z2i[2];
-    for (std::size_t k = 0; k < kSegments; ++k) f[k].state(z1r[k / 4][k % 4], z2r[k / 4][k % 4], z1i[k / 4][k % 4], z2i[k / 4][k % 4]);
+    for (std::size_t k = 0; k < kSegments; ++k) {
+        double a, b, c, d;
+        f[k].state(a, b, c, d);
+        z1r[k / 4][k % 4] = a;
+        z2r[k / 4][k % 4] = b;
+        z1i[k / 4][k % 4] = c;
+        z2i[k / 4][k % 4] = d;
+    }
     const V4 b0 = V4{} + q.b[0], b1 = V4{} + q.b[1], b2 = V4{} + q.b[2], a1 = V4{} + q.a[1], a2 = V4{} + q.a[2];
     const double sign = conjugate ? -1.0 : 1.0;
     for (std::size_t i = 0; i < seg; ++i) {

@@ -179,7 +179,7 @@ TEST_F(FileMenuTest, FailedOrDivertedSaveKeepsTheLastGoodName) {
     trigger("menuFileSaveAs");
     ASSERT_EQ(dialogs.shown.size(), 2u);
     EXPECT_EQ(dialogs.shown[1].title, "Error Saving " + path("wave"));
-    EXPECT_EQ(dialogs.shown[1].text, "Waveform export is not available in this version.");
+    EXPECT_EQ(dialogs.shown[1].text, "No waveform has been calculated yet: press Calculate first.");
     EXPECT_FALSE(std::filesystem::exists(path("wave")) || std::filesystem::exists(path("velmora.wave.mat")));
     EXPECT_EQ(title(), kTitle + " : " + path("good.mat"));
     EXPECT_EQ(lastName(), path("good.mat"));
