@@ -8,21 +8,13 @@
 #include "host/core/compare.h"
 #include "host/qt/binder.h"
 #include "host/qt/control.h"
+#include "host/core/text.h"
 
 namespace app {
 
 using host::Call;
 using host::ctl;
 using host::Handles;
-
-namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-}  // namespace
 
 CommonController::CommonController(AppContext& ctx) : ctx_(ctx) {
     host::Module& m = ctx_.registry.module(kCommonModule);
@@ -84,7 +76,7 @@ bool CommonController::executeCalculation(const Handles&) {
 }
 
 int CommonController::checkWaveformReady(const Handles& h, const std::string& action) {
-    const std::string a = lower(action);
+    const std::string a = host::toLower(action);
     const AppInfo& info = ctx_.state.appInfo;
     if (info.LastCalcTimeStamp.empty()) {
         const std::string go = "Calculate & " + action;

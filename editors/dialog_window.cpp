@@ -13,8 +13,6 @@ namespace editors {
 
 namespace {
 
-constexpr const char* kAnswer = "answer";
-
 class WheelEater : public QObject {
 public:
     using QObject::QObject;
@@ -45,29 +43,12 @@ void ignoreWheel(QObject* popup) { popup->installEventFilter(new WheelEater(popu
 void wheelScrolls(QWidget* window, QWidget* bar) { window->installEventFilter(new WheelForwarder(window, bar)); }
 
 std::string runModal(QWidget* window) {
-    if (!window) throw std::runtime_error("the dialog window is missing: its layout was not loaded at start-up");
-    if (host::isWaiting(window))
-        throw std::runtime_error("the window '" + window->objectName().toStdString() + "' is already open");
-    QPointer<QWidget> guard(window);
-    // A wait that ends without OK or Cancel (the window closed for good) must not repeat the
-    // previous opening's answer.
-    window->setProperty(kAnswer, "Cancel");
-    window->show();
-    window->raise();
-    window->activateWindow();
-    host::uiwait(window);
-    if (!guard) return "Cancel";
-    const std::string answer = window->property(kAnswer).toString().toStdString();
-    window->hide();
+    const std::string answer = host::waitForAnswer(window);
+    if (window) window->hide();
     return answer;
 }
 
-void finish(const host::Handles& handles, const char* answer) {
-    QWidget* window = handles.window();
-    if (!window) return;
-    window->setProperty(kAnswer, answer);
-    host::uiresume(window);
-}
+void finish(const host::Handles& handles, const char* answer) { host::finishWait(handles.window(), answer); }
 
 int rowOf(const QObject* control, int rows) {
     const std::string tag = control ? control->objectName().toStdString() : std::string();

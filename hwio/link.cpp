@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hwio/transport.h"
+#include "host/core/text.h"
 
 namespace hwio {
 
@@ -16,12 +17,6 @@ namespace {
 
 constexpr std::size_t kMaxReply = 64 * 1024;
 constexpr int kMaxErrorReads = 32;  // a queue longer than any instrument keeps
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 std::string quoted(std::string_view s) {
     std::string out = "\"";
@@ -141,7 +136,7 @@ private:
 };
 
 std::unique_ptr<Transport> open(const Config& config, const Options& options) {
-    const std::string type = lower(config.type);
+    const std::string type = host::toLower(config.type);
     if (type == "tcpip") {
         if (!config.TCPIP || !config.TCPIP->address)
             throw LinkError(kBadArgument, "The link is TCP/IP but the settings hold no TCPIP.address.");
@@ -154,7 +149,10 @@ std::unique_ptr<Transport> open(const Config& config, const Options& options) {
 
 std::string blockHeader(std::size_t bytes) {
     const std::string n = std::to_string(bytes);
-    return "#" + std::to_string(n.size()) + n;
+    std::string header = "#";
+    header += std::to_string(n.size());
+    header += n;
+    return header;
 }
 
 void checkName(const std::string& name) {
@@ -260,7 +258,7 @@ std::string iqBytes(std::span<const std::complex<double>> iq, std::string_view n
         peak = std::max({peak, std::abs(v.real()), std::abs(v.imag())});
     }
     scale = std::clamp(std::isfinite(scale) ? scale : 1.0, 0.0, 1.0);
-    const bool normalise = lower(norm) == "norm";
+    const bool normalise = host::toLower(norm) == "norm";
     const double gain = kFullScale * scale * (normalise ? (peak > 0 ? 1.0 / peak : 0.0) : 1.0);
     std::string out(iq.size() * 4, '\0');
     char* p = out.data();

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "hwio/transport.h"
+#include "host/core/text.h"
 
 namespace hwio {
 
@@ -27,11 +28,6 @@ speed_t speedFor(std::int32_t baud) {
         if (rate == baud) return code;
     throw LinkError(kBadArgument, "RS232.baudrate " + std::to_string(baud) +
                                       " is not a rate a serial port offers (for example 9600, 19200, 115200).");
-}
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 class SerialTransport : public Transport {
@@ -94,7 +90,7 @@ std::unique_ptr<Transport> openSerial(const Config& config, const Options& optio
     }
     const speed_t speed = speedFor(rs.baudrate.value_or(9600));
     const std::string handshake = rs.handshake.value_or("Xon/Xoff");
-    const std::string hs = lower(handshake);
+    const std::string hs = host::toLower(handshake);
     if (hs != "xon/xoff" && hs != "rts/cts" && hs != "none")
         throw LinkError(kBadArgument, "RS232.handshake \"" + handshake + "\" is not Xon/Xoff, RTS/CTS or None.");
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "hwio/transport.h"
+#include "host/core/text.h"
 
 namespace hwio {
 
@@ -29,12 +30,6 @@ Clock::time_point after(double seconds) {
 }
 
 namespace {
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 std::string trim(std::string_view s) {
     const auto a = s.find_first_not_of(" \t");
@@ -146,15 +141,15 @@ Endpoint parseTcpipAddress(std::string_view raw) {
                         "TCPIP.address is empty. Enter the instrument's host name or IP address in the Sig Gen I/O "
                         "settings.");
     Endpoint e;
-    if (lower(address).starts_with("tcpip") && address.find("::") != std::string::npos) {
+    if (host::toLower(address).starts_with("tcpip") && address.find("::") != std::string::npos) {
         const auto parts = splitResource(address);
-        const std::string board = lower(parts[0]).substr(5);
+        const std::string board = host::toLower(parts[0]).substr(5);
         if (!std::all_of(board.begin(), board.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
             badAddress(address, "does not start with TCPIP or TCPIPn");
-        if (parts.size() == 4 && lower(parts[3]) == "socket") {
+        if (parts.size() == 4 && host::toLower(parts[3]) == "socket") {
             e.host = parts[1];
             e.port = parsePort(address, parts[2]);
-        } else if (!parts.empty() && lower(parts.back()) == "instr") {
+        } else if (!parts.empty() && host::toLower(parts.back()) == "instr") {
             badAddress(address, "is a VXI-11 (INSTR) resource, which this link does not speak; use the raw socket "
                                 "resource TCPIP0::host::5025::SOCKET");
         } else {

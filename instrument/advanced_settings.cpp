@@ -6,7 +6,7 @@
 #include "host/qt/control.h"
 #include "host/qt/layout.h"
 #include "instrument/entry_rules.h"
-#include "instrument/modal_window.h"
+#include "host/qt/modal.h"
 
 namespace instrument {
 
@@ -39,9 +39,9 @@ AdvancedSettings::AdvancedSettings(host::Registry& registry) : registry_(registr
         s.ModAtten = limitEntry(roundWhole(entryNumber(ctl(c).string())), 0, 40);
         redrawAll(h);
     });
-    op("pbOK_Callback", [](QObject*, const Handles& h) { finish(h.window(), "OK"); });
-    op("pbCancel_Callback", [](QObject*, const Handles& h) { finish(h.window(), "Cancel"); });
-    op("closeFig_Callback", [](QObject*, const Handles& h) { finish(h.window(), "Cancel"); });
+    op("pbOK_Callback", [](QObject*, const Handles& h) { host::finishWait(h.window(), "OK"); });
+    op("pbCancel_Callback", [](QObject*, const Handles& h) { host::finishWait(h.window(), "Cancel"); });
+    op("closeFig_Callback", [](QObject*, const Handles& h) { host::finishWait(h.window(), "Cancel"); });
 }
 
 AdvancedSettings::~AdvancedSettings() {
@@ -120,7 +120,7 @@ std::pair<std::string, app::SigGenSettings> AdvancedSettings::run(QWidget* fig,
     const Handles h(fig);
     newSettings_ = settings.value_or(defaultSettings());
     redrawAll(h);
-    const std::string answer = waitForAnswer(fig);
+    const std::string answer = host::waitForAnswer(fig);
     if (h.valid()) fig->hide();
     return {answer, newSettings_};
 }

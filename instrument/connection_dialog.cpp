@@ -14,7 +14,8 @@
 #include "host/qt/control.h"
 #include "host/qt/layout.h"
 #include "instrument/core/link_ops.h"
-#include "instrument/modal_window.h"
+#include "host/qt/modal.h"
+#include "host/core/text.h"
 
 namespace instrument {
 
@@ -25,12 +26,7 @@ using host::Value;
 
 namespace {
 
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool same(const std::string& a, const std::string& b) { return lower(a) == lower(b); }
+bool same(const std::string& a, const std::string& b) { return host::toLower(a) == host::toLower(b); }
 
 // The type the dialog model allows: "b" offers no TCP/IP, "c" no RS-232.
 std::string allowedType(const std::string& type, int model) {
@@ -94,8 +90,8 @@ ConnectionDialog::ConnectionDialog(host::Registry& registry, const hwio::Options
         m.add(quiet, [](const Call&) {});
     m.add("pmHandShake_Callback", [this](const Call& c) { UpdateRS232HandShakingToolTip(c.handles); });
     m.add("pbCheckHardware_Callback", [this](const Call& c) { pbCheckHardware(c.handles); });
-    m.add("pbOK_Callback", [](const Call& c) { finish(c.handles.window(), "OK"); });
-    m.add("pbCancel_Callback", [](const Call& c) { finish(c.handles.window(), "Cancel"); });
+    m.add("pbOK_Callback", [](const Call& c) { host::finishWait(c.handles.window(), "OK"); });
+    m.add("pbCancel_Callback", [](const Call& c) { host::finishWait(c.handles.window(), "Cancel"); });
     m.add("showControls", [this](const Call& c) { showControls(c.handles); });
     m.add("EnableGuiObjects", [this](const Call& c) { showControls(c.handles); });
     m.add("UpdateRS232HandShakingToolTip", [this](const Call& c) { UpdateRS232HandShakingToolTip(c.handles); });
@@ -379,7 +375,7 @@ std::pair<std::string, Value> ConnectionDialog::KV_SigGen(QWidget* parent, std::
     UpdateRS232HandShakingToolTip(h);
     showControls(h);
 
-    const std::string response = waitForAnswer(window_);
+    const std::string response = host::waitForAnswer(window_);
     if (!window_) return {"Cancel", record};
     if (response == "OK") {
         const Value edited = UpdateConfig(h);

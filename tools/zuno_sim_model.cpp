@@ -58,29 +58,29 @@ struct Pattern {
     std::string key;
 };
 
-std::vector<Node> parseSpec(std::string_view spec) {
+std::vector<Node> parsePattern(std::string_view pattern) {
     std::vector<Node> nodes;
     std::size_t i = 0;
-    while (i < spec.size()) {
+    while (i < pattern.size()) {
         Node n;
-        if (spec[i] == '[') {
+        if (pattern[i] == '[') {
             n.optional = true;
             ++i;
         }
-        if (i < spec.size() && spec[i] == ':') ++i;
+        if (i < pattern.size() && pattern[i] == ':') ++i;
         std::string name;
-        while (i < spec.size() && spec[i] != ':' && spec[i] != '[' && spec[i] != ']') {
-            if (spec[i] == '|') {
+        while (i < pattern.size() && pattern[i] != ':' && pattern[i] != '[' && pattern[i] != ']') {
+            if (pattern[i] == '|') {
                 n.names.push_back(name);
                 name.clear();
-                if (i + 1 < spec.size() && spec[i + 1] == ':') ++i;
+                if (i + 1 < pattern.size() && pattern[i + 1] == ':') ++i;
             } else {
-                name += spec[i];
+                name += pattern[i];
             }
             ++i;
         }
         n.names.push_back(name);
-        if (i < spec.size() && spec[i] == ']') ++i;
+        if (i < pattern.size() && pattern[i] == ']') ++i;
         nodes.push_back(n);
     }
     return nodes;
@@ -110,7 +110,7 @@ bool matchFrom(const std::vector<Node>& nodes, std::size_t n, const std::vector<
 
 const std::vector<Pattern>& patterns() {
     static const std::vector<Pattern> table = [] {
-        const std::pair<const char*, const char*> specs[] = {
+        const std::pair<const char*, const char*> patterns[] = {
             {"SYSTem:ERRor[:NEXT]", "SYST:ERR"},
             {"SYSTem:LOCal", "SYST:LOC"},
             {"SYSTem:REMote", "SYST:REM"},
@@ -139,7 +139,7 @@ const std::vector<Pattern>& patterns() {
             {"SIMulator:LOG:CLEar", "SIM:LOG:CLE"},
         };
         std::vector<Pattern> out;
-        for (const auto& [spec, key] : specs) out.push_back({parseSpec(spec), key});
+        for (const auto& [pattern, key] : patterns) out.push_back({parsePattern(pattern), key});
         return out;
     }();
     return table;
@@ -261,7 +261,11 @@ std::string filter(std::string_view p, std::initializer_list<double> allowed) {
 
 std::string block(const std::string& bytes) {
     const std::string n = std::to_string(bytes.size());
-    return "#" + std::to_string(n.size()) + n + bytes;
+    std::string out = "#";
+    out += std::to_string(n.size());
+    out += n;
+    out += bytes;
+    return out;
 }
 
 }  // namespace

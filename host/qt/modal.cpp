@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QPointer>
+#include <QVariant>
+#include <stdexcept>
 #include <vector>
 
 namespace host {
@@ -80,5 +82,30 @@ void uiresume(QWidget* window) {
 }
 
 bool isWaiting(QWidget* window) { return innermost(window) != nullptr; }
+
+namespace {
+constexpr const char* kAnswer = "answer";
+}
+
+std::string waitForAnswer(QWidget* window) {
+    if (!window) throw std::runtime_error("the dialog window is missing: its layout was not loaded at start-up");
+    if (isWaiting(window))
+        throw std::runtime_error("the window '" + window->objectName().toStdString() + "' is already open");
+    QPointer<QWidget> guard(window);
+    // A wait that ends without OK or Cancel must not repeat the previous opening's answer.
+    window->setProperty(kAnswer, "Cancel");
+    window->show();
+    window->raise();
+    window->activateWindow();
+    uiwait(window);
+    if (!guard) return "Cancel";
+    return window->property(kAnswer).toString().toStdString();
+}
+
+void finishWait(QWidget* window, const char* answer) {
+    if (!window) return;
+    window->setProperty(kAnswer, answer);
+    uiresume(window);
+}
 
 }  // namespace host

@@ -5,15 +5,11 @@
 
 #include "host/core/number_text.h"
 #include "instrument/core/link_ops.h"
+#include "host/core/text.h"
 
 namespace instrument {
 
 namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string num(double x) { return host::numberText(x); }
 
@@ -28,7 +24,7 @@ double rs232Minutes(std::size_t samples, double baud) {
 hwio::Result VSKDownLoadWrap(const dsp::CVec& IQData, const std::array<dsp::Bits, 2>& Marker,
                              const std::string& Filename, const app::Configuration& config, const Question& ask,
                              const hwio::Options& options) {
-    if (lower(config.type) == "rs232") {
+    if (host::toLower(config.type) == "rs232") {
         const double minutes = rs232Minutes(IQData.size(), config.RS232.baudrate);
         std::string answer = "OK";
         if (minutes > 0.75) {
