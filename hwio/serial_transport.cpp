@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-#include "hwio/transport.h"
+#include "hwio/fd_transport.h"
 #include "host/core/text.h"
 
 namespace hwio {
@@ -30,50 +30,23 @@ speed_t speedFor(std::int32_t baud) {
                                       " is not a rate a serial port offers (for example 9600, 19200, 115200).");
 }
 
-class SerialTransport : public Transport {
+class SerialTransport : public FdTransport {
 public:
-    SerialTransport(int fd, std::string device) : fd_(fd), where_("the instrument on " + device) {}
-    ~SerialTransport() override { ::close(fd_); }
-
-    void write(std::string_view bytes, bool, double timeout) override {
-        while (!bytes.empty()) {
-            pollfd p{fd_, POLLOUT, 0};
-            const int r = ::poll(&p, 1, static_cast<int>(timeout * 1000));
-            if (r < 0 && errno == EINTR) continue;
-            if (r == 0)
-                throw LinkError(kTimeout, where_ + " took no data for " + std::to_string(static_cast<int>(timeout)) +
-                                              " s (check the cable and the handshake setting)");
-            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-            if (n < 0) {
-                if (errno == EINTR || errno == EAGAIN) continue;
-                throw LinkError(kConnectionLost, "Writing to " + where_ + " failed (" + std::strerror(errno) + ")");
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
-    }
-
-    std::size_t read(char* buffer, std::size_t n, Clock::time_point deadline) override {
-        while (true) {
-            pollfd p{fd_, POLLIN, 0};
-            const int r = ::poll(&p, 1, msLeft(deadline));
-            if (r < 0 && errno == EINTR) continue;
-            if (r == 0) throw LinkError(kTimeout, where_ + " sent no answer in time");
-            const ssize_t got = ::read(fd_, buffer, n);
-            if (got > 0) return static_cast<std::size_t>(got);
-            if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-            throw LinkError(kConnectionLost, "Reading from " + where_ + " failed" +
-                                                 (got < 0 ? " (" + std::string(std::strerror(errno)) + ")"
-                                                          : " (the port was closed)"));
-        }
-    }
-
-    void goToLocal(double timeout) override { write(":SYSTem:LOCal\n", true, timeout); }
-
-    std::string where() const override { return where_; }
+    SerialTransport(int fd, std::string device) : FdTransport(fd, "the instrument on " + device) {}
 
 private:
-    int fd_;
-    std::string where_;
+    ssize_t put(const char* data, std::size_t n) override { return ::write(fd_, data, n); }
+    ssize_t get(char* buffer, std::size_t n) override { return ::read(fd_, buffer, n); }
+
+    std::string stalledText(double timeout) const override {
+        return where_ + " took no data for " + std::to_string(static_cast<int>(timeout)) +
+               " s (check the cable and the handshake setting)";
+    }
+    std::string lostText(bool writing, int err) const override {
+        if (writing) return "Writing to " + where_ + " failed (" + std::strerror(err) + ")";
+        return "Reading from " + where_ + " failed" +
+               (err ? " (" + std::string(std::strerror(err)) + ")" : std::string(" (the port was closed)"));
+    }
 };
 
 }  // namespace

@@ -12,10 +12,11 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "hwio/transport.h"
+#include "hwio/fd_transport.h"
 #include "host/core/text.h"
 
 namespace hwio {
@@ -75,43 +76,15 @@ std::vector<std::string> splitResource(const std::string& s) {
     return parts;
 }
 
-class TcpTransport : public Transport {
+std::string seconds(double s) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g s", s);
+    return buf;
+}
+
+class TcpTransport : public FdTransport {
 public:
-    TcpTransport(int fd, std::string where) : fd_(fd), where_(std::move(where)) {}
-    ~TcpTransport() override { ::close(fd_); }
-
-    void write(std::string_view bytes, bool, double timeout) override {
-        while (!bytes.empty()) {
-            pollfd p{fd_, POLLOUT, 0};
-            const int r = ::poll(&p, 1, static_cast<int>(timeout * 1000));
-            if (r < 0 && errno == EINTR) continue;
-            if (r == 0)
-                throw LinkError(kTimeout, where_ + " took no data for " + seconds(timeout));
-            // MSG_NOSIGNAL: a closed peer must give an error here, never SIGPIPE.
-            const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (n < 0) {
-                if (errno == EINTR || errno == EAGAIN) continue;
-                throw LinkError(kConnectionLost, where_ + " closed the connection (" + std::strerror(errno) + ")");
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
-    }
-
-    std::size_t read(char* buffer, std::size_t n, Clock::time_point deadline) override {
-        while (true) {
-            pollfd p{fd_, POLLIN, 0};
-            const int r = ::poll(&p, 1, msLeft(deadline));
-            if (r < 0 && errno == EINTR) continue;
-            if (r == 0) throw LinkError(kTimeout, where_ + " sent no answer in time");
-            const ssize_t got = ::recv(fd_, buffer, n, 0);
-            if (got > 0) return static_cast<std::size_t>(got);
-            if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-            throw LinkError(kConnectionLost, where_ + " closed the connection" +
-                                                 (got < 0 ? " (" + std::string(std::strerror(errno)) + ")" : ""));
-        }
-    }
-
-    void goToLocal(double timeout) override { write(":SYSTem:LOCal\n", true, timeout); }
+    TcpTransport(int fd, std::string where) : FdTransport(fd, std::move(where)) {}
 
     void abandon() override {
         // A reset instead of an orderly close: the instrument drops the unfinished block at once.
@@ -119,17 +92,15 @@ public:
         ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
     }
 
-    std::string where() const override { return where_; }
-
-    static std::string seconds(double s) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%g s", s);
-        return buf;
-    }
-
 private:
-    int fd_;
-    std::string where_;
+    // MSG_NOSIGNAL: a closed peer must give an error here, never SIGPIPE.
+    ssize_t put(const char* data, std::size_t n) override { return ::send(fd_, data, n, MSG_NOSIGNAL); }
+    ssize_t get(char* buffer, std::size_t n) override { return ::recv(fd_, buffer, n, 0); }
+
+    std::string stalledText(double timeout) const override { return where_ + " took no data for " + seconds(timeout); }
+    std::string lostText(bool, int err) const override {
+        return where_ + " closed the connection" + (err ? " (" + std::string(std::strerror(err)) + ")" : "");
+    }
 };
 
 }  // namespace
@@ -223,7 +194,7 @@ std::unique_ptr<Transport> openTcp(std::string_view address, double timeout) {
     }
     if (timedOut)
         throw LinkError(kTimeout, "Cannot connect to " + where + ": no answer within " +
-                                      TcpTransport::seconds(timeout) + ". Check the address and the network.");
+                                      seconds(timeout) + ". Check the address and the network.");
     throw LinkError(kConnectFailed, "Cannot connect to " + where + ": " + failure +
                                         ". Check the address and that the instrument is on with its SCPI socket "
                                         "port open.");
