@@ -8,12 +8,7 @@ namespace plots {
 PlotWindow* KV_PlotCCDF(QWidget* hParent, const std::string& label, const dsp::CVec& iqWave) {
     const CcdfData c = computeCcdf(iqWave);
 
-    auto* window = new PlotWindow;
-    addPlotMenus(window);
-    placePlotWindow(window, PlotKind::CCDF, hParent);
-    auto* canvas = new PlotCanvas;
-    window->setCentralWidget(canvas);
-    window->addCanvas(canvas);
+    auto [window, canvas] = openCanvasWindow(PlotKind::CCDF, hParent);
 
     QCPAxisRect* axes = canvas->addAxes(placeAxes(kDefaultAxes), "KV_CCDF");
     canvas->addLine(axes, c.X, c.Y, kLineColour);

@@ -10,12 +10,7 @@ PlotWindow* KV_PlotIQTime(QWidget* hParent, const std::string& label, double sam
     const IqTimeData d = computeIqTime(sampleRate, iqWave);
     const QString timeLabel = QString::fromStdString("Time (" + d.tUnits + ")");
 
-    auto* window = new PlotWindow;
-    addPlotMenus(window);
-    placePlotWindow(window, PlotKind::IQTime, hParent);
-    auto* canvas = new PlotCanvas;
-    window->setCentralWidget(canvas);
-    window->addCanvas(canvas);
+    auto [window, canvas] = openCanvasWindow(PlotKind::IQTime, hParent);
 
     if (overlay == 0) {
         QCPAxisRect* axesI = canvas->addAxes(placeUpperAxes(kUpperAxes), "KV_Iwave");

@@ -104,6 +104,16 @@ QRect toRect(const Box& b, const QRect& screen) {
     return {x, y, w, h};
 }
 
+CanvasWindow openCanvasWindow(PlotKind kind, QWidget* parent) {
+    auto* window = new PlotWindow;
+    addPlotMenus(window);
+    placePlotWindow(window, kind, parent);
+    auto* canvas = new PlotCanvas;
+    window->setCentralWidget(canvas);
+    window->addCanvas(canvas);
+    return {window, canvas};
+}
+
 void placePlotWindow(QWidget* window, PlotKind kind, QWidget* parent) {
     QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->geometry() : QRect(0, 0, 1024, 768);

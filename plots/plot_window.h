@@ -45,6 +45,13 @@ private:
 // KV_Zoom, KV_Rotate and KV_ZoomReset.
 void addPlotMenus(PlotWindow* window);
 
+// A new plot window of that kind next to `parent`, with the standard menus and one canvas.
+struct CanvasWindow {
+    PlotWindow* window;
+    PlotCanvas* canvas;
+};
+CanvasWindow openCanvasWindow(PlotKind kind, QWidget* parent);
+
 // Moves the window to its place next to `parent` (or to its default place without one).
 void placePlotWindow(QWidget* window, PlotKind kind, QWidget* parent);
 // Rectangles of Qt (y down, from the top left) and of the plots (y up, from the bottom left of

@@ -8,12 +8,7 @@ namespace plots {
 PlotWindow* KV_PlotSpectrum(QWidget* hParent, const std::string& label, double sampleRate, const dsp::CVec& iqWave) {
     const SpectrumData s = computeSpectrum(sampleRate, iqWave);
 
-    auto* window = new PlotWindow;
-    addPlotMenus(window);
-    placePlotWindow(window, PlotKind::Spectrum, hParent);
-    auto* canvas = new PlotCanvas;
-    window->setCentralWidget(canvas);
-    window->addCanvas(canvas);
+    auto [window, canvas] = openCanvasWindow(PlotKind::Spectrum, hParent);
 
     QCPAxisRect* axes = canvas->addAxes(placeAxes(kDefaultAxes), "spectrumAxes");
     canvas->addLine(axes, s.freq, s.magSignal, kLineColour);
