@@ -8,19 +8,25 @@
 namespace app {
 
 Parameters parametersFromFile(const host::Value& file, const std::string& filename, const std::string& expectedId) {
-    auto refuse = [&](const char* why) { return std::runtime_error(filename + "\n" + why); };
+    auto refuse = [&](const std::string& why) { return std::runtime_error(filename + "\n" + why); };
+    // A structure refusal names the first field that does not fit on a line of its own.
+    auto badStructure = [&](const std::string& reason) {
+        return refuse("has an Invalid File Structure.\n" + reason);
+    };
     const host::Value* stored = file.isRecord() ? file.find(kParameterFileVariable) : nullptr;
     if (!stored) throw refuse("has an Invalid File Format.");
-    const host::Value* id = stored->isRecord() ? stored->find("ParameterFileFormat_ID") : nullptr;
-    if (!id) throw refuse("has an Invalid File Structure.");
+    const std::string path = kParameterFileVariable;
+    if (!stored->isRecord()) throw badStructure(path + " must be a record (got " + stored->describe() + ")");
+    const host::Value* id = stored->find("ParameterFileFormat_ID");
+    if (!id) throw badStructure(path + ".ParameterFileFormat_ID is missing");
     if (!id->isText() || id->text() != expectedId) throw refuse("has an Invalid File Parameter ID.");
     // Values are taken as stored, but every field must be there with its kind and shape: the
     // windows and the engine index into them without further checks.
     Parameters loaded;
     try {
-        fromValue(*stored, loaded, UnknownFields::Ignore);
-    } catch (const std::exception&) {
-        throw refuse("has an Invalid File Structure.");
+        fromValue(*stored, loaded, UnknownFields::Ignore, path);
+    } catch (const std::exception& e) {
+        throw badStructure(e.what());
     }
     return loaded;
 }

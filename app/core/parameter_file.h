@@ -14,7 +14,7 @@ inline constexpr const char* kParameterFileVariable = "fileParameters";
 // the user is shown: the reader's own message for a file that cannot be read, otherwise the
 // file name, a line break and one of "has an Invalid File Format." (no `fileParameters`),
 // "has an Invalid File Structure." (no format identifier, or a field missing or of the wrong
-// kind or shape) or "has an Invalid File Parameter ID." (an identifier other than
+// kind or shape; a third line names the first such field and why) or "has an Invalid File Parameter ID." (an identifier other than
 // `expectedId`). Values are taken as stored; fields the record does not know are dropped.
 Parameters readParameterFile(const std::string& filename,
                              const std::string& expectedId = Parameters{}.ParameterFileFormat_ID);

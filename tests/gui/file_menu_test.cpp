@@ -117,16 +117,20 @@ TEST_F(FileMenuTest, RefusedFilesChangeNothing) {
     Value noPhaseEq = Value::record();
     for (std::size_t i = 0; i < good.fieldCount(); ++i)
         if (good.fieldName(i) != "PhaseEq") noPhaseEq.set(good.fieldName(i), good.fieldValue(i));
+    // A structure refusal keeps its first line and names the first field that does not fit.
+    const std::string S = "has an Invalid File Structure.\n";
     const std::vector<std::tuple<const char*, Value, std::string>> cases{
         {"novar.mat", withVariable("parameters", good), "has an Invalid File Format."},
-        {"noid.mat", withVariable("fileParameters", withVariable("Mode", 1)), "has an Invalid File Structure."},
-        {"number.mat", withVariable("fileParameters", 3), "has an Invalid File Structure."},
+        {"noid.mat", withVariable("fileParameters", withVariable("Mode", 1)),
+         S + "fileParameters.ParameterFileFormat_ID is missing"},
+        {"number.mat", withVariable("fileParameters", 3), S + "fileParameters must be a record (got 1x1)"},
         {"otherid.mat", changed([](Value& v) { v.set("ParameterFileFormat_ID", "Zuno-Fwd - Format 1.1"); }),
          "has an Invalid File Parameter ID."},
-        {"missing.mat", withVariable("fileParameters", noPhaseEq), "has an Invalid File Structure."},
+        {"missing.mat", withVariable("fileParameters", noPhaseEq), S + "fileParameters.PhaseEq is missing"},
         {"shape.mat", changed([](Value& v) { v.field("slot").set("RPCslotGain", Value::filled(16, 58, -3)); }),
-         "has an Invalid File Structure."},
-        {"text.mat", changed([](Value& v) { v.set("OverSampling", "5"); }), "has an Invalid File Structure."},
+         S + "fileParameters.slot.RPCslotGain must be a 16x59 numeric matrix (got 16x58)"},
+        {"text.mat", changed([](Value& v) { v.set("OverSampling", "5"); }),
+         S + "fileParameters.OverSampling must be a real number (got text \"5\")"},
     };
     for (const auto& [name, file, why] : cases) {
         SCOPED_TRACE(name);
