@@ -10,7 +10,9 @@
 #include "editors/editors.h"
 #include "host/qt/binder.h"
 
+#include <QLocale>
 #include <QtGlobal>
+#include <clocale>
 
 // The layouts and images live in a static library: nothing would pull them in otherwise.
 static void loadResources() { Q_INIT_RESOURCE(resources); }
@@ -20,6 +22,11 @@ namespace app {
 Application::Application(host::Registry& registry, host::Dialogs& dialogs, host::Clock& clock)
     : ctx_(registry, dialogs, clock) {
     loadResources();
+    // Numbers are read and written with "." whatever the desktop's locale: Qt has set the C
+    // library's locale from the environment, and a decimal comma would turn "-12.5" into -12
+    // and "2.2" into "2,2" in fields, files and SCPI lines alike.
+    std::setlocale(LC_NUMERIC, "C");
+    QLocale::setDefault(QLocale::c());
     main_ = std::make_unique<MainWindow>(ctx_);
     common_ = std::make_unique<CommonController>(ctx_);
     files_ = std::make_unique<FileMenu>(ctx_);

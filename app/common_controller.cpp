@@ -2,8 +2,11 @@
 
 #include <QMenu>
 #include <cctype>
+#include <chrono>
+#include <exception>
 
 #include "app/config_file.h"
+#include "app/status_line.h"
 #include "app/window_parts.h"
 #include "host/core/compare.h"
 #include "host/qt/binder.h"
@@ -32,7 +35,13 @@ CommonController::CommonController(AppContext& ctx) : ctx_(ctx) {
 }
 
 void CommonController::InitializeFigure(const Handles& h) {
-    if (auto stored = loadConfig(ctx_.configFile)) ctx_.state.configuration = *stored;
+    try {
+        if (auto stored = loadConfig(ctx_.configFile)) ctx_.state.configuration = *stored;
+    } catch (const std::exception& e) {
+        ctx_.dialogs.error("Configuration Not Loaded",
+                           ctx_.configFile + " could not be read; the instrument link and memory option start " +
+                               "from their defaults.\n" + e.what());
+    }
     ctl(h["pbCalculate"]).setTooltip("Calculates the waveform based\non current settings.");
     ctl(h["pbDownload"]).setTooltip("Downloads the current waveform and\nsettings to the VSK.");
     ctl(h["pbRefresh"]).setTooltip("Downloads just the current seetings\nto the VSK.");
@@ -64,12 +73,16 @@ bool CommonController::executeCalculation(const Handles&) {
     host::Control main(ctx_.mainWindow.data());
     const std::string pointer = main.pointer();
     main.setPointer("watch");
+    const auto started = std::chrono::steady_clock::now();
     const bool ok = ctx_.registry.call(ctx_.state.appInfo.ApplicationFunction, "Calculate");
     // A failed calculation keeps describing the waveform still held.
     if (ok) {
+        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - started;
         const host::ClockReading now = ctx_.clock.now();
         ctx_.state.appInfo.LastCalcTimeStamp.assign(now.begin(), now.end());
         ctx_.state.appInfo.LastCaluclatedParameterSet = ctx_.state.parameters;
+        showStatus(ctx_, calculatedText(ctx_.state.waveform, samplingRate(ctx_.state.parameters.OverSampling),
+                                        took.count()));
     }
     main.setPointer(pointer);
     return ok;
@@ -130,7 +143,13 @@ void CommonController::AppShutDown(const Handles& h) {
         if (it != ctx_.clientWindows.end() && it->second) host::closeWindow(it->second);
         windows.erase(windows.begin());
     }
-    saveConfig(ctx_.configFile, ctx_.state.configuration);
+    try {
+        saveConfig(ctx_.configFile, ctx_.state.configuration);
+    } catch (const std::exception& e) {
+        // Shutting down goes on: the user is only told what is not kept.
+        ctx_.dialogs.error("Configuration Not Saved", "The instrument link and memory option could not be kept in " +
+                                                          ctx_.configFile + ".\n" + e.what());
+    }
     host::closeWindow(h.has("main") ? qobject_cast<QWidget*>(h["main"]) : ctx_.mainWindow.data());
 }
 

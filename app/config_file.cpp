@@ -1,6 +1,9 @@
 #include "app/config_file.h"
 
-#include <exception>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <stdexcept>
 
 #include "host/core/mat_file.h"
 
@@ -11,27 +14,26 @@ constexpr const char* kVariable = "fileParameters";
 }
 
 std::optional<Configuration> loadConfig(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return std::nullopt;
+    const host::Value file = host::readMatFile(path);
+    const host::Value* stored = file.find(kVariable);
+    if (!stored) throw std::runtime_error(path + " holds no variable " + kVariable + ".");
+    // Fields a later version added are dropped; a missing or malformed one means the file is
+    // not ours to trust.
+    Configuration configuration;
     try {
-        const host::Value file = host::readMatFile(path);
-        const host::Value* stored = file.find(kVariable);
-        if (!stored) return std::nullopt;
-        // Fields a later version added are dropped; a missing or malformed one means the file is
-        // not ours to trust, and the defaults are the safer start.
-        Configuration configuration;
-        fromValue(*stored, configuration, UnknownFields::Ignore);
-        return configuration;
-    } catch (const std::exception&) {
-        return std::nullopt;
+        fromValue(*stored, configuration, UnknownFields::Ignore, kVariable);
+    } catch (const std::exception& e) {
+        throw std::runtime_error(e.what());
     }
+    return configuration;
 }
 
 void saveConfig(const std::string& path, const Configuration& configuration) {
-    try {
-        host::Value file = host::Value::record();
-        file.set(kVariable, toValue(configuration));
-        host::writeMatFile(path, file);
-    } catch (const std::exception&) {
-    }
+    host::Value file = host::Value::record();
+    file.set(kVariable, toValue(configuration));
+    host::writeMatFile(path, file);
 }
 
 }  // namespace app

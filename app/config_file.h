@@ -7,10 +7,11 @@
 
 namespace app {
 
-// Nothing when the file is missing, unreadable, has no `fileParameters` or does not hold a
-// configuration record.
+// Nothing when there is no file yet (the first run). A file that cannot be read, has no
+// `fileParameters` or does not hold a configuration record is an error (std::runtime_error
+// with the reason): the user is told and the defaults are used.
 std::optional<Configuration> loadConfig(const std::string& path);
-// Failures are ignored: the configuration is a convenience, never worth an error at shutdown.
+// Throws std::runtime_error with the writer's reason.
 void saveConfig(const std::string& path, const Configuration& configuration);
 
 }  // namespace app

@@ -53,6 +53,7 @@ extern "C" void Zuno_Fwd_c(void) {
     } catch (const std::exception& e) {
         // Start-up runs outside the error trap: report and leave nothing half open.
         std::cerr << "zuno-fwd: " << e.what() << std::endl;
+        lib->dialogs.error("Start-up Failed", std::string("The application could not start:\n") + e.what());
         lib->application.reset();
         throw;
     }

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/core/parameter_file.h"
+#include "app/status_line.h"
 #include "app/waveform_export.h"
 
 namespace app {
@@ -77,8 +78,10 @@ void FileMenu::menuFileSaveAs(const host::Handles& handles) {
 bool FileMenu::saveParameters(const std::string& filename, const Parameters& record) {
     try {
         writeParameterFile(filename, record);
+        showStatus(ctx_, "Saved " + filename);
         return true;
     } catch (const std::exception& e) {
+        showStatus(ctx_, "Not saved: " + filename);
         ctx_.dialogs.error("Error Saving " + filename, e.what());
         return false;
     }
@@ -89,11 +92,18 @@ bool FileMenu::loadParameters(const std::string& filename, const host::Handles& 
     try {
         loaded = readParameterFile(filename, ctx_.state.parameters.ParameterFileFormat_ID);
     } catch (const std::exception& e) {
+        showStatus(ctx_, "Not opened: " + filename);
         ctx_.dialogs.error(kLoadErrorTitle, e.what());
         return false;
     }
     ctx_.state.parameters = std::move(loaded);
+    // The instrument's sample clock and RF blanking follow the file's oversampling and idle-slot
+    // noise, as they follow those two controls: a waveform must never play at another clock.
+    SigGenSettings& sig = ctx_.state.SigGenSettings;
+    sig.SamplingRate = samplingRate(ctx_.state.parameters.OverSampling);
+    sig.RFblanking = 1 - ctx_.state.parameters.IdleSlotGainActive;
     ctx_.registry.call(ctx_.state.appInfo.ApplicationFunction, "redraw", {nullptr, handles});
+    showStatus(ctx_, "Opened " + filename);
     return true;
 }
 

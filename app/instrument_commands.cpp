@@ -1,6 +1,7 @@
 #include "app/instrument_commands.h"
 
 #include "app/common_controller.h"
+#include "app/status_line.h"
 #include "host/qt/control.h"
 #include "instrument/advanced_settings.h"
 #include "instrument/connection_dialog.h"
@@ -51,26 +52,37 @@ void InstrumentCommands::pbDownload(const host::Handles& handles) {
                                                options);
     }
     // A transfer the user declined or cancelled is no success: nothing plays and nothing is reported.
+    const std::string address = linkAddress(s.configuration);
     if (download.status == hwio::kCancelled) {
         main.setPointer(pointer);
+        showStatus(ctx_, "Download to " + address + " cancelled");
         return;
     }
     if (download.status == 0) {
         const hwio::Result setup = play();
         main.setPointer(pointer);
-        if (setup.status == 0)
+        if (setup.status == 0) {
+            showStatus(ctx_, "Downloaded to " + address);
             ctx_.dialogs.message("Download Completed", "Waveform has been successfully transferred to the instrument");
-        else
+        } else {
+            showStatus(ctx_, "Instrument setup failed: " + firstLine(setup.response));
             ctx_.dialogs.message("Error Occured During Instrument Setup", setup.response);
+        }
         return;
     }
     main.setPointer(pointer);
+    showStatus(ctx_, "Download to " + address + " failed: " + firstLine(download.response));
     ctx_.dialogs.message("Error Occured During Waveform Download", download.response);
 }
 
 void InstrumentCommands::pbRefresh(const host::Handles&) {
     const hwio::Result setup = play();
-    if (setup.status != 0) ctx_.dialogs.message("Error Occured During Instrument Setup", setup.response);
+    if (setup.status == 0) {
+        showStatus(ctx_, "Settings sent to " + linkAddress(ctx_.state.configuration));
+    } else {
+        showStatus(ctx_, "Instrument setup failed: " + firstLine(setup.response));
+        ctx_.dialogs.message("Error Occured During Instrument Setup", setup.response);
+    }
 }
 
 void InstrumentCommands::menuConfigSigGenIO(const host::Handles&) {

@@ -1,12 +1,12 @@
 #include "app/main_window.h"
 
-#include <QFile>
 #include <cmath>
 #include <functional>
 #include <stdexcept>
 #include <vector>
 
 #include "app/core/calculate.h"
+#include "app/status_line.h"
 #include "app/window_parts.h"
 #include "host/core/number_text.h"
 #include "host/qt/binder.h"
@@ -131,11 +131,13 @@ QWidget* MainWindow::InitializeFigures() {
     for (const Dialog& d : {Dialog{"Zuno_Fwd_GUI_SlotSetup", &FigureList::figSlotSetup, "Zuno_Fwd_GUI_SlotSetup"},
                             Dialog{"Zuno_Fwd_GUI_RPCsetup", &FigureList::figRPCsetup, "Zuno_Fwd_GUI_RPCsetup"},
                             Dialog{"VskConfigAdv_c", &FigureList::AdvSettings, "VskConfigAdv_c"}}) {
-        if (!QFile::exists(QString(":/ui/") + d.layout + ".ui")) continue;
+        // A missing layout or module fails the start-up: a window that silently never opens is worse.
         QWidget* w = host::loadFigure(d.layout, main, ctx_.registry);
         ctx_.figureList.*d.slot = w;
-        if (ctx_.registry.has(d.module, "InitializeFigure"))
-            ctx_.registry.find(d.module)->invoke("InitializeFigure", Call{nullptr, Handles(w)});
+        if (!ctx_.registry.has(d.module, "InitializeFigure"))
+            throw std::runtime_error(std::string("the dialog window ") + d.layout + " has no module " + d.module +
+                                     " to initialise it");
+        ctx_.registry.find(d.module)->invoke("InitializeFigure", Call{nullptr, Handles(w)});
     }
     return main;
 }
@@ -157,15 +159,13 @@ void MainWindow::InitializeFigure(const Handles& h) {
     };
     for (const auto& [tag, text] : tooltips) ctl(h[tag]).setTooltip(text);
     host::resizeAllFonts(h);
-    if (ctx_.registry.has("VSKconfig_c", "InitializeSigGenScreenObjects"))
-        ctx_.registry.call("VSKconfig_c", "InitializeSigGenScreenObjects", Call{nullptr, h});
+    ctx_.registry.call("VSKconfig_c", "InitializeSigGenScreenObjects", Call{nullptr, h});
 }
 
 void MainWindow::redraw(const Handles& h) {
     redrawFormatParameters(h);
     ctx_.registry.call(kCommonModule, "redrawAppTitle", Call{nullptr, h});
-    if (ctx_.registry.has("VSKconfig_c", "redrawSigGenSettings"))
-        ctx_.registry.call("VSKconfig_c", "redrawSigGenSettings", Call{nullptr, h});
+    ctx_.registry.call("VSKconfig_c", "redrawSigGenSettings", Call{nullptr, h});
 }
 
 void MainWindow::redrawFormatParameters(const Handles& h) {
@@ -199,6 +199,7 @@ void MainWindow::Calculate() {
         ctx_.state.waveform = std::move(frame.waveform);
         ctx_.state.markers = std::move(frame.events);
     } catch (const std::exception& e) {
+        showStatus(ctx_, "Calculation failed: " + firstLine(e.what()));
         ctx_.dialogs.error("Calculation Error", e.what());
         throw;
     }

@@ -8,6 +8,7 @@
 #include "app/common_controller.h"
 #include "app/core/sigmf.h"
 #include "app/core/waveform_files.h"
+#include "app/status_line.h"
 #include "host/core/mat_file.h"
 #include "host/qt/binder.h"
 #include "host/qt/control.h"
@@ -55,8 +56,14 @@ void saveWaveform(AppContext& ctx, const std::string& filename) {
             host::writeMatFile(filename, matExport(waveform));
         } else if (answer == "Torvik") {
             std::string reason;
-            if (!saveTorvikWaveform(waveform, filename, 1.0, &reason)) ctx.dialogs.error(title, reason);
+            if (!saveTorvikWaveform(waveform, filename, 1.0, &reason)) {
+                ctx.dialogs.error(title, reason);
+                return;
+            }
+        } else {
+            return;
         }
+        showStatus(ctx, "Saved " + filename);
     } catch (const std::exception& e) {
         ctx.dialogs.error(title, e.what());
     }
@@ -91,6 +98,7 @@ void WaveformExport::menuSpecialSaveWave(const host::Handles& handles) {
         // The N x 2 copy lives only until the file is written.
         host::writeMatFile(choice->directory + choice->name,
                            waveExport(ctx_.state.waveform, ctx_.state.SigGenSettings.SamplingRate));
+        showStatus(ctx_, "Saved " + choice->directory + choice->name);
     } catch (const std::exception& e) {
         ctx_.dialogs.error("Error Saving " + choice->name, e.what());
     }
@@ -109,7 +117,9 @@ void WaveformExport::menuFileExportSigMF(const host::Handles& handles) {
         const SigmfRecording recording =
             frameRecording(calculated, s.waveform.size(), s.SigGenSettings.SamplingRate, s.SigGenSettings.Frequency,
                            "zuno-fwd " + s.appInfo.Rev);
-        writeSigmf(sigmfBaseName(choice->directory + choice->name), s.waveform, recording);
+        const std::string base = sigmfBaseName(choice->directory + choice->name);
+        writeSigmf(base, s.waveform, recording);
+        showStatus(ctx_, "Saved " + base + ".sigmf-meta");
     } catch (const std::exception& e) {
         ctx_.dialogs.error("Error Saving " + choice->name, e.what());
     }

@@ -1,5 +1,6 @@
 #include "editors/dialog_window.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
@@ -38,7 +39,17 @@ private:
 
 }  // namespace
 
-void ignoreWheel(QObject* popup) { popup->installEventFilter(new WheelEater(popup)); }
+void fastEditPopup(QObject* popup) {
+    popup->installEventFilter(new WheelEater(popup));
+    // The "FastEdit" caption is a placeholder, which styles draw grey as if the pop-up were
+    // disabled: draw it as the text of any enabled pop-up.
+    if (auto* box = qobject_cast<QComboBox*>(popup)) {
+        QPalette pal = box->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive})
+            pal.setColor(group, QPalette::PlaceholderText, pal.color(group, QPalette::ButtonText));
+        box->setPalette(pal);
+    }
+}
 
 void wheelScrolls(QWidget* window, QWidget* bar) { window->installEventFilter(new WheelForwarder(window, bar)); }
 

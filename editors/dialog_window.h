@@ -17,8 +17,9 @@ std::string runModal(QWidget* window);
 // The closing callbacks: store the answer with the window and end the wait.
 void finish(const host::Handles& handles, const char* answer);
 
-// A FastEdit pop-up rewrites a whole column: a stray turn of the wheel over it must not.
-void ignoreWheel(QObject* popup);
+// A FastEdit pop-up rewrites a whole column: a stray turn of the wheel over it must not. Its
+// caption looks like the text of an enabled control.
+void fastEditPopup(QObject* popup);
 
 // Turns of the wheel anywhere over the window that no control takes move the scroll bar.
 void wheelScrolls(QWidget* window, QWidget* bar);

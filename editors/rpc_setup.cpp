@@ -122,7 +122,7 @@ void RpcSetup::InitializeFigure(const Handles& h) {
                         "Valid Range: -30dB to +30dB");
     }
     wheelScrolls(h.window(), bar);
-    for (const char* popup : {"pldRPCactive", "pldRPCvalue", "pldRPCgain"}) ignoreWheel(h[popup]);
+    for (const char* popup : {"pldRPCactive", "pldRPCvalue", "pldRPCgain"}) fastEditPopup(h[popup]);
     ctl(h["pldRPCactive"]).setTooltip("FastEdit\nAdjusts the activity status\nof all RPC channels");
     ctl(h["pldRPCvalue"]).setTooltip("FastEdit\nAdjusts the data\nof all RPC channels");
     ctl(h["pldRPCgain"])
@@ -141,10 +141,7 @@ void RpcSetup::redrawChn(const Handles& h, int r) const {
     ctl(h[tag("chkRPCchnActive", r)]).setValue(on ? 1 : 0);
     for (const char* stem : {"txtRPCchnValue", "txtRPCchnGain"}) ctl(h[tag(stem, r)]).setEnabled(on);
     ctl(h[tag("txtRPCchnValue", r)]).setString(host::numberText(chn_.Value[j]));
-    QObject* gain = h[tag("txtRPCchnGain", r)];
-    ctl(gain).setString(host::numberText(chn_.Gain[j]));
-    // Should a long gain not fit, its sign and leading digits are the part to show.
-    if (auto* e = qobject_cast<QLineEdit*>(gain)) e->setCursorPosition(0);
+    ctl(h[tag("txtRPCchnGain", r)]).setString(host::numberText(chn_.Gain[j]));
     ctl(h[tag("txtRPCchn", r)]).setString(std::to_string(j));
     ctl(h[tag("txtMACindex", r)]).setString(std::to_string(j + 5));
 }

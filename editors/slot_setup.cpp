@@ -168,7 +168,7 @@ void SlotSetup::InitializeFigure(const Handles& h) {
     }
     for (const char* popup : {"pldDATAactive", "pldDATAmod", "pldRAactive", "pldRAvalue", "pldRAgain", "pldRPCactive",
                               "pldRPCsetup"})
-        ignoreWheel(h[popup]);
+        fastEditPopup(h[popup]);
     ctl(h["pldDATAactive"]).setTooltip("FastEdit:\nAdjusts the activity status\nfor all traffic slots.");
     ctl(h["pldRAactive"]).setTooltip("FastEdit:\nAdjusts the activity status\nfor all RA slots.");
     ctl(h["pldRPCactive"]).setTooltip("FastEdit:\nAdjusts the activity status\nfor all RPC slots.");

@@ -23,7 +23,7 @@ CORE_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libmatio-dev 
 GUI_PACKAGES=(qt6-base-dev qt6-tools-dev libqt6uitools6 libqcustomplot-dev)
 BUILD_PACKAGES=("${CORE_PACKAGES[@]}" "${GUI_PACKAGES[@]}")
 # What the tests and benchmarks need on top.
-TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev python3-scipy)
+TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev python3-scipy locales)
 # The fuzz target: clang with its libFuzzer runtime (a recommendation of clang, named here so
 # that installations without recommendations get it too).
 FUZZ_PACKAGES=(clang libclang-rt-dev)

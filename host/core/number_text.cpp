@@ -1,27 +1,39 @@
 #include "host/core/number_text.h"
 
+#include <charconv>
+#include <clocale>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <locale.h>
 
 namespace host {
 
 std::string numberText(double x) {
     if (std::isnan(x)) return "NaN";
     if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
-    char buf[400];  // %.0f of the largest double has 309 digits
-    if (x == std::trunc(x)) {
-        // -0 would otherwise print as "-0".
-        std::snprintf(buf, sizeof buf, "%.0f", x == 0.0 ? 0.0 : x);
-    } else {
-        std::snprintf(buf, sizeof buf, "%.15g", x);
-    }
-    return buf;
+    // Written with "." whatever the process's locale: the numbers go to fields, files and SCPI
+    // lines alike.
+    char buf[400];  // the largest double has 309 integer digits
+    const auto [end, ec] = x == std::trunc(x)
+                               // -0 would otherwise print as "-0".
+                               ? std::to_chars(buf, buf + sizeof buf, x == 0.0 ? 0.0 : x, std::chars_format::fixed, 0)
+                               : std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 15);
+    return ec == std::errc() ? std::string(buf, end) : std::string();
 }
 
 }  // namespace host
 
 namespace host {
+
+namespace {
+
+// Numbers are read with "." whatever the process's locale (a desktop may have set a decimal comma).
+locale_t cLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return c;
+}
+
+}  // namespace
 
 std::vector<double> textToNumbers(std::string_view text) {
     std::string s(text);
@@ -40,7 +52,7 @@ std::vector<double> textToNumbers(std::string_view text) {
         while (*p == ' ') ++p;
         if (!*p) break;
         char* end = nullptr;
-        const double v = std::strtod(p, &end);
+        const double v = strtod_l(p, &end, cLocale());
         if (end == p || (*end && *end != ' ')) return {};
         out.push_back(v);
         p = end;

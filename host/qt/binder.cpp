@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
+#include <stdexcept>
 
 #include "host/qt/registry.h"
 
@@ -49,11 +50,28 @@ void bindCallback(QObject* object, QWidget* window, const QString& module, const
     auto fire = [object, win, module, operation, &registry] {
         registry.call(module.toStdString(), operation.toStdString(), Call{object, Handles(win)});
     };
-    if (auto* e = qobject_cast<QLineEdit*>(object)) QObject::connect(e, &QLineEdit::editingFinished, e, fire);
-    else if (auto* c = qobject_cast<QComboBox*>(object)) QObject::connect(c, &QComboBox::activated, c, fire);
-    else if (auto* b = qobject_cast<QAbstractButton*>(object)) QObject::connect(b, &QAbstractButton::clicked, b, fire);
-    else if (auto* a = qobject_cast<QAction*>(object)) QObject::connect(a, &QAction::triggered, a, fire);
-    else if (auto* s = qobject_cast<QAbstractSlider*>(object)) QObject::connect(s, &QAbstractSlider::valueChanged, s, fire);
+    if (auto* e = qobject_cast<QLineEdit*>(object)) {
+        // Editing ends with Enter and again with the focus leaving: only text the user changed
+        // since it was last taken (or shown) calls back, and once.
+        QObject::connect(e, &QLineEdit::editingFinished, e, [e, fire] {
+            if (!e->isModified()) return;
+            e->setModified(false);
+            fire();
+        });
+    } else if (auto* c = qobject_cast<QComboBox*>(object)) {
+        QObject::connect(c, &QComboBox::activated, c, fire);
+    } else if (auto* b = qobject_cast<QAbstractButton*>(object)) {
+        QObject::connect(b, &QAbstractButton::clicked, b, fire);
+    } else if (auto* a = qobject_cast<QAction*>(object)) {
+        QObject::connect(a, &QAction::triggered, a, fire);
+    } else if (auto* s = qobject_cast<QAbstractSlider*>(object)) {
+        QObject::connect(s, &QAbstractSlider::valueChanged, s, fire);
+    } else {
+        // A layout that asks for a callback the binder cannot deliver is broken: say so at once.
+        throw std::runtime_error("control '" + object->objectName().toStdString() + "' (" +
+                                 object->metaObject()->className() + ") cannot call back " +
+                                 operation.toStdString() + ": no user action of this kind of control is known");
+    }
 }
 
 void bindCallbacks(QWidget* window, Registry& registry) {

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QWidget>
 #include <cmath>
@@ -18,6 +19,14 @@ namespace host {
 namespace {
 
 QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// A vertical scroll bar's Value counts from its bottom (Max at the top), as the controllers
+// expect of any slider; Qt's own bar counts from the top.
+int sliderValue(const QAbstractSlider* s, double v) {
+    const int raw = static_cast<int>(std::lround(v));
+    const auto* bar = qobject_cast<const QScrollBar*>(s);
+    return bar && bar->orientation() == Qt::Vertical ? bar->maximum() + bar->minimum() - raw : raw;
+}
 
 [[noreturn]] void unsupported(QObject* o, const char* property) {
     throw std::runtime_error(std::string("control '") + o->objectName().toStdString() + "' has no property " + property);
@@ -32,7 +41,7 @@ Control::Control(QObject* object) : object_(object) {
 double Control::value() const {
     if (auto* c = qobject_cast<QComboBox*>(object_)) return c->currentIndex() + 1;
     if (auto* b = qobject_cast<QAbstractButton*>(object_)) return b->isChecked() ? 1 : 0;
-    if (auto* s = qobject_cast<QAbstractSlider*>(object_)) return s->value();
+    if (auto* s = qobject_cast<QAbstractSlider*>(object_)) return sliderValue(s, s->value());
     if (auto* a = qobject_cast<QAction*>(object_)) return a->isChecked() ? 1 : 0;
     unsupported(object_, "Value");
 }
@@ -46,7 +55,7 @@ void Control::setValue(double v) {
     } else if (auto* b = qobject_cast<QAbstractButton*>(object_)) {
         b->setChecked(v != 0);
     } else if (auto* s = qobject_cast<QAbstractSlider*>(object_)) {
-        s->setValue(static_cast<int>(std::lround(v)));
+        s->setValue(sliderValue(s, v));
     } else if (auto* a = qobject_cast<QAction*>(object_)) {
         a->setChecked(v != 0);
     } else {
@@ -67,8 +76,11 @@ std::string Control::string() const {
 
 void Control::setString(std::string_view text) {
     const QSignalBlocker quiet(object_);
-    if (auto* e = qobject_cast<QLineEdit*>(object_)) e->setText(q(text));
-    else if (auto* l = qobject_cast<QLabel*>(object_)) l->setText(q(text));
+    if (auto* e = qobject_cast<QLineEdit*>(object_)) {
+        e->setText(q(text));
+        // A value too long for its field shows its start: the sign and the integer part.
+        e->setCursorPosition(0);
+    } else if (auto* l = qobject_cast<QLabel*>(object_)) l->setText(q(text));
     else if (auto* b = qobject_cast<QAbstractButton*>(object_)) b->setText(q(text));
     else if (auto* g = qobject_cast<QGroupBox*>(object_)) g->setTitle(q(text));
     else if (auto* a = qobject_cast<QAction*>(object_)) a->setText(q(text));

@@ -8,12 +8,14 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
+
+#include "host/core/wrap_text.h"
 
 namespace host {
 
@@ -23,40 +25,51 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 
 QWidget* activeParent() { return QApplication::activeWindow(); }
 
-// A message box whose buttons are given by label and that can be closed by its frame.
+// A label shows "&" as itself, not as the mark of a keyboard shortcut.
+QString literalLabel(const std::string& label) { return q(label).replace('&', "&&"); }
+
+// A message box that keeps the buttons in the order given and tells a close by the window's frame
+// from a button: the frame (and Escape where no button means "Cancel") answers nothing.
+class AnswerBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    bool closedByFrame = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        closedByFrame = true;
+        QDialog::closeEvent(event);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Cancel) && !escapeButton()) {
+            close();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+};
+
 std::string askWithButtons(QMessageBox::Icon icon, const std::string& title, const std::string& text,
                            const std::vector<std::string>& buttons, const std::string& defaultButton) {
-    QDialog dialog(activeParent());
-    dialog.setWindowTitle(q(title));
-    auto* iconLabel = new QLabel;
-    QMessageBox box(icon, "", "");  // only for the standard icon
-    iconLabel->setPixmap(box.iconPixmap());
-    auto* textLabel = new QLabel(q(text));
-    textLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* top = new QHBoxLayout;
-    top->addWidget(iconLabel, 0, Qt::AlignTop);
-    top->addWidget(textLabel, 1);
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    std::string answer;
+    AnswerBox box(activeParent());
+    box.setIcon(icon);
+    box.setWindowTitle(q(title));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(q(wrapText(text)));
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    std::vector<std::pair<QAbstractButton*, std::string>> made;
     for (const auto& label : buttons) {
-        auto* b = new QPushButton(q(label));
-        if (label == defaultButton) {
-            b->setDefault(true);
-            b->setFocus();
-        }
-        QObject::connect(b, &QPushButton::clicked, &dialog, [&dialog, &answer, label] {
-            answer = label;
-            dialog.accept();
-        });
-        row->addWidget(b);
+        // One role for all: the button box would otherwise reorder them by role.
+        QPushButton* b = box.addButton(literalLabel(label), QMessageBox::ActionRole);
+        made.emplace_back(b, label);
+        if (label == defaultButton) box.setDefaultButton(b);
+        if (label == "Cancel" || buttons.size() == 1) box.setEscapeButton(b);
     }
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addLayout(top);
-    layout->addSpacing(8);
-    layout->addLayout(row);
-    dialog.exec();
-    return answer;
+    box.exec();
+    if (box.closedByFrame) return {};
+    for (const auto& [button, label] : made)
+        if (button == box.clickedButton()) return label;
+    return {};
 }
 
 std::optional<FileChoice> split(const QString& path) {

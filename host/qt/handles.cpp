@@ -17,12 +17,22 @@ QObject* Handles::operator[](std::string_view tag) const {
     return o;
 }
 
+bool Handles::inOtherWindow(const QObject* o) const {
+    // Dialog windows made as children of this one are windows of their own, with their own
+    // handles; menus (pop-ups) belong to the window whose bar holds them.
+    for (const QObject* p = o; p && p != window_.data(); p = p->parent()) {
+        const auto* w = qobject_cast<const QWidget*>(p);
+        if (w && w->isWindow() && w->windowType() != Qt::Popup) return true;
+    }
+    return false;
+}
+
 std::vector<QObject*> Handles::all() const {
     std::vector<QObject*> out;
     if (!window_) return out;
     out.push_back(window_.data());
     for (QObject* o : window_->findChildren<QObject*>())
-        if (!o->objectName().isEmpty() && !o->objectName().startsWith("qt_")) out.push_back(o);
+        if (!o->objectName().isEmpty() && !o->objectName().startsWith("qt_") && !inOtherWindow(o)) out.push_back(o);
     return out;
 }
 

@@ -28,10 +28,13 @@ public:
         if (!t) throw std::runtime_error("control '" + std::string(tag) + "' is not of the expected kind");
         return t;
     }
-    // Every object of the window that carries a tag, the window first.
+    // Every object of the window that carries a tag, the window first; not those of the dialog
+    // windows made as its children.
     std::vector<QObject*> all() const;
 
 private:
+    bool inOtherWindow(const QObject* o) const;
+
     QPointer<QWidget> window_;
 };
 

@@ -230,9 +230,9 @@ def rpc_setup():
     prop(bar, "maximum", "number", SCROLL_RANGE)
     prop(bar, "singleStep", "number", 1)
     prop(bar, "pageStep", "number", VISIBLE_CHANNELS)
-    prop(bar, "value", "number", SCROLL_RANGE)
-    prop(bar, "invertedAppearance", "bool", "true")
-    prop(bar, "invertedControls", "bool", "false")
+    # A plain bar, its top at 0: arrows, page clicks, dragging, wheel and keys then agree. The
+    # controls adapter counts a vertical bar's value from the bottom, as the dialog expects.
+    prop(bar, "value", "number", 0)
 
     line(ET.SubElement(vbox, "item"), "lineButtons")
     ok_cancel(vbox)

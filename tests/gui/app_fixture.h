@@ -1,8 +1,19 @@
 #pragma once
-// A started application with scripted dialogs and a clock that only pretends to wait, its
-// configuration file in a fresh temporary folder that is also the working directory.
+// A started application with scripted dialogs (or the real ones) and a clock that only pretends
+// to wait, its configuration file in a fresh temporary folder that is also the working
+// directory; and the hands of a person using it: typing, tabbing, pressing, choosing, answering.
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <deque>
+#include <functional>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -35,11 +46,128 @@ public:
     }
 };
 
+// Real key and mouse events, as from a person at the keyboard and mouse.
+
+// Clicks into the field, selects what it holds, types `text` and, unless told not to, presses Enter.
+inline void type(QObject* field, const QString& text, bool enter = true) {
+    auto* e = qobject_cast<QLineEdit*>(field);
+    ASSERT_NE(e, nullptr) << (field ? field->objectName().toStdString() : "no field");
+    QApplication::setActiveWindow(e->window());
+    QTest::mouseClick(e, Qt::LeftButton);
+    QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(e, Qt::Key_Backspace);
+    QTest::keyClicks(e, text);
+    if (enter) QTest::keyClick(e, Qt::Key_Return);
+}
+
+// A key pressed where the keyboard focus is (the active window when nothing has it).
+inline void key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    // The window system gives the keyboard to a modal dialog as it opens.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && QApplication::activeWindow() != modal)
+        QApplication::setActiveWindow(modal);
+    QWidget* target = QApplication::focusWidget();
+    if (!target) target = QApplication::activeWindow();
+    ASSERT_NE(target, nullptr) << "nothing has the keyboard focus";
+    QTest::keyClick(target, static_cast<Qt::Key>(k), modifiers);
+}
+
+// A click on a button or field (near the left edge of a check box, which reacts only on its
+// box and label).
+inline void press(QObject* button) {
+    auto* b = qobject_cast<QWidget*>(button);
+    ASSERT_NE(b, nullptr) << (button ? button->objectName().toStdString() : "no control");
+    QApplication::setActiveWindow(b->window());
+    const QPoint at = b->inherits("QCheckBox") || b->inherits("QRadioButton") ? QPoint(6, b->height() / 2) : b->rect().center();
+    QTest::mouseClick(b, Qt::LeftButton, {}, at);
+}
+
+// Picks entry `position` (1-based) of a pop-up list, as its list does when a user picks one.
+inline void choose(QObject* popup, int position) {
+    auto* c = qobject_cast<QComboBox*>(popup);
+    ASSERT_NE(c, nullptr) << (popup ? popup->objectName().toStdString() : "no pop-up");
+    c->setCurrentIndex(position - 1);
+    emit c->activated(position - 1);
+}
+
+inline void trigger(QObject* menuItem) {
+    auto* a = qobject_cast<QAction*>(menuItem);
+    ASSERT_NE(a, nullptr) << (menuItem ? menuItem->objectName().toStdString() : "no menu item");
+    a->trigger();
+}
+
+// A real message box as the user met it.
+struct SeenBox {
+    std::string title, text;
+    std::vector<std::string> buttons;  // labels as shown, "&" included
+    std::string defaultButton, focused;
+    QSize size;
+};
+
+// Answers the real modal dialogs as they open, one action each, in order: each action gets
+// the dialog window after the test has looked at it (`seen`).
+class DialogHands {
+public:
+    std::vector<SeenBox> seen;
+
+    void then(std::function<void(QWidget*)> act) {
+        actions_.push_back(std::move(act));
+        if (!timer_) {
+            timer_ = new QTimer;
+            timer_->setInterval(5);
+            QObject::connect(timer_, &QTimer::timeout, [this] { poll(); });
+            timer_->start();
+        }
+    }
+    ~DialogHands() { delete timer_; }
+    bool done() const { return actions_.empty(); }
+
+    static std::string shown(const QString& label) {
+        QString s = label;
+        return s.replace("&&", "\x01").remove('&').replace("\x01", "&").toStdString();
+    }
+
+private:
+    void poll() {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || !w->isVisible() || w == last_ || actions_.empty()) return;
+        last_ = w;
+        // As a window system does, the keyboard goes to the dialog that just opened.
+        QApplication::setActiveWindow(w);
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            SeenBox b{box->windowTitle().toStdString(), box->text().toStdString(), {}, {}, {}, box->size()};
+            for (QAbstractButton* button : box->buttons()) b.buttons.push_back(shown(button->text()));
+            if (box->defaultButton()) b.defaultButton = shown(box->defaultButton()->text());
+            if (auto* f = qobject_cast<QAbstractButton*>(QApplication::focusWidget())) b.focused = shown(f->text());
+            seen.push_back(b);
+        }
+        auto act = std::move(actions_.front());
+        actions_.pop_front();
+        act(w);
+    }
+    std::deque<std::function<void(QWidget*)>> actions_;
+    QTimer* timer_ = nullptr;
+    QPointer<QWidget> last_;
+};
+
+// The real message, question and input boxes; file choices still come from the scripted queue
+// (real file dialogs are unreliable offscreen).
+class RealBoxes : public host::QtDialogs {
+public:
+    explicit RealBoxes(host::ScriptedDialogs& files) : files_(files) {}
+    std::optional<host::FileChoice> openFile(const std::string& filter) override { return files_.openFile(filter); }
+    std::optional<host::FileChoice> saveFile(const std::string& filter) override { return files_.saveFile(filter); }
+
+private:
+    host::ScriptedDialogs& files_;
+};
+
 class AppTest : public testing::Test {
 protected:
     std::filesystem::path dir;
     std::filesystem::path oldCwd;
     host::ScriptedDialogs dialogs;
+    RealBoxes realBoxes{dialogs};
+    DialogHands hands;
     FakeClock clock;
     std::ostringstream console;
     std::unique_ptr<app::Application> application;
@@ -64,9 +192,22 @@ protected:
         application = std::make_unique<app::Application>(host::Registry::instance(), dialogs, clock);
         main = application->start();
     }
+    // The same with the real Qt dialogs, answered by `hands`.
+    void startWithRealDialogs() {
+        application = std::make_unique<app::Application>(host::Registry::instance(), realBoxes, clock);
+        main = application->start();
+        QApplication::setActiveWindow(main);
+    }
     app::AppContext& ctx() { return application->context(); }
     app::AppState& state() { return ctx().state; }
     QObject* control(const char* tag) { return host::Handles(main)[tag]; }
+    void type(const char* tag, const QString& text, bool enter = true) { testsupport::type(control(tag), text, enter); }
+    void press(const char* tag) { testsupport::press(control(tag)); }
+    void choose(const char* tag, int position) { testsupport::choose(control(tag), position); }
+    void trigger(const char* tag) { testsupport::trigger(control(tag)); }
+    void type(QObject* field, const QString& text, bool enter = true) { testsupport::type(field, text, enter); }
+    void press(QObject* button) { testsupport::press(button); }
+    void choose(QObject* popup, int position) { testsupport::choose(popup, position); }
     host::Control c(const char* tag) { return host::Control(control(tag)); }
     std::string path(const char* name) const { return (dir / name).string(); }
 

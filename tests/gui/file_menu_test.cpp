@@ -1,10 +1,12 @@
 // The File menu and the configuration file, driven through the menu bar and the scripted dialogs.
 #include <QAction>
+#include <gmock/gmock.h>
 #include <cstdlib>
 #include <fstream>
 
 #include "app/config_file.h"
 #include "app/file_menu.h"
+#include "app/status_line.h"
 #include "app_fixture.h"
 #include "host/core/compare.h"
 #include "host/core/mat_file.h"
@@ -39,7 +41,6 @@ protected:
         start();
         dialogs.shown.clear();
     }
-    void trigger(const char* tag) { qobject_cast<QAction*>(control(tag))->trigger(); }
     void choose(const std::string& name) { dialogs.files.push_back(host::FileChoice{dir.string() + "/", name}); }
     std::string title() { return c("main").name(); }
     std::string& lastName() { return state().configuration.LastParameterFilename; }
@@ -89,6 +90,7 @@ TEST_F(FileMenuTest, RoundTripThroughSaveAsNewAndOpen) {
     trigger("menuFileNew");
     EXPECT_EQ(state().parameters, Parameters{});
     state().SigGenSettings.Title = "KEPT";
+    state().SigGenSettings.RFblanking = edited().IdleSlotGainActive;  // not what the file's idle noise asks for
 
     choose("round");
     trigger("menuFileOpen");
@@ -96,8 +98,11 @@ TEST_F(FileMenuTest, RoundTripThroughSaveAsNewAndOpen) {
     EXPECT_TRUE(host::compareStruct(app::toValue(state().parameters), app::toValue(edited())));
     EXPECT_EQ(c("txtOversampling").string(), "30");
     EXPECT_EQ(title(), kTitle + " : " + path("round.mat"));
-    // Opening leaves the player settings and the application's own record alone.
-    EXPECT_EQ(state().SigGenSettings.SamplingRate, 6144000);
+    // The sample clock and RF blanking follow the file as they follow their controls; the other
+    // player settings and the application's own record stay.
+    EXPECT_EQ(state().SigGenSettings.SamplingRate, 30 * 1228800);
+    EXPECT_EQ(state().SigGenSettings.RFblanking, 1 - edited().IdleSlotGainActive);
+    EXPECT_EQ(app::statusText(ctx()), "Opened " + path("round.mat"));
     EXPECT_EQ(state().SigGenSettings.Title, "KEPT");
     EXPECT_EQ(state().appInfo, appInfo);
 }
@@ -219,8 +224,12 @@ TEST_F(FileMenuTest, ConfigurationFileRoundTripAndBadFiles) {
 
     std::ofstream(path("corrupt.mat")) << "MATLAB 5.0 MAT-file, truncated";
     host::writeMatFile(path("params.mat"), withVariable("fileParameters", app::toValue(Parameters{})));
-    for (const char* name : {"absent.mat", "corrupt.mat", "params.mat"}) EXPECT_FALSE(app::loadConfig(path(name))) << name;
-    EXPECT_NO_THROW(app::saveConfig("/proc/defaults.mat", cfg));
+    // Only a missing file is quietly the first run; the others are errors with their reason.
+    EXPECT_FALSE(app::loadConfig(path("absent.mat")));
+    EXPECT_THROW(app::loadConfig(path("corrupt.mat")), std::runtime_error);
+    EXPECT_THAT([&] { app::loadConfig(path("params.mat")); },
+                testing::ThrowsMessage<std::runtime_error>(testing::HasSubstr("fileParameters.type is missing")));
+    EXPECT_THROW(app::saveConfig("/proc/defaults.mat", cfg), std::runtime_error);
 }
 
 // Parameter files from other numerical tools, which store texts and empties their own way.

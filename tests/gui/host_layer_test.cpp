@@ -114,6 +114,13 @@ TEST_F(HostLayer, EveryControlKindCallsBackOnUserActionOnly) {
                          "txtEdit_Callback from txtEdit in figTest", "pdList_Callback from pdList in figTest",
                          "chkBox_Callback from chkBox in figTest", "pbGo_Callback from pbGo in figTest",
                          "sldrScroll_Callback from sldrScroll in figTest", "menuItem_Callback from menuItem in figTest"}));
+
+    // A control whose kind has no user action cannot call back: the layout is refused.
+    auto* label = new QLabel("x", t.window.get());
+    label->setObjectName("lblWrong");
+    label->setProperty("callback", "lblWrong_Callback");
+    EXPECT_THAT([&] { bindCallbacks(t.window.get(), registry); },
+                testing::ThrowsMessage<std::runtime_error>(testing::HasSubstr("'lblWrong' (QLabel) cannot call back")));
 }
 
 TEST_F(HostLayer, ControlPropertiesReadLikeTheRecords) {

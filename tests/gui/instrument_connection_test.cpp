@@ -35,12 +35,8 @@ protected:
     instrument::ConnectionDialog& dlg() { return application->instrument().connection(); }
     host::Handles h() { return host::Handles(dlg().window()); }
     host::Control in(const char* tag) { return host::ctl(h()[tag]); }
-    void press(const char* tag) { qobject_cast<QAbstractButton*>(h()[tag])->click(); }
-    void choose(const char* tag, int item) {
-        auto* c = h().get<QComboBox>(tag);
-        c->setCurrentIndex(item - 1);
-        emit c->activated(item - 1);
-    }
+    void press(const char* tag) { testsupport::press(h()[tag]); }
+    void choose(const char* tag, int item) { testsupport::choose(h()[tag], item); }
     // Opens the dialog on `config`, runs `inside` while it waits, and returns its result.
     std::pair<std::string, Value> open(std::optional<Value> config, std::optional<std::string> model,
                                        std::function<void()> inside) {
@@ -98,7 +94,7 @@ TEST_F(ConnectionTest, TcpipRoundTripsThroughItsItemText) {
         EXPECT_EQ(in("pmConnection").string(), "TCP/IP");
         EXPECT_EQ(in("editTCPIPAddress").string(), "10.0.0.5:5025");
         EXPECT_TRUE(in("lblTCPIPAddress").visible());
-        qobject_cast<QLineEdit*>(h()["editTCPIPAddress"])->setText("siggen.lab");
+        testsupport::type(h()["editTCPIPAddress"], "siggen.lab", false);
         press("pbOK");
     });
     EXPECT_EQ(result.field("type").text(), "TCPIP");
@@ -181,7 +177,7 @@ TEST_F(ConnectionTest, HardwareCheckShowsTheComponentsText) {
     open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this, &sim] {
         press("pbCheckHardware");
         EXPECT_EQ(in("lblStatus").string(), "Zuno,Simulated Signal Generator,SIM0001,1.0");
-        qobject_cast<QLineEdit*>(h()["editTCPIPAddress"])->setText("0.0.0.0");
+        testsupport::type(h()["editTCPIPAddress"], "0.0.0.0", false);
         press("pbCheckHardware");
         EXPECT_THAT(in("lblStatus").string(), HasSubstr("placeholder 0.0.0.0"));
         EXPECT_EQ(in("pmConnection").string(), "TCP/IP") << "the check changes no selection";
@@ -212,14 +208,14 @@ TEST_F(ConnectionTest, ItemConversionsAndTheMenuCommand) {
     // The Sig Gen I/O menu stores the record on OK only.
     QTimer::singleShot(0, [this] {
         choose("pmConnection", 2);
-        qobject_cast<QLineEdit*>(h()["editTCPIPAddress"])->setText("192.168.1.20");
+        testsupport::type(h()["editTCPIPAddress"], "192.168.1.20", false);
         press("pbCancel");
     });
     host::Registry::instance().call(app::kCommonModule, "menuConfigSigGenIO_Callback", host::Call{nullptr, host::Handles(main)});
     EXPECT_EQ(state().configuration.type, "GPIB");
     QTimer::singleShot(0, [this] {
         choose("pmConnection", 2);
-        qobject_cast<QLineEdit*>(h()["editTCPIPAddress"])->setText("192.168.1.20");
+        testsupport::type(h()["editTCPIPAddress"], "192.168.1.20", false);
         press("pbOK");
     });
     host::Registry::instance().call(app::kCommonModule, "menuConfigSigGenIO_Callback", host::Call{nullptr, host::Handles(main)});

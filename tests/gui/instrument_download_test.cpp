@@ -4,7 +4,9 @@
 #include <QTimer>
 #include <gmock/gmock.h>
 
+#include "app/core/parameter_file.h"
 #include "app/instrument_commands.h"
+#include "app/status_line.h"
 #include "app_fixture.h"
 #include "instrument/core/download_play.h"
 #include "instrument/core/link_ops.h"
@@ -26,7 +28,6 @@ protected:
         cmds().linkOptions.timeout = 2;
         cmds().linkOptions.completionTimeout = 2;
     }
-    void press(const char* tag) { qobject_cast<QAbstractButton*>(control(tag))->click(); }
     std::vector<std::string> shownTitles() const {
         std::vector<std::string> t;
         for (const auto& s : dialogs.shown) t.push_back(s.title);
@@ -340,4 +341,27 @@ TEST(LinkOperations, DownloadAlwaysNormalisesAndTheCheckIsThePing) {
     EXPECT_EQ(check.status, ping.status);
     EXPECT_EQ(check.response, ping.response);
     EXPECT_EQ(instrument::hwQuery(link, ":OUTP?").response, "0");
+}
+
+// Opening a file with another oversampling, then downloading: the instrument plays at the file's clock.
+TEST_F(DownloadTest, AnOpenedFilePlaysAtItsOwnClock) {
+    start();
+    SimProcess sim;
+    linkTo(sim);
+    app::Parameters eight;
+    eight.OverSampling = 8;
+    eight.ProjectedLength = 8 * 32768;
+    eight.IdleSlotGainActive = 0;
+    app::writeParameterFile(path("eight.mat"), eight);
+    dialogs.files.push_back(host::FileChoice{dir.string() + "/", "eight.mat"});
+    trigger("menuFileOpen");
+    dialogs.answers.push_back("Calculate & Download");
+    press("pbDownload");
+
+    EXPECT_EQ(shownTitles().back(), "Download Completed");
+    EXPECT_EQ(state().waveform.size(), 8u * 32768u);
+    const auto st = sim.state();
+    EXPECT_EQ(st["arb"]["sampleRate"], 8 * 1228800);
+    EXPECT_THAT(playback(sim), testing::Contains(" :source:rad:arb:marker:rfblank on"));
+    EXPECT_EQ(app::statusText(ctx()), "Downloaded to " + sim.address());
 }

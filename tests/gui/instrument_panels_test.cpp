@@ -14,19 +14,6 @@ using testsupport::AppTest;
 
 namespace {
 
-void type(QObject* field, const char* text) {
-    auto* e = qobject_cast<QLineEdit*>(field);
-    ASSERT_NE(e, nullptr);
-    e->setText(text);
-    emit e->editingFinished();
-}
-
-void choose(QObject* popup, int item) {
-    auto* c = qobject_cast<QComboBox*>(popup);
-    ASSERT_NE(c, nullptr);
-    c->setCurrentIndex(item - 1);
-    emit c->activated(item - 1);
-}
 
 class PanelTest : public AppTest {
 protected:

@@ -21,7 +21,6 @@ namespace {
 
 class PlotMenuTest : public AppTest {
 protected:
-    void trigger(const char* tag) { qobject_cast<QAction*>(control(tag))->trigger(); }
     void calculate() { qobject_cast<QAbstractButton*>(control("pbCalculate"))->click(); }
     // The plot window of the n-th entry of appInfo.ClientWindows.
     QWidget* plotWindow(std::size_t n) {

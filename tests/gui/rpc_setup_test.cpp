@@ -3,6 +3,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
 #include <QtTest/qtestspontaneevent.h>
@@ -48,25 +50,10 @@ protected:
     host::Control c(const std::string& tag) { return host::Control(in(tag)); }
     std::string row(int r) { return std::to_string(r); }
 
-    void press(const std::string& tag) { QTest::mouseClick(qobject_cast<QPushButton*>(in(tag)), Qt::LeftButton); }
-    void tick(int r) {
-        auto* b = qobject_cast<QCheckBox*>(in("chkRPCchnActive" + row(r)));
-        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
-    }
-    void type(const std::string& tag, const char* text) {
-        auto* e = qobject_cast<QLineEdit*>(in(tag));
-        ASSERT_NE(e, nullptr) << tag;
-        e->setFocus();
-        e->selectAll();
-        QTest::keyClick(e, Qt::Key_Backspace);
-        QTest::keyClicks(e, text);
-        QTest::keyClick(e, Qt::Key_Return);
-    }
-    void choose(const char* tag, int position) {
-        auto* box = qobject_cast<QComboBox*>(in(tag));
-        box->setCurrentIndex(position - 1);
-        emit box->activated(position - 1);
-    }
+    void press(const std::string& tag) { testsupport::press(in(tag)); }
+    void tick(int r) { testsupport::press(in("chkRPCchnActive" + row(r))); }
+    void type(const std::string& tag, const char* text) { testsupport::type(in(tag), text); }
+    void choose(const char* tag, int position) { testsupport::choose(in(tag), position); }
     void wheel(const std::string& tag, int delta) {
         auto* w = qobject_cast<QWidget*>(in(tag));
         const QPointF at(5, 5);
@@ -98,7 +85,7 @@ editors::RpcChannels channels(std::function<bool(int)> on) {
 
 TEST_F(RpcSetupTest, ScrollBarMovesSixteenRowsOverTheFiftyNineChannels) {
     EXPECT_EQ(bar->maximum() - bar->minimum(), 43);
-    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(bar->value(), bar->minimum()) << "the handle at the top";
     EXPECT_EQ(c("chkRPCchnActive4").tooltip(), "Enables / Disables this\nRPC Channel for the slot");
     EXPECT_EQ(c("txtRPCchnValue16").tooltip(), "Sets the value of the\nRPC Channel for this slot.\nValid Range: 0 or 1");
     EXPECT_EQ(c("txtRPCchnGain1").tooltip(),
@@ -131,7 +118,7 @@ TEST_F(RpcSetupTest, ScrollBarMovesSixteenRowsOverTheFiftyNineChannels) {
         wheel("pldRPCgain", 120);
         EXPECT_EQ(working(), chn);
 
-        bar->setValue(bar->minimum());
+        bar->setValue(bar->maximum());
         EXPECT_EQ(labels(), (std::vector<std::string>{"43", "48", "58", "63"}));
         EXPECT_EQ(c("chkRPCchnActive16").value(), 1);
         tick(16);
@@ -162,7 +149,7 @@ TEST_F(RpcSetupTest, ScrollBarMovesSixteenRowsOverTheFiftyNineChannels) {
 
     // The next opening keeps the scroll position; Cancel still hands back the working record.
     auto [again, unused] = open(std::nullopt, std::nullopt, [&] {
-        EXPECT_EQ(bar->value(), bar->minimum());
+        EXPECT_EQ(bar->value(), bar->maximum());
         EXPECT_EQ(labels(), (std::vector<std::string>{"43", "48", "58", "63"}));
         EXPECT_EQ(c("txtRPCchnGain16").string(), "0");
         EXPECT_FALSE(c("txtRPCchnGain16").enabled());
@@ -260,4 +247,88 @@ TEST_F(RpcSetupTest, NormalizeShiftsEveryGainToTheTypedTotal) {
     EXPECT_EQ(dialogs.shown[3].kind, "error");
     EXPECT_EQ(dialogs.shown[3].title, "Invaild User Input");
     EXPECT_EQ(dialogs.shown[3].text, "Only numercial values between -30 and +30 are accepted");
+}
+
+// Down is down whatever moves the bar: arrows, clicks beside the handle, dragging, wheel, keys.
+TEST_F(RpcSetupTest, EveryWayOfScrollingAgrees) {
+    open(std::nullopt, 1, [&] {
+        auto index = [&] { return application->editors().rpc.scrollIndex(); };
+        auto at = [&](QStyle::SubControl part) {
+            QStyleOptionSlider opt;
+            opt.initFrom(bar);
+            opt.orientation = bar->orientation();
+            opt.minimum = bar->minimum();
+            opt.maximum = bar->maximum();
+            opt.sliderPosition = opt.sliderValue = bar->value();
+            opt.singleStep = bar->singleStep();
+            opt.pageStep = bar->pageStep();
+            opt.upsideDown = bar->invertedAppearance();
+            opt.subControls = QStyle::SC_All;
+            return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, part, bar);
+        };
+        auto click = [&](QStyle::SubControl part) { QTest::mouseClick(bar, Qt::LeftButton, {}, at(part).center()); };
+
+        click(QStyle::SC_ScrollBarAddLine);
+        EXPECT_EQ(index(), 1) << "the down arrow";
+        EXPECT_EQ(labels()[0], "1");
+        click(QStyle::SC_ScrollBarSubLine);
+        EXPECT_EQ(index(), 0) << "the up arrow";
+        click(QStyle::SC_ScrollBarAddPage);
+        EXPECT_EQ(index(), 16) << "below the handle";
+        click(QStyle::SC_ScrollBarSubPage);
+        EXPECT_EQ(index(), 0) << "above the handle";
+
+        const QRect handle = at(QStyle::SC_ScrollBarSlider);
+        const QRect groove = at(QStyle::SC_ScrollBarGroove);
+        QTest::mousePress(bar, Qt::LeftButton, {}, handle.center());
+        QTest::mouseMove(bar, QPoint(handle.center().x(), groove.bottom() + 20));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(handle.center().x(), groove.bottom() + 20));
+        EXPECT_EQ(index(), 43) << "dragged to the bottom";
+        EXPECT_EQ(labels(), (std::vector<std::string>{"43", "48", "58", "63"}));
+
+        wheel("txtRPCchnGain4", 120);
+        EXPECT_LT(index(), 43) << "the wheel turned up";
+        bar->setFocus();
+        QTest::keyClick(bar, Qt::Key_Home);
+        EXPECT_EQ(index(), 0);
+        QTest::keyClick(bar, Qt::Key_PageDown);
+        EXPECT_EQ(index(), 16);
+        press("pbCancel");
+    });
+}
+
+TEST_F(RpcSetupTest, TabbingThroughKeepsNormalisedGains) {
+    dialogs.inputs.push_back(std::vector<std::string>{"0"});
+    const auto three = channels([](int k) { return k == 0 || k == 1 || k == 2; });
+    auto [answer, chn] = open(three, 1, [&] {
+        choose("pldRPCgain", 7);
+        auto* e = qobject_cast<QLineEdit*>(in("txtRPCchnGain2"));
+        EXPECT_EQ(e->cursorPosition(), 0) << "a long gain shows its sign first";
+        testsupport::press(in("txtRPCchnGain1"));
+        for (int i = 0; i < 10; ++i) testsupport::key(Qt::Key_Tab);
+        EXPECT_EQ(c("txtRPCchnGain1").string(), "-9.54242509439325");
+        press("pbOK");
+    });
+    EXPECT_EQ(answer, "OK");
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(chn.Gain[k], -20 * std::log10(3.0), 1e-12) << k;
+}
+
+TEST_F(RpcSetupTest, FastEditCaptionsLookEnabled) {
+    // Drawn like the text of an enabled control, not the grey of a disabled one.
+    auto darkest = [](QWidget* w) {
+        const QImage img = w->grab().toImage();
+        int dark = 255;
+        for (int y = img.height() / 4; y < 3 * img.height() / 4; ++y)
+            for (int x = 4; x < img.width() / 2; ++x) dark = std::min(dark, qGray(img.pixel(x, y)));
+        return dark;
+    };
+    auto* popup = qobject_cast<QWidget*>(in("pldRPCgain"));
+    win->show();
+    ASSERT_TRUE(popup->isEnabled());
+    QComboBox plain;
+    plain.addItem("FastEdit");
+    plain.resize(popup->size());
+    plain.setFont(popup->font());
+    EXPECT_LE(darkest(popup), darkest(&plain) + 40);
+    win->hide();
 }

@@ -53,31 +53,10 @@ protected:
     host::Control d(const std::string& tag) { return host::Control(in(dlg, tag)); }
     host::Control r(const std::string& tag) { return host::Control(in(rpcWindow, tag)); }
 
-    void press(QWidget* w, const std::string& tag) {
-        auto* b = qobject_cast<QPushButton*>(in(w, tag));
-        ASSERT_NE(b, nullptr) << tag;
-        QTest::mouseClick(b, Qt::LeftButton);
-    }
-    void tick(const std::string& tag) {
-        auto* b = qobject_cast<QCheckBox*>(in(dlg, tag));
-        ASSERT_NE(b, nullptr) << tag;
-        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
-    }
-    void type(QWidget* w, const std::string& tag, const char* text) {
-        auto* e = qobject_cast<QLineEdit*>(in(w, tag));
-        ASSERT_NE(e, nullptr) << tag;
-        e->setFocus();
-        e->selectAll();
-        QTest::keyClick(e, Qt::Key_Backspace);
-        QTest::keyClicks(e, text);
-        QTest::keyClick(e, Qt::Key_Return);
-    }
-    void choose(QWidget* w, const std::string& tag, int position) {
-        auto* c = qobject_cast<QComboBox*>(in(w, tag));
-        ASSERT_NE(c, nullptr) << tag;
-        c->setCurrentIndex(position - 1);
-        emit c->activated(position - 1);
-    }
+    void press(QWidget* w, const std::string& tag) { testsupport::press(in(w, tag)); }
+    void tick(const std::string& tag) { testsupport::press(in(dlg, tag)); }
+    void type(QWidget* w, const std::string& tag, const char* text) { testsupport::type(in(w, tag), text); }
+    void choose(QWidget* w, const std::string& tag, int position) { testsupport::choose(in(w, tag), position); }
     // Cycles through the given numbers as the FastEdit random source.
     void drawFrom(std::vector<double> u) {
         application->editors().setUniform([u, k = std::size_t(0)]() mutable { return u[k++ % u.size()]; });

@@ -28,7 +28,6 @@ protected:
         dialogs.shown.clear();
     }
     void calculate() { ASSERT_TRUE(application->common().executeCalculation(host::Handles(main))); }
-    void trigger(const char* tag) { qobject_cast<QAction*>(control(tag))->trigger(); }
     void choose(const std::string& name) { dialogs.files.push_back(host::FileChoice{dir.string() + "/", name}); }
     // Save As with the prefix, answering the format question.
     void specialSave(const std::string& name, const char* answer) {

@@ -321,9 +321,18 @@ TEST(WindowPlacement, FontsGrowOnlyAtNinetySixDpi) {
     EXPECT_EQ(small->font().pointSizeF(), 8);
     EXPECT_EQ(large->font().pointSizeF(), 10);
 
+    // A dialog window made as a child of this one has handles of its own and grows only once.
+    auto* dialog = new QWidget(&window, Qt::Window);
+    dialog->setObjectName("figDialog");
+    auto* inDialog = new QLabel("c", dialog);
+    inDialog->setObjectName("lblInDialog");
+    inDialog->setFont(QFont("Sans", 10));
+    host::resizeAllFonts(host::Handles(dialog), 96);
+
     host::resizeAllFonts(host::Handles(&window), 96);
     EXPECT_EQ(small->font().pointSizeF(), 9);
     EXPECT_EQ(large->font().pointSizeF(), 11);
+    EXPECT_EQ(inDialog->font().pointSizeF(), 11);
 }
 
 }  // namespace

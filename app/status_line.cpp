@@ -1,0 +1,51 @@
+#include "app/status_line.h"
+
+#include <QMainWindow>
+#include <QStatusBar>
+#include <charconv>
+#include <cmath>
+
+#include "app/core/waveform_stats.h"
+#include "host/core/number_text.h"
+
+namespace app {
+
+namespace {
+
+QStatusBar* bar(const AppContext& ctx) {
+    auto* main = qobject_cast<QMainWindow*>(ctx.mainWindow.data());
+    return main ? main->statusBar() : nullptr;
+}
+
+std::string fixed(double x, int decimals) {
+    char buf[64];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
+    return ec == std::errc() ? std::string(buf, end) : host::numberText(x);
+}
+
+}  // namespace
+
+void showStatus(AppContext& ctx, const std::string& text) {
+    if (QStatusBar* b = bar(ctx)) b->showMessage(QString::fromStdString(text));
+}
+
+std::string statusText(const AppContext& ctx) {
+    const QStatusBar* b = bar(ctx);
+    return b ? b->currentMessage().toStdString() : std::string();
+}
+
+std::string calculatedText(const dsp::CVec& waveform, double sampleRate, double milliseconds) {
+    return "Calculated " + std::to_string(waveform.size()) + " samples at " + host::numberText(sampleRate / 1e6) +
+           " MHz, crest factor " + fixed(waveformStats(waveform).crestDb, 1) + " dB, in " +
+           fixed(std::round(milliseconds), 0) + " ms";
+}
+
+std::string firstLine(const std::string& message) { return message.substr(0, message.find('\n')); }
+
+std::string linkAddress(const Configuration& c) {
+    if (c.type == "TCPIP") return c.TCPIP.address;
+    if (c.type == "RS232") return "RS-232 port " + host::numberText(c.RS232.port);
+    return "GPIB" + host::numberText(c.GPIB.board) + "::" + host::numberText(c.GPIB.primary);
+}
+
+}  // namespace app
