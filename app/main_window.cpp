@@ -120,6 +120,7 @@ QWidget* MainWindow::InitializeFigures() {
     QWidget* main = host::loadFigure("Zuno_Fwd_GUI_c", nullptr, ctx_.registry);
     ctx_.mainWindow = main;
     KV_AddMenu(main, ctx_.state.appInfo.Platform, ctx_.registry);
+    addStatusLine(main);
     ctx_.registry.module(kCommonModule).invoke("InitializeFigure", Call{nullptr, Handles(main)});
 
     // The dialog windows, hidden, centred on the main window; each dialog arrives with its module.

@@ -4,6 +4,7 @@
 #include <QStatusBar>
 #include <charconv>
 #include <cmath>
+#include <stdexcept>
 
 #include "app/core/waveform_stats.h"
 #include "host/core/number_text.h"
@@ -12,9 +13,10 @@ namespace app {
 
 namespace {
 
+constexpr const char* kStatusTag = "statusLine";
+
 QStatusBar* bar(const AppContext& ctx) {
-    auto* main = qobject_cast<QMainWindow*>(ctx.mainWindow.data());
-    return main ? main->statusBar() : nullptr;
+    return ctx.mainWindow ? ctx.mainWindow->findChild<QStatusBar*>(kStatusTag) : nullptr;
 }
 
 std::string fixed(double x, int decimals) {
@@ -24,6 +26,16 @@ std::string fixed(double x, int decimals) {
 }
 
 }  // namespace
+
+void addStatusLine(QWidget* mainWindow) {
+    auto* main = qobject_cast<QMainWindow*>(mainWindow);
+    if (!main) throw std::runtime_error("the status line needs the main window");
+    // There from the start, so that the first message moves nothing.
+    auto* line = new QStatusBar(main);
+    line->setObjectName(kStatusTag);
+    line->setSizeGripEnabled(false);
+    main->setStatusBar(line);
+}
 
 void showStatus(AppContext& ctx, const std::string& text) {
     if (QStatusBar* b = bar(ctx)) b->showMessage(QString::fromStdString(text));

@@ -9,6 +9,8 @@
 
 namespace app {
 
+// Adds the empty line to the main window, below everything else.
+void addStatusLine(QWidget* mainWindow);
 void showStatus(AppContext& ctx, const std::string& text);
 // The status bar's text now; empty before anything happened.
 std::string statusText(const AppContext& ctx);

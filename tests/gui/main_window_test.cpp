@@ -368,12 +368,14 @@ TEST_F(MainWindowTest, TheStatusLineSaysWhatHappenedLast) {
     start();
     EXPECT_EQ(app::statusText(ctx()), "");
     const QRect buttons = qobject_cast<QWidget*>(control("pbCalculate"))->geometry();
+    const QSize size = main->size();
     type("txtOversampling", "30");
     press("pbCalculate");
     EXPECT_THAT(app::statusText(ctx()),
                 testing::MatchesRegex("Calculated 983040 samples at 36\\.864 MHz, crest factor [0-9]+\\.[0-9] dB, "
                                       "in [0-9]+ ms"));
     EXPECT_EQ(qobject_cast<QWidget*>(control("pbCalculate"))->geometry(), buttons) << "nothing else moves";
+    EXPECT_EQ(main->size(), size);
     p().OverSampling = 1000;
     press("pbCalculate");
     EXPECT_THAT(app::statusText(ctx()), testing::StartsWith("Calculation failed: "));
