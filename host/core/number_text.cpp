@@ -9,14 +9,22 @@ namespace host {
 std::string numberText(double x) {
     if (std::isnan(x)) return "NaN";
     if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
-    char buf[400];  // %.0f of the largest double has 309 digits
-    if (x == std::trunc(x)) {
+    char buf[64];
+    if (x == std::trunc(x) && std::abs(x) <= 1e15) {
         // -0 would otherwise print as "-0".
         std::snprintf(buf, sizeof buf, "%.0f", x == 0.0 ? 0.0 : x);
-    } else {
-        std::snprintf(buf, sizeof buf, "%.15g", x);
+        return buf;
     }
-    return buf;
+    std::snprintf(buf, sizeof buf, "%.15g", x);
+    // Huge and tiny values compactly: 1e308, 1e-5, not 1e+308 or 1e-05.
+    std::string s = buf;
+    const auto e = s.find('e');
+    if (e == std::string::npos) return s;
+    std::size_t digits = e + 1;
+    if (s[digits] == '+') s.erase(digits, 1);
+    else if (s[digits] == '-') ++digits;
+    while (digits + 1 < s.size() && s[digits] == '0') s.erase(digits, 1);
+    return s;
 }
 
 }  // namespace host
