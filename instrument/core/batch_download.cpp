@@ -4,7 +4,9 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "host/core/text.h"
 #include "instrument/core/download_play.h"
+#include "instrument/core/waveform_title.h"
 
 namespace instrument {
 
@@ -19,7 +21,15 @@ void applySigGenSetting(app::SigGenSettings& settings, std::string_view nameEqua
     host::Value record = app::toValue(settings);
     host::Value* field = record.find(name);
     if (!field) throw std::invalid_argument("SigGenSettings has no field '" + name + "'");
-    if (field->isText()) {
+    if (name == "Title") {
+        // Checked as the settings panel takes it; anything the panel would change besides the
+        // case is refused rather than silently dropped.
+        const std::string title = filterTitle(text);
+        if (title != host::toUpper(text))
+            throw std::invalid_argument("the waveform title '" + host::printable(text) +
+                                        "' must be 1 to 20 characters A-Z, 0-9 and _ $ & # + - [ ]");
+        *field = host::Value(title);
+    } else if (field->isText()) {
         *field = host::Value(text);
     } else {
         nlohmann::json v;
