@@ -208,9 +208,10 @@ FrameResult Zuno_FwdChnFrame(const FrameArgs& a, dsp::Rng& rng) {
         out.waveform = equalizePhase(out.waveform, r, conjugate);
     else if (conjugate)
         for (auto& v : out.waveform) v = std::conj(v);
-    // A waveform of infinities or NaNs is no signal: refused, naming what made it.
+    // A waveform of infinities or NaNs, or one whose power is not finite, is no signal: refused,
+    // naming what made it.
     for (const auto& v : out.waveform)
-        if (!std::isfinite(v.real()) || !std::isfinite(v.imag())) fail(overflowCause(a));
+        if (!std::isfinite(std::norm(v))) fail(overflowCause(a));
     return out;
 }
 
