@@ -13,6 +13,7 @@
 #include <string>
 
 #include "host/core/mat_file.h"
+#include "tests/support/scratch_dir.h"
 
 namespace fs = std::filesystem;
 using host::Value;
@@ -92,31 +93,15 @@ std::string structure(const std::string& name, std::size_t fields) {
     return element(14, arrayBody(name, 2, 1, 1, body));
 }
 
-class HostileMat : public ::testing::Test {
+class HostileMat : public testsupport::ScratchDirTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("hostile_mat_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
     std::string write(const std::string& name, const std::string& bytes) const {
         std::ofstream(path(name), std::ios::binary) << bytes;
         return path(name);
     }
-    fs::path dir_;
 };
 
-std::string errorOf(auto&& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
+using testsupport::failureOf;
 
 host::MatReadOptions only(const std::string& name) {
     host::MatReadOptions o;
@@ -136,11 +121,11 @@ TEST_F(HostileMat, CompressedBombsAreSkippedOrRefused) {
     const std::string bomb = compressed(zeroDoublesHead("bomb", 8192, 2048), 1ull << 27);
     const auto file = write("bomb.mat", header() + bomb + doubles("good", 1, 2));
     EXPECT_EQ(host::readMatFile(file, only("good")), oneVariable("good", Value::row({0, 0})));
-    EXPECT_EQ(errorOf([&] { host::readMatFile(file); }),
+    EXPECT_EQ(failureOf([&] { host::readMatFile(file); }),
               "cannot read " + file + ": the file holds more data than can be loaded");
     // A variable within the general limit but far beyond a parameter file's.
     const auto wide = write("wide.mat", header() + compressed(doubles("good", 1024, 1024)));
-    EXPECT_EQ(errorOf([&] { host::readMatFile(wide, only("good")); }),
+    EXPECT_EQ(failureOf([&] { host::readMatFile(wide, only("good")); }),
               "cannot read " + wide + ": the file holds more data than can be loaded");
     EXPECT_EQ(host::readMatFile(wide).field("good").rows(), 1024u);
     // Not there: an empty record, for the caller to name what is missing.
@@ -153,25 +138,25 @@ TEST_F(HostileMat, LargeFilesAreNotReadWhole) {
     const auto file = write("large.mat", header() + doubles("good", 1, 2) + u32(14) + u32(0xFFFFFF00u));
     fs::resize_file(file, 8 + 0x1'0000'0000ull);
     EXPECT_EQ(host::readMatFile(file, only("good")), oneVariable("good", Value::row({0, 0})));
-    EXPECT_EQ(errorOf([&] { host::readMatFile(file); }),
+    EXPECT_EQ(failureOf([&] { host::readMatFile(file); }),
               "cannot read " + file + ": the file holds more data than can be loaded");
 
     const auto junk = write("junk.mat", "These are notes, not numbers.");
     fs::resize_file(junk, 3ull << 30);
-    EXPECT_EQ(errorOf([&] { host::readMatFile(junk); }), "cannot read " + junk + ": it is not a MAT file");
+    EXPECT_EQ(failureOf([&] { host::readMatFile(junk); }), "cannot read " + junk + ": it is not a MAT file");
 }
 
 TEST_F(HostileMat, RecordsOfManyFieldsAreRefused) {
     const auto fine = write("fine.mat", header() + structure("s", 4096));
     EXPECT_EQ(host::readMatFile(fine).field("s").fieldCount(), 4096u);
     const auto many = write("many.mat", header() + structure("s", 100000));
-    EXPECT_EQ(errorOf([&] { host::readMatFile(many); }),
+    EXPECT_EQ(failureOf([&] { host::readMatFile(many); }),
               "cannot read " + many + ": s has 100000 fields; a record of more than 4096 fields is not loaded");
 
     std::string variables = header();
     for (int i = 0; i < 5000; ++i) variables += doubles("v" + std::to_string(i), 0, 0);
     const auto crowded = write("crowded.mat", variables);
-    EXPECT_EQ(errorOf([&] { host::readMatFile(crowded); }),
+    EXPECT_EQ(failureOf([&] { host::readMatFile(crowded); }),
               "cannot read " + crowded + ": it holds more than 4096 variables");
 }
 
@@ -179,7 +164,7 @@ TEST_F(HostileMat, RecordsOfManyFieldsAreRefused) {
 TEST_F(HostileMat, FifosAreNotWaitedOn) {
     const auto fifo = path("x.mat");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    auto read = std::async(std::launch::async, [&] { return errorOf([&] { host::readMatFile(fifo); }); });
+    auto read = std::async(std::launch::async, [&] { return failureOf([&] { host::readMatFile(fifo); }); });
     if (read.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
         // Let the reader go, so that the test ends with a failure rather than hanging.
         const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
@@ -192,7 +177,7 @@ TEST_F(HostileMat, FifosAreNotWaitedOn) {
 // Names from a file reach messages escaped: no control character goes to a terminal raw.
 TEST_F(HostileMat, NamesInMessagesAreEscaped) {
     const auto file = write("esc.mat", header() + element(14, arrayBody("a\x1b]0;x\x07", 1, 1, 1, "")));
-    EXPECT_EQ(errorOf([&] { host::readMatFile(file); }),
+    EXPECT_EQ(failureOf([&] { host::readMatFile(file); }),
               "cannot read " + file +
                   ": a\\x1B]0;x\\x07 is a cell array, but only numbers, texts and single structures can be loaded");
 }

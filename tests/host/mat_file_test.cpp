@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_dir.h"
+
 namespace fs = std::filesystem;
 using host::Value;
 
@@ -23,36 +25,10 @@ namespace {
 
 const fs::path kFixtures = fs::path(ZUNO_TEST_DATA) / "mat";
 
-class MatFileTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("mat_file_test_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-    std::vector<std::string> folderContents() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    fs::path dir_;
-};
+using MatFileTest = testsupport::ScratchDirTest;
 
 std::string errorOf(auto&& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "(no error)";
+    return testsupport::failureOf(action);
 }
 
 std::string readBytes(const fs::path& p) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host/core/mat_file.h"
+#include "tests/support/scratch_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -30,33 +31,8 @@ std::string readAll(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-std::string errorOf(auto&& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-class OutputFile : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("output_file_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    std::vector<std::string> contents() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    fs::path dir_;
-};
+using OutputFile = testsupport::ScratchDirTest;
+using testsupport::failureOf;
 
 TEST_F(OutputFile, WhatIsAtThePathDecidesHowItIsWritten) {
     // An existing file is replaced and keeps its mode.
@@ -91,18 +67,18 @@ TEST_F(OutputFile, WhatIsAtThePathDecidesHowItIsWritten) {
 
     // Anything else is refused and left alone.
     fs::create_directory(path("folder"));
-    EXPECT_EQ(errorOf([&] { host::writeFileAtomically(path("folder"), bytesOf("x")); }),
+    EXPECT_EQ(failureOf([&] { host::writeFileAtomically(path("folder"), bytesOf("x")); }),
               "cannot write " + path("folder") + ": it is a folder");
     const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path("socket").c_str());
     ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    EXPECT_EQ(errorOf([&] { host::writeFileAtomically(path("socket"), bytesOf("x")); }),
+    EXPECT_EQ(failureOf([&] { host::writeFileAtomically(path("socket"), bytesOf("x")); }),
               "cannot write " + path("socket") + ": it is neither a file nor a character device or FIFO");
     ::close(s);
     EXPECT_TRUE(fs::is_socket(path("socket")));
-    EXPECT_EQ(contents(), (std::vector<std::string>{"dangling", "fifo", "folder", "link", "made", "old", "socket"}));
+    EXPECT_EQ(folderContents(), (std::vector<std::string>{"dangling", "fifo", "folder", "link", "made", "old", "socket"}));
 }
 
 TEST_F(OutputFile, OutputsNameTheirTargets) {
@@ -122,10 +98,10 @@ TEST_F(OutputFile, FilesCommittedTogetherAllChangeOrNone) {
     files.emplace_back(path("a"), bytesOf("new a"));
     files.emplace_back(path("b"), bytesOf("new b"));
     fs::create_directory(path("b"));  // the rename over it fails
-    EXPECT_NE(errorOf([&] { host::commitTogether(files); }), "(no error)");
+    EXPECT_NE(failureOf([&] { host::commitTogether(files); }), "(no error)");
     EXPECT_EQ(readAll(path("a")), "old a");
     files.clear();
-    EXPECT_EQ(contents(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(folderContents(), (std::vector<std::string>{"a", "b"}));
 
     fs::remove(path("b"));
     files.emplace_back(path("a"), bytesOf("new a"));
@@ -134,7 +110,7 @@ TEST_F(OutputFile, FilesCommittedTogetherAllChangeOrNone) {
     files.clear();
     EXPECT_EQ(readAll(path("a")), "new a");
     EXPECT_EQ(readAll(path("b")), "new b");
-    EXPECT_EQ(contents(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(folderContents(), (std::vector<std::string>{"a", "b"}));
 }
 
 // On a full disk (a small file system the test script mounts when run as root) a write fails
@@ -151,9 +127,9 @@ TEST_F(OutputFile, FullDiskKeepsTheOldFile) {
 
     host::Value large = host::Value::record();
     large.set("x", host::Value::matrix(1, 1 << 20, std::vector<double>(1 << 20, 0.5)));
-    EXPECT_EQ(errorOf([&] { host::writeMatFile(file, large); }), "cannot write " + file + ": No space left on device");
+    EXPECT_EQ(failureOf([&] { host::writeMatFile(file, large); }), "cannot write " + file + ": No space left on device");
     EXPECT_EQ(readAll(file), old);
-    EXPECT_EQ(errorOf([&] { host::writeFileAtomically(file, std::vector<std::uint8_t>(8 << 20)); }),
+    EXPECT_EQ(failureOf([&] { host::writeFileAtomically(file, std::vector<std::uint8_t>(8 << 20)); }),
               "cannot write " + file + ": No space left on device");
     EXPECT_EQ(readAll(file), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
