@@ -56,16 +56,18 @@ int downloadAndPlay(const dsp::CVec& waveform, const std::array<dsp::Bits, 2>& m
         },
         options);
     if (download.status != 0) {
-        err << "download failed: " << download.response << "\n";
+        err << "download failed: " << host::printable(download.response) << "\n";
         return 1;
     }
-    out << "download: " << download.response << "\n";
+    // Answers are the instrument's bytes: shown escaped, never raw on the terminal.
+    out << "download: " << host::printable(download.response) << "\n";
     const auto lines = playLines_c(settings.Title, settings);
     std::vector<hwio::Result> answers;
     const hwio::Result play = playSequence(lines, config, options, &answers);
-    for (std::size_t i = 0; i < answers.size(); ++i) out << lines[i] << " -> " << answers[i].response << "\n";
+    for (std::size_t i = 0; i < answers.size(); ++i)
+        out << lines[i] << " -> " << host::printable(answers[i].response) << "\n";
     if (play.status != 0) {
-        err << "playback failed: " << play.response << "\n";
+        err << "playback failed: " << host::printable(play.response) << "\n";
         return 1;
     }
     out << "playback: \"" << settings.Title << "\" is playing\n";
