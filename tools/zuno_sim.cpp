@@ -108,6 +108,7 @@ struct Link {
     bool serial = false;
     std::unique_ptr<sim::Session> session;
     std::string out;
+    std::string in;  // received but not yet taken: waits until the client reads its replies
     long long received = 0;
     std::chrono::steady_clock::time_point lastInput = std::chrono::steady_clock::now();
 };
@@ -121,6 +122,18 @@ void reply(Link& l, const std::string& text) {
         if (n <= 0) break;
         l.out.erase(0, static_cast<std::size_t>(n));
     }
+}
+
+// Hands the session what arrived, as far as the client has room for the replies.
+void take(Link& l, const char* data, std::size_t n) {
+    if (l.out.size() >= kMaxPendingReply) {
+        l.in.append(data, n);
+        return;
+    }
+    std::string replies;
+    const std::size_t used = l.session->feed(data, n, replies, kMaxPendingReply - l.out.size());
+    l.in.append(data + used, n - used);
+    reply(l, replies);
 }
 
 int run(const Options& o) {
@@ -165,10 +178,9 @@ int run(const Options& o) {
     while (!stopping) {
         // A socket that does not listen reports a hang-up at once: left out, it is not polled.
         std::vector<pollfd> fds{{o.faults.refuse ? -1 : listener, POLLIN, 0}};
-        for (const Link& l : links) {
-            const bool read = !o.faults.stall && l.out.size() < kMaxPendingReply;
-            fds.push_back({l.fd, static_cast<short>((read ? POLLIN : 0) | (l.out.empty() ? 0 : POLLOUT)), 0});
-        }
+        auto reading = [&](const Link& l) { return !o.faults.stall && l.in.empty() && l.out.size() < kMaxPendingReply; };
+        for (const Link& l : links)
+            fds.push_back({l.fd, static_cast<short>((reading(l) ? POLLIN : 0) | (l.out.empty() ? 0 : POLLOUT)), 0});
         if (::poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR) throw std::runtime_error(std::strerror(errno));
         if (fds[0].revents & POLLIN) {
             const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -184,10 +196,15 @@ int run(const Options& o) {
             const short ev = k < fds.size() ? fds[k].revents : 0;
             bool closed = false;
             if (ev & POLLOUT) reply(l, "");
+            if (!l.in.empty()) {
+                const std::string waiting = std::move(l.in);
+                l.in.clear();
+                take(l, waiting.data(), waiting.size());
+            }
             const bool hungUp = ev & (POLLHUP | POLLERR);
-            if (hungUp && !l.serial && (o.faults.stall || l.out.size() >= kMaxPendingReply)) {
+            if (hungUp && !l.serial && !reading(l)) {
                 closed = true;  // gone while not being read: polling it again would spin
-            } else if ((ev & POLLIN) || hungUp) {
+            } else if (reading(l) && ((ev & POLLIN) || hungUp)) {
                 std::size_t want = buffer.size();
                 if (o.faults.dropAfter >= 0 && !l.serial)
                     want = static_cast<std::size_t>(std::min<long long>(static_cast<long long>(want), o.faults.dropAfter - l.received));
@@ -195,7 +212,7 @@ int run(const Options& o) {
                 if (n > 0) {
                     l.received += n;
                     l.lastInput = std::chrono::steady_clock::now();
-                    reply(l, l.session->feed(buffer.data(), static_cast<std::size_t>(n)));
+                    take(l, buffer.data(), static_cast<std::size_t>(n));
                 }
                 const bool dropNow = o.faults.dropAfter >= 0 && !l.serial && l.received >= o.faults.dropAfter;
                 closed = (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR && !l.serial)) || dropNow;

@@ -347,6 +347,11 @@ std::string Instrument::execute(std::string_view message, std::string blk, bool 
             if (faults_.garbage && !simulatorControl) answer = std::string("\x01\xfe\x00\x7fjunk\xff", 9);
             if (!reply.empty()) reply += ';';
             reply += answer;
+            // One line of queries must not make an answer larger than memory can hold.
+            if (reply.size() > maxReplyBytes()) {
+                error(-430, "Query DEADLOCKED");
+                break;
+            }
         }
     }
     return reply.empty() ? reply : reply + "\n";

@@ -38,6 +38,9 @@ public:
     void reportError(int code, std::string_view text) { error(code, text); }
     // The largest block a message may carry: the waveform memory in bytes.
     std::size_t maxBlockBytes() const { return memorySamples_ * 4; }
+    // The longest answer to one message: the largest block plus room for the rest. The queries
+    // of a message past it are dropped with -430 "Query DEADLOCKED".
+    std::size_t maxReplyBytes() const { return maxBlockBytes() + (1 << 20); }
 
     // The whole state as one line of JSON.
     std::string stateJson() const;

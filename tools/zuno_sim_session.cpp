@@ -6,7 +6,13 @@ namespace sim {
 
 std::string Session::feed(const char* data, std::size_t n) {
     std::string replies;
-    for (std::size_t i = 0; i < n;) {
+    feed(data, n, replies, std::string::npos);
+    return replies;
+}
+
+std::size_t Session::feed(const char* data, std::size_t n, std::string& replies, std::size_t maxReplies) {
+    std::size_t i = 0;
+    while (i < n && replies.size() < maxReplies) {
         if (state_ == State::BlockData) {
             const std::size_t take = std::min(blockLeft_, n - i);
             if (!dropBlock_) block_.append(data + i, take);
@@ -17,7 +23,7 @@ std::string Session::feed(const char* data, std::size_t n) {
         }
         text(data[i++], replies);
     }
-    return replies;
+    return i;
 }
 
 void Session::text(char c, std::string& replies) {

@@ -17,7 +17,11 @@ public:
     static constexpr std::size_t kMaxLine = 64 * 1024;
 
     explicit Session(Instrument& instrument) : inst_(instrument) {}
-    // Returns the replies to what completed.
+    // Takes bytes until all `n` are taken or, at the end of a message, `replies` has grown to
+    // `maxReplies` or more; appends the replies to what completed and returns the bytes taken.
+    // The rest waits for the client to read what it asked for.
+    std::size_t feed(const char* data, std::size_t n, std::string& replies, std::size_t maxReplies);
+    // Takes all `n` bytes; returns the replies.
     std::string feed(const char* data, std::size_t n);
     bool inBlock() const { return state_ == State::BlockData; }
     // Forgets an unfinished message (the link dropped or paused in the middle of a block).

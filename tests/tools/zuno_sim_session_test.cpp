@@ -59,6 +59,23 @@ TEST(ZunoSimSession, BlocksLargerThanTheMemoryAreSkippedUnread) {
               "\"FITS\"\n");
 }
 
+// Replies are made only as fast as the client takes them, and no message makes an answer beyond
+// what memory holds.
+TEST(ZunoSimSession, RepliesAreBounded) {
+    sim::Instrument inst({}, 100);
+    sim::Session session(inst);
+    const std::string idn = "*IDN?\n";
+    std::string replies;
+    EXPECT_EQ(session.feed((idn + idn + idn).data(), 3 * idn.size(), replies, 10), idn.size());
+    EXPECT_EQ(replies, "Zuno,Simulated Signal Generator,SIM0001,1.0\n");
+
+    std::string queries = ":SIM:STAT?";
+    while (queries.size() < 40000) queries += ";:SIM:STAT?";
+    const std::string answer = feed(session, queries + "\n");
+    EXPECT_LE(answer.size(), inst.maxReplyBytes() + inst.stateJson().size() + 2);
+    EXPECT_EQ(feed(session, ":SYST:ERR?\n"), "-430,\"Query DEADLOCKED\"\n");
+}
+
 TEST(ZunoSimSession, TheLogIsBoundedInBytes) {
     sim::Instrument inst;
     sim::Session session(inst);
@@ -92,6 +109,40 @@ TEST(ZunoSim, EveryClientIsServedWhileOneFloods) {
     EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001,1.0");
     flood.join();
     EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    ::close(fd);
+}
+
+// Kilobytes of memory the process holds.
+long residentKb(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+// A client that asks and asks but never reads gets no more answers made than it could take;
+// the others are served meanwhile.
+TEST(ZunoSim, AClientThatDoesNotReadIsNotAnsweredWithoutEnd) {
+    testsupport::SimProcess sim;
+    for (int i = 0; i < 1100; ++i) sim.tell(":FREQ 1e9;" + std::string(1100, ';'));  // a full log: 1 MB answers
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(sim.port()));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    timeval tv{2, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    std::string queries;
+    while (queries.size() < (1 << 20)) queries += ":SIM:STAT?\n";  // some 100 GB of answers
+    for (std::size_t sent = 0; sent < queries.size();) {
+        const ssize_t n = ::send(fd, queries.data() + sent, queries.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) break;  // the simulator stopped taking them: as it should
+        sent += static_cast<std::size_t>(n);
+    }
+    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    EXPECT_LT(residentKb(sim.pid()), 100 * 1024);
     ::close(fd);
 }
 
