@@ -16,22 +16,8 @@
 
 namespace gen {
 
-WaveformStats waveformStats(const dsp::CVec& w) {
-    WaveformStats s;
-    double sum = 0;
-    for (const auto& v : w) {
-        const double p = std::norm(v);
-        sum += p;
-        s.peak = std::max(s.peak, p);
-    }
-    s.peak = std::sqrt(s.peak);
-    s.rms = w.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(w.size()));
-    s.crestDb = s.rms > 0 ? 20.0 * std::log10(s.peak / s.rms) : 0.0;
-    return s;
-}
-
 std::string summaryLine(const dsp::CVec& w, double sampleRate) {
-    const auto s = waveformStats(w);
+    const auto s = app::waveformStats(w);
     char line[200];
     std::snprintf(line, sizeof line, "%zu samples at %.0f Hz, peak %.6g, RMS %.6g, crest factor %.2f dB", w.size(),
                   sampleRate, s.peak, s.rms, s.crestDb);

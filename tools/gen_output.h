@@ -6,18 +6,12 @@
 #include <vector>
 
 #include "app/core/records.h"
+#include "app/core/waveform_stats.h"
 #include "dsp/types.h"
 #include "host/core/output_file.h"
 #include "tools/gen_options.h"
 
 namespace gen {
-
-struct WaveformStats {
-    double peak = 0;   // largest magnitude
-    double rms = 0;    // root mean square magnitude
-    double crestDb = 0;  // 20 log10(peak / rms); 0 for silence
-};
-WaveformStats waveformStats(const dsp::CVec& w);
 
 // "163840 samples at 6144000 Hz, peak 0.2134, RMS 0.0712, crest factor 9.53 dB"
 std::string summaryLine(const dsp::CVec& w, double sampleRate);

@@ -72,12 +72,12 @@ TEST(GenOptions, ParsesAndRefuses) {
 
 TEST(GenOutput, SummaryOfAKnownWaveform) {
     const dsp::CVec w{{3, 4}, {0, 0}, {0, 0}, {0, 0}};  // peak 5, RMS 2.5
-    const auto s = gen::waveformStats(w);
+    const auto s = app::waveformStats(w);
     EXPECT_DOUBLE_EQ(s.peak, 5.0);
     EXPECT_DOUBLE_EQ(s.rms, 2.5);
     EXPECT_NEAR(s.crestDb, 6.0206, 1e-4);
     EXPECT_EQ(gen::summaryLine(w, 2457600), "4 samples at 2457600 Hz, peak 5, RMS 2.5, crest factor 6.02 dB");
-    EXPECT_EQ(gen::waveformStats(dsp::CVec(4)).crestDb, 0.0);
+    EXPECT_EQ(app::waveformStats(dsp::CVec(4)).crestDb, 0.0);
 }
 
 TEST_F(ZunoGen, WritesEveryFormatAndTheMarkers) {
