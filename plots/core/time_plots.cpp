@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <numbers>
 #include <stdexcept>
+#include <vector>
 
 #include "plots/core/units.h"
 
@@ -49,40 +49,73 @@ IqTimeData computeIqTime(double sampleRate, const dsp::CVec& iqWave) {
     return d;
 }
 
-EyeData eyeTraces(const dsp::CVec& x, double n, double period, double offset) {
+namespace {
+
+// Adds one trace to the grid: per column, every row between the lowest and the highest value the
+// line takes within the column (at its two edges and at any sample inside it).
+void addTrace(const double* y, std::size_t samples, double n, double yLimit, EyeDensity& d, dsp::RVec& grid,
+              std::vector<double>& edges) {
+    const double span = static_cast<double>(samples - 1);  // in samples; n for a whole trace
+    const double perColumn = n / static_cast<double>(d.columns);
+    const double rowScale = static_cast<double>(d.rows) / (2 * yLimit);
+    auto rowOf = [&](double v) {
+        const double r = std::floor((v + yLimit) * rowScale);
+        return static_cast<std::size_t>(std::clamp(r, 0.0, static_cast<double>(d.rows - 1)));
+    };
+    auto valueAt = [&](double s) {
+        const auto k = std::min(static_cast<std::size_t>(s), samples - 2);
+        return y[k] + (y[k + 1] - y[k]) * (s - static_cast<double>(k));
+    };
+    const auto used = std::min(d.columns, static_cast<std::size_t>(std::ceil(span / perColumn)));
+    edges.resize(used + 1);
+    for (std::size_t c = 0; c <= used; ++c) edges[c] = valueAt(std::min(span, static_cast<double>(c) * perColumn));
+    std::size_t next = 1;  // the first sample not yet passed
+    for (std::size_t c = 0; c < used; ++c) {
+        double lo = std::min(edges[c], edges[c + 1]), hi = std::max(edges[c], edges[c + 1]);
+        const double right = static_cast<double>(c + 1) * perColumn;
+        for (; next < samples - 1 && static_cast<double>(next) < right; ++next) {
+            lo = std::min(lo, y[next]);
+            hi = std::max(hi, y[next]);
+        }
+        double* cell = grid.data() + c;
+        for (std::size_t r = rowOf(lo), top = rowOf(hi); r <= top; ++r) cell[r * d.columns] += 1;
+    }
+}
+
+}  // namespace
+
+EyeDensity eyeDensity(const dsp::CVec& x, double n, double period, double offset, std::size_t columns,
+                      std::size_t rows) {
     if (x.empty()) throw std::invalid_argument("Input variable X is empty.");
     if (!(period > 0) || !std::isfinite(period)) throw std::invalid_argument("PERIOD must be a positive number.");
     if (!isInteger(n) || n <= 1) throw std::invalid_argument("N must be an integer greater than 1.");
     if (!isInteger(offset) || offset < 0 || offset >= n)
         throw std::invalid_argument("OFFSET must be a integer in the range 0 <= OFFSET < N.");
 
-    EyeData e;
-    e.period = period;
-    e.complex = std::any_of(x.begin(), x.end(), [](const dsp::cplx& v) { return v.imag() != 0; });
+    EyeDensity d;
+    d.columns = std::max<std::size_t>(columns, 1);
+    d.rows = std::max<std::size_t>(rows, 1);
+    d.period = period;
+    d.complex = std::any_of(x.begin(), x.end(), [](const dsp::cplx& v) { return v.imag() != 0; });
     double peak = 0;
     for (const dsp::cplx& v : x) peak = std::max(peak, std::abs(v));
-    e.yLimit = peak > 0 ? 1.05 * peak : 1;
+    d.yLimit = peak > 0 ? 1.05 * peak : 1;
+    d.i.assign(d.columns * d.rows, 0.0);
+    if (d.complex) d.q.assign(d.columns * d.rows, 0.0);
 
     const auto step = static_cast<std::size_t>(n);
-    const auto start = static_cast<std::size_t>(offset);
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::size_t expected = x.size() > start ? (x.size() - start) / step + 1 : 0;
-    e.t.reserve(expected * (step + 2));
-    e.i.reserve(expected * (step + 2));
-    if (e.complex) e.q.reserve(expected * (step + 2));
-    for (std::size_t first = start; first + 1 < x.size(); first += step) {
-        const std::size_t last = std::min(first + step, x.size() - 1);
-        for (std::size_t k = first; k <= last; ++k) {
-            e.t.push_back(-period / 2 + static_cast<double>(k - first) * period / n);
-            e.i.push_back(x[k].real());
-            if (e.complex) e.q.push_back(x[k].imag());
+    std::vector<double> yi(step + 1), yq(step + 1), edges;
+    for (auto first = static_cast<std::size_t>(offset); first + 1 < x.size(); first += step) {
+        const std::size_t samples = std::min(step + 1, x.size() - first);
+        for (std::size_t k = 0; k < samples; ++k) {
+            yi[k] = x[first + k].real();
+            yq[k] = x[first + k].imag();
         }
-        e.t.push_back(nan);
-        e.i.push_back(nan);
-        if (e.complex) e.q.push_back(nan);
-        ++e.traces;
+        addTrace(yi.data(), samples, n, d.yLimit, d, d.i, edges);
+        if (d.complex) addTrace(yq.data(), samples, n, d.yLimit, d, d.q, edges);
+        ++d.traces;
     }
-    return e;
+    return d;
 }
 
 ScatterData scatterPoints(const dsp::CVec& x, double n, double offset) {

@@ -1,8 +1,12 @@
 #pragma once
 // A started application with scripted dialogs and a clock that only pretends to wait, its
 // configuration file in a fresh temporary folder that is also the working directory.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTest>
+#include <QWheelEvent>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -34,6 +38,50 @@ public:
         seconds += s;
     }
 };
+
+// Real key and mouse events, as from a person at the keyboard and mouse.
+
+// Clicks into the field, selects what it holds, types `text` and, unless told not to, presses Enter.
+inline void type(QObject* field, const QString& text, bool enter = true) {
+    auto* e = qobject_cast<QLineEdit*>(field);
+    ASSERT_NE(e, nullptr) << (field ? field->objectName().toStdString() : "no field");
+    e->window()->activateWindow();
+    QTest::mouseClick(e, Qt::LeftButton);
+    QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(e, text);
+    if (enter) QTest::keyClick(e, Qt::Key_Return);
+}
+
+// A click on a button (or near the left edge of a check box, which reacts only on its box and label).
+inline void press(QObject* button) {
+    auto* b = qobject_cast<QAbstractButton*>(button);
+    ASSERT_NE(b, nullptr) << (button ? button->objectName().toStdString() : "no button");
+    const QPoint at = b->inherits("QCheckBox") || b->inherits("QRadioButton") ? QPoint(6, b->height() / 2) : b->rect().center();
+    QTest::mouseClick(b, Qt::LeftButton, {}, at);
+}
+
+// Picks entry `position` (1-based) of a pop-up list, as its list does when a user picks one.
+inline void choose(QObject* popup, int position) {
+    auto* c = qobject_cast<QComboBox*>(popup);
+    ASSERT_NE(c, nullptr) << (popup ? popup->objectName().toStdString() : "no pop-up");
+    c->setCurrentIndex(position - 1);
+    emit c->activated(position - 1);
+}
+
+// A drag with the left button from one point of a widget to another, through the middle.
+inline void drag(QWidget* w, QPoint from, QPoint to, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::mousePress(w, Qt::LeftButton, modifiers, from);
+    QTest::mouseMove(w, (from + to) / 2);
+    QTest::mouseMove(w, to);
+    QTest::mouseRelease(w, Qt::LeftButton, modifiers, to);
+}
+
+// Turns the mouse wheel over a point: notches away from the user are positive.
+inline void wheel(QWidget* w, QPoint at, int notches) {
+    QWheelEvent e(QPointF(at), QPointF(w->mapToGlobal(at)), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
 
 class AppTest : public testing::Test {
 protected:
