@@ -36,6 +36,33 @@ void closeBox(QCPAxisRect* axes) {
     axes->setRangeDragAxes(bottom, left);
 }
 
+// Tens of thousands of markers: on screen stamped from one picture of the marker, which costs a
+// fraction of drawing each shape; on paper and in vector files drawn as shapes.
+class StampedCurve : public QCPCurve {
+public:
+    using QCPCurve::QCPCurve;
+
+protected:
+    void drawScatterPlot(QCPPainter* painter, const QVector<QPointF>& points, const QCPScatterStyle& style) const override {
+        if (painter->modes().testFlag(QCPPainter::pmVectorized) || points.size() < 500) {
+            QCPCurve::drawScatterPlot(painter, points, style);
+            return;
+        }
+        const double ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        const int side = int(std::ceil(style.size() + 2 * style.pen().widthF())) + 2;
+        QPixmap stamp(QSize(side, side) * ratio);
+        stamp.setDevicePixelRatio(ratio);
+        stamp.fill(Qt::transparent);
+        {
+            QCPPainter shape(&stamp);
+            shape.setAntialiasing(mAntialiasedScatters);
+            style.applyTo(&shape, mPen);
+            style.drawShape(&shape, side / 2.0, side / 2.0);
+        }
+        for (const QPointF& p : points) painter->drawPixmap(QPointF(p.x() - side / 2.0, p.y() - side / 2.0), stamp);
+    }
+};
+
 }  // namespace
 
 PlotCanvas::PlotCanvas(QWidget* parent) : QCustomPlot(parent) {
@@ -96,7 +123,7 @@ QCPGraph* PlotCanvas::addLine(QCPAxisRect* axes, const std::vector<double>& x, c
 }
 
 QCPCurve* PlotCanvas::addCurve(QCPAxisRect* axes, const std::vector<double>& x, const std::vector<double>& y) {
-    auto* c = new QCPCurve(axes->axis(QCPAxis::atBottom), axes->axis(QCPAxis::atLeft));
+    auto* c = new StampedCurve(axes->axis(QCPAxis::atBottom), axes->axis(QCPAxis::atLeft));
     QVector<QCPCurveData> data(static_cast<qsizetype>(std::min(x.size(), y.size())));
     for (qsizetype k = 0; k < data.size(); ++k)
         data[k] = {static_cast<double>(k), x[static_cast<std::size_t>(k)], y[static_cast<std::size_t>(k)]};

@@ -1,6 +1,7 @@
 #include "plots/core/time_plots.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
@@ -51,34 +52,60 @@ IqTimeData computeIqTime(double sampleRate, const dsp::CVec& iqWave) {
 
 namespace {
 
-// Adds one trace to the grid: per column, every row between the lowest and the highest value the
-// line takes within the column (at its two edges and at any sample inside it).
-void addTrace(const double* y, std::size_t samples, double n, double yLimit, EyeDensity& d, dsp::RVec& grid,
-              std::vector<double>& edges) {
-    const double span = static_cast<double>(samples - 1);  // in samples; n for a whole trace
-    const double perColumn = n / static_cast<double>(d.columns);
-    const double rowScale = static_cast<double>(d.rows) / (2 * yLimit);
-    auto rowOf = [&](double v) {
-        const double r = std::floor((v + yLimit) * rowScale);
-        return static_cast<std::size_t>(std::clamp(r, 0.0, static_cast<double>(d.rows - 1)));
-    };
-    auto valueAt = [&](double s) {
+// Where the column edges fall along a trace of `samples` samples (n samples per trace width):
+// the sample before each edge and how far past it, and the first sample after each column.
+// Every full trace shares one plan.
+struct ColumnPlan {
+    std::vector<std::size_t> before;
+    std::vector<double> past;
+    std::vector<std::size_t> after;  // per column: samples from the previous column's value up to this one lie inside
+    std::size_t used = 0;            // columns the trace reaches into
+};
+
+ColumnPlan planColumns(std::size_t samples, double n, std::size_t columns) {
+    ColumnPlan p;
+    const double span = static_cast<double>(samples - 1);
+    const double perColumn = n / static_cast<double>(columns);
+    p.used = std::min(columns, static_cast<std::size_t>(std::ceil(span / perColumn - 1e-9)));
+    for (std::size_t c = 0; c <= p.used; ++c) {
+        const double s = std::min(span, static_cast<double>(c) * perColumn);
         const auto k = std::min(static_cast<std::size_t>(s), samples - 2);
-        return y[k] + (y[k + 1] - y[k]) * (s - static_cast<double>(k));
-    };
-    const auto used = std::min(d.columns, static_cast<std::size_t>(std::ceil(span / perColumn)));
-    edges.resize(used + 1);
-    for (std::size_t c = 0; c <= used; ++c) edges[c] = valueAt(std::min(span, static_cast<double>(c) * perColumn));
-    std::size_t next = 1;  // the first sample not yet passed
-    for (std::size_t c = 0; c < used; ++c) {
-        double lo = std::min(edges[c], edges[c + 1]), hi = std::max(edges[c], edges[c + 1]);
+        p.before.push_back(k);
+        p.past.push_back(s - static_cast<double>(k));
+    }
+    std::size_t next = 1;
+    for (std::size_t c = 0; c < p.used; ++c) {
         const double right = static_cast<double>(c + 1) * perColumn;
-        for (; next < samples - 1 && static_cast<double>(next) < right; ++next) {
-            lo = std::min(lo, y[next]);
-            hi = std::max(hi, y[next]);
+        while (next < samples - 1 && static_cast<double>(next) < right) ++next;
+        p.after.push_back(next);
+    }
+    return p;
+}
+
+// Adds one trace to column-major counts: per column, every row between the lowest and the
+// highest value the line takes within the column (at its two edges and at any sample inside).
+void addTrace(const double* y, const ColumnPlan& plan, double yLimit, std::size_t rows, std::vector<std::uint32_t>& counts,
+              std::vector<std::uint32_t>& edgeRows) {
+    const double rowScale = static_cast<double>(rows) / (2 * yLimit);
+    const auto top = static_cast<std::uint32_t>(rows - 1);
+    // Every value lies within +-yLimit, so the scaled value is never negative and truncation is
+    // the floor.
+    auto rowOf = [&](double v) { return std::min(static_cast<std::uint32_t>(std::max(0.0, (v + yLimit) * rowScale)), top); };
+    edgeRows.resize(plan.used + 1);
+    for (std::size_t e = 0; e <= plan.used; ++e) {
+        const std::size_t k = plan.before[e];
+        edgeRows[e] = rowOf(y[k] + (y[k + 1] - y[k]) * plan.past[e]);
+    }
+    std::size_t next = 1;
+    for (std::size_t c = 0; c < plan.used; ++c) {
+        std::uint32_t lo = std::min(edgeRows[c], edgeRows[c + 1]), hi = std::max(edgeRows[c], edgeRows[c + 1]);
+        for (; next < plan.after[c]; ++next) {
+            const std::uint32_t r = rowOf(y[next]);
+            lo = std::min(lo, r);
+            hi = std::max(hi, r);
         }
-        double* cell = grid.data() + c;
-        for (std::size_t r = rowOf(lo), top = rowOf(hi); r <= top; ++r) cell[r * d.columns] += 1;
+        std::uint32_t* column = counts.data() + c * rows;
+        for (std::uint32_t r = lo; r <= hi; ++r) ++column[r];
     }
 }
 
@@ -100,21 +127,34 @@ EyeDensity eyeDensity(const dsp::CVec& x, double n, double period, double offset
     double peak = 0;
     for (const dsp::cplx& v : x) peak = std::max(peak, std::abs(v));
     d.yLimit = peak > 0 ? 1.05 * peak : 1;
-    d.i.assign(d.columns * d.rows, 0.0);
-    if (d.complex) d.q.assign(d.columns * d.rows, 0.0);
 
+    // Counted column by column, so that the rows one trace fills in a column lie side by side;
+    // one part at a time, so that its counts stay in the cache.
+    std::vector<std::uint32_t> countsI(d.columns * d.rows), countsQ(d.complex ? d.columns * d.rows : 0), edgeRows;
     const auto step = static_cast<std::size_t>(n);
-    std::vector<double> yi(step + 1), yq(step + 1), edges;
-    for (auto first = static_cast<std::size_t>(offset); first + 1 < x.size(); first += step) {
-        const std::size_t samples = std::min(step + 1, x.size() - first);
-        for (std::size_t k = 0; k < samples; ++k) {
-            yi[k] = x[first + k].real();
-            yq[k] = x[first + k].imag();
+    const ColumnPlan whole = planColumns(step + 1, n, d.columns);
+    std::vector<double> y(step + 1);
+    auto count = [&](auto part, std::vector<std::uint32_t>& counts) {
+        for (auto first = static_cast<std::size_t>(offset); first + 1 < x.size(); first += step) {
+            const std::size_t samples = std::min(step + 1, x.size() - first);
+            const ColumnPlan shorter = samples == step + 1 ? ColumnPlan{} : planColumns(samples, n, d.columns);
+            for (std::size_t k = 0; k < samples; ++k) y[k] = part(x[first + k]);
+            addTrace(y.data(), samples == step + 1 ? whole : shorter, d.yLimit, d.rows, counts, edgeRows);
         }
-        addTrace(yi.data(), samples, n, d.yLimit, d, d.i, edges);
-        if (d.complex) addTrace(yq.data(), samples, n, d.yLimit, d, d.q, edges);
-        ++d.traces;
-    }
+    };
+    count([](const dsp::cplx& v) { return v.real(); }, countsI);
+    if (d.complex) count([](const dsp::cplx& v) { return v.imag(); }, countsQ);
+    // Traces start at offset, offset + n, ... while at least two samples remain.
+    const auto start = static_cast<std::size_t>(offset);
+    d.traces = start + 1 < x.size() ? (x.size() - start - 2) / step + 1 : 0;
+    auto rowByRow = [&](const std::vector<std::uint32_t>& counts) {
+        dsp::RVec grid(counts.size());
+        for (std::size_t c = 0; c < d.columns; ++c)
+            for (std::size_t r = 0; r < d.rows; ++r) grid[r * d.columns + c] = counts[c * d.rows + r];
+        return grid;
+    };
+    d.i = rowByRow(countsI);
+    if (d.complex) d.q = rowByRow(countsQ);
     return d;
 }
 
@@ -128,7 +168,11 @@ ScatterData scatterPoints(const dsp::CVec& x, double n, double offset) {
     for (const dsp::cplx& v : x) peak = std::max({peak, std::abs(v.real()), std::abs(v.imag())});
     s.limit = peak > 0 ? 1.07 * peak : 1;
     const auto step = static_cast<std::size_t>(n);
-    for (auto k = static_cast<std::size_t>(offset); k < x.size(); k += step) {
+    const auto first = static_cast<std::size_t>(offset);
+    const std::size_t count = first < x.size() ? (x.size() - first + step - 1) / step : 0;
+    s.i.reserve(count);
+    s.q.reserve(count);
+    for (std::size_t k = first; k < x.size(); k += step) {
         s.i.push_back(x[k].real());
         s.q.push_back(x[k].imag());
     }
