@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "plots/plot_style.h"
+
 namespace plots {
 
 namespace {
@@ -219,7 +221,13 @@ void PlotCanvas::applyMargins(const std::vector<QMargins>& needed) {
 void PlotCanvas::updateLayout() {
     // Lay out once with automatic margins to learn what each axes needs for its tick labels and
     // axis labels (and the title above it), then again with the margins that put it in its place.
-    for (const Placed& p : placed_) p.axes->setAutoMargins(QCP::msAll);
+    for (const Placed& p : placed_) {
+        p.axes->setAutoMargins(QCP::msAll);
+        // Fewer ticks on short axes, so that their labels do not run into each other.
+        const double height = p.position.height * viewport().height(), width = p.position.width * viewport().width();
+        yAxisOf(p.axes)->ticker()->setTickCount(std::clamp(int(height / 30), 3, 5));
+        xAxisOf(p.axes)->ticker()->setTickCount(std::clamp(int(width / 40), 3, 5));
+    }
     QCustomPlot::updateLayout();
     std::vector<QMargins> needed;
     for (const Placed& p : placed_) {

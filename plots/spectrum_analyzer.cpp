@@ -26,6 +26,7 @@ namespace {
 
 constexpr std::array<double, 7> kBandwidths{1e3, 3e3, 10e3, 30e3, 100e3, 300e3, 1e6};
 constexpr double kDefaultBandwidth = 30e3;
+constexpr double kShownSpan = 5e6;
 
 QString kiloOrMega(double hz) {
     return std::abs(hz) >= 1e6 ? QString::number(hz / 1e6, 'g', 6) + " MHz" : QString::number(hz / 1e3, 'g', 6) + " kHz";
@@ -190,7 +191,10 @@ public:
         }
         setLabels(axes_, QString::fromStdString("Frequency (" + units_.text + ")"),
                   unit == LevelUnit::DbmPerHz ? "PSD (dBm/Hz)" : "Power in RBW (dB re total power)");
-        setLimits(axes_, -rate_ / 2 / units_.factor, rate_ / 2 / units_.factor, lo, hi);
+        // The channel and the bands the emission limits name, as an analyser's span would
+        // show them; zooming out shows the rest.
+        const double half = std::min(rate_ / 2, kShownSpan / 2) / units_.factor;
+        setLimits(axes_, -half, half, lo, hi);
         canvas_->rememberHome();
         showMarkers();
         measure();

@@ -1,5 +1,6 @@
 #pragma once
 // Axis units, evenly spaced axes and the centring of a transform, shared by every plot.
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -28,8 +29,8 @@ dsp::RVec linspace(double a, double b, std::size_t n);
 template <class T>
 std::vector<T> centreSpectrum(const std::vector<T>& x) {
     std::vector<T> out(x.size());
-    const std::size_t negative = x.size() - x.size() / 2;
-    for (std::size_t k = 0; k < x.size(); ++k) out[k] = x[(k + negative) % x.size()];
+    const auto negative = static_cast<std::ptrdiff_t>(x.size() - x.size() / 2);
+    std::rotate_copy(x.begin(), x.begin() + negative, x.end(), out.begin());
     return out;
 }
 

@@ -564,6 +564,15 @@ PdfContent readPdf(const QString& path) {
     return c;
 }
 
+// The window printed to a PDF file instead of a printer.
+PdfContent printed(plots::PlotWindow* w, const QString& path) {
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    w->printTo(printer);
+    return readPdf(path);
+}
+
 // Drawing operators of a PDF content stream: line segments ("x y l") and strokes.
 int lineSegments(const QByteArray& drawing) { return int(drawing.count(" l\n")); }
 
@@ -593,16 +602,12 @@ TEST_F(PlotWindows, PrintAndSaveAreVectorDrawings) {
     EXPECT_EQ(pdf.images, 0);
     EXPECT_GT(lineSegments(pdf.drawing), 1000);
     // No line drawn at the device's thinnest width, which vanishes on a fine printer.
-    EXPECT_FALSE(pdf.drawing.contains("\n0 w\n"));
+    EXPECT_FALSE(pdf.drawing.contains("\n0 w "));
 
     // Printing goes the same way onto the page.
-    QPrinter printer(QPrinter::ScreenResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath("printed.pdf"));
-    s->printTo(printer);
-    const PdfContent printed = readPdf(dir.filePath("printed.pdf"));
-    EXPECT_EQ(printed.images, 0);
-    EXPECT_GT(lineSegments(printed.drawing), 1000);
+    const PdfContent paper = printed(s, dir.filePath("printed.pdf"));
+    EXPECT_EQ(paper.images, 0);
+    EXPECT_GT(lineSegments(paper.drawing), 1000);
 
     // SVG keeps paths too; PNG is a picture of twice the window's pixels.
     dialogs.files.push_back(host::FileChoice{folder, "spectrum.svg"});
@@ -618,14 +623,10 @@ TEST_F(PlotWindows, PrintAndSaveAreVectorDrawings) {
 
     // The waterfall's software drawing also prints as lines, none of them of zero width.
     auto* wf = keep(plots::KV_PlotWaterfall(&parent, "v", 6144000, (x.size() / 6144000.0) / 200, x));
-    QPrinter wfPrinter(QPrinter::ScreenResolution);
-    wfPrinter.setOutputFormat(QPrinter::PdfFormat);
-    wfPrinter.setOutputFileName(dir.filePath("waterfall.pdf"));
-    wf->printTo(wfPrinter);
-    const PdfContent waterfall = readPdf(dir.filePath("waterfall.pdf"));
+    const PdfContent waterfall = printed(wf, dir.filePath("waterfall.pdf"));
     EXPECT_EQ(waterfall.images, 0);
     EXPECT_GT(lineSegments(waterfall.drawing), 10000);
-    EXPECT_FALSE(waterfall.drawing.contains("\n0 w\n"));
+    EXPECT_FALSE(waterfall.drawing.contains("\n0 w "));
 
     // A name it cannot write, or of another kind: the reason in the error dialog, nothing written.
     dialogs.files.push_back(host::FileChoice{folder + "missing/", "spectrum.pdf"});
