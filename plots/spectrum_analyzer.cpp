@@ -208,7 +208,7 @@ public:
         const bool dBm = unit() == LevelUnit::DbmPerHz;
         channel_->setText(QString::number(powerLevel(m.channelPower, spectrum_, unit(), outputDbm_), 'f', 2) +
                           (dBm ? " dBm" : " dB re total"));
-        occupied_->setText(kiloOrMega(m.occupied.width()));
+        occupied_->setText(QString::number(m.occupied.width() / 1e6, 'f', 4) + " MHz");
         for (std::size_t j = 0; j < leakage_.size(); ++j) {
             const Leakage& l = m.leakage[j];
             QString text = signedOffset(l.offset) + ":  ";

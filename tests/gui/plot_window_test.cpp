@@ -488,13 +488,6 @@ TEST_F(PlotWindows, WaterfallZoomsByBoxAndWheelAndSaysWhatIsUnderTheMouse) {
     EXPECT_LT(view->xMax() - view->xMin(), 0.6 * fSpan);
     EXPECT_LT(view->yMax() - view->yMin(), tSpan);
     EXPECT_GE(view->xMin(), view->data().fMin);
-    // Only the slices inside the new time range are drawn: a pick lands inside the ranges.
-    view->grab();
-    for (int y = 0; y < view->height(); y += 3)
-        if (const auto p = view->pick(QPointF(view->width() / 2, y))) {
-            EXPECT_GE(p->t, view->yMin() - 1e-9);
-            EXPECT_LE(p->t, view->yMax() + 1e-9);
-        }
     qobject_cast<QAction*>(host::Handles(w)["waterfallResetView"])->trigger();
     EXPECT_EQ(view->xMax() - view->xMin(), fSpan);
     EXPECT_EQ(view->yMax() - view->yMin(), tSpan);
