@@ -29,9 +29,9 @@ void beginVector(QCPPainter& painter) {
     throw std::runtime_error(("Cannot write " + path + ": " + why).toStdString());
 }
 
-}  // namespace
-
-void renderFigure(QWidget* what, QCPPainter& painter) {
+// A widget draws its background only where it fills it on screen too; the figure's own is
+// always drawn.
+void renderTree(QWidget* what, QCPPainter& painter, bool background) {
     if (auto* canvas = qobject_cast<PlotCanvas*>(what)) {
         canvas->toPainter(&painter, canvas->width(), canvas->height());
         return;
@@ -40,16 +40,20 @@ void renderFigure(QWidget* what, QCPPainter& painter) {
         view->paint(painter);
         return;
     }
-    what->render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    what->render(&painter, QPoint(), QRegion(), background ? QWidget::DrawWindowBackground : QWidget::RenderFlags());
     for (QObject* o : what->children()) {
         auto* child = qobject_cast<QWidget*>(o);
         if (!child || !child->isVisible() || child->isWindow()) continue;
         painter.save();
         painter.translate(child->pos());
-        renderFigure(child, painter);
+        renderTree(child, painter, false);
         painter.restore();
     }
 }
+
+}  // namespace
+
+void renderFigure(QWidget* what, QCPPainter& painter) { renderTree(what, painter, true); }
 
 void printFigure(QWidget* what, QPrinter& printer) {
     printer.setPageOrientation(what->width() > what->height() ? QPageLayout::Landscape : QPageLayout::Portrait);

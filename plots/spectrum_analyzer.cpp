@@ -325,6 +325,8 @@ PlotWindow* KV_PlotSpectrumAnalyzer(QWidget* hParent, const std::string& label, 
                                     const dsp::CVec& iqWave, host::Dialogs& dialogs) {
     if (sampleRate <= 0) sampleRate = 1;
     auto [window, canvas] = openCanvasWindow(PlotKind::SpectrumAnalyzer, hParent);
+    // Room for the read-outs beside a plot that still shows the bands.
+    window->resize(window->size().expandedTo(QSize(780, 520)));
     window->setDialogs(dialogs);
     auto* analyzer = new Analyzer(window, canvas, sampleRate, outputDbm, iqWave);
     QWidget* controls = analyzer->controls();
