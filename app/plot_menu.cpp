@@ -67,6 +67,7 @@ ScatterRequest scatterRequest(const std::vector<std::string>& answers, double ov
 PlotMenu::PlotMenu(AppContext& ctx, CommonController& common) : ctx_(ctx), common_(common) {
     host::Module& m = ctx_.registry.module(kCommonModule);
     m.add("menuPlotSpectrum_Callback", [this](const host::Call& c) { menuPlotSpectrum(c.handles); });
+    m.add("menuPlotSpectrumAnalyzer_Callback", [this](const host::Call& c) { menuPlotSpectrumAnalyzer(c.handles); });
     m.add("menuPlotWaterfall_Callback", [this](const host::Call& c) { menuPlotWaterfall(c.handles); });
     m.add("menuPlotIQTime_Callback", [this](const host::Call& c) { menuPlotIQTime(c.handles, 0); });
     m.add("menuPlotIQTimeSameAxes_Callback", [this](const host::Call& c) { menuPlotIQTime(c.handles, 1); });
@@ -90,6 +91,14 @@ void PlotMenu::menuPlotSpectrum(const host::Handles& h) {
     BusyPointer busy(ctx_.mainWindow);
     keep(plots::KV_PlotSpectrum(ctx_.mainWindow, plotTitle(), ctx_.state.SigGenSettings.SamplingRate,
                                 engine::applyDacRes(ctx_.state.waveform, kDacBits)));
+}
+
+void PlotMenu::menuPlotSpectrumAnalyzer(const host::Handles& h) {
+    if (!common_.checkWaveformReady(h, "Plot")) return;
+    BusyPointer busy(ctx_.mainWindow);
+    const SigGenSettings& s = ctx_.state.SigGenSettings;
+    keep(plots::KV_PlotSpectrumAnalyzer(ctx_.mainWindow, plotTitle(), s.SamplingRate, s.Amplitude,
+                                        engine::applyDacRes(ctx_.state.waveform, kDacBits), ctx_.dialogs));
 }
 
 void PlotMenu::menuPlotWaterfall(const host::Handles& h) {
@@ -137,7 +146,8 @@ void PlotMenu::menuPlotScatterDiagram(const host::Handles& h) {
 void PlotMenu::menuPlotCCDF(const host::Handles& h) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     BusyPointer busy(ctx_.mainWindow);
-    keep(plots::KV_PlotCCDF(ctx_.mainWindow, plotTitle(), engine::applyDacRes(ctx_.state.waveform, kDacBits)));
+    keep(plots::KV_PlotCCDF(ctx_.mainWindow, plotTitle(), engine::applyDacRes(ctx_.state.waveform, kDacBits),
+                            ctx_.state.markers[1]));
 }
 
 }  // namespace app

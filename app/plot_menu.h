@@ -35,6 +35,7 @@ public:
     PlotMenu(AppContext& ctx, CommonController& common);
 
     void menuPlotSpectrum(const host::Handles& handles);
+    void menuPlotSpectrumAnalyzer(const host::Handles& handles);
     void menuPlotWaterfall(const host::Handles& handles);
     void menuPlotIQTime(const host::Handles& handles, double overlay);
     void menuPlotEyeDiagram(const host::Handles& handles);

@@ -80,6 +80,7 @@ MenuHeaders KV_AddMenu(QWidget* window, const std::string& platform, host::Regis
     menus.Plot = addMenu(bar, "&Plot", "menuPlot");
     addItems(menus.Plot,
              {{"&Spectrum", "menuPlotSpectrum"},
+              {"Spectrum Analyzer...", "menuPlotSpectrumAnalyzer"},
               {"&Waterfall", "menuPlotWaterfall", false, true},
               {"I(t) Q(t)", "menuPlotIQTime", true},
               {"I(t) Q(t) Overlayed", "menuPlotIQTimeSameAxes"},

@@ -11,6 +11,8 @@
 #include "host/qt/dialogs.h"
 #include "plots/core/ccdf.h"
 #include "plots/core/spectrum.h"
+#include "plots/core/time_plots.h"
+#include "plots/core/welch.h"
 #include "plots/plots.h"
 
 namespace {
@@ -77,7 +79,14 @@ void EyeDiagramWindow(benchmark::State& s) {
 void ScatterDiagramWindow(benchmark::State& s) {
     window(s, [](const dsp::CVec& x) { return plots::KV_PlotScatterDiagram(&parent(), "bench", x, 30, 0, 1, dialogs()); });
 }
+// The default 30 kHz resolution bandwidth over every segment of the frame.
+void SpectrumAnalyzerWindow(benchmark::State& s) {
+    window(s, [](const dsp::CVec& x) {
+        return plots::KV_PlotSpectrumAnalyzer(&parent(), "bench", kRate, -30, x, dialogs());
+    });
+}
 BENCHMARK(SpectrumWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(SpectrumAnalyzerWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(CcdfWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(IqTimeWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(WaterfallWindow)->Unit(benchmark::kMillisecond);
@@ -94,7 +103,16 @@ void WaterfallData(benchmark::State& state) {
     const double slice = (double(samples().size()) / kRate) / 200;
     for (auto _ : state) benchmark::DoNotOptimize(plots::computeWaterfall(kRate, slice, samples()));
 }
+void WelchData(benchmark::State& state) {
+    const std::size_t length = plots::welchLength(kRate, 30e3);
+    for (auto _ : state) benchmark::DoNotOptimize(plots::welch(samples(), kRate, length, 0));
+}
+void EyeData(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(plots::eyeDensity(samples(), 30, 30 / kRate, 0, 400, 300));
+}
 BENCHMARK(SpectrumData)->Unit(benchmark::kMillisecond);
+BENCHMARK(WelchData)->Unit(benchmark::kMillisecond);
+BENCHMARK(EyeData)->Unit(benchmark::kMillisecond);
 BENCHMARK(CcdfData)->Unit(benchmark::kMillisecond);
 BENCHMARK(WaterfallData)->Unit(benchmark::kMillisecond);
 

@@ -24,10 +24,13 @@ PlotWindow* KV_PlotIQTime(QWidget* hParent, const std::string& label, double sam
         canvas->setTitle(axesQ, "Q(t)");
         setLabels(axesQ, timeLabel, "Amplitude (V)");
         setLimits(axesQ, 0, d.tMax, -d.iMax, d.iMax);
+        // I and Q at the same moment stay one above the other however either is zoomed.
+        PlotCanvas::linkX(axesI, axesQ);
     } else {
         QCPAxisRect* axes = canvas->addAxes(placeAxes(kDefaultAxes), "KV_IQwave");
-        canvas->addLine(axes, d.t, d.i, kLineColour);
-        canvas->addLine(axes, d.t, d.q, Qt::magenta);
+        canvas->addLine(axes, d.t, d.i, kLineColour)->setName("I(t)");
+        canvas->addLine(axes, d.t, d.q, Qt::magenta)->setName("Q(t)");
+        canvas->showLegend();
         canvas->setTitle(axes, "I(t) Q(t)");
         setLabels(axes, timeLabel, "Amplitude (V)");
         setLimits(axes, 0, d.tMax, -d.iMax, d.iMax);

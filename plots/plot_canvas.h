@@ -1,15 +1,17 @@
 #pragma once
-// A QCustomPlot whose axes sit at fixed fractions of the window, as the plot windows place them,
-// with a title above each axes, home ranges for the zoom reset and the interactive zoom switch.
+// A QCustomPlot whose axes sit at fixed fractions of the window, as the plot windows place them
+// (moved in where a small window leaves too little room for their ticks and labels), with a title
+// above each axes, home ranges for the zoom reset and the interactive zoom switch.
 #include <QString>
 #include <qcustomplot.h>
 #include <vector>
 
 #include "plots/core/placement.h"
+#include "plots/zoomable.h"
 
 namespace plots {
 
-class PlotCanvas : public QCustomPlot {
+class PlotCanvas : public QCustomPlot, public Zoomable {
     Q_OBJECT
 public:
     explicit PlotCanvas(QWidget* parent = nullptr);
@@ -25,12 +27,17 @@ public:
                       const QColor& colour);
     // Points or a line in any order (traces, trajectories); NaN breaks the line.
     QCPCurve* addCurve(QCPAxisRect* axes, const std::vector<double>& x, const std::vector<double>& y);
+    // A colour bar beside the axes, level with them, for a colour map drawn in them.
+    QCPColorScale* addColourScale(QCPAxisRect* axes, const QString& label);
+    // Zooming either axes' x range zooms the other's too.
+    static void linkX(QCPAxisRect* a, QCPAxisRect* b);
+    // The names of the curves in the first axes, in its top right corner.
+    void showLegend();
 
-    // The ranges Zoom Reset goes back to: the ones set when the plot was drawn.
-    void rememberHome();
-    void resetZoom();
-    void setZoomEnabled(bool on);
-    bool zoomEnabled() const { return zoom_; }
+    void rememberHome() override;
+    void resetZoom() override;
+    void setZoomEnabled(bool on) override;
+    bool zoomEnabled() const override { return zoom_; }
 
 protected:
     void updateLayout() override;
@@ -42,12 +49,13 @@ private:
         Box position;
         bool square = false;
         QCPItemText* title = nullptr;
+        QCPColorScale* scale = nullptr;
     };
     struct Home {
         QCPAxis* axis;
         QCPRange range;
     };
-    bool applyMargins();
+    void applyMargins(const std::vector<QMargins>& needed);
 
     std::vector<Placed> placed_;
     std::vector<Home> home_;

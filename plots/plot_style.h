@@ -2,6 +2,7 @@
 // Colours and axis helpers the plot windows share.
 #include <QColor>
 #include <QString>
+#include <QStringList>
 #include <qcustomplot.h>
 
 namespace plots {
@@ -25,6 +26,16 @@ inline void setGrids(QCPAxisRect* axes, bool on) {
 inline void setLabels(QCPAxisRect* axes, const QString& x, const QString& y) {
     xAxisOf(axes)->setLabel(x);
     yAxisOf(axes)->setLabel(y);
+}
+
+// What lies under the mouse, "f = 1.2288 MHz   t = 3.3 mS   -42.1 dB"; NaN parts are left out.
+inline QString readoutText(double f, const QString& fUnits, double t, const QString& tUnits, double level,
+                           const QString& levelUnits) {
+    QStringList parts;
+    if (f == f) parts << "f = " + QString::number(f, 'f', 4) + " " + fUnits;
+    if (t == t) parts << "t = " + QString::number(t, 'g', 5) + " " + tUnits;
+    if (level == level) parts << QString::number(level, 'f', 1) + " " + levelUnits;
+    return parts.join("   ");
 }
 
 }  // namespace plots

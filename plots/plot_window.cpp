@@ -2,58 +2,95 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QBoxLayout>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
 
+#include <QStatusBar>
+#include <QTabWidget>
+#include <exception>
+
 #include "host/qt/control.h"
+#include "host/qt/dialogs.h"
 #include "host/qt/handles.h"
+#include "plots/figure_output.h"
 #include "plots/plot_canvas.h"
 
 namespace plots {
 
-PlotWindow::PlotWindow() {
+namespace {
+
+host::Dialogs& platformDialogs() {
+    static host::QtDialogs dialogs;
+    return dialogs;
+}
+
+}  // namespace
+
+PlotWindow::PlotWindow() : dialogs_(&platformDialogs()) {
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
-void PlotWindow::addCanvas(PlotCanvas* canvas) {
-    canvases_.push_back(canvas);
-    canvas->setZoomEnabled(zoom_);
+void PlotWindow::addZoomable(Zoomable* plot) {
+    zoomables_.push_back(plot);
+    plot->setZoomEnabled(zoom_);
 }
 
 void PlotWindow::setZoom(bool on) {
     zoom_ = on;
-    for (PlotCanvas* c : canvases_) c->setZoomEnabled(on);
+    for (Zoomable* z : zoomables_) z->setZoomEnabled(on);
 }
 
 void PlotWindow::resetZoom() {
-    for (PlotCanvas* c : canvases_) c->resetZoom();
+    for (Zoomable* z : zoomables_) z->resetZoom();
 }
 
-QImage PlotWindow::image() const {
-    QWidget* what = centralWidget() ? centralWidget() : const_cast<PlotWindow*>(this);
-    return what->grab().toImage();
+void PlotWindow::showReadout(const QString& text) {
+    if (text.isEmpty()) statusBar()->clearMessage();
+    else statusBar()->showMessage(text);
 }
+
+QString PlotWindow::readout() const {
+    const auto* bar = findChild<QStatusBar*>();
+    return bar ? bar->currentMessage() : QString();
+}
+
+QWidget* PlotWindow::figure() const {
+    QWidget* what = centralWidget() ? centralWidget() : const_cast<PlotWindow*>(this);
+    if (auto* tabs = qobject_cast<QTabWidget*>(what); tabs && tabs->currentWidget()) return tabs->currentWidget();
+    return what;
+}
+
+QImage PlotWindow::image() const { return figure()->grab().toImage(); }
 
 void PlotWindow::copyToClipboard() const { QGuiApplication::clipboard()->setImage(image()); }
 
 void PlotWindow::printWindow() {
-    QPrinter printer(QPrinter::HighResolution);
+    // Text sizes follow the screen's pixels; lines and text stay vectors at any printer resolution.
+    QPrinter printer(QPrinter::ScreenResolution);
     printer.setDocName(windowTitle());
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    QWidget* what = centralWidget() ? centralWidget() : this;
-    QPainter painter(&printer);
-    const QRect page = painter.viewport();
-    const double scale = std::min(page.width() / double(what->width()), page.height() / double(what->height()));
-    painter.scale(scale, scale);
-    what->render(&painter);
+    printTo(printer);
+}
+
+void PlotWindow::printTo(QPrinter& printer) { printFigure(figure(), printer); }
+
+void PlotWindow::saveFigureAs() {
+    const auto choice = dialogs_->saveFile("*.pdf *.svg *.png");
+    if (!choice) return;
+    try {
+        saveFigure(figure(), QString::fromStdString(choice->directory + choice->name));
+    } catch (const std::exception& e) {
+        dialogs_->error("Plot Error", e.what());
+    }
 }
 
 void addPlotMenus(PlotWindow* window) {
@@ -62,6 +99,8 @@ void addPlotMenus(PlotWindow* window) {
 
     QMenu* file = bar->addMenu("&File");
     QObject::connect(file->addAction("&Print"), &QAction::triggered, window, [window] { window->printWindow(); });
+    QObject::connect(file->addAction("Save as PDF/SVG/PNG"), &QAction::triggered, window,
+                     [window] { window->saveFigureAs(); });
     file->addSeparator();
     QObject::connect(file->addAction("&Close"), &QAction::triggered, window, &QWidget::close);
 
@@ -110,8 +149,36 @@ CanvasWindow openCanvasWindow(PlotKind kind, QWidget* parent) {
     placePlotWindow(window, kind, parent);
     auto* canvas = new PlotCanvas;
     window->setCentralWidget(canvas);
-    window->addCanvas(canvas);
+    window->addZoomable(canvas);
     return {window, canvas};
+}
+
+void addControls(PlotWindow* window, QWidget* above, QWidget* beside) {
+    QWidget* plot = window->takeCentralWidget();
+    auto* frame = new QWidget;
+    // The grey of the plots around the controls too.
+    frame->setAutoFillBackground(true);
+    QPalette palette = frame->palette();
+    palette.setColor(QPalette::Window, QColor(204, 204, 204));
+    frame->setPalette(palette);
+    auto* grid = new QGridLayout(frame);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(0);
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(8, 4, 8, 4);
+    top->addWidget(above);
+    grid->addLayout(top, 0, 0, 1, 2);
+    grid->addWidget(plot, 1, 0);
+    if (beside) {
+        auto* side = new QVBoxLayout;
+        side->setContentsMargins(8, 8, 8, 8);
+        side->addWidget(beside);
+        side->addStretch(1);
+        grid->addLayout(side, 1, 1);
+    }
+    grid->setColumnStretch(0, 1);
+    grid->setRowStretch(1, 1);
+    window->setCentralWidget(frame);
 }
 
 void placePlotWindow(QWidget* window, PlotKind kind, QWidget* parent) {
@@ -123,7 +190,7 @@ void placePlotWindow(QWidget* window, PlotKind kind, QWidget* parent) {
 
 void showPlotWindow(PlotWindow* window, PlotKind kind, const std::string& label) {
     window->setWindowTitle(QString::fromStdString(windowPrefix(kind) + label));
-    for (PlotCanvas* c : window->canvases()) c->rememberHome();
+    for (Zoomable* z : window->zoomables()) z->rememberHome();
     window->show();
 }
 

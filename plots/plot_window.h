@@ -1,6 +1,7 @@
 #pragma once
 // The frame every plot window shares: name, placement next to the main window, the File, Edit
-// and Tools menus with print, copy, zoom and rotate, and the zoom state of its canvases.
+// and Tools menus with print, save, copy, zoom and rotate, the zoom state of its plots and a
+// read-out line for what lies under the mouse.
 #include <QImage>
 #include <QMainWindow>
 #include <string>
@@ -8,9 +9,16 @@
 
 #include "plots/core/placement.h"
 
+class QPrinter;
+
+namespace host {
+class Dialogs;
+}
+
 namespace plots {
 
 class PlotCanvas;
+class Zoomable;
 
 class PlotWindow : public QMainWindow {
     Q_OBJECT
@@ -18,9 +26,9 @@ public:
     // A hidden window, deleted when closed; it becomes visible once it is drawn.
     PlotWindow();
 
-    // The canvases the zoom switch and Zoom Reset act on.
-    void addCanvas(PlotCanvas* canvas);
-    const std::vector<PlotCanvas*>& canvases() const { return canvases_; }
+    // The plots the zoom switch and Zoom Reset act on.
+    void addZoomable(Zoomable* plot);
+    const std::vector<Zoomable*>& zoomables() const { return zoomables_; }
 
     bool zoomOn() const { return zoom_; }
     bool rotateOn() const { return rotate_; }
@@ -29,20 +37,34 @@ public:
     void setRotate(bool on) { rotate_ = on; }
     void resetZoom();
 
-    // The plot area as it is shown, without the menu bar.
+    // What is printed, saved and copied: the plot area without the menu bar (of tabbed views, the
+    // page shown).
+    QWidget* figure() const;
     QImage image() const;
     void copyToClipboard() const;
     // Through the platform's print dialog; nothing happens when it is cancelled.
     void printWindow();
+    // The plot area, as vectors, on the printer's page.
+    void printTo(QPrinter& printer);
+    // Asks for a file name (PDF, SVG or PNG) and writes the plot area there; a failure is shown
+    // in the "Plot Error" dialog.
+    void saveFigureAs();
+
+    // The file and error dialogs; the platform's own unless a caller gives others.
+    void setDialogs(host::Dialogs& dialogs) { dialogs_ = &dialogs; }
+    // A line under the plot saying what lies under the mouse; empty clears it.
+    void showReadout(const QString& text);
+    QString readout() const;
 
 private:
-    std::vector<PlotCanvas*> canvases_;
+    std::vector<Zoomable*> zoomables_;
+    host::Dialogs* dialogs_;
     bool zoom_ = false;
     bool rotate_ = false;
 };
 
-// "&File" (Print, Close), "&Edit" (Copy), "&Tools" (Zoom, Rotate, Zoom Reset) with the tags
-// KV_Zoom, KV_Rotate and KV_ZoomReset.
+// "&File" (Print, Save as PDF/SVG/PNG, Close), "&Edit" (Copy), "&Tools" (Zoom, Rotate, Zoom
+// Reset) with the tags KV_Zoom, KV_Rotate and KV_ZoomReset.
 void addPlotMenus(PlotWindow* window);
 
 // A new plot window of that kind next to `parent`, with the standard menus and one canvas.
@@ -51,6 +73,8 @@ struct CanvasWindow {
     PlotCanvas* canvas;
 };
 CanvasWindow openCanvasWindow(PlotKind kind, QWidget* parent);
+// Puts a row of controls above the window's plot and, when given, a panel to its right.
+void addControls(PlotWindow* window, QWidget* above, QWidget* beside = nullptr);
 
 // Moves the window to its place next to `parent` (or to its default place without one).
 void placePlotWindow(QWidget* window, PlotKind kind, QWidget* parent);

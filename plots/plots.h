@@ -14,14 +14,23 @@ class Dialogs;
 namespace plots {
 
 // The distribution of instantaneous power above the average, against the Gaussian noise
-// reference. An empty waveform shows an amplitude-modulated test tone.
+// reference. An empty waveform shows an amplitude-modulated test tone. With a gate (the RF
+// blanking marker, one value per sample) the window offers to count only where it is high.
 PlotWindow* KV_PlotCCDF(QWidget* hParent = nullptr, const std::string& label = "Test Data",
-                        const dsp::CVec& iqWave = {});
+                        const dsp::CVec& iqWave = {}, const dsp::Bits& gate = {});
 
 // The magnitude spectrum of the whole waveform, peak at 0 dB.
 PlotWindow* KV_PlotSpectrum(QWidget* hParent, const std::string& label, double sampleRate, const dsp::CVec& iqWave);
 
-// The spectra of successive slices of `period` seconds in a turnable three-dimensional view.
+// A spectrum analyser's view of the waveform: Welch's power density at a chosen resolution
+// bandwidth and averaging, in dBm/Hz (the waveform's mean power being `outputDbm`) or in dB
+// relative to the total power, with the channel power, occupied bandwidth and adjacent-channel
+// leakage against editable limits, and markers.
+PlotWindow* KV_PlotSpectrumAnalyzer(QWidget* hParent, const std::string& label, double sampleRate, double outputDbm,
+                                    const dsp::CVec& iqWave, host::Dialogs& dialogs);
+
+// The spectra of successive slices of `period` seconds, as a turnable three-dimensional view and
+// as a spectrogram.
 PlotWindow* KV_PlotWaterfall(QWidget* hParent, const std::string& label, double sampleRate, double period,
                              const dsp::CVec& iqWave);
 

@@ -66,8 +66,8 @@ PlotWindow* scatterplot(const dsp::CVec& x, double n, double offset, const std::
     std::unique_ptr<PlotWindow> made;
     PlotCanvas* canvas = nullptr;
     QCPAxisRect* axes = nullptr;
-    if (h && !h->canvases().empty()) {
-        canvas = h->canvases().front();
+    if (h && h->findChild<PlotCanvas*>()) {
+        canvas = h->findChild<PlotCanvas*>();
         axes = canvas->axisRect();
     } else {
         made = std::make_unique<PlotWindow>();
@@ -75,7 +75,7 @@ PlotWindow* scatterplot(const dsp::CVec& x, double n, double offset, const std::
         made->resize(480, 480);
         canvas = new PlotCanvas;
         made->setCentralWidget(canvas);
-        made->addCanvas(canvas);
+        made->addZoomable(canvas);
         axes = canvas->addAxes(kDefaultAxes, "scatterAxes");
         canvas->setSquare(axes, true);
         canvas->setTitle(axes, "Scatter plot");
@@ -108,6 +108,7 @@ PlotWindow* KV_PlotScatterDiagram(QWidget* hParent, const std::string& label, co
         dialogs.error("Plot Error", std::string("Unable to Plot Scatter Diagram\n") + e.what());
         return nullptr;
     }
+    window->setDialogs(dialogs);
     addPlotMenus(window.get());
     placePlotWindow(window.get(), PlotKind::ScatterDiagram, hParent);
     showPlotWindow(window.get(), PlotKind::ScatterDiagram, label);

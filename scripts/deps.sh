@@ -20,7 +20,7 @@ ensure_packages() {
 # What every build needs.
 CORE_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libmatio-dev libfftw3-dev)
 # The windows.
-GUI_PACKAGES=(qt6-base-dev qt6-tools-dev libqt6uitools6 libqcustomplot-dev)
+GUI_PACKAGES=(qt6-base-dev qt6-tools-dev libqt6uitools6 qt6-svg-dev libqcustomplot-dev)
 BUILD_PACKAGES=("${CORE_PACKAGES[@]}" "${GUI_PACKAGES[@]}")
 # What the tests and benchmarks need on top.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev python3-scipy locales)

@@ -69,9 +69,17 @@ CcdfData computeCcdf(const dsp::CVec& input) {
         for (double& v : c.Y) v += 1e-300;
     }
     if (c.yMin > 0.001 || c.yMin == 0) c.yMin = 0.001;
-
-    for (double t = 0; t <= c.maxX * (1 + 1e-12); t += 2) c.xTicks.push_back(t);
     return c;
 }
+
+dsp::CVec gatedSamples(const dsp::CVec& iqWave, const dsp::Bits& gate) {
+    dsp::CVec kept;
+    kept.reserve(iqWave.size());
+    for (std::size_t k = 0; k < iqWave.size() && k < gate.size(); ++k)
+        if (gate[k]) kept.push_back(iqWave[k]);
+    return kept;
+}
+
+double ccdfTickStep(double span) { return span > 0 ? std::min(2.0, niceStep(span / 10)) : 2.0; }
 
 }  // namespace plots

@@ -13,12 +13,19 @@ struct CcdfData {
     double maxX = 20;
     double yMin = 0.001;
     bool realWave = false;
-    dsp::RVec xTicks;  // 0, 2, 4, ... up to maxX
 };
 
 // The amplitude-modulated test tone of 1000 samples shown for an empty waveform.
 dsp::CVec ccdfTestData();
 
 CcdfData computeCcdf(const dsp::CVec& iqWave);
+
+// The samples where the gate is high: the bursts of a frame whose RF blanking marker switches the
+// carrier off between them.
+dsp::CVec gatedSamples(const dsp::CVec& iqWave, const dsp::Bits& gate);
+
+// The x tick step for a shown span of dB: every 2 dB over the whole curve, finer (1, 0.5, 0.2
+// ...) when zoomed in so that about ten ticks remain.
+double ccdfTickStep(double span);
 
 }  // namespace plots

@@ -10,6 +10,7 @@ std::string windowPrefix(PlotKind kind) {
     case PlotKind::IQTime: return "I(t) Q(t) ";
     case PlotKind::EyeDiagram: return "Eye Diagram ";
     case PlotKind::ScatterDiagram: return "Scatter Diagram ";
+    case PlotKind::SpectrumAnalyzer: return "Spectrum Analyzer ";
     }
     return {};
 }
@@ -17,6 +18,7 @@ std::string windowPrefix(PlotKind kind) {
 Box defaultPosition(PlotKind kind) {
     switch (kind) {
     case PlotKind::Spectrum: return {50, 480, 300, 300};
+    case PlotKind::SpectrumAnalyzer: return {50, 300, 640, 480};
     case PlotKind::Waterfall: return {100, 100, 300, 300};
     default: return {150, 150, 340, 340};
     }
@@ -26,6 +28,7 @@ Box placeNextToParent(PlotKind kind, const Box& p) {
     Box b = p;
     switch (kind) {
     case PlotKind::Spectrum:
+    case PlotKind::SpectrumAnalyzer:
         b.left += 0.1 * p.width;
         b.bottom += 0.18 * p.height;
         b.width *= 0.8;

@@ -5,20 +5,16 @@
 #include <limits>
 
 #include "plots/core/fft.h"
+#include "plots/core/hann.h"
 #include "plots/core/units.h"
 
 namespace plots {
 
-namespace {
-
-// Tens of dB around the data, at most 100 dB deep.
 void decadeLimits(double lo, double hi, double& mMin, double& mMax) {
     mMax = 10.0 * std::ceil(hi / 10.0);
     mMin = 10.0 * std::floor(lo / 10.0);
     if (mMin < mMax - 100.0) mMin = mMax - 100.0;
 }
-
-}  // namespace
 
 SpectrumData computeSpectrum(double sampleRate, const dsp::CVec& iqWave) {
     if (sampleRate <= 0) sampleRate = 1;
@@ -27,7 +23,7 @@ SpectrumData computeSpectrum(double sampleRate, const dsp::CVec& iqWave) {
         Fft fft(iqWave.size());
         std::copy(iqWave.begin(), iqWave.end(), fft.data());
         fft.run();
-        X = rotateSpectrum(dsp::CVec(fft.data(), fft.data() + fft.size()));
+        X = centreSpectrum(dsp::CVec(fft.data(), fft.data() + fft.size()));
     } else {
         X = {0.001, 0.01, 0.1, 0.5, 1, 1, 0.5, 0.1, 0.01, 0.001};
     }
@@ -60,7 +56,7 @@ SpectrumData computeSpectrum(double sampleRate, const dsp::CVec& iqWave) {
     s.divider = units.factor;
     s.fMax = sampleRate / (2.0 * s.divider);
     s.fMin = -s.fMax;
-    s.freq = linspace(s.fMin, s.fMax, points);
+    s.freq = centredFrequencies(points, sampleRate / s.divider);
     return s;
 }
 
@@ -79,16 +75,22 @@ WaterfallData computeWaterfall(double sampleRate, double period, const dsp::CVec
         w.m = (iqWave.size() + w.n - 1) / w.n;
         w.magSignal.resize(w.m * w.n);
         Fft fft(w.n);
+        // Unwindowed slices leak tens of dB into the neighbouring band, which would look like
+        // spectral regrowth the signal does not have. The short last slice gets a window of its
+        // own length, so that its end is no edge either.
+        const dsp::RVec window = powerNormalisedHann(w.n);
+        const dsp::RVec lastWindow = powerNormalisedHann(iqWave.size() - (w.m - 1) * w.n);
         dsp::RVec row(w.n);
         for (std::size_t i = 0; i < w.m; ++i) {
             const std::size_t first = i * w.n;
             const std::size_t count = std::min(w.n, iqWave.size() - first);
-            std::copy_n(iqWave.begin() + static_cast<std::ptrdiff_t>(first), count, fft.data());
+            const dsp::RVec& win = count == w.n ? window : lastWindow;
+            for (std::size_t k = 0; k < count; ++k) fft.data()[k] = iqWave[first + k] * win[k];
             std::fill(fft.data() + count, fft.data() + w.n, dsp::cplx{});
             fft.run();
             for (std::size_t k = 0; k < w.n; ++k) row[k] = 10.0 * std::log10(std::norm(fft.data()[k]));
-            const dsp::RVec rotated = rotateSpectrum(row);
-            std::copy(rotated.begin(), rotated.end(), w.magSignal.begin() + static_cast<std::ptrdiff_t>(first));
+            const dsp::RVec centred = centreSpectrum(row);
+            std::copy(centred.begin(), centred.end(), w.magSignal.begin() + static_cast<std::ptrdiff_t>(first));
         }
     } else {
         w.n = 10;
@@ -112,7 +114,7 @@ WaterfallData computeWaterfall(double sampleRate, double period, const dsp::CVec
     w.fUnits = f.text;
     w.fMax = sampleRate / (2.0 * f.factor);
     w.fMin = -w.fMax;
-    w.freq = linspace(w.fMin, w.fMax, w.n);
+    w.freq = centredFrequencies(w.n, sampleRate / f.factor);
 
     const double nm = static_cast<double>(w.n) * static_cast<double>(w.m);
     const UnitScale t = DetermineTimeUnits(nm / sampleRate);

@@ -7,6 +7,9 @@
 
 namespace plots {
 
+// Whole tens of dB around levels lo..hi, at most 100 dB deep.
+void decadeLimits(double lo, double hi, double& mMin, double& mMax);
+
 struct SpectrumData {
     dsp::RVec freq;       // display units, fMin..fMax
     dsp::RVec magSignal;  // dB, peak at 0

@@ -18,22 +18,27 @@ struct IqTimeData {
 
 IqTimeData computeIqTime(double sampleRate, const dsp::CVec& iqWave);
 
-// Overlapping traces of n + 1 samples (each ends where the next begins), the first starting after
-// `offset` samples, over a time axis from -period/2 to period/2. Traces follow one another in one
-// row, separated by a NaN, so that one line draws them all.
-struct EyeData {
-    dsp::RVec t;
-    dsp::RVec i, q;
+// The eye as a persistence display shows it: how often the traces pass through each cell of a
+// grid of `columns` across one trace's time span (-period/2..period/2) and `rows` across the
+// vertical range (-yLimit..yLimit, row 0 at the bottom). Traces are n + 1 samples long (each ends
+// where the next begins), the first starts after `offset` samples, and run as straight lines
+// from sample to sample, so that a steep edge fills every cell it crosses.
+struct EyeDensity {
+    std::size_t columns = 0, rows = 0;
+    dsp::RVec i, q;        // rows x columns counts, row by row; q only for a complex waveform
     bool complex = false;  // any non-zero imaginary part: a second (quadrature) diagram
-    double yLimit = 1;     // vertical range -yLimit..yLimit
+    double yLimit = 1;
     double period = 1;
     std::size_t traces = 0;
+
+    double count(const dsp::RVec& grid, std::size_t column, std::size_t row) const { return grid[row * columns + column]; }
 };
 
 // Throws std::invalid_argument with "Input variable X is empty.", "PERIOD must be a positive
 // number.", "N must be an integer greater than 1." or "OFFSET must be a integer in the range
 // 0 <= OFFSET < N.".
-EyeData eyeTraces(const dsp::CVec& x, double n, double period, double offset);
+EyeDensity eyeDensity(const dsp::CVec& x, double n, double period, double offset, std::size_t columns,
+                      std::size_t rows);
 
 struct ScatterData {
     dsp::RVec i, q;     // every n-th sample after `offset`

@@ -1,6 +1,7 @@
 #include "plots/core/units.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace plots {
 
@@ -33,15 +34,23 @@ dsp::RVec linspace(double a, double b, std::size_t n) {
     return out;
 }
 
+dsp::RVec centredFrequencies(std::size_t L, double rate) {
+    dsp::RVec f(L);
+    const double half = static_cast<double>(L / 2);
+    for (std::size_t k = 0; k < L; ++k) f[k] = (static_cast<double>(k) - half) * rate / static_cast<double>(L);
+    return f;
+}
+
+double niceStep(double raw) {
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0})
+        if (m * power >= raw) return m * power;
+    return 10 * power;
+}
+
 dsp::RVec niceTicks(double lo, double hi, int target) {
     if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi)) return {lo};
-    const double raw = (hi - lo) / std::max(1, target);
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    double step = power;
-    for (double m : {1.0, 2.0, 5.0, 10.0}) {
-        step = m * power;
-        if (step >= raw) break;
-    }
+    const double step = niceStep((hi - lo) / std::max(1, target));
     dsp::RVec ticks;
     // A little slack so that limits which are themselves round numbers get their tick.
     const double eps = step * 1e-9;

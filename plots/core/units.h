@@ -1,6 +1,6 @@
 #pragma once
 // Axis units, evenly spaced axes and the centring of a transform, shared by every plot.
-#include <cmath>
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -24,20 +24,21 @@ UnitScale DetermineTimeUnits(double period);
 // n values from a to b, both included; a single value is b.
 dsp::RVec linspace(double a, double b, std::size_t n);
 
-// Puts the zero-frequency bin near the middle: X(h)..X(L) then X(1)..X(g) (1-based), with
-// h = round(L/2) and g = round(L/2 - 1), halves away from zero.
+// The transform's bins in frequency order, zero frequency at position L/2 (rounded down): the
+// negative frequencies (bins L - L/2 .. L - 1) first, then bins 0 .. L - L/2 - 1.
 template <class T>
-std::vector<T> rotateSpectrum(const std::vector<T>& x) {
-    if (x.empty()) return {};
-    const double half = static_cast<double>(x.size()) / 2.0;
-    const long h = std::lround(half);
-    const long g = std::lround(half - 1.0);
-    std::vector<T> out;
-    out.reserve(x.size());
-    for (long k = h; k <= static_cast<long>(x.size()); ++k) out.push_back(x[static_cast<std::size_t>(k - 1)]);
-    for (long k = 1; k <= g; ++k) out.push_back(x[static_cast<std::size_t>(k - 1)]);
+std::vector<T> centreSpectrum(const std::vector<T>& x) {
+    std::vector<T> out(x.size());
+    const auto negative = static_cast<std::ptrdiff_t>(x.size() - x.size() / 2);
+    std::rotate_copy(x.begin(), x.begin() + negative, x.end(), out.begin());
     return out;
 }
+
+// The frequencies of centreSpectrum's order: (k - L/2) * rate / L, zero exactly at position L/2.
+dsp::RVec centredFrequencies(std::size_t L, double rate);
+
+// The step of 1, 2 or 5 times a power of ten that is at least `raw`.
+double niceStep(double raw);
 
 // Round tick positions (1, 2 or 5 times a power of ten) inside [lo, hi], about `target` of them.
 dsp::RVec niceTicks(double lo, double hi, int target = 6);

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <deque>
 #include <functional>
 #include <filesystem>
@@ -87,6 +88,21 @@ inline void choose(QObject* popup, int position) {
     ASSERT_NE(c, nullptr) << (popup ? popup->objectName().toStdString() : "no pop-up");
     c->setCurrentIndex(position - 1);
     emit c->activated(position - 1);
+}
+
+// A drag with the left button from one point of a widget to another, through the middle.
+inline void drag(QWidget* w, QPoint from, QPoint to, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::mousePress(w, Qt::LeftButton, modifiers, from);
+    QTest::mouseMove(w, (from + to) / 2);
+    QTest::mouseMove(w, to);
+    QTest::mouseRelease(w, Qt::LeftButton, modifiers, to);
+}
+
+// Turns the mouse wheel over a point: notches away from the user are positive.
+inline void wheel(QWidget* w, QPoint at, int notches) {
+    QWheelEvent e(QPointF(at), QPointF(w->mapToGlobal(at)), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
 }
 
 inline void trigger(QObject* menuItem) {

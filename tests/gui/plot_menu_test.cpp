@@ -130,11 +130,11 @@ TEST_F(PlotMenuTest, EyeAndScatterFromTheMenu) {
     ASSERT_EQ(plotCount(), 1u);
     QWidget* eye = plotWindow(0);
     EXPECT_EQ(eye->windowTitle(), "Eye Diagram 1xEV Forward Link (03DEC2001 9:05:03)");
-    // Two symbols of five samples, half a symbol late: traces of 10 samples from sample 3, over
-    // 10 / 6144000 seconds.
-    auto* traces = qobject_cast<QCPCurve*>(eye->findChild<plots::PlotCanvas*>()->plottable(0));
-    EXPECT_NEAR(traces->data()->at(0)->key, -5 / 6144000.0, 1e-15);
-    EXPECT_TRUE(std::isnan(traces->data()->at(11)->key));  // each trace ends after 11 points
+    // Two symbols of five samples: traces two chips wide.
+    const QCPAxisRect* eyeAxes = eye->findChild<QCPAxisRect*>("eyeInPhase");
+    EXPECT_NEAR(eyeAxes->axis(QCPAxis::atBottom)->range().lower, -1, 1e-9);
+    EXPECT_NEAR(eyeAxes->axis(QCPAxis::atBottom)->range().upper, 1, 1e-9);
+    EXPECT_NE(qobject_cast<QCPColorMap*>(eye->findChild<plots::PlotCanvas*>()->plottable(0)), nullptr);
 
     trigger("menuPlotScatterDiagram");
     ASSERT_EQ(plotCount(), 2u);

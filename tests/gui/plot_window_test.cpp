@@ -2,18 +2,24 @@
 // what each window shows, and the eye and scatter diagrams' failures.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 #include <cstdlib>
 #include <gmock/gmock.h>
 #include <numbers>
+#include <optional>
 #include <sstream>
 
 #include "app/core/calculate.h"
@@ -21,6 +27,8 @@
 #include "host/qt/control.h"
 #include "host/qt/dialogs.h"
 #include "host/qt/handles.h"
+#include "app_fixture.h"
+#include "plots/core/ccdf.h"
 #include "plots/drawing_components.h"
 #include "plots/plot_canvas.h"
 #include "plots/plots.h"
@@ -140,8 +148,8 @@ TEST_F(PlotWindows, NamesAndPlaces) {
 
 TEST_F(PlotWindows, MenusAndTheZoomAndRotateSwitches) {
     auto* w = keep(plots::KV_PlotSpectrum(&parent, "menus", 1e6, waveform()));
-    EXPECT_EQ(menuOutline(w), "&File:|&Print|---|&Close|&Edit:|&Copy|&Tools:|&Zoom KV_Zoom|&Rotate KV_Rotate (off)|---|"
-                              "Zoom Re&set KV_ZoomReset");
+    EXPECT_EQ(menuOutline(w), "&File:|&Print|Save as PDF/SVG/PNG|---|&Close|&Edit:|&Copy|&Tools:|&Zoom KV_Zoom|"
+                              "&Rotate KV_Rotate (off)|---|Zoom Re&set KV_ZoomReset");
     const host::Handles h(w);
     auto* zoom = qobject_cast<QAction*>(h["KV_Zoom"]);
     plots::PlotCanvas* c = canvas(w);
@@ -220,6 +228,13 @@ TEST_F(PlotWindows, CcdfWindow) {
     EXPECT_EQ(ticks.front(), 0);
     EXPECT_EQ(ticks[1], 2);
     EXPECT_EQ(ticks.back(), 20);
+    // The curve and its reference are named.
+    EXPECT_TRUE(c->legend->visible());
+    EXPECT_EQ(c->legend->itemCount(), 2);
+    EXPECT_EQ(c->graph(0)->name(), "Waveform");
+    EXPECT_EQ(c->graph(1)->name(), "Complex Gaussian noise");
+    // No marker row: nothing to gate by.
+    EXPECT_FALSE(w->findChild<QCheckBox*>("ccdfGate")->isEnabled());
 
     // The axes sit at the moved-in place: 15.6 % from the left, 15.4 % from the bottom.
     c->replot();
@@ -229,6 +244,37 @@ TEST_F(PlotWindows, CcdfWindow) {
     EXPECT_NEAR(size.height() - (inner.top() + inner.height()), 0.154 * size.height(), 1.5);
     EXPECT_NEAR(inner.width(), 0.775 * size.width(), 1.5);
     EXPECT_NEAR(inner.height(), 0.815 / 1.1 * size.height(), 1.5);
+
+    // Zoomed in with the wheel, the ticks follow: whole dB and finer instead of every 2 dB.
+    qobject_cast<QAction*>(host::Handles(w)["KV_Zoom"])->trigger();
+    testsupport::wheel(c, inner.center(), 8);
+    ASSERT_LT(x->range().size(), 8);
+    x->ticker()->generate(x->range(), QLocale(), 'g', 6, ticks, nullptr, &labels);
+    ASSERT_GE(ticks.size(), 2);
+    EXPECT_LE(ticks[1] - ticks[0], 1);
+    EXPECT_GE(ticks.size(), 5);
+}
+
+TEST_F(PlotWindows, CcdfGatedByTheBlankingMarker) {
+    // Bursts of noise-like samples with the carrier blanked in between, as idle slots are.
+    dsp::CVec x = waveform(4000);
+    dsp::Bits gate(x.size(), 1);
+    for (std::size_t k = 1000; k < 2000; ++k) x[k] = 0, gate[k] = 0;
+    auto* w = keep(plots::KV_PlotCCDF(&parent, "gated", x, gate));
+    plots::PlotCanvas* c = canvas(w);
+    const double ungated = c->graph(0)->data()->at(0)->value;
+    auto* box = w->findChild<QCheckBox*>("ccdfGate");
+    ASSERT_TRUE(box->isEnabled());
+    EXPECT_EQ(box->text(), "Count only where marker 2 (RF blanking) is high");
+    testsupport::press(box);
+    ASSERT_TRUE(box->isChecked());
+    // Only the bursts count: the same curve as the bursts alone would give.
+    const plots::CcdfData bursts = plots::computeCcdf(plots::gatedSamples(x, gate));
+    EXPECT_EQ(c->graph(0)->data()->at(0)->value, bursts.Y[0]);
+    EXPECT_NE(bursts.Y[0], ungated);
+    EXPECT_EQ(c->graph(0)->name(), "Waveform where marker 2 is high");
+    testsupport::press(box);
+    EXPECT_EQ(c->graph(0)->data()->at(0)->value, ungated);
 }
 
 TEST_F(PlotWindows, SpectrumAndIqWindows) {
@@ -254,6 +300,17 @@ TEST_F(PlotWindows, SpectrumAndIqWindows) {
     EXPECT_NEAR(qa->axis(QCPAxis::atBottom)->range().upper, 26.6667, 1e-4);
     canvas(stacked)->replot();
     EXPECT_LT(ia->rect().bottom(), qa->rect().top());
+    // A box dragged over I zooms Q's time axis with it; the wheel over Q zooms I's.
+    qobject_cast<QAction*>(host::Handles(stacked)["KV_Zoom"])->trigger();
+    const QRect ir = ia->rect();
+    testsupport::drag(canvas(stacked), ir.topLeft() + QPoint(ir.width() / 4, 10),
+                      ir.bottomLeft() + QPoint(ir.width() / 2, -10));
+    const QCPRange zoomed = ia->axis(QCPAxis::atBottom)->range();
+    EXPECT_NEAR(zoomed.size(), 26.6667 / 4, 0.5);
+    EXPECT_EQ(qa->axis(QCPAxis::atBottom)->range(), zoomed);
+    testsupport::wheel(canvas(stacked), qa->rect().center(), -2);
+    EXPECT_GT(ia->axis(QCPAxis::atBottom)->range().size(), zoomed.size());
+    EXPECT_EQ(ia->axis(QCPAxis::atBottom)->range(), qa->axis(QCPAxis::atBottom)->range());
 
     // Overlaid: one axes, Q in magenta over I.
     auto* overlaid = keep(plots::KV_PlotIQTime(&parent, "o", 6144000, 1, x));
@@ -261,6 +318,9 @@ TEST_F(PlotWindows, SpectrumAndIqWindows) {
     EXPECT_EQ(axes(overlaid, "KV_Iwave"), nullptr);
     ASSERT_EQ(canvas(overlaid)->graphCount(), 2);
     EXPECT_EQ(canvas(overlaid)->graph(1)->pen().color(), QColor(Qt::magenta));
+    EXPECT_TRUE(canvas(overlaid)->legend->visible());
+    EXPECT_EQ(canvas(overlaid)->graph(0)->name(), "I(t)");
+    EXPECT_EQ(canvas(overlaid)->graph(1)->name(), "Q(t)");
 
     // Nothing to show: the test signal, named so.
     auto* none = keep(plots::KV_PlotIQTime(&parent, "ignored", 0, 1, {}));
@@ -270,20 +330,30 @@ TEST_F(PlotWindows, SpectrumAndIqWindows) {
 
 TEST_F(PlotWindows, EyeAndScatterDiagrams) {
     dsp::CVec x = waveform(400);
-    // An offset past the trace length is reduced to n - 1; period 0 counts as 1.
-    auto* eye = keep(plots::KV_PlotEyeDiagram(&parent, "e", x, 8, 0, 20, dialogs));
+    // One chip of 8 samples per trace; an offset past the trace length is reduced to n - 1.
+    auto* eye = keep(plots::KV_PlotEyeDiagram(&parent, "e", x, 8, 1 / 1228800.0, 20, dialogs));
     ASSERT_NE(eye, nullptr);
     QCPAxisRect* ei = axes(eye, "eyeInPhase");
     QCPAxisRect* eq = axes(eye, "eyeQuadrature");
     ASSERT_TRUE(ei && eq);
-    EXPECT_EQ(ei->axis(QCPAxis::atBottom)->range(), QCPRange(-0.5, 0.5));
-    EXPECT_EQ(ei->axis(QCPAxis::atBottom)->label(), "Time");
+    EXPECT_NEAR(ei->axis(QCPAxis::atBottom)->range().lower, -0.5, 1e-9);
+    EXPECT_NEAR(ei->axis(QCPAxis::atBottom)->range().upper, 0.5, 1e-9);
+    EXPECT_EQ(ei->axis(QCPAxis::atBottom)->label(), "Time (chips)");
     EXPECT_EQ(ei->axis(QCPAxis::atLeft)->label(), "Amplitude");
-    auto* traces = qobject_cast<QCPCurve*>(canvas(eye)->plottable(0));
-    ASSERT_NE(traces, nullptr);
-    EXPECT_EQ(traces->data()->at(0)->value, x[7].real());
-    EXPECT_EQ(traces->pen().color(), QColor(0, 0, 255));
+    // A persistence picture: the first trace starts at sample 7, so its cell at the left edge
+    // is hit, and the picture is no solid block.
+    auto* map = qobject_cast<QCPColorMap*>(canvas(eye)->plottable(0));
+    ASSERT_NE(map, nullptr);
+    int column = 0, row = 0;
+    map->data()->coordToCell(-0.499, x[7].real(), &column, &row);
+    EXPECT_GT(map->data()->cell(column, row), 0);
+    int empty = 0;
+    for (int r = 0; r < map->data()->valueSize(); ++r) empty += map->data()->cell(column, r) == 0;
+    EXPECT_GT(empty, map->data()->valueSize() / 2);
     EXPECT_NE(host::Handles(eye).find("KV_Zoom"), nullptr);
+    // Period 0 counts as 1 second.
+    auto* slow = keep(plots::KV_PlotEyeDiagram(&parent, "e", x, 8, 0, 0, dialogs));
+    EXPECT_NEAR(axes(slow, "eyeInPhase")->axis(QCPAxis::atBottom)->range().upper, 614400, 1e-6);
 
     // One sample per trace cannot make an eye: the dialog says why, no window is left.
     const int windowsBefore = int(QApplication::topLevelWidgets().size());
@@ -323,7 +393,7 @@ TEST_F(PlotWindows, EyeAndScatterDiagrams) {
     EXPECT_THROW(plots::scatterplot(x, 4, 0, "q"), std::invalid_argument);
 }
 
-TEST_F(PlotWindows, WaterfallTurnsByDragging) {
+TEST_F(PlotWindows, WaterfallTurnsByDraggingBesideItsSpectrogram) {
     auto* w = keep(plots::KV_PlotWaterfall(&parent, "w", 1e6, 40e-6, waveform()));
     auto* view = w->findChild<plots::WaterfallView*>();
     ASSERT_NE(view, nullptr);
@@ -335,25 +405,261 @@ TEST_F(PlotWindows, WaterfallTurnsByDragging) {
     EXPECT_EQ(view->title(), "Spectrum");
     // The standard menu bar, not the plot menus.
     EXPECT_EQ(host::Handles(w).find("KV_Zoom"), nullptr);
+    EXPECT_EQ(menuOutline(w), "&File:|&Print...|Save as PDF/SVG/PNG|---|&Close|&Edit:|&Copy Figure|&Tools:|"
+                              "&Zoom waterfallZoom|&Rotate 3D waterfallRotate|Reset &View waterfallResetView");
 
-    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(100, 100));
-    QTest::mouseMove(view, QPoint(140, 90));
-    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(140, 90));
+    testsupport::drag(view, QPoint(100, 100), QPoint(140, 90));
     EXPECT_NE(view->azimuth(), plots::WaterfallView::kAzimuth);
     EXPECT_NE(view->elevation(), plots::WaterfallView::kElevation);
     qobject_cast<QAction*>(host::Handles(w)["waterfallResetView"])->trigger();
     EXPECT_EQ(view->azimuth(), plots::WaterfallView::kAzimuth);
     qobject_cast<QAction*>(host::Handles(w)["waterfallRotate"])->trigger();
     EXPECT_FALSE(view->rotateEnabled());
-    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(100, 100));
-    QTest::mouseMove(view, QPoint(160, 100));
+    testsupport::drag(view, QPoint(100, 100), QPoint(160, 100));
     EXPECT_EQ(view->azimuth(), plots::WaterfallView::kAzimuth);
+
+    // The same slices as a colour map beside it: frequency across, time running down.
+    auto* tabs = w->findChild<QTabWidget*>("waterfallViews");
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->tabText(0), "3-D Waterfall");
+    EXPECT_EQ(tabs->tabText(1), "Spectrogram");
+    auto* map = w->findChild<plots::PlotCanvas*>("spectrogram");
+    ASSERT_NE(map, nullptr);
+    auto* cells = qobject_cast<QCPColorMap*>(map->plottable(0));
+    ASSERT_NE(cells, nullptr);
+    EXPECT_EQ(cells->data()->keySize(), 40);
+    EXPECT_EQ(cells->data()->valueSize(), 100);
+    EXPECT_EQ(cells->data()->cell(7, 3), std::clamp(view->data().at(3, 7), view->data().mMin, view->data().mMax));
+    EXPECT_NE(cells->colorScale(), nullptr);
+    EXPECT_EQ(cells->colorScale()->axis()->label(), "LogMag (dB)");
+    QCPAxisRect* a = map->axisRect();
+    EXPECT_TRUE(a->axis(QCPAxis::atLeft)->rangeReversed());
+    EXPECT_EQ(a->axis(QCPAxis::atLeft)->label(), "Time (mS)");
+    EXPECT_EQ(a->axis(QCPAxis::atBottom)->label(), "Frequency (MHz)");
 
     // A single slice still gets a time axis to stand on.
     auto* one = keep(plots::KV_PlotWaterfall(&parent, "one", 1e6, 1, waveform(100)));
     auto* oneView = one->findChild<plots::WaterfallView*>();
     EXPECT_EQ(oneView->data().m, 1u);
     EXPECT_LT(oneView->yMin(), oneView->yMax());
+}
+
+TEST_F(PlotWindows, WaterfallZoomsByBoxAndWheelAndSaysWhatIsUnderTheMouse) {
+    auto* w = keep(plots::KV_PlotWaterfall(&parent, "z", 1e6, 100e-6, waveform(20000)));
+    auto* view = w->findChild<plots::WaterfallView*>();
+    view->grab();
+    const double fSpan = view->xMax() - view->xMin(), tSpan = view->yMax() - view->yMin();
+
+    // Over a slice the line under the window names its frequency, time and level.
+    std::optional<plots::WaterfallView::Pick> hit;
+    QPoint at;
+    for (int y = view->height() / 3; y < view->height() && !hit; y += 2)
+        if ((hit = view->pick(QPointF(view->width() / 2, y)))) at = QPoint(view->width() / 2, y);
+    ASSERT_TRUE(hit);
+    QTest::mouseMove(view, at);
+    EXPECT_EQ(w->readout(), QString("f = %1 MHz   t = %2 mS   %3 dB")
+                                .arg(hit->f, 0, 'f', 4)
+                                .arg(hit->t, 0, 'g', 5)
+                                .arg(hit->level, 0, 'f', 1));
+    EXPECT_EQ(hit->level, view->data().at(hit->slice, hit->bin));
+    QTest::mouseMove(view, QPoint(2, 2));
+    EXPECT_EQ(w->readout(), "");
+
+    // Zoom off: the wheel does nothing. On: it zooms around the point under the mouse, and a
+    // dragged box zooms to the frequencies and times it covers.
+    testsupport::wheel(view, at, 3);
+    EXPECT_EQ(view->xMax() - view->xMin(), fSpan);
+    qobject_cast<QAction*>(host::Handles(w)["waterfallZoom"])->trigger();
+    EXPECT_TRUE(view->zoomEnabled());
+    EXPECT_FALSE(view->rotateEnabled());
+    EXPECT_FALSE(qobject_cast<QAction*>(host::Handles(w)["waterfallRotate"])->isChecked());
+    testsupport::wheel(view, at, 3);
+    EXPECT_NEAR(view->xMax() - view->xMin(), fSpan * 0.512, fSpan * 0.01);
+    EXPECT_NEAR(view->yMax() - view->yMin(), tSpan * 0.512, tSpan * 0.03);
+    EXPECT_LE(view->xMin(), hit->f);
+    EXPECT_GE(view->xMax(), hit->f);
+    QTest::mouseDClick(view, Qt::LeftButton, {}, at);
+    EXPECT_EQ(view->xMax() - view->xMin(), fSpan);
+
+    const double azimuth = view->azimuth();
+    view->grab();
+    testsupport::drag(view, at - QPoint(40, 10), at + QPoint(40, 10));
+    EXPECT_EQ(view->azimuth(), azimuth);  // the drag drew a box, it did not turn the view
+    EXPECT_LT(view->xMax() - view->xMin(), 0.6 * fSpan);
+    EXPECT_LT(view->yMax() - view->yMin(), tSpan);
+    EXPECT_GE(view->xMin(), view->data().fMin);
+    qobject_cast<QAction*>(host::Handles(w)["waterfallResetView"])->trigger();
+    EXPECT_EQ(view->xMax() - view->xMin(), fSpan);
+    EXPECT_EQ(view->yMax() - view->yMin(), tSpan);
+
+    // The spectrogram zooms the same way and reads out its cell.
+    auto* tabs = w->findChild<QTabWidget*>("waterfallViews");
+    tabs->setCurrentIndex(1);
+    auto* map = w->findChild<plots::PlotCanvas*>("spectrogram");
+    EXPECT_TRUE(map->zoomEnabled());
+    map->replot();
+    const QRect inner = map->axisRect()->rect();
+    QTest::mouseMove(map, inner.center());
+    EXPECT_TRUE(w->readout().startsWith("f = ")) << w->readout().toStdString();
+    testsupport::wheel(map, inner.center(), 2);
+    EXPECT_LT(map->axisRect()->axis(QCPAxis::atBottom)->range().size(), view->data().fMax - view->data().fMin);
+}
+
+TEST_F(PlotWindows, WaterfallTextsStayClearOfEachOtherAndInsideTheWindow) {
+    dsp::Rng rng(3);
+    const dsp::CVec x = engine::applyDacRes(app::Calculate(app::InitializeParameters(), rng).waveform, 14);
+    auto* w = keep(plots::KV_PlotWaterfall(&parent, "t", 6144000, (x.size() / 6144000.0) / 200, x));
+    auto* view = w->findChild<plots::WaterfallView*>();
+    for (QSize size : {QSize(800, 600), QSize(300, 240)})
+        for (auto [az, el] : {std::pair{-37.5, 30.0}, {30.0, 20.0}, {130.0, 45.0}, {-120.0, 60.0}}) {
+            SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " az " << az << " el " << el);
+            view->resize(size);
+            view->setView(az, el);
+            view->grab();
+            const auto& b = view->textBoxes();
+            const QRectF inside = QRectF(view->rect()).adjusted(-0.5, -0.5, 0.5, 0.5);
+            std::vector<QRectF> floorTicks = b.ticks[0];
+            floorTicks.insert(floorTicks.end(), b.ticks[1].begin(), b.ticks[1].end());
+            for (int axis : {0, 1}) {
+                EXPECT_FALSE(b.labels[axis].isEmpty()) << axis;
+                for (const QRectF& t : floorTicks) EXPECT_FALSE(b.labels[axis].intersects(t)) << axis;
+            }
+            for (const auto& ticks : b.ticks)
+                for (const QRectF& t : ticks) EXPECT_TRUE(inside.contains(t));
+            for (const QRectF& l : b.labels) EXPECT_TRUE(inside.contains(l));
+        }
+}
+
+namespace {
+
+// What a PDF file holds: its content streams inflated, and how many pictures it embeds.
+struct PdfContent {
+    QByteArray drawing;
+    int images = 0;
+};
+
+PdfContent readPdf(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    const QByteArray pdf = f.readAll();
+    PdfContent c;
+    c.images = int(pdf.count("/Subtype /Image"));
+    for (qsizetype at = pdf.indexOf("stream\n"); at >= 0; at = pdf.indexOf("stream\n", at + 1)) {
+        if (at >= 3 && pdf.mid(at - 3, 3) == "end") continue;
+        const qsizetype from = at + 7, to = pdf.indexOf("endstream", from);
+        const QByteArray raw = pdf.mid(from, to - from);
+        // qUncompress wants the zlib stream behind a big-endian size hint; it grows past a small one.
+        QByteArray hinted(4, '\0');
+        hinted[2] = 1;
+        const QByteArray inflated = qUncompress(hinted + raw);
+        c.drawing += inflated.isEmpty() ? raw : inflated;
+    }
+    return c;
+}
+
+// The window printed to a PDF file instead of a printer.
+PdfContent printed(plots::PlotWindow* w, const QString& path) {
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    w->printTo(printer);
+    return readPdf(path);
+}
+
+// Drawing operators of a PDF content stream: line segments ("x y l") and strokes.
+int lineSegments(const QByteArray& drawing) { return int(drawing.count(" l\n")); }
+
+QAction* menuItem(QMainWindow* w, const QString& text) {
+    for (QAction* top : w->menuBar()->actions())
+        for (QAction* item : top->menu()->actions())
+            if (item->text() == text) return item;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(PlotWindows, PrintAndSaveAreVectorDrawings) {
+    dsp::Rng rng(3);
+    const dsp::CVec x = engine::applyDacRes(app::Calculate(app::InitializeParameters(), rng).waveform, 14);
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString() + "/";
+    auto* s = keep(plots::KV_PlotSpectrum(&parent, "v", 6144000, x));
+    s->setDialogs(dialogs);
+
+    // Save as PDF: the trace as thousands of line segments, no picture of the screen.
+    dialogs.files.push_back(host::FileChoice{folder, "spectrum.pdf"});
+    menuItem(s, "Save as PDF/SVG/PNG")->trigger();
+    ASSERT_EQ(dialogs.shown.back().kind, "save");
+    EXPECT_EQ(dialogs.shown.back().text, "*.pdf *.svg *.png");
+    const PdfContent pdf = readPdf(dir.filePath("spectrum.pdf"));
+    EXPECT_EQ(pdf.images, 0);
+    EXPECT_GT(lineSegments(pdf.drawing), 1000);
+    // No line drawn at the device's thinnest width, which vanishes on a fine printer.
+    EXPECT_FALSE(pdf.drawing.contains("\n0 w "));
+
+    // Printing goes the same way onto the page.
+    const PdfContent paper = printed(s, dir.filePath("printed.pdf"));
+    EXPECT_EQ(paper.images, 0);
+    EXPECT_GT(lineSegments(paper.drawing), 1000);
+
+    // SVG keeps paths too; PNG is a picture of twice the window's pixels.
+    dialogs.files.push_back(host::FileChoice{folder, "spectrum.svg"});
+    menuItem(s, "Save as PDF/SVG/PNG")->trigger();
+    QFile svg(dir.filePath("spectrum.svg"));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    const QByteArray svgText = svg.readAll();
+    EXPECT_TRUE(svgText.contains("<path") || svgText.contains("<polyline"));
+    EXPECT_FALSE(svgText.contains("<image"));
+    dialogs.files.push_back(host::FileChoice{folder, "spectrum.png"});
+    menuItem(s, "Save as PDF/SVG/PNG")->trigger();
+    EXPECT_EQ(QImage(dir.filePath("spectrum.png")).size(), s->centralWidget()->size() * 2);
+
+    // The waterfall's software drawing also prints as lines, none of them of zero width.
+    auto* wf = keep(plots::KV_PlotWaterfall(&parent, "v", 6144000, (x.size() / 6144000.0) / 200, x));
+    const PdfContent waterfall = printed(wf, dir.filePath("waterfall.pdf"));
+    EXPECT_EQ(waterfall.images, 0);
+    EXPECT_GT(lineSegments(waterfall.drawing), 10000);
+    EXPECT_FALSE(waterfall.drawing.contains("\n0 w "));
+
+    // A name it cannot write, or of another kind: the reason in the error dialog, nothing written.
+    dialogs.files.push_back(host::FileChoice{folder + "missing/", "spectrum.pdf"});
+    menuItem(s, "Save as PDF/SVG/PNG")->trigger();
+    EXPECT_EQ(dialogs.shown.back().kind, "error");
+    EXPECT_EQ(dialogs.shown.back().title, "Plot Error");
+    EXPECT_THAT(dialogs.shown.back().text, HasSubstr("Cannot write"));
+    dialogs.files.push_back(host::FileChoice{folder, "spectrum.jpg"});
+    menuItem(s, "Save as PDF/SVG/PNG")->trigger();
+    EXPECT_THAT(dialogs.shown.back().text, HasSubstr("must end in .pdf, .svg or .png"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("spectrum.jpg")));
+}
+
+TEST_F(PlotWindows, SmallWindowsKeepTheirAxisLabelsInside) {
+    const dsp::CVec x = waveform(4000);
+    for (QMainWindow* w : std::initializer_list<QMainWindow*>{keep(plots::KV_PlotCCDF(&parent, "small", x)),
+                                                             keep(plots::KV_PlotIQTime(&parent, "small", 1e6, 0, x)),
+                                                             keep(plots::KV_PlotSpectrum(&parent, "small", 1e6, x))}) {
+        SCOPED_TRACE(w->windowTitle().toStdString());
+        w->resize(260, 200);
+        plots::PlotCanvas* c = canvas(w);
+        c->replot();
+        for (QCPAxisRect* a : c->axisRects()) {
+            // The left margin holds the widest tick label and the rotated axis label.
+            QCPAxis* y = a->axis(QCPAxis::atLeft);
+            QVector<double> ticks;
+            QVector<QString> labels;
+            y->ticker()->generate(y->range(), c->locale(), y->numberFormat().at(0).toLatin1(), y->numberPrecision(), ticks,
+                                  nullptr, &labels);
+            int widest = 0;
+            for (const QString& l : labels) widest = std::max(widest, QFontMetrics(y->tickLabelFont()).horizontalAdvance(l));
+            const int labelHeight = y->label().isEmpty() ? 0 : QFontMetrics(y->labelFont()).height();
+            EXPECT_GE(a->rect().left(), widest + labelHeight + y->tickLabelPadding()) << y->label().toStdString();
+            // The bottom margin holds the tick labels and the x axis label.
+            QCPAxis* xa = a->axis(QCPAxis::atBottom);
+            const int below = QFontMetrics(xa->tickLabelFont()).height() +
+                              (xa->label().isEmpty() ? 0 : QFontMetrics(xa->labelFont()).height());
+            EXPECT_LE(a->rect().bottom() + below, c->height());
+        }
+    }
 }
 
 TEST_F(PlotWindows, EveryPlotDrawsSomething) {
@@ -366,15 +672,21 @@ TEST_F(PlotWindows, EveryPlotDrawsSomething) {
     EXPECT_GT(pixelsLike(keep(plots::KV_PlotSpectrum(&parent, "(spectrum)", 6144000, x)), blue), 200);
     EXPECT_GT(pixelsLike(keep(plots::KV_PlotIQTime(&parent, "(iq)", 6144000, 0, x)), blue), 500);
     EXPECT_GT(pixelsLike(keep(plots::KV_PlotIQTime(&parent, "(iqoverlay)", 6144000, 1, x)), QColor(Qt::magenta)), 500);
-    EXPECT_GT(pixelsLike(keep(plots::KV_PlotEyeDiagram(&parent, "(eye)", x, 10, 10 / 6144000.0, 3, dialogs)), blue), 500);
+    EXPECT_GT(pixelsLike(keep(plots::KV_PlotEyeDiagram(&parent, "(eye)", x, 10, 2 / 1228800.0, 3, dialogs)), blue), 500);
     EXPECT_GT(pixelsLike(keep(plots::KV_PlotScatterDiagram(&parent, "(scatter)", x, 5, 0, 1, dialogs)), QColor(0, 255, 255)),
               200);
-    // The waterfall: many coloured slice lines on white.
+    EXPECT_GT(pixelsLike(keep(plots::KV_PlotSpectrumAnalyzer(&parent, "(analyzer)", 6144000, -30, x, dialogs)), blue), 200);
+    // The waterfall: many coloured slice lines on white; its spectrogram: colour everywhere.
     auto* waterfall = keep(plots::KV_PlotWaterfall(&parent, "(waterfall)", 6144000, (x.size() / 6144000.0) / 200, x));
-    const QImage img = shot(waterfall);
-    int coloured = 0;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x0 = 0; x0 < img.width(); ++x0)
-            coloured += img.pixelColor(x0, y).hsvSaturationF() > 0.5;
-    EXPECT_GT(coloured, 2000);
+    auto saturated = [](const QImage& img) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x0 = 0; x0 < img.width(); ++x0) n += img.pixelColor(x0, y).hsvSaturationF() > 0.5;
+        return n;
+    };
+    EXPECT_GT(saturated(shot(waterfall)), 2000);
+    waterfall->findChild<QTabWidget*>("waterfallViews")->setCurrentIndex(1);
+    waterfall->setWindowTitle(waterfall->windowTitle() + " spectrogram");
+    const QImage map = shot(waterfall);
+    EXPECT_GT(saturated(map), map.width() * map.height() / 3);
 }

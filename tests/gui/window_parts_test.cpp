@@ -112,6 +112,7 @@ TEST_F(WindowParts, MenuBarFollowsTheTableAndPlatform) {
               "  E&xit menuFileExit\n"
               "&Plot menuPlot\n"
               "  &Spectrum menuPlotSpectrum\n"
+              "  Spectrum Analyzer... menuPlotSpectrumAnalyzer\n"
               "  (&Waterfall menuPlotWaterfall)\n"
               "  ---\n"
               "  I(t) Q(t) menuPlotIQTime\n"
@@ -174,7 +175,7 @@ TEST_F(WindowParts, MenuItemsCallTheirCommonOperation) {
                 calls.push_back(a->objectName().toStdString());
             });
         }
-    EXPECT_EQ(items.size(), 17u);
+    EXPECT_EQ(items.size(), 18u);
 
     std::vector<std::string> expected;
     for (QAction* a : items) {

@@ -52,16 +52,21 @@ TEST(PlotUnits, FrequencyAndTimeUnitsFollowThePowerOfAThousand) {
     EXPECT_EQ(t(5000).text, "pS");  // beyond the table: the last entry
 }
 
-TEST(PlotUnits, RotationPutsZeroFrequencyNearTheMiddle) {
+TEST(PlotUnits, CentringPutsZeroFrequencyExactlyInTheMiddle) {
     using V = std::vector<int>;
-    EXPECT_EQ(plots::rotateSpectrum(V{0, 1, 2, 3}), (V{1, 2, 3, 0}));
-    EXPECT_EQ(plots::rotateSpectrum(V{0, 1, 2, 3, 4}), (V{2, 3, 4, 0, 1}));
-    EXPECT_EQ(plots::rotateSpectrum(V{0, 1, 2}), (V{1, 2, 0}));
-    EXPECT_EQ(plots::rotateSpectrum(V{7}), (V{7}));
-    EXPECT_TRUE(plots::rotateSpectrum(V{}).empty());
+    // Bin 0 at position L/2, the bin at -rate/2 (even L) first.
+    EXPECT_EQ(plots::centreSpectrum(V{0, 1, 2, 3}), (V{2, 3, 0, 1}));
+    EXPECT_EQ(plots::centreSpectrum(V{0, 1, 2, 3, 4}), (V{3, 4, 0, 1, 2}));
+    EXPECT_EQ(plots::centreSpectrum(V{7}), (V{7}));
+    EXPECT_TRUE(plots::centreSpectrum(V{}).empty());
+    EXPECT_THAT(plots::centredFrequencies(4, 800), ElementsAre(-400, -200, 0, 200));
+    EXPECT_THAT(plots::centredFrequencies(5, 5), ElementsAre(-2, -1, 0, 1, 2));
 
     EXPECT_THAT(plots::linspace(3, 4, 1), ElementsAre(4));
     EXPECT_THAT(plots::niceTicks(-3.072, 3.072), ElementsAre(-2, 0, 2));
+    EXPECT_EQ(plots::niceStep(0.8), 1);
+    EXPECT_EQ(plots::niceStep(2.5), 5);
+    EXPECT_DOUBLE_EQ(plots::niceStep(0.03), 0.05);
 }
 
 TEST(SpectrumData, TestPeakForAnEmptyWaveform) {
@@ -77,7 +82,7 @@ TEST(SpectrumData, TestPeakForAnEmptyWaveform) {
     EXPECT_EQ(s.fUnits, "Hz");
     EXPECT_EQ(s.fMin, -0.5);
     EXPECT_EQ(s.fMax, 0.5);
-    EXPECT_EQ(s.freq.size(), 10u);
+    EXPECT_THAT(s.freq, ElementsAreArray(plots::centredFrequencies(10, 1)));
 }
 
 TEST(SpectrumData, ToneSpanFloorAndHundredDecibels) {
@@ -89,11 +94,14 @@ TEST(SpectrumData, ToneSpanFloorAndHundredDecibels) {
     EXPECT_EQ(s.fUnits, "MHz");
     EXPECT_DOUBLE_EQ(s.fMin, -3.072);
     EXPECT_DOUBLE_EQ(s.fMax, 3.072);
+    // Steps of 6.144 MHz / 64 from -3.072 MHz: zero frequency at position 32, the tone three
+    // bins above it, exactly at 3 x 96 kHz.
     EXPECT_DOUBLE_EQ(s.freq.front(), -3.072);
-    EXPECT_DOUBLE_EQ(s.freq.back(), 3.072);
-    // X(32..64) come first (1-based), so bin 0 sits at position 33 and bin 3 three further.
+    EXPECT_DOUBLE_EQ(s.freq.back(), 3.072 - 0.096);
+    EXPECT_EQ(s.freq[32], 0);
     const auto peak = std::max_element(s.magSignal.begin(), s.magSignal.end()) - s.magSignal.begin();
-    EXPECT_EQ(peak, 33 + 3);
+    EXPECT_EQ(peak, 32 + 3);
+    EXPECT_DOUBLE_EQ(s.freq[peak], 0.288);
     EXPECT_EQ(s.magSignal[peak], 0);
     // The leakage of an exact tone lies far below: the view keeps 100 dB.
     EXPECT_EQ(s.mMax, 0);
@@ -101,7 +109,7 @@ TEST(SpectrumData, ToneSpanFloorAndHundredDecibels) {
 
     // A constant has exactly zero power off its bin: the floor 1e-20 x peak gives -200 dB there.
     const plots::SpectrumData dc = plots::computeSpectrum(1, constant(8));
-    EXPECT_EQ(dc.magSignal[5], 0);
+    EXPECT_EQ(dc.magSignal[4], 0);
     EXPECT_NEAR(dc.magSignal[0], -200, 1e-9);
     EXPECT_EQ(dc.mMin, -100);
 
@@ -113,20 +121,31 @@ TEST(SpectrumData, ToneSpanFloorAndHundredDecibels) {
 }
 
 TEST(WaterfallData, SlicesPaddingAndLimits) {
-    // Slice duration 0: ten samples per slice; 25 samples make 3 slices, the last half zeros.
-    const plots::WaterfallData w = plots::computeWaterfall(800, 0, constant(25));
+    // Slice duration 0: ten samples per slice; 25 samples make 3 slices, the last half zeros. The
+    // middle slice is silent.
+    dsp::CVec x = constant(25);
+    std::fill(x.begin() + 10, x.begin() + 20, 0.0);
+    const plots::WaterfallData w = plots::computeWaterfall(800, 0, x);
     EXPECT_EQ(w.n, 10u);
     EXPECT_EQ(w.m, 3u);
     ASSERT_EQ(w.magSignal.size(), 30u);
-    // Zero frequency lands at position 6 of 10 (0-based); no normalisation to the peak.
-    EXPECT_NEAR(w.at(0, 6), 20, 1e-9);
-    EXPECT_NEAR(w.at(2, 6), 10 * std::log10(25.0), 1e-9);
-    EXPECT_TRUE(std::isinf(w.at(0, 0)));  // no floor in the waterfall
+    // A constant lands on zero frequency (position 5 of 10) and, windowed, on the bins either
+    // side; together they hold n times the slice's energy, no normalisation to the peak.
+    auto energy = [&](std::size_t i) {
+        double e = 0;
+        for (std::size_t k = 0; k < w.n; ++k) e += std::pow(10.0, w.at(i, k) / 10);
+        return e;
+    };
+    EXPECT_NEAR(energy(0), 10 * 10, 1e-9);
+    EXPECT_EQ(std::max_element(w.magSignal.begin(), w.magSignal.begin() + 10) - w.magSignal.begin(), 5);
+    EXPECT_NEAR(w.at(0, 4), w.at(0, 6), 1e-9);
+    EXPECT_LT(energy(2), energy(0));
+    EXPECT_TRUE(std::isinf(w.at(1, 3)));  // no floor in the waterfall
     EXPECT_EQ(w.mMax, 20);
     EXPECT_EQ(w.mMin, -80);
     EXPECT_EQ(w.fUnits, "Hz");
     EXPECT_EQ(w.fMax, 400);
-    EXPECT_EQ(w.freq.size(), 10u);
+    EXPECT_THAT(w.freq, ElementsAreArray(plots::centredFrequencies(10, 800)));
     // 30 samples at 800 Hz: milliseconds, one slice every 12.5 ms.
     EXPECT_EQ(w.tUnits, "mS");
     EXPECT_THAT(w.time, ElementsAre(0, 12.5, 25));
@@ -135,6 +154,35 @@ TEST(WaterfallData, SlicesPaddingAndLimits) {
     // Shorter slices than ten samples are lengthened; a negative rate counts as 1 Hz.
     EXPECT_EQ(plots::computeWaterfall(1000, 0.002, constant(25)).n, 10u);
     EXPECT_EQ(plots::computeWaterfall(-5, 3, constant(25)).n, 10u);
+}
+
+TEST(WaterfallData, WindowedSlicesKeepToneAndFloorLevelsWithoutLeakageSkirts) {
+    // A tone between two bins (slices of 256 samples, 40.5 cycles each) of power 1; the last
+    // slice is a little over half full.
+    const std::size_t n = 256, m = 40;
+    dsp::CVec tone(n * m - 100);
+    for (std::size_t k = 0; k < tone.size(); ++k) tone[k] = std::polar(1.0, 2 * std::numbers::pi * 40.5 * double(k) / n);
+    const plots::WaterfallData w = plots::computeWaterfall(n, 1, tone);
+    ASSERT_EQ(w.n, n);
+    const std::size_t bin = n / 2 + 40;
+    // The tone's power stays where it is: its bins together hold n^2, as without a window.
+    double near = 0;
+    for (std::size_t k = bin - 3; k <= bin + 4; ++k) near += std::pow(10.0, w.at(7, k) / 10);
+    EXPECT_NEAR(10 * std::log10(near), 20 * std::log10(double(n)), 0.05);
+    // A quarter of the band away the skirt is 90 dB down (unwindowed about 43).
+    const double peak = *std::max_element(w.magSignal.begin() + 7 * n, w.magSignal.begin() + 8 * n);
+    EXPECT_LT(w.at(7, bin - 64), peak - 90);
+    EXPECT_LT(w.at(7, bin + 64), peak - 90);
+    // Where the samples end inside the last slice there is no edge to leak from either.
+    const double lastPeak = *std::max_element(w.magSignal.begin() + (m - 1) * n, w.magSignal.end());
+    EXPECT_LT(w.at(m - 1, bin - 64), lastPeak - 80);
+
+    // White noise of power 1 per sample: every bin averages n, as without a window.
+    const dsp::CVec noise = gaussian(n * 200, true, 4);
+    const plots::WaterfallData f = plots::computeWaterfall(n, 1, noise);
+    double mean = 0;
+    for (double v : f.magSignal) mean += std::pow(10.0, v / 10) / double(f.magSignal.size());
+    EXPECT_NEAR(mean / (2.0 * n), 1, 0.02);  // the gaussian helper gives power 2 per complex sample
 }
 
 TEST(WaterfallData, TheMenusSliceDurationGivesTwoHundredSlices) {
@@ -179,7 +227,6 @@ TEST(CcdfData, ConstantEnvelope) {
     EXPECT_EQ(c.yMin, 0.001);
     EXPECT_FALSE(c.realWave);
     EXPECT_DOUBLE_EQ(c.Y1[0], 100 * std::exp(-1.0));
-    EXPECT_THAT(c.xTicks, ElementsAre(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20));
 }
 
 TEST(CcdfData, TwentyFiveDecibelPeak) {
@@ -190,7 +237,12 @@ TEST(CcdfData, TwentyFiveDecibelPeak) {
     x[400] = std::sqrt(spike);
     const plots::CcdfData c = plots::computeCcdf(x);
     EXPECT_NEAR(c.maxX, 25.25, 1e-9);
-    EXPECT_THAT(c.xTicks, ElementsAre(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24));
+    // Ticks every 2 dB over the whole curve, finer once zoomed in.
+    EXPECT_EQ(plots::ccdfTickStep(c.maxX), 2);
+    EXPECT_EQ(plots::ccdfTickStep(20), 2);
+    EXPECT_EQ(plots::ccdfTickStep(8), 1);
+    EXPECT_EQ(plots::ccdfTickStep(4), 0.5);
+    EXPECT_DOUBLE_EQ(plots::ccdfTickStep(0.3), 0.05);
     EXPECT_NEAR(c.Y[0], 0.1, 1e-12);  // only the spike is above the average
     EXPECT_NEAR(c.Y[198], 0.1, 1e-12);
     EXPECT_EQ(c.Y[200], 1e-300);
@@ -240,6 +292,23 @@ TEST(CcdfData, TestToneAndZeroSamples) {
     EXPECT_TRUE(g.realWave);
 }
 
+TEST(CcdfData, GatedByTheBlankingMarker) {
+    // Bursts of constant power with the carrier off between them: ungated, the off samples pull
+    // the average down and half of the samples lie 3 dB above it; gated, the bursts alone show a
+    // constant envelope.
+    dsp::CVec x(1000, 0.0);
+    dsp::Bits gate(1000, 0);
+    for (std::size_t k = 0; k < 500; ++k) x[k] = 1.0, gate[k] = 1;
+    const dsp::CVec kept = plots::gatedSamples(x, gate);
+    ASSERT_EQ(kept.size(), 500u);
+    EXPECT_NEAR(plots::computeCcdf(x).Y[0], 50, 1e-9);
+    const plots::CcdfData gated = plots::computeCcdf(kept);
+    EXPECT_EQ(gated.Y[0], 100);
+    EXPECT_EQ(gated.Y[1], 1e-300);
+    EXPECT_TRUE(plots::gatedSamples(x, dsp::Bits(1000, 0)).empty());
+    EXPECT_EQ(plots::gatedSamples(x, dsp::Bits(10, 1)).size(), 10u);  // a short gate ends the samples
+}
+
 TEST(IqTimeData, TimeAxisAmplitudeRangeAndTestSignal) {
     dsp::CVec x(163840, {0.25, -0.5});
     x[7] = {-0.3, 0.75};
@@ -269,37 +338,53 @@ TEST(IqTimeData, TimeAxisAmplitudeRangeAndTestSignal) {
 
 TEST(EyeData, RefusedInputs) {
     const dsp::CVec x = constant(10);
-    EXPECT_EQ(errorOf([&] { plots::eyeTraces({}, 4, 1, 0); }), "Input variable X is empty.");
-    EXPECT_EQ(errorOf([&] { plots::eyeTraces(x, 4, 0, 0); }), "PERIOD must be a positive number.");
-    EXPECT_EQ(errorOf([&] { plots::eyeTraces(x, 4, -2, 0); }), "PERIOD must be a positive number.");
-    EXPECT_EQ(errorOf([&] { plots::eyeTraces(x, 1, 1, 0); }), "N must be an integer greater than 1.");
-    EXPECT_EQ(errorOf([&] { plots::eyeTraces(x, 2.5, 1, 0); }), "N must be an integer greater than 1.");
+    auto eye = [&](const dsp::CVec& v, double n, double period, double offset) {
+        return errorOf([&] { plots::eyeDensity(v, n, period, offset, 10, 10); });
+    };
+    EXPECT_EQ(eye({}, 4, 1, 0), "Input variable X is empty.");
+    EXPECT_EQ(eye(x, 4, 0, 0), "PERIOD must be a positive number.");
+    EXPECT_EQ(eye(x, 4, -2, 0), "PERIOD must be a positive number.");
+    EXPECT_EQ(eye(x, 1, 1, 0), "N must be an integer greater than 1.");
+    EXPECT_EQ(eye(x, 2.5, 1, 0), "N must be an integer greater than 1.");
     for (double offset : {-1.0, 4.0, 1.5})
-        EXPECT_EQ(errorOf([&] { plots::eyeTraces(x, 4, 1, offset); }),
-                  "OFFSET must be a integer in the range 0 <= OFFSET < N.")
-            << offset;
+        EXPECT_EQ(eye(x, 4, 1, offset), "OFFSET must be a integer in the range 0 <= OFFSET < N.") << offset;
 }
 
-TEST(EyeData, TracesStartAfterTheOffsetAndJoinUp) {
-    dsp::CVec ramp(10);
-    for (std::size_t k = 0; k < ramp.size(); ++k) ramp[k] = double(k);
-    const plots::EyeData e = plots::eyeTraces(ramp, 4, 2, 1);
-    EXPECT_FALSE(e.complex);
-    EXPECT_TRUE(e.q.empty());
-    EXPECT_EQ(e.traces, 2u);
-    EXPECT_DOUBLE_EQ(e.yLimit, 1.05 * 9);
-    // Samples 1..5 then 5..9, each across -period/2..period/2, a NaN between traces.
-    ASSERT_EQ(e.i.size(), 12u);
-    EXPECT_THAT(std::vector<double>(e.i.begin(), e.i.begin() + 5), ElementsAre(1, 2, 3, 4, 5));
-    EXPECT_THAT(std::vector<double>(e.t.begin(), e.t.begin() + 5), ElementsAre(-1, -0.5, 0, 0.5, 1));
-    EXPECT_TRUE(std::isnan(e.i[5]));
-    EXPECT_THAT(std::vector<double>(e.i.begin() + 6, e.i.begin() + 11), ElementsAre(5, 6, 7, 8, 9));
+TEST(EyeData, DensityCountsEveryCellATraceCrosses) {
+    // A constant: every trace runs along one row, once through each column.
+    const plots::EyeDensity flat = plots::eyeDensity(constant(41, 0.5), 4, 2, 0, 8, 20);
+    EXPECT_EQ(flat.traces, 10u);
+    EXPECT_FALSE(flat.complex);
+    EXPECT_TRUE(flat.q.empty());
+    EXPECT_DOUBLE_EQ(flat.yLimit, 1.05 * 0.5);
+    const std::size_t row = std::size_t((0.5 + flat.yLimit) / (2 * flat.yLimit) * 20);  // 19 of 0..19
+    for (std::size_t c = 0; c < 8; ++c) {
+        EXPECT_EQ(flat.count(flat.i, c, row), 10) << c;
+        EXPECT_EQ(flat.count(flat.i, c, row - 1), 0) << c;
+    }
 
-    ramp[3] = {3, -4};
-    const plots::EyeData c = plots::eyeTraces(ramp, 4, 2, 0);
-    EXPECT_TRUE(c.complex);
-    EXPECT_EQ(c.q.size(), c.i.size());
-    EXPECT_EQ(c.q[3], -4);
+    // A square wave that jumps from -1 to +1 between samples 2 and 3 of each 4-sample trace: the
+    // jump is one unbroken vertical stroke through every row in its column, the flat parts one
+    // row each.
+    dsp::CVec square(33);
+    for (std::size_t k = 0; k < square.size(); ++k) square[k] = k % 4 < 3 ? -1.0 : 1.0;
+    square[2] = {-1, 0.5};  // and a quadrature part
+    const plots::EyeDensity e = plots::eyeDensity(square, 4, 1, 0, 8, 10);
+    EXPECT_EQ(e.traces, 8u);
+    EXPECT_TRUE(e.complex);
+    EXPECT_EQ(e.q.size(), e.i.size());
+    // Columns 4 and 5 lie between samples 2 and 3 (columns of half a sample).
+    for (std::size_t r = 0; r < 10; ++r) {
+        EXPECT_GT(e.count(e.i, 4, r) + e.count(e.i, 5, r), 0) << r;
+        EXPECT_EQ(e.count(e.i, 1, r), r == 0 ? 8 : 0) << r;
+    }
+    double total = 0;
+    for (double v : e.q) total += v;
+    EXPECT_GT(total, 0);
+
+    // The offset moves where traces start; a last trace shorter than n still counts.
+    const plots::EyeDensity late = plots::eyeDensity(constant(10), 4, 1, 3, 4, 4);
+    EXPECT_EQ(late.traces, 2u);  // samples 3..7 and 7..9
 }
 
 TEST(ScatterData, RefusedInputsAndPoints) {
