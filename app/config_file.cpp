@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <stdexcept>
 
 #include "host/core/mat_file.h"
@@ -16,7 +17,8 @@ constexpr const char* kVariable = "fileParameters";
 std::optional<Configuration> loadConfig(const std::string& path) {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return std::nullopt;
-    const host::Value file = host::readMatFile(path);
+    // A configuration is a few hundred bytes: read only its variable, and not much of it.
+    const host::Value file = host::readMatFile(path, host::MatReadOptions{kVariable, std::uint64_t{1} << 20});
     const host::Value* stored = file.find(kVariable);
     if (!stored) throw std::runtime_error(path + " holds no variable " + kVariable + ".");
     // Fields a later version added are dropped; a missing or malformed one means the file is
