@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -92,6 +93,25 @@ void checkArguments(const FrameArgs& a) {
     if (a.DATAbits.size() < bitsNeeded)
         fail("DATAbits holds " + std::to_string(a.DATAbits.size()) + " bits, but the active traffic slots need " +
              std::to_string(bitsNeeded));
+}
+
+// The setting behind samples that overflowed: the largest gain in use, since every gain scales
+// its channel by 10^(dB/20) (idle noise included: power 10^(dB/10)).
+std::string overflowCause(const FrameArgs& a) {
+    std::string cause = "the frame's samples are not finite numbers";
+    double worst = -std::numeric_limits<double>::infinity();
+    auto consider = [&](double dB, const std::string& what) {
+        if (dB > worst) worst = dB, cause = what + " = " + text(dB) + " dB is too large: the frame's samples overflow";
+    };
+    if (a.IdleSlotGainActive != 0) consider(a.IdleSlotGain, "IdleSlotGain (IdleSlotGain)");
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        if (!(a.RAactive[i] + a.RPCchnActive[i] >= 1)) continue;  // an idle MAC part uses no gain
+        const std::string slot = " of slot " + std::to_string(i + 1);
+        consider(a.RAgain[i], "RAgain (slot.RAslotGain)" + slot);
+        for (std::size_t k = 0; k < kRpcChannels; ++k)
+            consider(a.RPCgains(i, k), "RPCgains (slot.RPCslotGain)" + slot + ", channel " + std::to_string(k + 1));
+    }
+    return cause;
 }
 
 // Places traffic, MAC and pilot chips of one slot in time order.
@@ -188,6 +208,10 @@ FrameResult Zuno_FwdChnFrame(const FrameArgs& a, dsp::Rng& rng) {
         out.waveform = equalizePhase(out.waveform, r, conjugate);
     else if (conjugate)
         for (auto& v : out.waveform) v = std::conj(v);
+    // A waveform of infinities or NaNs, or one whose power is not finite, is no signal: refused,
+    // naming what made it.
+    for (const auto& v : out.waveform)
+        if (!std::isfinite(std::norm(v))) fail(overflowCause(a));
     return out;
 }
 

@@ -44,7 +44,8 @@ struct FrameResult {
 };
 
 // Throws std::invalid_argument, naming the argument and its value, for input it cannot compute
-// with. Idle noise is drawn from `rng`.
+// with, and for gains so large that the samples overflow (naming the largest gain in use).
+// Idle noise is drawn from `rng`.
 FrameResult Zuno_FwdChnFrame(const FrameArgs& args, dsp::Rng& rng = dsp::defaultRng());
 
 // The RF blanking masks (2048 values each) for a margin of m chips.

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Builds the fuzz target with clang and runs it once over every input of the committed corpus;
-# any crash, hang, leak or sanitizer report fails. A longer search for new inputs:
+# Builds the fuzz targets with clang and runs each once over every input of its committed
+# corpus; any crash, hang, leak or sanitizer report fails. A longer search for new inputs:
 #   build/fuzz/fuzz/parameter_file_fuzz -jobs=1 -max_total_time=1800 -timeout=10 -max_len=32768 \
 #       NEW_CORPUS_DIR fuzz/corpus/parameter_file
+#   build/fuzz/fuzz/sim_session_fuzz -jobs=1 -max_total_time=1800 -timeout=10 -max_len=131072 \
+#       NEW_CORPUS_DIR fuzz/corpus/sim_session
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 ensure_packages "${CORE_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DZUNO_FUZZ=ON -DZUNO_GUI=OFF -DZUNO_TESTS=OFF -DZUNO_BENCH=OFF
-cmake --build build/fuzz -j "$(build_jobs)" --target parameter_file_fuzz
+cmake --build build/fuzz -j "$(build_jobs)" --target parameter_file_fuzz sim_session_fuzz
 build/fuzz/fuzz/parameter_file_fuzz -runs=0 -timeout=10 fuzz/corpus/parameter_file
+build/fuzz/fuzz/sim_session_fuzz -runs=0 -timeout=10 fuzz/corpus/sim_session

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "instrument/core/waveform_title.h"
+
 namespace instrument {
 
 // The number the text holds; nothing when it is not exactly one number.
@@ -23,8 +25,5 @@ struct Scaled {
 };
 // The largest unit (at most `units` items) that keeps the number at 1 or more.
 Scaled withUnit(double hz, int units);
-
-// Upper case; only A-Z, 0-9 and _ $ & # + - [ ] kept; at most 20 characters; "BLANK" when none remain.
-std::string filterTitle(std::string_view text);
 
 }  // namespace instrument

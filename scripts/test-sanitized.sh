@@ -8,4 +8,6 @@ ensure_packages "${CORE_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZUNO_SANITIZE=ON -DZUNO_BENCH=OFF -DZUNO_GUI=OFF
 cmake --build build/sanitize -j "$(build_jobs)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+source scripts/small_disk.sh
+mount_small_disks
 ctest --test-dir build/sanitize --output-on-failure -j "$(build_jobs)" --timeout 900

@@ -6,4 +6,6 @@ source scripts/deps.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/test -j "$(build_jobs)"
+source scripts/small_disk.sh
+mount_small_disks
 ctest --test-dir build/test --output-on-failure -j "$(build_jobs)" --timeout 600

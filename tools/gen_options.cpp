@@ -21,14 +21,17 @@ const char* const kUsage =
     "                  column, or as N x 2 [I Q]); sigmf writes PATH.sigmf-data and PATH.sigmf-meta\n"
     "  --markers PATH  write marker 1 then marker 2, one 0/1 byte per sample\n"
     "  --seed N        seed of the idle-slot noise (default: a fresh seed every run)\n"
-    "  --bench N       compute the frame N times and print the median and minimum time\n"
+    "  --bench N       compute the frame N times (at most 1000) and print the median and minimum time\n"
     "  --download ADDRESS  download the frame to the signal generator at ADDRESS over TCP/IP (host,\n"
     "                  host:port or TCPIP0::host::port::SOCKET) and start playback with the default\n"
     "                  signal generator settings, changed by --set SigGenSettings.NAME=VALUE\n"
     "                  (for example --set SigGenSettings.Frequency=1e9); prints the instrument's answers\n"
-    "  --title NAME    the waveform's name on the instrument (default Zuno-Fwd)\n";
+    "  --title NAME    the waveform's name on the instrument (default Zuno-Fwd): 1 to 20 characters\n"
+    "                  A-Z, 0-9 and _ $ & # + - [ ], stored in capitals\n";
 
 namespace {
+
+constexpr std::uint64_t kMaxBenchRuns = 1000;
 
 template <class T>
 T parseCount(const std::string& option, const std::string& text) {
@@ -81,8 +84,11 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
         } else if (a == "--title") {
             o.title = value();
         } else if (a == "--bench") {
-            o.bench = parseCount<int>(a, value());
-            if (o.bench < 1) throw std::invalid_argument("--bench expects at least 1 run");
+            // A bound a test bench reaches in minutes, not days.
+            const auto runs = parseCount<std::uint64_t>(a, value());
+            if (runs < 1 || runs > kMaxBenchRuns)
+                throw std::invalid_argument("--bench expects 1 to " + std::to_string(kMaxBenchRuns) + " runs");
+            o.bench = static_cast<int>(runs);
         } else {
             throw std::invalid_argument("unknown option '" + a + "' (see --help)");
         }

@@ -8,7 +8,9 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/core/parameter_file.h"
 #include "app/core/sigmf.h"
+#include "app/core/torvik.h"
 #include "app/core/waveform_files.h"
 #include "host/core/mat_file.h"
 
@@ -39,8 +41,8 @@ std::string summaryLine(const dsp::CVec& w, double sampleRate) {
 namespace {
 
 template <class T>
-void appendLittleEndian(std::vector<unsigned char>& out, T value) {
-    unsigned char b[sizeof(T)];
+void appendLittleEndian(std::vector<std::uint8_t>& out, T value) {
+    std::uint8_t b[sizeof(T)];
     std::memcpy(b, &value, sizeof(T));
     if constexpr (std::endian::native == std::endian::big) std::reverse(b, b + sizeof(T));
     out.insert(out.end(), b, b + sizeof(T));
@@ -48,23 +50,18 @@ void appendLittleEndian(std::vector<unsigned char>& out, T value) {
 
 }  // namespace
 
-void writeSamples(const std::string& path, const dsp::CVec& w, SampleFormat format) {
-    std::vector<unsigned char> bytes;
+std::vector<std::uint8_t> sampleBytes(const dsp::CVec& w, SampleFormat format, const std::string& path) {
+    std::vector<std::uint8_t> bytes;
     switch (format) {
         case SampleFormat::Ci16be:
-        case SampleFormat::Torvik: {
-            std::string why;
-            if (!app::saveTorvikWaveform(w, path, 1.0, &why)) throw std::runtime_error(why);
-            return;
-        }
+        case SampleFormat::Torvik:
+            return app::torvikBytes(w);
         case SampleFormat::Mat:
-            host::writeMatFile(path, app::matExport(w));
-            return;
+            return host::matFileBytes(app::matExport(w), path);
         case SampleFormat::Ascii:
-            host::writeMatFile(path, app::asciiExport(w));
-            return;
+            return host::matFileBytes(app::asciiExport(w), path);
         case SampleFormat::Sigmf:
-            throw std::logic_error("a SigMF recording is written by writeSigmfRecording");
+            throw std::logic_error("a SigMF recording is two files, prepared by prepareOutputs");
         case SampleFormat::Cf64:
             bytes.reserve(w.size() * 16);
             for (const auto& v : w) {
@@ -80,21 +77,59 @@ void writeSamples(const std::string& path, const dsp::CVec& w, SampleFormat form
             }
             break;
     }
-    app::writeFileAtomically(path, bytes.data(), bytes.size());
+    return bytes;
 }
 
-void writeSigmfRecording(const std::string& path, const dsp::CVec& w, const app::Parameters& parameters,
-                         double sampleRate) {
-    const app::SigmfRecording recording =
-        app::frameRecording(parameters, w.size(), sampleRate, app::InitializeSigGenSettings(parameters).Frequency,
-                            "zuno-gen " + app::InitializeAppInfo().Rev);
-    app::writeSigmf(app::sigmfBaseName(path), w, recording);
+namespace {
+
+// (option, file) of every output, in the order they are written.
+std::vector<std::pair<std::string, std::string>> outputFiles(const GenOptions& o) {
+    std::vector<std::pair<std::string, std::string>> files;
+    if (o.out && o.format == SampleFormat::Sigmf) {
+        const std::string base = app::sigmfBaseName(*o.out);
+        files.emplace_back("--out", base + ".sigmf-data");
+        files.emplace_back("--out", base + ".sigmf-meta");
+    } else if (o.out) {
+        files.emplace_back("--out", *o.out);
+    }
+    if (o.markers) files.emplace_back("--markers", *o.markers);
+    if (o.saveParams) files.emplace_back("--save-params", *o.saveParams);
+    return files;
 }
 
-void writeMarkers(const std::string& path, const std::array<dsp::Bits, 2>& markers) {
-    std::vector<std::uint8_t> bytes(markers[0].begin(), markers[0].end());
-    bytes.insert(bytes.end(), markers[1].begin(), markers[1].end());
-    app::writeFileAtomically(path, bytes.data(), bytes.size());
+}  // namespace
+
+void checkDistinctOutputs(const GenOptions& options) {
+    const auto files = outputFiles(options);
+    std::vector<std::string> targets;
+    for (const auto& [option, path] : files) targets.push_back(host::outputTarget(path));
+    for (std::size_t i = 0; i < files.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (!targets[i].empty() && targets[i] == targets[j])
+                throw std::invalid_argument(files[j].first + " " + files[j].second + " and " + files[i].first + " " +
+                                            files[i].second + " are the same file; give each output its own");
+}
+
+std::vector<host::PendingFile> prepareOutputs(const GenOptions& o, const dsp::CVec& w,
+                                              const std::array<dsp::Bits, 2>& markers,
+                                              const app::Parameters& parameters, double sampleRate) {
+    std::vector<host::PendingFile> files;
+    if (o.out && o.format == SampleFormat::Sigmf) {
+        const app::SigmfRecording recording =
+            app::frameRecording(parameters, w.size(), sampleRate, app::InitializeSigGenSettings(parameters).Frequency,
+                                "zuno-gen " + app::InitializeAppInfo().Rev);
+        for (auto& f : app::prepareSigmf(app::sigmfBaseName(*o.out), w, recording)) files.push_back(std::move(f));
+    } else if (o.out) {
+        files.emplace_back(*o.out, sampleBytes(w, o.format, *o.out));
+    }
+    if (o.markers) {
+        std::vector<std::uint8_t> bytes(markers[0].begin(), markers[0].end());
+        bytes.insert(bytes.end(), markers[1].begin(), markers[1].end());
+        files.emplace_back(*o.markers, bytes);
+    }
+    if (o.saveParams)
+        files.emplace_back(*o.saveParams, host::matFileBytes(app::parameterFileVariables(parameters), *o.saveParams));
+    return files;
 }
 
 }  // namespace gen

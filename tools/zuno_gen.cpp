@@ -3,9 +3,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,21 +13,13 @@
 #include "app/core/parameter_overrides.h"
 #include "app/core/records.h"
 #include "dsp/allocator.h"
+#include "host/core/output_file.h"
+#include "host/core/text.h"
 #include "instrument/core/batch_download.h"
 #include "tools/gen_options.h"
 #include "tools/gen_output.h"
 
 namespace {
-
-nlohmann::json readJson(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw std::runtime_error("cannot read parameter file " + path);
-    try {
-        return nlohmann::json::parse(in);
-    } catch (const nlohmann::json::exception& e) {
-        throw std::runtime_error(path + " is not valid JSON: " + e.what());
-    }
-}
 
 bool isParameterFile(const std::string& path) {
     if (path.size() < 4) return false;
@@ -68,10 +58,11 @@ int run(const std::vector<std::string>& args) {
         std::fputs(gen::kUsage, stdout);
         return 0;
     }
+    gen::checkDistinctOutputs(options);
     auto parameters = app::InitializeParameters();
     if (options.paramsFile) {
         if (isParameterFile(*options.paramsFile)) parameters = readCheckedParameterFile(*options.paramsFile);
-        else app::applyOverrides(parameters, readJson(*options.paramsFile));
+        else app::applyOverrides(parameters, app::readSettingsFile(*options.paramsFile));
     }
     std::vector<std::string> sigGen;  // SigGenSettings.NAME=VALUE, applied once the parameters are final
     for (const auto& s : options.settings)
@@ -79,19 +70,16 @@ int run(const std::vector<std::string>& args) {
         else app::applySetting(parameters, s);
     auto sigGenSettings = app::InitializeSigGenSettings(parameters);
     for (const auto& s : sigGen) instrument::applySigGenSetting(sigGenSettings, s);
-    if (options.title) sigGenSettings.Title = *options.title;
-    if (options.saveParams) app::writeParameterFile(*options.saveParams, parameters);
+    if (options.title) instrument::applySigGenSetting(sigGenSettings, "Title=" + *options.title);
 
     dsp::Rng seeded(options.seed.value_or(0));
     dsp::Rng& rng = options.seed ? seeded : dsp::defaultRng();
     const double sampleRate = app::InitializeSigGenSettings(parameters).SamplingRate;
 
     const auto frame = app::Calculate(parameters, rng);
-    if (options.out && options.format == gen::SampleFormat::Sigmf)
-        gen::writeSigmfRecording(*options.out, frame.waveform, parameters, sampleRate);
-    else if (options.out)
-        gen::writeSamples(*options.out, frame.waveform, options.format);
-    if (options.markers) gen::writeMarkers(*options.markers, frame.events);
+    // Nothing is written unless the calculation succeeded, and then every output or none.
+    auto outputs = gen::prepareOutputs(options, frame.waveform, frame.events, parameters, sampleRate);
+    host::commitTogether(outputs);
     std::puts(gen::summaryLine(frame.waveform, sampleRate).c_str());
     if (options.bench > 0) runBench(parameters, rng, options.bench);
     if (options.download)
@@ -107,7 +95,8 @@ int main(int argc, char** argv) {
     try {
         return run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "zuno-gen: %s\n", e.what());
+        // Messages may quote files and settings: nothing reaches the terminal unescaped.
+        std::fprintf(stderr, "zuno-gen: %s\n", host::printable(e.what()).c_str());
         return 1;
     }
 }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tools/zuno_sim_model.h"
+#include "tools/zuno_sim_session.h"
 
 namespace {
 
@@ -98,12 +99,16 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
+// Replies waiting for a client that does not read them; past this, its commands wait too.
+constexpr std::size_t kMaxPendingReply = 4 << 20;
+
 struct Link {
-    Link(int f, bool s, sim::Instrument& inst) : fd(f), serial(s), reader(std::make_unique<sim::Reader>(inst)) {}
+    Link(int f, bool s, sim::Instrument& inst) : fd(f), serial(s), session(std::make_unique<sim::Session>(inst)) {}
     int fd = -1;
     bool serial = false;
-    std::unique_ptr<sim::Reader> reader;
+    std::unique_ptr<sim::Session> session;
     std::string out;
+    std::string in;  // received but not yet taken: waits until the client reads its replies
     long long received = 0;
     std::chrono::steady_clock::time_point lastInput = std::chrono::steady_clock::now();
 };
@@ -117,6 +122,18 @@ void reply(Link& l, const std::string& text) {
         if (n <= 0) break;
         l.out.erase(0, static_cast<std::size_t>(n));
     }
+}
+
+// Hands the session what arrived, as far as the client has room for the replies.
+void take(Link& l, const char* data, std::size_t n) {
+    if (l.out.size() >= kMaxPendingReply) {
+        l.in.append(data, n);
+        return;
+    }
+    std::string replies;
+    const std::size_t used = l.session->feed(data, n, replies, kMaxPendingReply - l.out.size());
+    l.in.append(data + used, n - used);
+    reply(l, replies);
 }
 
 int run(const Options& o) {
@@ -155,11 +172,15 @@ int run(const Options& o) {
     }
     std::fflush(stdout);
 
+    // Each pass takes at most one buffer from every client that has sent something, so a client
+    // sending without pause delays the others by one buffer's work at most.
     std::vector<char> buffer(1 << 20);
     while (!stopping) {
-        std::vector<pollfd> fds{{listener, static_cast<short>(o.faults.refuse ? 0 : POLLIN), 0}};
+        // A socket that does not listen reports a hang-up at once: left out, it is not polled.
+        std::vector<pollfd> fds{{o.faults.refuse ? -1 : listener, POLLIN, 0}};
+        auto reading = [&](const Link& l) { return !o.faults.stall && l.in.empty() && l.out.size() < kMaxPendingReply; };
         for (const Link& l : links)
-            fds.push_back({l.fd, static_cast<short>((o.faults.stall ? 0 : POLLIN) | (l.out.empty() ? 0 : POLLOUT)), 0});
+            fds.push_back({l.fd, static_cast<short>((reading(l) ? POLLIN : 0) | (l.out.empty() ? 0 : POLLOUT)), 0});
         if (::poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR) throw std::runtime_error(std::strerror(errno));
         if (fds[0].revents & POLLIN) {
             const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -175,7 +196,15 @@ int run(const Options& o) {
             const short ev = k < fds.size() ? fds[k].revents : 0;
             bool closed = false;
             if (ev & POLLOUT) reply(l, "");
-            if (ev & (POLLIN | POLLHUP | POLLERR)) {
+            if (!l.in.empty()) {
+                const std::string waiting = std::move(l.in);
+                l.in.clear();
+                take(l, waiting.data(), waiting.size());
+            }
+            const bool hungUp = ev & (POLLHUP | POLLERR);
+            if (hungUp && !l.serial && !reading(l)) {
+                closed = true;  // gone while not being read: polling it again would spin
+            } else if (reading(l) && ((ev & POLLIN) || hungUp)) {
                 std::size_t want = buffer.size();
                 if (o.faults.dropAfter >= 0 && !l.serial)
                     want = static_cast<std::size_t>(std::min<long long>(static_cast<long long>(want), o.faults.dropAfter - l.received));
@@ -183,17 +212,17 @@ int run(const Options& o) {
                 if (n > 0) {
                     l.received += n;
                     l.lastInput = std::chrono::steady_clock::now();
-                    reply(l, l.reader->feed(buffer.data(), static_cast<std::size_t>(n)));
+                    take(l, buffer.data(), static_cast<std::size_t>(n));
                 }
                 const bool dropNow = o.faults.dropAfter >= 0 && !l.serial && l.received >= o.faults.dropAfter;
                 closed = (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR && !l.serial)) || dropNow;
             }
             // A serial link cannot hang up; a block that stops arriving is given up after a pause.
-            if (l.serial && l.reader->inBlock() &&
+            if (l.serial && l.session->inBlock() &&
                 std::chrono::steady_clock::now() - l.lastInput > std::chrono::seconds(1))
-                l.reader->reset();
+                l.session->reset();
             if (closed && !l.serial) {
-                l.reader->reset();
+                l.session->reset();
                 ::close(l.fd);
                 it = links.erase(it);
             } else {

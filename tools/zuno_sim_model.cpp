@@ -14,7 +14,10 @@ namespace sim {
 namespace {
 
 constexpr std::size_t kMaxErrors = 30;
-constexpr std::size_t kMaxLog = 10000;
+// The log keeps the latest messages, each cut to kMaxLogEntry bytes, kMaxLogBytes in all.
+constexpr std::size_t kMaxLogEntry = 1024;
+constexpr std::size_t kMaxLogBytes = 1 << 20;
+constexpr std::size_t kMaxPathDepth = 8;
 const char* const kIdentity = "Zuno,Simulated Signal Generator,SIM0001,1.0";
 
 std::string upper(std::string_view s) {
@@ -301,7 +304,11 @@ std::string Instrument::execute(std::string_view message, std::string blk, bool 
     const bool simulatorControl = up.starts_with("SIM") || up.starts_with(":SIM");
     if (!simulatorControl) {
         remote_ = true;
-        if (log_.size() < kMaxLog) log_.push_back(std::string(message) + (hasBlock ? " <" + std::to_string(blk.size()) + " bytes>" : ""));
+        std::string entry(message.substr(0, kMaxLogEntry));
+        if (message.size() > kMaxLogEntry) entry += "...";
+        if (hasBlock) entry += " <" + std::to_string(blk.size()) + " bytes>";
+        for (logBytes_ += entry.size(); logBytes_ > kMaxLogBytes; log_.pop_front()) logBytes_ -= log_.front().size();
+        log_.push_back(std::move(entry));
     }
     std::string reply;
     std::vector<std::string> prefix;  // where a header without a leading colon starts
@@ -320,6 +327,13 @@ std::string Instrument::execute(std::string_view message, std::string blk, bool 
         } else {
             path = header.starts_with(":") ? std::vector<std::string>{} : prefix;
             for (auto& t : headerTokens(header)) path.push_back(t);
+            // No header is this deep: a path that keeps growing from command to command would
+            // make every later one slower.
+            if (path.size() > kMaxPathDepth) {
+                prefix.clear();
+                error(-113, "Undefined header");
+                continue;
+            }
             prefix.assign(path.begin(), path.end() - (path.empty() ? 0 : 1));
         }
         std::string answer;
@@ -333,6 +347,11 @@ std::string Instrument::execute(std::string_view message, std::string blk, bool 
             if (faults_.garbage && !simulatorControl) answer = std::string("\x01\xfe\x00\x7fjunk\xff", 9);
             if (!reply.empty()) reply += ';';
             reply += answer;
+            // One line of queries must not make an answer larger than memory can hold.
+            if (reply.size() > maxReplyBytes()) {
+                error(-430, "Query DEADLOCKED");
+                break;
+            }
         }
     }
     return reply.empty() ? reply : reply + "\n";
@@ -473,6 +492,7 @@ std::string Instrument::command(const std::vector<std::string>& path, std::strin
     }
     if (key == "SIM:LOG:CLE" && !query) {
         log_.clear();
+        logBytes_ = 0;
         return {};
     }
     fail(-113, "Undefined header");
@@ -508,69 +528,6 @@ std::string Instrument::stateJson() const {
         {"connections", connections},
     };
     return state.dump(-1, ' ', true, json::error_handler_t::replace);
-}
-
-std::string Reader::feed(const char* data, std::size_t n) {
-    std::string replies;
-    std::size_t i = 0;
-    while (i < n) {
-        if (blockLeft_ > 0) {
-            const std::size_t take = std::min(blockLeft_, n - i);
-            block_.append(data + i, take);
-            blockLeft_ -= take;
-            i += take;
-            continue;
-        }
-        const char c = data[i++];
-        if (inQuote_) {
-            if (c == quote_) inQuote_ = false;
-            line_ += c;
-            continue;
-        }
-        if (c == '"' || c == '\'') {
-            inQuote_ = true;
-            quote_ = c;
-            line_ += c;
-            continue;
-        }
-        if (c == '\n') {
-            // A block header still being read cannot end here: the digits are incomplete.
-            replies += inst_.execute(line_, std::move(block_), hasBlock_);
-            line_.clear();
-            block_.clear();
-            hasBlock_ = false;
-            continue;
-        }
-        line_ += c;
-        // "#<d><d digits>" complete: what follows is binary.
-        const auto hash = line_.rfind('#');
-        if (hash != std::string::npos && !hasBlock_ && hash + 1 < line_.size()) {
-            const char d = line_[hash + 1];
-            if (d >= '1' && d <= '9') {
-                const std::size_t digits = static_cast<std::size_t>(d - '0');
-                if (line_.size() == hash + 2 + digits) {
-                    const std::string len = line_.substr(hash + 2, digits);
-                    if (std::all_of(len.begin(), len.end(), [](char x) { return std::isdigit(static_cast<unsigned char>(x)); })) {
-                        blockLeft_ = std::stoull(len);
-                        block_.clear();
-                        block_.reserve(blockLeft_);
-                        hasBlock_ = true;
-                        line_.resize(hash + 1);
-                    }
-                }
-            }
-        }
-    }
-    return replies;
-}
-
-void Reader::reset() {
-    if (blockLeft_ > 0) inst_.blockAbandoned();
-    line_.clear();
-    block_.clear();
-    hasBlock_ = false;
-    blockLeft_ = 0;
-    inQuote_ = false;
 }
 
 }  // namespace sim

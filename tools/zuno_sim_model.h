@@ -1,6 +1,6 @@
 #pragma once
-// The simulated signal generator behind zuno-sim: its SCPI commands, settings, waveform memory
-// and error queue, and the reader that cuts a byte stream into messages and binary blocks.
+// The simulated signal generator behind zuno-sim: its SCPI commands, settings, waveform memory,
+// error queue and log (each client talks to it through a sim::Session).
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -32,8 +32,15 @@ public:
     // Runs one message (commands separated by ';'); `block` is the binary block the message
     // carried, if any. Returns the reply, ending in a newline, or nothing.
     std::string execute(std::string_view message, std::string block = {}, bool hasBlock = false);
-    // Reported by the reader when a link dropped an unfinished block.
+    // Reported by a session when a link dropped an unfinished block.
     void blockAbandoned();
+    // An error found while reading a message, before it could run.
+    void reportError(int code, std::string_view text) { error(code, text); }
+    // The largest block a message may carry: the waveform memory in bytes.
+    std::size_t maxBlockBytes() const { return memorySamples_ * 4; }
+    // The longest answer to one message: the largest block plus room for the rest. The queries
+    // of a message past it are dropped with -430 "Query DEADLOCKED".
+    std::size_t maxReplyBytes() const { return maxBlockBytes() + (1 << 20); }
 
     // The whole state as one line of JSON.
     std::string stateJson() const;
@@ -71,28 +78,8 @@ private:
     std::deque<std::pair<int, std::string>> errors_;
     std::map<std::string, StoredWaveform> memory_;  // by upper-case name
     std::map<std::string, std::string> names_;      // upper-case name -> name as stored
-    std::vector<std::string> log_;
-};
-
-// Cuts one link's byte stream into messages, taking definite-length blocks (#<n><length><bytes>)
-// byte for byte, and hands each message to the instrument.
-class Reader {
-public:
-    explicit Reader(Instrument& instrument) : inst_(instrument) {}
-    // Returns the replies to what completed.
-    std::string feed(const char* data, std::size_t n);
-    bool inBlock() const { return blockLeft_ > 0; }
-    // Forgets an unfinished message (the link dropped or paused in the middle of a block).
-    void reset();
-
-private:
-    Instrument& inst_;
-    std::string line_;
-    std::string block_;
-    bool hasBlock_ = false;
-    std::size_t blockLeft_ = 0;
-    bool inQuote_ = false;
-    char quote_ = 0;
+    std::deque<std::string> log_;  // the latest messages, kMaxLogBytes in all
+    std::size_t logBytes_ = 0;
 };
 
 // The canonical form of a header ("SOUR:FREQ:FIX" for ":source:freq:fix"), empty when unknown.

@@ -32,13 +32,22 @@ Parameters parametersFromFile(const host::Value& file, const std::string& filena
 }
 
 Parameters readParameterFile(const std::string& filename, const std::string& expectedId) {
-    return parametersFromFile(host::readMatFile(filename), filename, expectedId);
+    // A parameter record is some 25 KB: nothing else in the file is decompressed, and a record
+    // thousands of times larger is not one of ours.
+    host::MatReadOptions options;
+    options.only = kParameterFileVariable;
+    options.maxVariableBytes = std::uint64_t{4} << 20;
+    return parametersFromFile(host::readMatFile(filename, options), filename, expectedId);
+}
+
+host::Value parameterFileVariables(const Parameters& parameters) {
+    host::Value file = host::Value::record();
+    file.set(kParameterFileVariable, toValue(parameters));
+    return file;
 }
 
 void writeParameterFile(const std::string& filename, const Parameters& parameters) {
-    host::Value file = host::Value::record();
-    file.set(kParameterFileVariable, toValue(parameters));
-    host::writeMatFile(filename, file);
+    host::writeMatFile(filename, parameterFileVariables(parameters));
 }
 
 }  // namespace app

@@ -23,6 +23,9 @@ Parameters readParameterFile(const std::string& filename,
 Parameters parametersFromFile(const host::Value& file, const std::string& filename,
                               const std::string& expectedId = Parameters{}.ParameterFileFormat_ID);
 
+// The variables of a parameter file holding `parameters`.
+host::Value parameterFileVariables(const Parameters& parameters);
+
 // Writes `parameters` as a parameter file, replacing `filename` whole; throws std::runtime_error
 // with the writer's message.
 void writeParameterFile(const std::string& filename, const Parameters& parameters);

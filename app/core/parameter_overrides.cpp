@@ -1,9 +1,12 @@
 #include "app/core/parameter_overrides.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
+#include "host/core/input_file.h"
+#include "host/core/text.h"
 #include "host/core/value.h"
 
 namespace app {
@@ -12,10 +15,26 @@ namespace {
 
 using nlohmann::json;
 
+// Settings nest two levels (parameters.slot) and a 16x59 field is a list of lists; far deeper
+// nesting is a mistake, and unbounded nesting would exhaust the stack of anything that walks it.
+constexpr int kMaxDepth = 32;
+constexpr std::uint64_t kMaxSettingsFileBytes = std::uint64_t{16} << 20;
+
 std::string shown(const json& j) {
     constexpr std::size_t kShown = 60;
-    std::string s = j.dump();
-    return s.size() > kShown ? s.substr(0, kShown) + "..." : s;
+    std::string s = j.dump(-1, ' ', false, json::error_handler_t::replace);
+    return host::printable(s.size() > kShown ? s.substr(0, kShown) + "..." : s);
+}
+
+// Throws std::invalid_argument for text nested too deeply; otherwise as json::parse.
+json parseLimited(std::string_view text) {
+    const json::parser_callback_t limit = [](int depth, json::parse_event_t, json&) {
+        if (depth > kMaxDepth)
+            throw std::invalid_argument("lists and objects are nested more than " + std::to_string(kMaxDepth) +
+                                        " levels deep");
+        return true;
+    };
+    return json::parse(text, limit);
 }
 
 bool isNumber(const json& j) {
@@ -89,7 +108,7 @@ void overrideRecord(host::Value& record, const json& object, const std::string& 
     for (const auto& [name, value] : object.items()) {
         const std::string fieldPath = path + "." + name;
         host::Value* target = record.find(name);
-        if (!target) throw std::invalid_argument("unknown field " + fieldPath);
+        if (!target) throw std::invalid_argument("unknown field " + host::printable(fieldPath));
         overrideField(*target, value, fieldPath);
     }
 }
@@ -100,6 +119,11 @@ void applyOverrides(Parameters& parameters, const json& object) {
     if (!object.is_object())
         throw std::invalid_argument("parameter settings must be a JSON object of parameters fields (got " +
                                     shown(object) + ")");
+    // A file with another identifier is refused when opened, so none may be written.
+    const std::string id = Parameters{}.ParameterFileFormat_ID;
+    if (object.contains("ParameterFileFormat_ID") && object["ParameterFileFormat_ID"] != id)
+        throw std::invalid_argument("parameters.ParameterFileFormat_ID cannot be changed: it is always \"" + id +
+                                    "\", the format this program reads");
     host::Value v = toValue(parameters);
     overrideRecord(v, object, "parameters");
     Parameters result;
@@ -115,8 +139,14 @@ void applySetting(Parameters& parameters, std::string_view nameEqualsValue) {
         throw std::invalid_argument("a setting must read NAME=VALUE, as in OverSampling=8 (got \"" +
                                     std::string(nameEqualsValue) + "\")");
     const std::string_view text = nameEqualsValue.substr(eq + 1);
-    json value = json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (value.is_discarded()) value = std::string(text);
+    json value;
+    try {
+        value = parseLimited(text);
+    } catch (const json::exception&) {
+        value = std::string(text);
+    } catch (const std::invalid_argument& e) {
+        throw std::invalid_argument(std::string(name) + ": " + e.what());
+    }
 
     constexpr std::string_view kRoot = "parameters.";
     if (name.starts_with(kRoot)) name.remove_prefix(kRoot.size());
@@ -137,6 +167,17 @@ void applySetting(Parameters& parameters, std::string_view nameEqualsValue) {
         name.remove_prefix(dot + 1);
     }
     applyOverrides(parameters, object);
+}
+
+json readSettingsFile(const std::string& path) {
+    const std::string text = host::InputFile(path).text(kMaxSettingsFileBytes);
+    try {
+        return parseLimited(text);
+    } catch (const json::exception& e) {
+        throw std::invalid_argument(path + " is not valid JSON: " + host::printable(e.what()));
+    } catch (const std::invalid_argument& e) {
+        throw std::invalid_argument(path + " is not a settings file: " + e.what());
+    }
 }
 
 }  // namespace app

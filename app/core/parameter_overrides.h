@@ -1,5 +1,6 @@
 #pragma once
 // Changing `parameters` from JSON settings given on a command line or in a file.
+#include <string>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
@@ -12,12 +13,19 @@ namespace app {
 // with one number per row (per slot; across all channels of a 16x59 field) or, for 16x59 fields,
 // 16 lists of 59; true and false count as 1 and 0. Text fields take strings. "slot" takes an
 // object of slot fields. Names, kinds and shapes are checked, values are not range-checked.
-// ProjectedLength follows OverSampling unless `object` sets it. Throws std::invalid_argument
+// ProjectedLength follows OverSampling unless `object` sets it; ParameterFileFormat_ID cannot be
+// changed, since a file with another one is refused when opened. Throws std::invalid_argument
 // naming the field; `parameters` is unchanged then.
 void applyOverrides(Parameters& parameters, const nlohmann::json& object);
 
+// The JSON object of settings in the file at `path`. Throws std::runtime_error when the file
+// cannot be read (saying why; FIFOs and devices are refused) and std::invalid_argument when it
+// is not JSON or nests lists and objects more than 32 levels deep.
+nlohmann::json readSettingsFile(const std::string& path);
+
 // One "NAME=VALUE" setting such as "OverSampling=8" or "slot.DATAslotMod=[1,2,3,...]". VALUE is
-// read as JSON, and taken as a plain string when it is not JSON.
+// read as JSON, and taken as a plain string when it is not JSON; nesting deeper than 32 levels
+// is refused.
 void applySetting(Parameters& parameters, std::string_view nameEqualsValue);
 
 }  // namespace app

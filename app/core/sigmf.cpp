@@ -74,20 +74,29 @@ std::string sigmfBaseName(const std::string& name) {
     return name;
 }
 
-void writeSigmf(const std::string& base, const dsp::CVec& samples, const SigmfRecording& recording) {
-    std::vector<unsigned char> data(samples.size() * 8);
+std::vector<host::PendingFile> prepareSigmf(const std::string& base, const dsp::CVec& samples,
+                                            const SigmfRecording& recording) {
+    std::vector<std::uint8_t> data(samples.size() * 8);
     auto put = [&](std::size_t at, double x) {
         const auto bits = std::bit_cast<std::uint32_t>(static_cast<float>(x));
-        for (int b = 0; b < 4; ++b) data[at + b] = static_cast<unsigned char>(bits >> (8 * b));
+        for (int b = 0; b < 4; ++b) data[at + b] = static_cast<std::uint8_t>(bits >> (8 * b));
     };
     for (std::size_t k = 0; k < samples.size(); ++k) {
         put(8 * k, samples[k].real());
         put(8 * k + 4, samples[k].imag());
     }
-    writeFileAtomically(base + ".sigmf-data", data.data(), data.size());
-    // The metadata last: a reader that finds it finds its samples too.
     const std::string meta = sigmfMeta(recording).dump(4) + "\n";
-    writeFileAtomically(base + ".sigmf-meta", meta.data(), meta.size());
+    std::vector<host::PendingFile> files;
+    files.emplace_back(base + ".sigmf-data", data);
+    // The metadata last: a reader that finds it finds its samples too.
+    files.emplace_back(base + ".sigmf-meta",
+                       std::span(reinterpret_cast<const std::uint8_t*>(meta.data()), meta.size()));
+    return files;
+}
+
+void writeSigmf(const std::string& base, const dsp::CVec& samples, const SigmfRecording& recording) {
+    auto files = prepareSigmf(base, samples, recording);
+    host::commitTogether(files);
 }
 
 }  // namespace app

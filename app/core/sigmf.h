@@ -9,6 +9,7 @@
 
 #include "app/core/records.h"
 #include "dsp/types.h"
+#include "host/core/output_file.h"
 
 namespace app {
 
@@ -37,8 +38,13 @@ nlohmann::ordered_json sigmfMeta(const SigmfRecording& recording);
 // NAME for NAME, NAME.sigmf, NAME.sigmf-meta and NAME.sigmf-data.
 std::string sigmfBaseName(const std::string& name);
 
-// Writes base + ".sigmf-data", then base + ".sigmf-meta"; each replaces an existing file whole.
+// The two files, written under temporary names and ready to be put in place together.
 // Throws std::runtime_error naming the file that could not be written.
+std::vector<host::PendingFile> prepareSigmf(const std::string& base, const dsp::CVec& samples,
+                                            const SigmfRecording& recording);
+
+// Writes base + ".sigmf-data" and base + ".sigmf-meta" so that both are new, or, when one
+// cannot be written, both are as they were.
 void writeSigmf(const std::string& base, const dsp::CVec& samples, const SigmfRecording& recording);
 
 }  // namespace app

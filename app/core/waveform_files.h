@@ -1,6 +1,6 @@
 #pragma once
-// The waveform export files: the record-file forms (variables ready for host::writeMatFile), the
-// headerless 16-bit file, and the atomic binary write they and the other exports share.
+// The waveform export files: the record-file forms (variables ready for host::writeMatFile) and
+// the headerless 16-bit file.
 #include <cstddef>
 #include <string>
 
@@ -17,11 +17,6 @@ host::Value asciiExport(const dsp::CVec& waveform);
 host::Value matExport(const dsp::CVec& waveform);
 // The Special menu's file: `samplePoints` N, `sampleRate`, `wave` N x 2 [I Q].
 host::Value waveExport(const dsp::CVec& waveform, double sampleRate);
-
-// Writes `data` under a temporary name beside `path` and renames it over `path`, so an existing
-// file is replaced whole or left as it was. Throws std::runtime_error
-// ("cannot write PATH: reason").
-void writeFileAtomically(const std::string& path, const void* data, std::size_t bytes);
 
 // The headerless file of torvikBytes: 4N bytes, I and Q big-endian at full scale 32766 x scale.
 // Returns 1 on success; 0 when the file cannot be written or the data cannot be coded, with the

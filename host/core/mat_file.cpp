@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <matio.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -21,15 +22,20 @@
 #include <utility>
 #include <vector>
 
+#include "host/core/input_file.h"
+#include "host/core/output_file.h"
+#include "host/core/text.h"
+
 namespace host {
 
 namespace {
 
-// Limits that keep a hostile file from exhausting memory or the stack. Our largest legitimate
-// variable is a 983040x2 matrix, far below them.
-constexpr std::uint64_t kMaxFileBytes = std::uint64_t{1} << 31;
-constexpr std::uint64_t kMaxInflatedBytes = std::uint64_t{1} << 30;
-constexpr std::uint64_t kMaxValues = std::uint64_t{1} << 26;
+// Limits that keep a hostile file from exhausting memory, time or the stack. Our largest
+// legitimate variable is a 983040x2 matrix (16 MB), far below them; a parameter file's record
+// has a few dozen fields.
+constexpr std::uint64_t kMaxTotalBytes = std::uint64_t{1} << 28;
+constexpr std::size_t kMaxVariables = 4096;
+constexpr std::size_t kMaxFields = 4096;
 constexpr int kMaxDepth = 32;
 
 // Reasons a read fails, turned into messages naming the file by readMatFile.
@@ -38,6 +44,10 @@ struct Damaged {};
 struct TooLarge {};
 struct Unsupported {
     std::string what;
+};
+// The whole message after "cannot read FILE: ".
+struct Refused {
+    std::string why;
 };
 
 std::string errnoText(int e) {
@@ -306,7 +316,10 @@ bool isNumericClass(unsigned cls) {
     return cls >= MAT_C_DOUBLE && cls <= MAT_C_UINT64;
 }
 
-std::vector<std::uint8_t> inflateElement(const std::uint8_t* data, std::size_t size) {
+// Inflates `size` bytes of compressed data; at most `limit` bytes come out, more is refused
+// unless `prefixOnly`, which stops there.
+std::vector<std::uint8_t> inflateElement(const std::uint8_t* data, std::size_t size,
+                                         std::uint64_t limit, bool prefixOnly = false) {
     z_stream z{};
     if (inflateInit(&z) != Z_OK) throw std::bad_alloc();
     struct End {
@@ -318,14 +331,17 @@ std::vector<std::uint8_t> inflateElement(const std::uint8_t* data, std::size_t s
     std::vector<std::uint8_t> out;
     for (;;) {
         if (z.total_out == out.size()) {
-            if (out.size() >= kMaxInflatedBytes) throw TooLarge{};
-            out.resize(std::min<std::size_t>(std::max<std::size_t>(out.size() * 2, 1 << 16),
-                                             kMaxInflatedBytes));
+            if (out.size() >= limit) {
+                if (prefixOnly) break;
+                throw TooLarge{};
+            }
+            out.resize(std::min<std::uint64_t>(std::max<std::size_t>(out.size() * 2, 1 << 12), limit));
         }
         z.next_out = out.data() + z.total_out;
         z.avail_out = static_cast<uInt>(out.size() - z.total_out);
         const int ret = inflate(&z, Z_NO_FLUSH);
         if (ret == Z_STREAM_END) break;
+        if (ret == Z_BUF_ERROR && prefixOnly && z.avail_in == 0) break;
         if (ret != Z_OK) throw Damaged{};  // corrupt, or cut short (Z_BUF_ERROR)
     }
     out.resize(z.total_out);
@@ -334,37 +350,19 @@ std::vector<std::uint8_t> inflateElement(const std::uint8_t* data, std::size_t s
 
 class Checker {
 public:
-    // Checks the file's variables and returns how many there are.
-    std::size_t file(const Bytes& b) {
-        std::size_t pos = 128;
-        std::size_t count = 0;
-        while (b.size() - pos >= 8) {
-            Element e = readElement(b, pos, b.size());
-            if (e.small) throw Damaged{};
-            if (e.type == MAT_T_MATRIX) {
-                matrix(b, e.data, e.data + e.bytes, {}, 0);
-            } else if (e.type == MAT_T_COMPRESSED) {
-                const auto inner = inflateElement(b.at(e.data), e.bytes);
-                const Bytes ib(inner.data(), inner.size(), swap_);
-                const Element m = readElement(ib, 0, inner.size());
-                if (m.small || m.type != MAT_T_MATRIX) throw Damaged{};
-                matrix(ib, m.data, m.data + m.bytes, {}, 0);
-                e.next = e.data + e.bytes;  // compressed elements are not padded
-            } else {
-                throw Damaged{};
-            }
-            pos = e.next;
-            ++count;
-        }
-        return count;
-    }
+    // `maxValues` bounds the numbers and characters of one variable.
+    explicit Checker(std::uint64_t maxValues) : maxValues_(maxValues) {}
 
-    explicit Checker(bool swap) : swap_(swap) {}
+    // Checks the array element whose data is [begin, end) of `b`: one variable.
+    void variable(const Bytes& b, std::size_t begin, std::size_t end) {
+        values_ = 0;
+        matrix(b, begin, end, {}, 0);
+    }
 
 private:
     void count(std::uint64_t n) {
         values_ += n;
-        if (values_ > kMaxValues) throw TooLarge{};
+        if (values_ > maxValues_) throw TooLarge{};
     }
 
     // The contents of one array element, [begin, end). `path` is empty for a variable, whose
@@ -396,7 +394,8 @@ private:
         const Element name = readElement(b, dimsEl.next, end);
         if (name.type != MAT_T_INT8) throw Damaged{};
         if (path.empty()) {
-            path.assign(reinterpret_cast<const char*>(b.at(name.data)), name.bytes);
+            // Names from the file appear in messages: escaped, never raw.
+            path = printable({reinterpret_cast<const char*>(b.at(name.data)), name.bytes});
             if (path.empty()) path = "(unnamed)";
         }
 
@@ -446,24 +445,28 @@ private:
         }
         if (names.bytes % nameLength) throw Damaged{};
         if (numel == 0) return;
+        if (names.bytes / nameLength > kMaxFields)
+            throw Refused{path + " has " + std::to_string(names.bytes / nameLength) +
+                          " fields; a record of more than " + std::to_string(kMaxFields) +
+                          " fields is not loaded"};
         pos = names.next;
         for (std::size_t i = 0; i < names.bytes / nameLength; ++i) {
             const char* n = reinterpret_cast<const char*>(b.at(names.data + i * nameLength));
             const std::string fieldName(n, strnlen(n, static_cast<std::size_t>(nameLength)));
             const Element m = readElement(b, pos, end);
             if (m.small || m.type != MAT_T_MATRIX) throw Damaged{};
-            matrix(b, m.data, m.data + m.bytes, path + "." + fieldName, depth + 1);
+            matrix(b, m.data, m.data + m.bytes, path + "." + printable(fieldName), depth + 1);
             pos = m.next;
         }
     }
 
-    bool swap_;
+    std::uint64_t maxValues_;
     std::uint64_t values_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
-// matio variables to values. The checks repeat the structural ones, since files of version 7.3
-// reach here unchecked.
+// matio variables to values. matio only ever sees variables that passed the checks above; the
+// checks here guard against our reading of its results.
 
 template <class T>
 void widen(const void* src, std::size_t n, double* dst) {
@@ -540,7 +543,6 @@ Value toValue(matvar_t* v, const std::string& path, int depth) {
         if (__builtin_mul_overflow(numel, dims[i], &numel)) throw Damaged{};
         if (i >= 2 && dims[i] != 0) beyondTwo *= dims[i];
     }
-    if (numel > kMaxValues) throw TooLarge{};
     if (auto what = unsupportedClass(v->class_type)) throw Unsupported{path + " is " + *what};
     if (beyondTwo != 1 && numel != 0)
         throw Unsupported{path + " is a " + std::to_string(dims.size()) + "-dimensional array (" +
@@ -561,32 +563,36 @@ Value toValue(matvar_t* v, const std::string& path, int depth) {
     if (!names || !v->data || v->nbytes / sizeof(matvar_t*) < n) throw Damaged{};
     for (unsigned i = 0; i < n; ++i) {
         if (!names[i]) throw Damaged{};
-        const std::string fieldPath = path + "." + names[i];
+        const std::string fieldPath = path + "." + printable(names[i]);
         record.set(names[i], toValue(Mat_VarGetStructFieldByIndex(v, i, 0), fieldPath, depth + 1));
     }
     return record;
 }
 
-enum class Format { Version5, Version73 };
-
 // The 128-byte header ends with the version and an endian mark that reads "IM" when the file's
-// byte order is little-endian.
-Format identify(const std::vector<std::uint8_t>& file, bool& swap) {
-    if (file.size() < 128) throw NotMat{};
-    const bool little = file[126] == 'I' && file[127] == 'M';
-    if (!little && !(file[126] == 'M' && file[127] == 'I')) throw NotMat{};
-    swap = little != (std::endian::native == std::endian::little);
-    const unsigned version = little ? file[124] | file[125] << 8 : file[124] << 8 | file[125];
-    if (version == 0x0100) return Format::Version5;
-    if (version == 0x0200) return Format::Version73;
-    throw NotMat{};
+// byte order is little-endian. Version 7.3 files are HDF5 containers whose links and sizes can
+// make a reader recurse or allocate without bound, so they are refused before anything reads
+// them.
+bool identify(const std::uint8_t* header, std::size_t size) {
+    if (size < 128) throw NotMat{};
+    const bool little = header[126] == 'I' && header[127] == 'M';
+    if (!little && !(header[126] == 'M' && header[127] == 'I')) throw NotMat{};
+    const unsigned version =
+        little ? header[124] | header[125] << 8 : header[124] << 8 | header[125];
+    if (version == 0x0200)
+        throw Refused{"it is a MAT file of version 7.3, which cannot be loaded; save it as "
+                      "version 7 instead (save -v7)"};
+    if (version != 0x0100) throw NotMat{};
+    return little != (std::endian::native == std::endian::little);
 }
 
-std::vector<std::uint8_t> readAll(int fd, std::size_t size) {
+// Reads up to `size` bytes at `offset`; fewer only at the end of the file.
+std::vector<std::uint8_t> readAt(int fd, std::uint64_t offset, std::size_t size) {
     std::vector<std::uint8_t> data(size);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd, data.data() + done, size - done);
+        const ssize_t n = ::pread(fd, data.data() + done, size - done,
+                                  static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw std::system_error(errno, std::generic_category());
         if (n == 0) break;
@@ -596,29 +602,132 @@ std::vector<std::uint8_t> readAll(int fd, std::size_t size) {
     return data;
 }
 
-Value readVariables(int fd, const std::vector<std::uint8_t>& file) {
-    bool swap = false;
-    const Format format = identify(file, swap);
-    std::size_t expected = 0;
-    if (format == Format::Version5)
-        expected = Checker(swap).file(Bytes(file.data(), file.size(), swap));
+// The name of the variable whose array element starts at `data` (its flags, dimensions, name):
+// given enough of its beginning. Empty when it cannot be told from these bytes.
+std::string variableName(const Bytes& b) {
+    try {
+        const Element flags = readElement(b, 0, b.size());
+        const Element dims = readElement(b, flags.next, b.size());
+        const Element name = readElement(b, dims.next, b.size());
+        if (name.type != MAT_T_INT8) return {};
+        return std::string(reinterpret_cast<const char*>(b.at(name.data)), name.bytes);
+    } catch (const Damaged&) {
+        return {};
+    }
+}
 
-    // Read through our descriptor, so matio sees the very file that was checked.
-    const std::string fdPath = "/proc/self/fd/" + std::to_string(fd);
+// How much of an array element is enough to tell its name.
+constexpr std::size_t kNamePeek = 512;
+
+// Walks the file's variables element by element, reading only the wanted ones, and gives
+// matio a version 5 file in memory of just these, uncompressed and checked.
+class Extractor {
+public:
+    Extractor(int fd, const MatReadOptions& options) : fd_(fd), options_(options) {}
+
+    // The number of variables taken into `out`, which starts with the file's header.
+    std::size_t run(std::uint64_t fileSize, std::vector<std::uint8_t>& out) {
+        out = readAt(fd_, 0, 128);
+        const bool swap = identify(out.data(), out.size());
+        Checker checker(options_.maxVariableBytes / 8);
+        std::uint64_t pos = 128;
+        std::size_t taken = 0;
+        for (std::size_t seen = 0; fileSize - pos >= 8; ++seen) {
+            if (seen == kMaxVariables)
+                throw Refused{"it holds more than " + std::to_string(kMaxVariables) + " variables"};
+            const auto tagBytes = readAt(fd_, pos, 8);
+            if (tagBytes.size() < 8) throw Damaged{};
+            const Bytes tag(tagBytes.data(), 8, swap);
+            const std::uint32_t type = tag.u32(0);
+            const std::uint64_t bytes = tag.u32(4);
+            if (type != MAT_T_MATRIX && type != MAT_T_COMPRESSED) throw Damaged{};
+            if (bytes > fileSize - pos - 8) throw Damaged{};
+            const std::uint64_t data = pos + 8;
+            // Compressed elements are not padded.
+            pos = type == MAT_T_COMPRESSED ? data + bytes
+                                           : std::min(data + (bytes + 7) / 8 * 8, fileSize);
+            if (!wanted(type, data, bytes, swap)) continue;
+            if (bytes > options_.maxVariableBytes + kNamePeek) throw TooLarge{};
+            std::vector<std::uint8_t> element = readAt(fd_, data, static_cast<std::size_t>(bytes));
+            if (element.size() < bytes) throw Damaged{};
+            if (type == MAT_T_COMPRESSED) {
+                element = inflateElement(element.data(), element.size(),
+                                         options_.maxVariableBytes + kNamePeek);
+                const Bytes ib(element.data(), element.size(), swap);
+                const Element m = readElement(ib, 0, element.size());
+                if (m.small || m.type != MAT_T_MATRIX) throw Damaged{};
+                element.erase(element.begin(), element.begin() + 8);
+                element.resize(m.bytes);
+            }
+            checker.variable(Bytes(element.data(), element.size(), swap), 0, element.size());
+            total_ += element.size();
+            if (total_ > kMaxTotalBytes) throw TooLarge{};
+            appendMatrix(out, element, swap);
+            ++taken;
+            if (!options_.only.empty()) break;
+        }
+        return taken;
+    }
+
+private:
+    // Whether the variable at `data` is to be read; tells its name by reading at most a small
+    // part of it, decompressing no more than that.
+    bool wanted(std::uint32_t type, std::uint64_t data, std::uint64_t bytes, bool swap) const {
+        if (options_.only.empty()) return true;
+        std::vector<std::uint8_t> head;
+        if (type == MAT_T_MATRIX) {
+            head = readAt(fd_, data, static_cast<std::size_t>(std::min<std::uint64_t>(bytes, kNamePeek)));
+        } else {
+            // Compressed data rarely shrinks the head of an element more than tenfold.
+            const auto packed = readAt(
+                fd_, data, static_cast<std::size_t>(std::min<std::uint64_t>(bytes, 16 * kNamePeek)));
+            head = inflateElement(packed.data(), packed.size(), kNamePeek + 8, true);
+            if (head.size() < 8) return false;
+            head.erase(head.begin(), head.begin() + 8);
+        }
+        return variableName(Bytes(head.data(), head.size(), swap)) == options_.only;
+    }
+
+    static void appendMatrix(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& data,
+                             bool swap) {
+        std::uint32_t tag[2] = {MAT_T_MATRIX, static_cast<std::uint32_t>(data.size())};
+        if (swap) tag[0] = __builtin_bswap32(tag[0]), tag[1] = __builtin_bswap32(tag[1]);
+        const auto* t = reinterpret_cast<const std::uint8_t*>(tag);
+        out.insert(out.end(), t, t + 8);
+        out.insert(out.end(), data.begin(), data.end());
+        out.resize(out.size() + padded8(data.size()) - data.size());
+    }
+
+    int fd_;
+    const MatReadOptions& options_;
+    std::uint64_t total_ = 0;
+};
+
+Value readVariables(int fd, std::uint64_t fileSize, const MatReadOptions& options) {
+    std::vector<std::uint8_t> checked;
+    const std::size_t expected = Extractor(fd, options).run(fileSize, checked);
+
+    // matio reads a file by name; this one lives in memory only.
+    const Fd memory(::memfd_create("zuno-mat", MFD_CLOEXEC));
+    if (memory.get() < 0) throw std::system_error(errno, std::generic_category());
+    for (std::size_t done = 0; done < checked.size();) {
+        const ssize_t n = ::write(memory.get(), checked.data() + done, checked.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw std::bad_alloc();
+        done += static_cast<std::size_t>(n);
+    }
+    std::vector<std::uint8_t>().swap(checked);
+    const std::string fdPath = "/proc/self/fd/" + std::to_string(memory.get());
     const MatPtr mat(Mat_Open(fdPath.c_str(), MAT_ACC_RDONLY));
-    const mat_ft version = format == Format::Version5 ? MAT_FT_MAT5 : MAT_FT_MAT73;
-    if (!mat || Mat_GetVersion(mat.get()) != version) throw Damaged{};
+    if (!mat || Mat_GetVersion(mat.get()) != MAT_FT_MAT5) throw Damaged{};
 
     Value variables = Value::record();
-    for (std::size_t i = 0; format == Format::Version73 || i < expected; ++i) {
+    for (std::size_t i = 0; i < expected; ++i) {
         const VarPtr var(Mat_VarReadNext(mat.get()));
-        if (!var) {
-            if (format == Format::Version73) break;
-            throw Damaged{};
-        }
+        if (!var) throw Damaged{};
         // Unnamed variables hold the writer's private data, not ours.
         if (!var->name || !*var->name) continue;
-        variables.set(var->name, toValue(var.get(), var->name, 0));
+        variables.set(var->name, toValue(var.get(), printable(var->name), 0));
     }
     return variables;
 }
@@ -707,67 +816,36 @@ private:
     std::deque<mat_complex_split_t> complexParts_;
 };
 
-// A file under a unique temporary name beside the target, removed unless committed.
-class TempFile {
-public:
-    TempFile(const std::filesystem::path& target, const std::string& errorPrefix) {
-        const auto dir =
-            target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-        name_ = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-        const int fd = ::mkstemp(name_.data());
-        if (fd < 0) throw std::runtime_error(errorPrefix + errnoText(errno));
-        // mkstemp makes the file private; give it the mode the target has, or would get.
-        struct stat st {};
-        mode_t mode;
-        if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            mode = st.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        ::fchmod(fd, mode);
-        ::close(fd);
+// Reads the whole of a file that may be larger than memory allows; the descriptor's offset is
+// at the end then.
+std::vector<std::uint8_t> contents(int fd) {
+    std::vector<std::uint8_t> out;
+    std::uint8_t chunk[1 << 16];
+    for (;;) {
+        const ssize_t n = ::pread(fd, chunk, sizeof chunk, static_cast<off_t>(out.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw std::system_error(errno, std::generic_category());
+        if (n == 0) return out;
+        out.insert(out.end(), chunk, chunk + n);
     }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile() {
-        if (!committed_) ::unlink(name_.c_str());
-    }
-    const std::string& name() const { return name_; }
-    void commit() { committed_ = true; }
-
-private:
-    std::string name_;
-    bool committed_ = false;
-};
-
-void syncFile(const std::string& name, const std::string& errorPrefix) {
-    const Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0 || ::fsync(fd.get()) != 0)
-        throw std::runtime_error(errorPrefix + errnoText(errno));
 }
 
 }  // namespace
 
-Value readMatFile(const std::string& path) {
+Value readMatFile(const std::string& path, const MatReadOptions& options) {
     silenceMatio();
     const std::string prefix = "cannot read " + path + ": ";
     try {
-        const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (fd.get() < 0) throw std::runtime_error(prefix + errnoText(errno));
-        struct stat st {};
-        if (::fstat(fd.get(), &st) != 0) throw std::runtime_error(prefix + errnoText(errno));
-        if (S_ISDIR(st.st_mode)) throw std::runtime_error(prefix + "it is a folder, not a file");
-        if (!S_ISREG(st.st_mode)) throw std::runtime_error(prefix + "it is not a regular file");
-        if (static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) throw TooLarge{};
-        return readVariables(fd.get(), readAll(fd.get(), static_cast<std::size_t>(st.st_size)));
+        const InputFile file(path);
+        return readVariables(file.fd(), file.size(), options);
     } catch (const NotMat&) {
         throw std::runtime_error(prefix + "it is not a MAT file");
     } catch (const Damaged&) {
         throw std::runtime_error(prefix + "the file is damaged or incomplete");
     } catch (const TooLarge&) {
         throw std::runtime_error(prefix + "the file holds more data than can be loaded");
+    } catch (const Refused& e) {
+        throw std::runtime_error(prefix + e.why);
     } catch (const Unsupported& e) {
         throw std::runtime_error(prefix + e.what +
                                  ", but only numbers, texts and single structures can be loaded");
@@ -778,7 +856,7 @@ Value readMatFile(const std::string& path) {
     }
 }
 
-void writeMatFile(const std::string& path, const Value& variables) {
+std::vector<std::uint8_t> matFileBytes(const Value& variables, const std::string& path) {
     if (!variables.isRecord())
         throw std::invalid_argument("writeMatFile needs a record of variables, not " +
                                     variables.describe());
@@ -791,31 +869,30 @@ void writeMatFile(const std::string& path, const Value& variables) {
         vars.push_back(builder.build(variables.fieldName(i), variables.fieldName(i),
                                      variables.fieldValue(i), 0));
 
-    // Replacing a link would cut it; write where it points instead.
-    std::filesystem::path target = path;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(target, ec)) {
-        auto resolved = std::filesystem::canonical(target, ec);
-        if (!ec) target = std::move(resolved);
-    }
-
-    TempFile temp(target, prefix);
-    mat_t* mat = Mat_CreateVer(temp.name().c_str(), nullptr, MAT_FT_MAT5);
-    if (!mat) throw std::runtime_error(prefix + "the file could not be created");
+    // matio does not report failed writes, so it writes to memory, where only a lack of memory
+    // can fail it; the output file's writer checks every byte that goes to the disk.
+    const Fd memory(::memfd_create("zuno-mat", MFD_CLOEXEC));
+    if (memory.get() < 0) throw std::runtime_error(prefix + errnoText(errno));
+    const std::string fdPath = "/proc/self/fd/" + std::to_string(memory.get());
+    mat_t* mat = Mat_CreateVer(fdPath.c_str(), nullptr, MAT_FT_MAT5);
+    if (!mat) throw std::runtime_error(prefix + "the file could not be prepared");
     for (const auto& var : vars) {
         if (Mat_VarWrite(mat, var.get(), MAT_COMPRESSION_NONE) != 0) {
             Mat_Close(mat);
-            throw std::runtime_error(prefix + "writing the variable " + var->name +
-                                     " failed (is the disk full?)");
+            throw std::runtime_error(prefix + "there is not enough memory for the variable " +
+                                     var->name);
         }
     }
-    if (Mat_Close(mat) != 0)
-        throw std::runtime_error(prefix +
-                                 "the data could not be written completely (is the disk full?)");
-    syncFile(temp.name(), prefix);
-    if (::rename(temp.name().c_str(), target.c_str()) != 0)
-        throw std::runtime_error(prefix + errnoText(errno));
-    temp.commit();
+    if (Mat_Close(mat) != 0) throw std::runtime_error(prefix + "there is not enough memory");
+    try {
+        return contents(memory.get());
+    } catch (const std::exception&) {
+        throw std::runtime_error(prefix + "there is not enough memory");
+    }
+}
+
+void writeMatFile(const std::string& path, const Value& variables) {
+    writeFileAtomically(path, matFileBytes(variables, path));
 }
 
 }  // namespace host

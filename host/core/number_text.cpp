@@ -13,12 +13,22 @@ std::string numberText(double x) {
     if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
     // Written with "." whatever the process's locale: the numbers go to fields, files and SCPI
     // lines alike.
-    char buf[400];  // the largest double has 309 integer digits
-    const auto [end, ec] = x == std::trunc(x)
-                               // -0 would otherwise print as "-0".
-                               ? std::to_chars(buf, buf + sizeof buf, x == 0.0 ? 0.0 : x, std::chars_format::fixed, 0)
-                               : std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 15);
-    return ec == std::errc() ? std::string(buf, end) : std::string();
+    char buf[64];
+    if (x == std::trunc(x) && std::abs(x) <= 1e15) {
+        // -0 would otherwise print as "-0".
+        const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x == 0.0 ? 0.0 : x, std::chars_format::fixed, 0);
+        return std::string(buf, end);
+    }
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 15);
+    // Huge and tiny values compactly: 1e308, 1e-5, not 1e+308 or 1e-05.
+    std::string s(buf, end);
+    const auto e = s.find('e');
+    if (e == std::string::npos) return s;
+    std::size_t digits = e + 1;
+    if (s[digits] == '+') s.erase(digits, 1);
+    else if (s[digits] == '-') ++digits;
+    while (digits + 1 < s.size() && s[digits] == '0') s.erase(digits, 1);
+    return s;
 }
 
 }  // namespace host

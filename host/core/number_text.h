@@ -6,8 +6,9 @@
 
 namespace host {
 
-// An integral value as a plain integer (2200000000, -30); any other value in general decimal
-// form with up to 15 significant digits (-12.5, 0.1); "NaN", "Inf", "-Inf".
+// An integral value up to 1e15 as a plain integer (2200000000, -30); any other value in general
+// decimal form with up to 15 significant digits and a short exponent (-12.5, 0.1, 1e308, 1e-5);
+// "NaN", "Inf", "-Inf".
 std::string numberText(double x);
 
 }  // namespace host

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "host/core/text.h"
+
 #include "host/core/number_text.h"
 
 namespace host {
@@ -205,7 +207,8 @@ std::string Value::describe() const {
         }
         case Kind::Text: {
             constexpr std::size_t kShown = 40;
-            return "text \"" + (text_.size() > kShown ? text_.substr(0, kShown) + "..." : text_) +
+            // The text may come from a file: shown escaped, never raw.
+            return "text \"" + printable(text_.size() > kShown ? text_.substr(0, kShown) + "..." : text_) +
                    "\"";
         }
         case Kind::Record: return "a record";

@@ -4,7 +4,9 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "host/core/text.h"
 #include "instrument/core/download_play.h"
+#include "instrument/core/waveform_title.h"
 
 namespace instrument {
 
@@ -19,7 +21,15 @@ void applySigGenSetting(app::SigGenSettings& settings, std::string_view nameEqua
     host::Value record = app::toValue(settings);
     host::Value* field = record.find(name);
     if (!field) throw std::invalid_argument("SigGenSettings has no field '" + name + "'");
-    if (field->isText()) {
+    if (name == "Title") {
+        // Checked as the settings panel takes it; anything the panel would change besides the
+        // case is refused rather than silently dropped.
+        const std::string title = filterTitle(text);
+        if (title != host::toUpper(text))
+            throw std::invalid_argument("the waveform title '" + host::printable(text) +
+                                        "' must be 1 to 20 characters A-Z, 0-9 and _ $ & # + - [ ]");
+        *field = host::Value(title);
+    } else if (field->isText()) {
         *field = host::Value(text);
     } else {
         nlohmann::json v;
@@ -46,16 +56,18 @@ int downloadAndPlay(const dsp::CVec& waveform, const std::array<dsp::Bits, 2>& m
         },
         options);
     if (download.status != 0) {
-        err << "download failed: " << download.response << "\n";
+        err << "download failed: " << host::printable(download.response) << "\n";
         return 1;
     }
-    out << "download: " << download.response << "\n";
+    // Answers are the instrument's bytes: shown escaped, never raw on the terminal.
+    out << "download: " << host::printable(download.response) << "\n";
     const auto lines = playLines_c(settings.Title, settings);
     std::vector<hwio::Result> answers;
     const hwio::Result play = playSequence(lines, config, options, &answers);
-    for (std::size_t i = 0; i < answers.size(); ++i) out << lines[i] << " -> " << answers[i].response << "\n";
+    for (std::size_t i = 0; i < answers.size(); ++i)
+        out << lines[i] << " -> " << host::printable(answers[i].response) << "\n";
     if (play.status != 0) {
-        err << "playback failed: " << play.response << "\n";
+        err << "playback failed: " << host::printable(play.response) << "\n";
         return 1;
     }
     out << "playback: \"" << settings.Title << "\" is playing\n";

@@ -25,13 +25,11 @@ json list16(double first, double rest) {
 
 TEST(ParameterOverrides, TopLevelFieldsAndDerivedLength) {
     Parameters p = app::InitializeParameters();
-    applyOverrides(p, json{{"OverSampling", 8}, {"IdleSlotGain", -12.5}, {"PhaseEq", false},
-                           {"ParameterFileFormat_ID", "other"}});
+    applyOverrides(p, json{{"OverSampling", 8}, {"IdleSlotGain", -12.5}, {"PhaseEq", false}});
     EXPECT_EQ(p.OverSampling, 8);
     EXPECT_EQ(p.ProjectedLength, 262144);
     EXPECT_EQ(p.IdleSlotGain, -12.5);
     EXPECT_EQ(p.PhaseEq, 0);
-    EXPECT_EQ(p.ParameterFileFormat_ID, "other");
 
     applyOverrides(p, json{{"OverSampling", 2}, {"ProjectedLength", 100}});
     EXPECT_EQ(p.ProjectedLength, 100);  // set explicitly
@@ -80,7 +78,14 @@ TEST(ParameterOverrides, ErrorsNameTheFieldAndLeaveParametersAlone) {
               "parameters.slot.RPCslotGain: expected a number, a list of 16 or 16 lists of 59 (got [[1]])");
     EXPECT_EQ(apply(json{{"Mode", "full"}}), "parameters.Mode: expected a number (got \"full\")");
     EXPECT_EQ(apply(json{{"Mode", json::array({1})}}), "parameters.Mode: expected a number (got [1])");
-    EXPECT_EQ(apply(json{{"ParameterFileFormat_ID", 1}}), "parameters.ParameterFileFormat_ID: expected a string (got 1)");
+    // A file with another format identifier would be refused when opened: none may be written.
+    const std::string fixedId =
+        "parameters.ParameterFileFormat_ID cannot be changed: it is always \"Zuno-Fwd - Format 1.2\", the format "
+        "this program reads";
+    EXPECT_EQ(apply(json{{"ParameterFileFormat_ID", 1}}), fixedId);
+    EXPECT_EQ(apply(json{{"ParameterFileFormat_ID", "Zuno-Fwd - Format 1.1"}}), fixedId);
+    // Names and values from the command line or a file reach messages escaped.
+    EXPECT_EQ(apply(json{{"bell\x07\x1b[31m", 1}}), "unknown field parameters.bell\\x07\\x1B[31m");
     EXPECT_EQ(apply(json{{"slot", 1}}), "parameters.slot: expected an object of its fields (got 1)");
     EXPECT_EQ(apply(json{{"DATAsourceName", "x"}}), "parameters.DATAsourceName is always empty and cannot be set");
     EXPECT_NE(apply(json::array({1})), "(no error)");
@@ -101,10 +106,14 @@ TEST(ParameterOverrides, SettingForms) {
     EXPECT_EQ(p.slot.DATAslotMod[15], 2);
     applySetting(p, "parameters.Mode=2");
     EXPECT_EQ(p.Mode, 2);
-    applySetting(p, "ParameterFileFormat_ID=Zuno-Fwd - Format 9");  // not JSON: taken as text
-    EXPECT_EQ(p.ParameterFileFormat_ID, "Zuno-Fwd - Format 9");
-    applySetting(p, "ParameterFileFormat_ID=\"quoted\"");
-    EXPECT_EQ(p.ParameterFileFormat_ID, "quoted");
+    applySetting(p, "ParameterFileFormat_ID=Zuno-Fwd - Format 1.2");  // not JSON: taken as text
+    applySetting(p, "ParameterFileFormat_ID=\"Zuno-Fwd - Format 1.2\"");
+    EXPECT_EQ(p.ParameterFileFormat_ID, "Zuno-Fwd - Format 1.2");
+
+    // Nesting is bounded before anything walks it (70000 levels would exhaust the stack).
+    const std::string deep = std::string(70000, '[') + std::string(70000, ']');
+    EXPECT_EQ(errorOf([&] { applySetting(p, "OverSampling=" + deep); }),
+              "OverSampling: lists and objects are nested more than 32 levels deep");
 
     EXPECT_EQ(errorOf([&] { applySetting(p, "OverSampling=fast"); }),
               "parameters.OverSampling: expected a number (got \"fast\")");

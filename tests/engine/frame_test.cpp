@@ -276,3 +276,24 @@ TEST(FrameAssembly, RefusesWhatItCannotComputeWith) {
     a.IdleSlotGain = INFINITY;
     refuses(a, "IdleSlotGain");
 }
+
+// Gains so large that the samples overflow give no frame: the error names the gain.
+TEST(FrameAssembly, OverflowingGainsAreRefusedByName) {
+    const auto refused = [](const FrameArgs& a, const std::string& text) {
+        EXPECT_THAT([&] { Zuno_FwdChnFrame(a); }, testing::ThrowsMessage<std::invalid_argument>(testing::HasSubstr(text)))
+            << text;
+    };
+    FrameArgs a = plainArgs();
+    a.IdleSlotGain = 7000;  // noise power 10^700
+    refused(a, "IdleSlotGain (IdleSlotGain) = 7000 dB is too large: the frame's samples overflow");
+    a = FrameArgs{};
+    a.oversamplingRate = 2;
+    a.RAactive = dsp::RVec(kSlots, 1.0);
+    a.RAgain[2] = 6000;  // an amplitude of 10^300, finite, whose filtered sums are not
+    refused(a, "RAgain (slot.RAslotGain) of slot 3 = 6000 dB is too large");
+    a = plainArgs();
+    a.RPCchnActive = dsp::RVec(kSlots, 1.0);
+    a.RPCactive = dsp::Matrix(16, 59, 1.0);
+    a.RPCgains(4, 9) = 7000;
+    refused(a, "RPCgains (slot.RPCslotGain) of slot 5, channel 10 = 7000 dB");
+}

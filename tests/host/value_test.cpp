@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "host/core/number_text.h"
+#include "host/core/text.h"
 
 using host::Value;
 
@@ -95,4 +96,16 @@ TEST(NumberText, IntegersPlainOthersGeneral) {
     EXPECT_EQ(numberText(std::nan("")), "NaN");
     EXPECT_EQ(numberText(std::numeric_limits<double>::infinity()), "Inf");
     EXPECT_EQ(numberText(-std::numeric_limits<double>::infinity()), "-Inf");
+    // Huge and tiny values in messages stay short.
+    EXPECT_EQ(numberText(1e308), "1e308");
+    EXPECT_EQ(numberText(-1e16), "-1e16");
+    EXPECT_EQ(numberText(2.5e-7), "2.5e-7");
+}
+
+TEST(Printable, ControlCharactersAndBrokenTextAreEscaped) {
+    EXPECT_EQ(host::printable("gain \x1b[31mred\x1b[0m\n\x7f"), "gain \\x1B[31mred\\x1B[0m\\x0A\\x7F");
+    EXPECT_EQ(host::printable("\xff\xc2\x9b x"), "\\xFF\\xC2\\x9B x");  // not UTF-8; a C1 control
+    EXPECT_EQ(host::printable("Trägerfrequenz µ Ω ≤ 2"), "Trägerfrequenz µ Ω ≤ 2");
+    // Text shown in messages is escaped too.
+    EXPECT_EQ(Value("a\x07").describe(), "text \"a\\x07\"");
 }

@@ -78,6 +78,7 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
     const std::string& serial() const { return serial_; }
 

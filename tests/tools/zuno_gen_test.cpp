@@ -1,10 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <cstdio>
 #include <filesystem>
@@ -174,4 +176,117 @@ TEST_F(ZunoGen, ExportFormatsReadBack) {
     EXPECT_EQ(meta["global"]["core:recorder"].get<std::string>().rfind("zuno-gen ", 0), 0u);
     EXPECT_EQ(meta["annotations"][15]["core:label"], "slot 16: traffic idle, MAC idle");
     EXPECT_THROW(gen::parseGenOptions({"--save-params"}), std::invalid_argument);
+}
+
+// Outputs: only after a successful calculation, all of them or none, one file each.
+TEST_F(ZunoGen, OutputsAreWrittenWholeAfterSuccessOrNotAtAll) {
+    const std::string base = "--set OverSampling=2 --seed 1";
+    // A failed calculation writes nothing: neither the parameters nor the samples.
+    auto run = zunoGen(base + " --set IdleSlotGain=7000 --save-params " + at("p.mat") + " --out " + at("w"));
+    EXPECT_NE(run.status, 0);
+    EXPECT_THAT(run.output, HasSubstr("IdleSlotGain (IdleSlotGain) = 7000 dB is too large"));
+    EXPECT_FALSE(fs::exists(at("p.mat")));
+    EXPECT_FALSE(fs::exists(at("w")));
+    run = zunoGen(base + " --set slot.RAslotGain=6000 --set MACchnActive=1 --out " + at("w"));
+    EXPECT_NE(run.status, 0);
+    EXPECT_THAT(run.output, HasSubstr("RAgain (slot.RAslotGain) of slot 1 = 6000 dB is too large"));
+
+    // Two outputs naming one file, directly or through a link, are refused before anything runs.
+    std::ofstream(at("x")) << "old";
+    fs::create_symlink("x", at("to-x"));
+    run = zunoGen(base + " --out " + at("x") + " --markers " + at("to-x"));
+    EXPECT_NE(run.status, 0);
+    EXPECT_THAT(run.output, HasSubstr("are the same file"));
+    run = zunoGen(base + " --out " + at("s") + " --format sigmf --save-params " + at("s.sigmf-meta"));
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(readAll(at("x")), "old");
+
+    // One output that cannot be written leaves every other as it was.
+    fs::create_directory(at("folder"));
+    run = zunoGen(base + " --out " + at("x") + " --markers " + at("folder"));
+    EXPECT_NE(run.status, 0);
+    EXPECT_THAT(run.output, HasSubstr(at("folder") + ": it is a folder"));
+    EXPECT_EQ(readAll(at("x")), "old");
+
+    // A link is followed, a device is written to, not replaced.
+    run = zunoGen(base + " --out " + at("to-x") + " --markers /dev/null");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(fs::is_symlink(at("to-x")));
+    EXPECT_EQ(fs::file_size(at("x")), 65536u * 16);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+// The SigMF pair changes together: when the metadata cannot be put in place, the samples beside
+// it stay the old ones.
+TEST_F(ZunoGen, TheSigmfPairIsNewOrOldTogether) {
+    std::ofstream(at("r.sigmf-data")) << "old data";
+    fs::create_directory(at("r.sigmf-meta"));
+    const auto run = zunoGen("--set OverSampling=2 --seed 1 --format sigmf --out " + at("r"));
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(readAll(at("r.sigmf-data")), "old data");
+}
+
+// On a full disk (a small file system the test script mounts as root) every writer fails with
+// the reason and the old file stays whole.
+TEST_F(ZunoGen, FullDiskFailsAndKeepsTheOldFiles) {
+    const char* disk = std::getenv("ZUNO_SMALL_DISK");
+    if (!disk) GTEST_SKIP() << "no small file system to fill: scripts/test.sh mounts one when run as root";
+    const fs::path dir = fs::path(disk) / "tools";
+    for (const char* option : {"--format mat --out", "--format ascii --out", "--out", "--format sigmf --out"}) {
+        const std::string file = (dir / "old").string();
+        std::ofstream(file) << "old";
+        const auto run = zunoGen(std::string("--set OverSampling=8 --seed 1 ") + option + " " + file);
+        EXPECT_NE(run.status, 0) << option;
+        EXPECT_THAT(run.output, HasSubstr("No space left on device")) << option;
+        EXPECT_EQ(readAll(file), "old") << option;
+        fs::remove(file);
+    }
+    std::ofstream((dir / "p.mat").string()) << "old";
+    std::ofstream((dir / "filler").string()) << std::string(1040000, 'x');
+    const auto run = zunoGen("--save-params " + (dir / "p.mat").string());
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(readAll(dir / "p.mat"), "old");
+    fs::remove(dir / "filler");
+    fs::remove(dir / "p.mat");
+    EXPECT_TRUE(fs::is_empty(dir));
+}
+
+// Hostile input files end in a message, not in a crash, a hang or the memory of the machine.
+TEST_F(ZunoGen, HostileInputFilesAreRefusedWithReasons) {
+    const auto expectError = [](const std::string& args, const std::string& text) {
+        const auto run = zunoGen(args);
+        EXPECT_NE(run.status, 0) << args;
+        EXPECT_THAT(run.output, HasSubstr(text)) << args;
+        EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << args;
+    };
+    ASSERT_EQ(::mkfifo(at("f.mat").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(at("f.json").c_str(), 0600), 0);
+    expectError("--params " + at("f.mat"), "it is not a regular file");
+    expectError("--params " + at("f.json"), "it is not a regular file");
+    expectError("--params " + at("missing.json"), "cannot read " + at("missing.json") + ": No such file or directory");
+    std::ofstream(at("deep.json")) << "{\"OverSampling\":" << std::string(70000, '[') << std::string(70000, ']') << "}";
+    expectError("--params " + at("deep.json"), "nested more than 32 levels deep");
+    std::ofstream(at("esc.json")) << "{\"\\u001b[31mred\":1}";
+    expectError("--params " + at("esc.json"), "unknown field parameters.\\x1B[31mred");
+    expectError("--set ParameterFileFormat_ID=other --save-params " + at("p.mat"), "cannot be changed");
+    EXPECT_FALSE(fs::exists(at("p.mat")));
+
+    // A refused parameter file names the field and why; numbers print compactly.
+    app::Parameters p;
+    app::writeParameterFile(at("good.mat"), p);
+    host::Value file = host::readMatFile(at("good.mat"));
+    file.field("fileParameters").set("OverSampling", host::Value::row({1e308, 2}));
+    host::writeMatFile(at("bad.mat"), file);
+    expectError("--params " + at("bad.mat"), "has an Invalid File Structure. fileParameters.OverSampling");
+    expectError("--set slot.DATAslotMod=1e308", "is 1e308; it must be 1, 2 or 3");
+}
+
+TEST(GenOptions, BoundsAndTitles) {
+    EXPECT_EQ(gen::parseGenOptions({"--bench", "1000"}).bench, 1000);
+    for (const char* bench : {"1001", "99999999999999999999"})
+        EXPECT_THROW(gen::parseGenOptions({"--bench", bench}), std::invalid_argument) << bench;
+    // Titles are checked as the settings panel takes them.
+    const auto run = zunoGen("--download 127.0.0.1:1 --title 'bad title!'");
+    EXPECT_NE(run.status, 0);
+    EXPECT_THAT(run.output, HasSubstr("must be 1 to 20 characters A-Z, 0-9 and _ $ & # + - [ ]"));
 }

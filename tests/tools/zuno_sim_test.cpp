@@ -110,6 +110,9 @@ TEST(ZunoSim, FaultSwitchesAndUnknownCommandsToReject) {
         SimProcess sim({"--garbage"});
         EXPECT_NE(sim.ask("*IDN?").find('\xfe'), std::string::npos);
         EXPECT_NO_THROW(sim.state()) << "the simulator's own queries stay readable";
+        // zuno-gen shows the junk escaped, never raw on the terminal.
+        const Output junk = zunoGen("--seed 3 --set OverSampling=2 --download " + sim.address());
+        EXPECT_EQ(junk.text.find_first_of(std::string("\x01\xfe\x7f", 3)), std::string::npos) << junk.text;
     }
     EXPECT_THROW(SimProcess({"--reject", ":no:such:command"}), std::runtime_error);
 }
