@@ -125,7 +125,7 @@ public:
         const std::uint16_t core = corePort(e.host, portmapperPort, wait);
         const std::string what = where_ + ", core channel port " + std::to_string(core);
         core_ = std::make_unique<RpcConnection>(
-            connectTcp(e.host, core, what, "Check that the instrument is on and serves VXI-11.", wait), what);
+            connectTcp(e.host, core, what, "Check that the instrument is on and serves VXI-11.", wait), where_);
         rpc::XdrWriter args;
         args.i32(static_cast<std::int32_t>(::getpid())).u32(0).u32(0).opaque(e.device);
         try {
@@ -141,6 +141,10 @@ public:
             maxWrite_ = std::clamp<std::size_t>(r.u32(), 64, std::size_t{1} << 30);
         } catch (const rpc::XdrError& x) {
             badReply("create_link", x);
+        } catch (const LinkError& x) {
+            if (x.status() == kTimeout)
+                throw LinkError(kTimeout, where_ + " did not answer create_link within " + seconds(o.timeout) + ".");
+            throw;
         }
     }
 
