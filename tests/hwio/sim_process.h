@@ -30,6 +30,19 @@ inline std::filesystem::path buildDir() {
 
 inline std::string simulatorPath() { return (buildDir() / "tools" / "zuno-sim").string(); }
 
+// A loopback port that nothing listens on: bound, then closed.
+inline int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
 class SimProcess {
 public:
     explicit SimProcess(std::vector<std::string> options = {}) {

@@ -28,19 +28,6 @@ hwio::Options quick() {
     return o;
 }
 
-// A loopback port that nothing listens on: bound, then closed.
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
 }  // namespace
 
 TEST(Vxi11Link, TheFiveOperationsAndADownloadByteForByte) {
@@ -109,7 +96,7 @@ TEST(Vxi11Link, DownloadAndPlaybackOfTheApplication) {
 }
 
 TEST(Vxi11Link, EveryFailureGivesAStatusAndAReadableText) {
-    const int closed = closedPort();
+    const int closed = testsupport::closedPort();
     auto r = hwio::hwIO(HWIO_PING, vxi("TCPIP0::127.0.0.1:" + std::to_string(closed) + "::INSTR"), {}, nullptr, quick());
     EXPECT_EQ(r.status, hwio::kConnectFailed);
     EXPECT_THAT(r.response, HasSubstr("Cannot connect to the portmapper at 127.0.0.1 port " + std::to_string(closed) +
