@@ -1,54 +1,18 @@
 #include <gmock/gmock.h>
 
-#include <random>
+#include <thread>
 
 #include "hwio/link.h"
+#include "link_helpers.h"
 #include "sim_process.h"
 
 using testing::HasSubstr;
 using testsupport::SimProcess;
 
-namespace {
-
-hwio::Config tcp(const std::string& address) {
-    hwio::Config c;
-    c.type = "tcpip";
-    c.TCPIP = hwio::Config::Tcpip{address, 0};
-    return c;
-}
-
-hwio::Options quick() {
-    hwio::Options o;
-    o.timeout = 0.5;
-    return o;
-}
-
-struct Frame {
-    std::vector<std::complex<double>> iq;
-    std::vector<std::uint8_t> m1, m2;
-    hwio::Waveform waveform(const std::string& name) const {
-        hwio::Waveform w;
-        w.iq = iq;
-        w.marker1 = m1;
-        w.marker2 = m2;
-        w.name = name;
-        return w;
-    }
-};
-
-Frame randomFrame(std::size_t n) {
-    std::mt19937 rng(7);
-    std::normal_distribution<double> g;
-    Frame f;
-    for (std::size_t k = 0; k < n; ++k) {
-        f.iq.emplace_back(g(rng), g(rng));
-        f.m1.push_back(k % 1024 < 512);
-        f.m2.push_back(k % 3 == 0);
-    }
-    return f;
-}
-
-}  // namespace
+using testsupport::Frame;
+using testsupport::quick;
+using testsupport::randomFrame;
+using testsupport::tcp;
 
 TEST(TcpLink, PingSendQueryAndLocal) {
     SimProcess sim;
@@ -166,6 +130,23 @@ TEST(TcpLink, TheCompletionWaitHasTheTimeOutAndEndsOnCancel) {
     r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w, o);
     EXPECT_EQ(r.status, hwio::kCancelled);
     EXPECT_THAT(r.response, HasSubstr("Cancelled while waiting for the answer to \"*OPC?\""));
+}
+
+// A transfer larger than the socket buffers to an instrument that stopped taking it.
+TEST(TcpLink, ACancelEndsATransferTheInstrumentStoppedTaking) {
+    SimProcess sim({"--stall"});
+    const Frame f = randomFrame(2000000);
+    const auto w = f.waveform("HELD");
+    std::stop_source stop;
+    hwio::Options o;  // ten seconds: the cancel comes first
+    o.stop = stop.get_token();
+    std::jthread canceller([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop.request_stop();
+    });
+    const auto r = hwio::hwIO(HWIO_DOWNLOAD, tcp(sim.address()), {}, &w, o);
+    EXPECT_EQ(r.status, hwio::kCancelled);
+    EXPECT_THAT(r.response, HasSubstr("Cancelled while sending the waveform"));
 }
 
 // Another client left an error in the queue: it is not this operation's.

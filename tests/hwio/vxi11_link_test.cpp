@@ -1,38 +1,23 @@
 // VXI-11 against zuno-sim's own portmapper and core channel, on free loopback ports.
 #include <gmock/gmock.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <thread>
 
 #include "hwio/link.h"
 #include "hwio/onc_rpc.h"
 #include "instrument/core/download_play.h"
+#include "link_helpers.h"
 #include "sim_process.h"
 
 using testing::HasSubstr;
 using testsupport::SimProcess;
-
-namespace {
-
-hwio::Config vxi(const std::string& address) {
-    hwio::Config c;
-    c.type = "TCPIP";
-    c.TCPIP = hwio::Config::Tcpip{address, 0};
-    return c;
-}
-
-hwio::Options quick() {
-    hwio::Options o;
-    o.timeout = 0.5;
-    return o;
-}
-
-}  // namespace
+using testsupport::quick;
+using testsupport::randomFrame;
+using testsupport::tcp;
 
 TEST(Vxi11Link, TheFiveOperationsAndADownloadByteForByte) {
     SimProcess sim;
-    const auto c = vxi(sim.vxi11Address());
+    const auto c = tcp(sim.vxi11Address());
     auto r = hwio::hwIO(HWIO_PING, c);
     EXPECT_EQ(r.status, 0) << r.response;
     EXPECT_EQ(r.response, "Zuno,Simulated Signal Generator,SIM0001,1.0");
@@ -45,22 +30,12 @@ TEST(Vxi11Link, TheFiveOperationsAndADownloadByteForByte) {
     EXPECT_EQ(r.response, "The instrument reported: -222,\"Data out of range\"");
 
     // Larger than one write of the core channel (1 MB): the blocks go in several.
-    std::vector<std::complex<double>> iq(300000);
-    std::vector<std::uint8_t> m1(iq.size()), m2(iq.size());
-    for (std::size_t k = 0; k < iq.size(); ++k) {
-        iq[k] = {std::cos(k * 0.001), std::sin(k * 0.0013)};
-        m1[k] = k % 7 == 0;
-        m2[k] = k % 5 == 0;
-    }
-    hwio::Waveform w;
-    w.iq = iq;
-    w.marker1 = m1;
-    w.marker2 = m2;
-    w.name = "OVER_RPC";
+    const auto f = randomFrame(300000);
+    const auto w = f.waveform("OVER_RPC");
     r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w);
     ASSERT_EQ(r.status, 0) << r.response;
-    EXPECT_EQ(sim.samples("OVER_RPC"), hwio::iqBytes(iq, "norm", 1));
-    EXPECT_EQ(sim.markers("OVER_RPC"), hwio::markerBytes(m1, m2, iq.size()));
+    EXPECT_EQ(sim.samples("OVER_RPC"), hwio::iqBytes(f.iq, "norm", 1));
+    EXPECT_EQ(sim.markers("OVER_RPC"), hwio::markerBytes(f.m1, f.m2, f.iq.size()));
     EXPECT_TRUE(sim.state()["errors"].empty());
 }
 
@@ -97,7 +72,7 @@ TEST(Vxi11Link, DownloadAndPlaybackOfTheApplication) {
 
 TEST(Vxi11Link, EveryFailureGivesAStatusAndAReadableText) {
     const int closed = testsupport::closedPort();
-    auto r = hwio::hwIO(HWIO_PING, vxi("TCPIP0::127.0.0.1:" + std::to_string(closed) + "::INSTR"), {}, nullptr, quick());
+    auto r = hwio::hwIO(HWIO_PING, tcp("TCPIP0::127.0.0.1:" + std::to_string(closed) + "::INSTR"), {}, nullptr, quick());
     EXPECT_EQ(r.status, hwio::kConnectFailed);
     EXPECT_THAT(r.response, HasSubstr("Cannot connect to the portmapper at 127.0.0.1 port " + std::to_string(closed) +
                                       ": connection refused"));
@@ -105,11 +80,11 @@ TEST(Vxi11Link, EveryFailureGivesAStatusAndAReadableText) {
     {
         SimProcess sim;
         const std::string other = "TCPIP0::127.0.0.1:" + std::to_string(sim.portmapper()) + "::inst7::INSTR";
-        r = hwio::hwIO(HWIO_PING, vxi(other), {}, nullptr, quick());
+        r = hwio::hwIO(HWIO_PING, tcp(other), {}, nullptr, quick());
         EXPECT_EQ(r.status, hwio::kConnectFailed);
         EXPECT_THAT(r.response, HasSubstr("refused a link (device not accessible)"));
         // A query it does not know leaves no answer: the read ends with its time-out.
-        r = hwio::hwIO(HWIO_QUERY, vxi(sim.vxi11Address()), ":NOSUCH?", nullptr, quick());
+        r = hwio::hwIO(HWIO_QUERY, tcp(sim.vxi11Address()), ":NOSUCH?", nullptr, quick());
         EXPECT_EQ(r.status, hwio::kInstrumentError);
         EXPECT_THAT(r.response, HasSubstr("did not answer \":NOSUCH?\" within 0.5 s"));
         EXPECT_THAT(r.response, HasSubstr("-113,\"Undefined header\""));
@@ -117,7 +92,7 @@ TEST(Vxi11Link, EveryFailureGivesAStatusAndAReadableText) {
     {
         // The portmapper answers; the instrument takes the connection and says nothing.
         SimProcess sim({"--stall"});
-        r = hwio::hwIO(HWIO_PING, vxi(sim.vxi11Address()), {}, nullptr, quick());
+        r = hwio::hwIO(HWIO_PING, tcp(sim.vxi11Address()), {}, nullptr, quick());
         EXPECT_EQ(r.status, hwio::kTimeout);
         EXPECT_EQ(r.response, "The instrument at 127.0.0.1 (VXI-11 device inst0) did not answer create_link within 0.5 s.");
         std::stop_source stop;
@@ -127,17 +102,15 @@ TEST(Vxi11Link, EveryFailureGivesAStatusAndAReadableText) {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             stop.request_stop();
         });
-        r = hwio::hwIO(HWIO_PING, vxi(sim.vxi11Address()), {}, nullptr, o);
+        r = hwio::hwIO(HWIO_PING, tcp(sim.vxi11Address()), {}, nullptr, o);
         EXPECT_EQ(r.status, hwio::kCancelled);
         EXPECT_EQ(r.response, "Cancelled while connecting to the instrument.");
     }
     {
         SimProcess sim({"--drop-after", "100000"});
-        std::vector<std::complex<double>> iq(100000, {0.5, 0.5});
-        hwio::Waveform w;
-        w.iq = iq;
-        w.name = "DROPPED";
-        r = hwio::hwIO(HWIO_DOWNLOAD, vxi(sim.vxi11Address()), {}, &w, quick());
+        const auto f = randomFrame(100000);
+        const auto w = f.waveform("DROPPED");
+        r = hwio::hwIO(HWIO_DOWNLOAD, tcp(sim.vxi11Address()), {}, &w, quick());
         EXPECT_EQ(r.status, hwio::kConnectionLost);
         EXPECT_THAT(r.response, HasSubstr("closed the connection"));
         EXPECT_THAT(r.response, HasSubstr("while sending the waveform"));
