@@ -248,8 +248,9 @@ private:
         args.u32(rpc::kCore).u32(rpc::kCoreVersion).u32(rpc::kProtocolTcp).u32(0);
         std::uint32_t found = 0;
         try {
-            rpc::XdrReader r(pm.call(rpc::kPortmapper, rpc::kPortmapperVersion, rpc::kGetPort, args.bytes(), nullptr, wait));
-            found = r.u32();
+            const std::string results =
+                pm.call(rpc::kPortmapper, rpc::kPortmapperVersion, rpc::kGetPort, args.bytes(), nullptr, wait);
+            found = rpc::XdrReader(results).u32();
         } catch (const rpc::XdrError& e) {
             throw LinkError(kBadReply, "The answer of " + what + " is not a port (" + e.what() + ")");
         }

@@ -189,12 +189,8 @@ struct ScpiConnection : Connection {
 struct RpcConnection : Connection {
     RpcConnection(int f, Kind k, std::unique_ptr<sim::RpcChannel> c) : Connection(f, k), channel(std::move(c)) {}
     bool take(const char* data, std::size_t n, sim::Clock::time_point now) override {
-        try {
-            sent += channel->feed(data, n, now);
-            return true;
-        } catch (const hwio::rpc::XdrError&) {
-            return false;  // not RPC: nothing to answer
-        }
+        sent += channel->feed(data, n, now);
+        return !channel->broken();
     }
     bool accepting() const override { return !channel->due(); }
     void resume(sim::Clock::time_point now) override { sent += channel->expire(now); }

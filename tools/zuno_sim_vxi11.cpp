@@ -40,12 +40,16 @@ std::string RpcChannel::expire(Clock::time_point now) {
 std::string RpcChannel::run(Clock::time_point now) {
     std::string out;
     // One call at a time: those behind a waiting call wait too.
-    while (!due()) {
-        input_.erase(0, reader_.feed(input_.data(), input_.size()));
-        if (!reader_.ready()) break;
-        const std::string record = reader_.take();
-        const auto r = answer(parseCall(record), now);
-        if (r) out += recordMark(r->size()) + *r;
+    while (!due() && !broken_) {
+        try {
+            input_.erase(0, reader_.feed(input_.data(), input_.size()));
+            if (!reader_.ready()) break;
+            const std::string record = reader_.take();
+            if (const auto r = answer(parseCall(record), now)) out += recordMark(r->size()) + *r;
+        } catch (const XdrError&) {
+            broken_ = true;
+            input_.clear();
+        }
     }
     return out;
 }

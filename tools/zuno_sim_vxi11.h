@@ -16,13 +16,15 @@ namespace sim {
 
 using Clock = std::chrono::steady_clock;
 
-// One connection of RPC records. Throws hwio::rpc::XdrError when the stream is not RPC (a
-// record longer than any call here): the connection is then closed.
+// One connection of RPC records.
 class RpcChannel {
 public:
     virtual ~RpcChannel() = default;
     // Takes the client's bytes; returns the reply records to send.
     std::string feed(const char* data, std::size_t n, Clock::time_point now);
+    // The stream stopped being RPC (a record longer than any call here, or no call): once the
+    // replies so far are sent, the connection closes.
+    bool broken() const { return broken_; }
     // When a call that is waiting gives up; nothing while none waits.
     virtual std::optional<Clock::time_point> due() const { return std::nullopt; }
     // The replies of waiting calls that fell due, and of the calls queued behind them.
@@ -40,6 +42,7 @@ private:
 
     hwio::rpc::RecordReader reader_;
     std::string input_;
+    bool broken_ = false;
 };
 
 // Answers GETPORT for the core channel (TCP, version 1) with `corePort`, and nothing else.

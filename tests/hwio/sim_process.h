@@ -6,7 +6,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,8 +18,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace testsupport {
 
@@ -48,10 +46,6 @@ public:
     explicit SimProcess(std::vector<std::string> options = {}) {
         int out[2];
         if (::pipe(out) != 0) throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
         std::vector<std::string> args{simulatorPath(), "--port", "0"};
         // Port 111 is left to the tests that ask for it.
         if (std::find(options.begin(), options.end(), "--portmapper") == options.end())
@@ -60,10 +54,21 @@ public:
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        const pid_t parent = ::getpid();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // The simulator ends with the test that started it, even one that crashed: nothing
+            // is left listening.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent) ::_exit(1);
+            ::dup2(out[1], 1);
+            ::close(out[0]);
+            ::close(out[1]);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
         ::close(out[1]);
-        if (rc != 0) {
+        if (pid_ < 0) {
             ::close(out[0]);
             throw std::runtime_error("cannot start " + args[0]);
         }

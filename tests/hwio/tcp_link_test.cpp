@@ -132,38 +132,26 @@ TEST(TcpLink, TheCompletionWaitHasTheTimeOutAndEndsOnCancel) {
     EXPECT_THAT(r.response, HasSubstr("Cancelled while waiting for the answer to \"*OPC?\""));
 }
 
-// A transfer larger than the socket buffers to an instrument that stopped taking it.
+// A transfer larger than the socket buffers to an instrument that stopped taking it: the cancel
+// comes while a write waits.
 TEST(TcpLink, ACancelEndsATransferTheInstrumentStoppedTaking) {
     SimProcess sim({"--stall"});
     const Frame f = randomFrame(2000000);
     const auto w = f.waveform("HELD");
     std::stop_source stop;
+    std::jthread canceller;
     hwio::Options o;  // ten seconds: the cancel comes first
     o.stop = stop.get_token();
-    std::jthread canceller([&stop] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        stop.request_stop();
-    });
+    o.progress = [&](hwio::Stage stage, std::size_t, std::size_t total) {
+        if (stage != hwio::Stage::Sending || total == 0 || canceller.joinable()) return;
+        canceller = std::jthread([&stop] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            stop.request_stop();
+        });
+    };
     const auto r = hwio::hwIO(HWIO_DOWNLOAD, tcp(sim.address()), {}, &w, o);
     EXPECT_EQ(r.status, hwio::kCancelled);
     EXPECT_THAT(r.response, HasSubstr("Cancelled while sending the waveform"));
-}
-
-// Another client left an error in the queue: it is not this operation's.
-TEST(TcpLink, AnOldErrorFailsNothing) {
-    SimProcess sim;
-    const auto c = tcp(sim.address());
-    for (const char* command : {" :source:power:level:immediate:amplitude 40dbm", ":FREQ 9GHz"}) {
-        sim.tell(command);
-        EXPECT_EQ(hwio::hwIO(HWIO_SEND, c, ":OUTP ON").status, 0) << command;
-    }
-    sim.tell(":POW 40");
-    const Frame f = randomFrame(1000);
-    const auto w = f.waveform("AFTER");
-    const auto r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w);
-    EXPECT_EQ(r.status, 0) << r.response;
-    sim.tell(":POW 40");
-    EXPECT_EQ(hwio::hwIO(HWIO_QUERY, c, ":OUTP?").response, "1");
 }
 
 TEST(TcpLink, DownloadRefusesWhatTheInstrumentCannotStore) {
@@ -217,8 +205,8 @@ TEST(TcpLink, EveryLinkFailureGivesAStatusAndAReadableText) {
         const auto r = hwio::hwIO(HWIO_DOWNLOAD, tcp(sim.address()), {}, &sw, quick());
         EXPECT_EQ(r.status, hwio::kConnectionLost);
         EXPECT_THAT(r.response, HasSubstr("closed the connection"));
-        EXPECT_THAT(r.response, testing::AnyOf(HasSubstr("before it had read all of the waveform and markers"),
-                                               HasSubstr("while sending the")));
+        EXPECT_THAT(r.response, testing::ContainsRegex("(while (starting|sending|ending)|before it had read all of) "
+                                                       "the (waveform|markers)"));
         EXPECT_THAT(r.response, testing::Not(HasSubstr("*OPC?")));
     }
     {
