@@ -140,6 +140,7 @@ TEST(OncRpc, RecordsInFragmentsAndTheirBounds) {
     EXPECT_EQ(results.opaque(3), "xyz");
     EXPECT_THROW(results.u32(), hwio::rpc::XdrError);
     EXPECT_THROW(hwio::rpc::parseReply(reply.substr(0, 10)), hwio::rpc::XdrError);
-    hwio::rpc::XdrReader longer(hwio::rpc::XdrWriter().opaque("xyz").bytes());
+    const std::string field = hwio::rpc::XdrWriter().opaque("xyz").bytes();
+    hwio::rpc::XdrReader longer(field);
     EXPECT_THROW(longer.opaque(2), hwio::rpc::XdrError);
 }
