@@ -6,7 +6,7 @@
 #include "instrument/advanced_settings.h"
 #include "instrument/connection_dialog.h"
 #include "instrument/core/download_play.h"
-#include "instrument/download_progress.h"
+#include "instrument/core/link_ops.h"
 #include "instrument/siggen_panel.h"
 
 namespace app {
@@ -19,7 +19,7 @@ InstrumentCommands::InstrumentCommands(AppContext& ctx, CommonController& common
       advanced_(std::make_unique<instrument::AdvancedSettings>(ctx.registry)),
       panel_(std::make_unique<instrument::SigGenPanel>(ctx.registry, ctx.state.SigGenSettings, *advanced_,
                                                        [&ctx] { return ctx.figureList.AdvSettings.data(); })),
-      connection_(std::make_unique<instrument::ConnectionDialog>(ctx.registry, linkOptions)) {
+      connection_(std::make_unique<instrument::ConnectionDialog>(ctx.registry, linkOptions, progressDelayMs)) {
     host::Module& m = ctx_.registry.module(kCommonModule);
     m.add("pbDownload_Callback", [this](const Call& c) { pbDownload(c.handles); });
     m.add("pbRefresh_Callback", [this](const Call& c) { pbRefresh(c.handles); });
@@ -28,57 +28,69 @@ InstrumentCommands::InstrumentCommands(AppContext& ctx, CommonController& common
 
 InstrumentCommands::~InstrumentCommands() = default;
 
-hwio::Result InstrumentCommands::play() {
+instrument::LinkJob InstrumentCommands::playJob() const {
     const AppState& s = ctx_.state;
-    if (s.appInfo.Platform == "c")
-        return instrument::VSKPlay_c(s.SigGenSettings.Title, s.SigGenSettings, s.configuration, linkOptions);
-    return instrument::VSKPlay(s.SigGenSettings.Title, s.SigGenSettings, s.configuration, linkOptions);
+    return [platform = s.appInfo.Platform, settings = s.SigGenSettings, config = s.configuration](const hwio::Options& o) {
+        if (platform == "c") return instrument::VSKPlay_c(settings.Title, settings, config, o);
+        return instrument::VSKPlay(settings.Title, settings, config, o);
+    };
+}
+
+hwio::Result InstrumentCommands::run(const std::string& title, const instrument::LinkJob& job) {
+    host::Control main(ctx_.mainWindow.data());
+    const std::string pointer = main.pointer();
+    main.setPointer("watch");
+    hwio::Result result;
+    try {
+        result = instrument::runLinkJob(ctx_.mainWindow, title, progressDelayMs, linkOptions, job);
+    } catch (...) {
+        main.setPointer(pointer);
+        throw;
+    }
+    main.setPointer(pointer);
+    return result;
 }
 
 void InstrumentCommands::pbDownload(const host::Handles& handles) {
     if (common_.checkWaveformReady(handles, "Download") == 0) return;
-    host::Control main(ctx_.mainWindow.data());
-    const std::string pointer = main.pointer();
-    main.setPointer("watch");
     const AppState& s = ctx_.state;
-    hwio::Result download;
-    {
-        instrument::DownloadProgress progress(ctx_.mainWindow, progressDelayMs);
-        hwio::Options options = linkOptions;
-        options.progress = progress.callback();
-        auto ask = [this](const std::string& title, const std::string& text, const std::vector<std::string>& buttons,
-                          const std::string& def) { return ctx_.dialogs.question(title, text, buttons, def); };
-        download = instrument::VSKDownLoadWrap(s.waveform, s.markers, s.SigGenSettings.Title, s.configuration, ask,
-                                               options);
-    }
-    // A transfer the user declined or cancelled is no success: nothing plays and nothing is reported.
     const std::string address = linkAddress(s.configuration);
-    if (download.status == hwio::kCancelled) {
-        main.setPointer(pointer);
+    auto ask = [this](const std::string& title, const std::string& text, const std::vector<std::string>& buttons,
+                      const std::string& def) { return ctx_.dialogs.question(title, text, buttons, def); };
+    // A transfer the user declined or cancelled is no success: nothing plays and nothing is reported.
+    if (!instrument::confirmDownload(s.waveform.size(), s.configuration, ask)) {
         showStatus(ctx_, "Download to " + address + " cancelled");
         return;
     }
-    if (download.status == 0) {
-        const hwio::Result setup = play();
-        main.setPointer(pointer);
-        if (setup.status == 0) {
-            showStatus(ctx_, "Downloaded to " + address);
-            ctx_.dialogs.message("Download Completed", "Waveform has been successfully transferred to the instrument");
-        } else {
-            showStatus(ctx_, "Instrument setup failed: " + firstLine(setup.response));
-            ctx_.dialogs.message("Error Occured During Instrument Setup", setup.response);
-        }
-        return;
+    hwio::Result download, setup;
+    run("Downloading the waveform to the signal generator...",
+        [&download, &setup, play = playJob(), link = toValue(s.configuration), waveform = s.waveform,
+         markers = s.markers, title = s.SigGenSettings.Title](const hwio::Options& o) {
+            download = instrument::hwDownload(link, waveform, markers, "norm", 1, title, o);
+            if (download.status == 0) setup = play(o);
+            return download.status == 0 ? setup : download;
+        });
+    if (download.status == hwio::kCancelled || setup.status == hwio::kCancelled) {
+        showStatus(ctx_, "Download to " + address + " cancelled");
+    } else if (download.status != 0) {
+        showStatus(ctx_, "Download to " + address + " failed: " + firstLine(download.response));
+        ctx_.dialogs.message("Error Occured During Waveform Download", download.response);
+    } else if (setup.status != 0) {
+        showStatus(ctx_, "Instrument setup failed: " + firstLine(setup.response));
+        ctx_.dialogs.message("Error Occured During Instrument Setup", setup.response);
+    } else {
+        showStatus(ctx_, "Downloaded to " + address);
+        ctx_.dialogs.message("Download Completed", "Waveform has been successfully transferred to the instrument");
     }
-    main.setPointer(pointer);
-    showStatus(ctx_, "Download to " + address + " failed: " + firstLine(download.response));
-    ctx_.dialogs.message("Error Occured During Waveform Download", download.response);
 }
 
 void InstrumentCommands::pbRefresh(const host::Handles&) {
-    const hwio::Result setup = play();
-    if (setup.status == 0) {
-        showStatus(ctx_, "Settings sent to " + linkAddress(ctx_.state.configuration));
+    const std::string address = linkAddress(ctx_.state.configuration);
+    const hwio::Result setup = run("Sending the settings to the signal generator...", playJob());
+    if (setup.status == hwio::kCancelled) {
+        showStatus(ctx_, "Sending the settings to " + address + " cancelled");
+    } else if (setup.status == 0) {
+        showStatus(ctx_, "Settings sent to " + address);
     } else {
         showStatus(ctx_, "Instrument setup failed: " + firstLine(setup.response));
         ctx_.dialogs.message("Error Occured During Instrument Setup", setup.response);

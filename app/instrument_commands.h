@@ -1,11 +1,14 @@
 #pragma once
 // The main window's instrument commands (Download, Refresh, Sig Gen I/O of module rfCommonUI)
-// and the signal generator panels and connection dialog they work with.
+// and the signal generator panels and connection dialog they work with. Every link operation
+// runs off the window's thread (instrument/link_progress.h).
 #include <memory>
+#include <string>
 
 #include "app/app_context.h"
 #include "host/qt/handles.h"
 #include "hwio/link.h"
+#include "instrument/link_progress.h"
 
 namespace instrument {
 class AdvancedSettings;
@@ -28,17 +31,20 @@ public:
     void pbRefresh(const host::Handles& handles);
     void menuConfigSigGenIO(const host::Handles& handles);
 
-    // Time-outs and devices of every instrument command, the hardware check's included.
+    // Time-outs and devices of every instrument command, the hardware check's included; the
+    // connection dialog sets the time-out.
     hwio::Options linkOptions;
-    // A download that lasts longer than this shows its progress dialog.
-    int progressDelayMs = 1000;
+    // An operation that lasts longer than this shows its progress dialog.
+    int progressDelayMs = 500;
 
     instrument::AdvancedSettings& advanced() { return *advanced_; }
     instrument::SigGenPanel& panel() { return *panel_; }
     instrument::ConnectionDialog& connection() { return *connection_; }
 
 private:
-    hwio::Result play();
+    // The playback step for this application's platform, on copies of the settings it sends.
+    instrument::LinkJob playJob() const;
+    hwio::Result run(const std::string& title, const instrument::LinkJob& job);
 
     AppContext& ctx_;
     CommonController& common_;

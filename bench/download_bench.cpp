@@ -1,5 +1,5 @@
-// Download throughput to zuno-sim over loopback: 983040 samples (oversampling 30) with markers,
-// and the I/Q conversion on its own.
+// Download throughput to zuno-sim over loopback, raw socket and VXI-11: 983040 samples
+// (oversampling 30) with markers, and the I/Q conversion on its own.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -31,11 +31,12 @@ const Frame& frame() {
     return f;
 }
 
+// state.range(0): 0 the raw socket, 1 VXI-11.
 void download(benchmark::State& state) {
     testsupport::SimProcess sim({"--memory", "40000000"});
     hwio::Config c;
     c.type = "TCPIP";
-    c.TCPIP = hwio::Config::Tcpip{sim.address(), 0};
+    c.TCPIP = hwio::Config::Tcpip{state.range(0) ? sim.vxi11Address() : sim.address(), 0};
     hwio::Waveform w;
     w.iq = frame().iq;
     w.marker1 = frame().m1;
@@ -48,8 +49,9 @@ void download(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
     state.counters["samples"] = static_cast<double>(w.iq.size());
+    state.SetLabel(state.range(0) ? "VXI-11" : "raw socket");
 }
-BENCHMARK(download)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(download)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void iqConversion(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(hwio::iqBytes(frame().iq, "norm", 1));

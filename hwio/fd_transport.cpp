@@ -9,34 +9,33 @@ namespace hwio {
 
 FdTransport::~FdTransport() { ::close(fd_); }
 
-void FdTransport::write(std::string_view bytes, bool, double timeout) {
+void FdTransport::write(std::string_view bytes, bool, const Wait& wait) {
     while (!bytes.empty()) {
-        pollfd p{fd_, POLLOUT, 0};
-        const int r = ::poll(&p, 1, static_cast<int>(timeout * 1000));
-        if (r < 0 && errno == EINTR) continue;
-        if (r == 0) throw LinkError(kTimeout, stalledText(timeout));
+        if (waitFor(fd_, POLLOUT, after(wait.timeout), wait.stop) == 0)
+            throw LinkError(kTimeout, stalledText(wait.timeout));
         const ssize_t n = put(bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
-            throw LinkError(kConnectionLost, lostText(true, errno));
+            const int err = errno;
+            throw LinkError(kConnectionLost, lostText(true, err), err == ECONNRESET || err == EPIPE);
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
 }
 
-std::size_t FdTransport::read(char* buffer, std::size_t n, Clock::time_point deadline) {
+std::size_t FdTransport::read(char* buffer, std::size_t n, const Wait& wait) {
+    const auto deadline = after(wait.timeout);
     while (true) {
-        pollfd p{fd_, POLLIN, 0};
-        const int r = ::poll(&p, 1, msLeft(deadline));
-        if (r < 0 && errno == EINTR) continue;
-        if (r == 0) throw LinkError(kTimeout, where_ + " sent no answer in time");
+        if (waitFor(fd_, POLLIN, deadline, wait.stop) == 0)
+            throw LinkError(kTimeout, where_ + " sent no answer in time");
         const ssize_t got = get(buffer, n);
         if (got > 0) return static_cast<std::size_t>(got);
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        throw LinkError(kConnectionLost, lostText(false, got < 0 ? errno : 0));
+        const int err = got < 0 ? errno : 0;
+        throw LinkError(kConnectionLost, lostText(false, err), err == ECONNRESET);
     }
 }
 
-void FdTransport::goToLocal(double timeout) { write(":SYSTem:LOCal\n", true, timeout); }
+void FdTransport::goToLocal(const Wait& wait) { write(":SYSTem:LOCal\n", true, wait); }
 
 }  // namespace hwio

@@ -1,6 +1,6 @@
 #pragma once
 // A link over one file descriptor (a socket or a serial port): every write and read waits with
-// poll, so each step has its time-out.
+// poll, so each step has its time-out and can be cancelled.
 #include <sys/types.h>
 
 #include <string>
@@ -12,9 +12,9 @@ namespace hwio {
 class FdTransport : public Transport {
 public:
     ~FdTransport() override;
-    void write(std::string_view bytes, bool last, double timeout) override;
-    std::size_t read(char* buffer, std::size_t n, Clock::time_point deadline) override;
-    void goToLocal(double timeout) override;
+    void write(std::string_view bytes, bool last, const Wait& wait) override;
+    std::size_t read(char* buffer, std::size_t n, const Wait& wait) override;
+    void goToLocal(const Wait& wait) override;
     std::string where() const override { return where_; }
 
 protected:

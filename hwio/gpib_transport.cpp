@@ -1,6 +1,7 @@
 // SCPI over GPIB through linux-gpib's user library, loaded at run time.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <array>
 
 #include "hwio/transport.h"
@@ -87,28 +88,41 @@ public:
     }
     ~GpibTransport() override { lib_->ibonl(ud_, 0); }
 
-    void write(std::string_view bytes, bool last, double timeout) override {
-        setTimeout(timeout);
-        lib_->ibeot(ud_, last ? 1 : 0);
+    // The library's calls wait in slices, so that a cancel is seen between them; a slice that
+    // moved bytes starts the time-out again.
+    void write(std::string_view bytes, bool last, const Wait& wait) override {
+        auto deadline = after(wait.timeout);
         while (!bytes.empty()) {
+            checkCancel(wait.stop);
+            setTimeout(slice(deadline));
+            lib_->ibeot(ud_, last ? 1 : 0);
             const int sta = lib_->ibwrt(ud_, bytes.data(), static_cast<long>(bytes.size()));
-            if (sta & kErr) fail("Sending to");
             const long n = lib_->ThreadIbcntl();
-            if (n <= 0) fail("Sending to");
-            bytes.remove_prefix(static_cast<std::size_t>(n));
+            if (n > 0) {
+                bytes.remove_prefix(static_cast<std::size_t>(std::min<long>(n, static_cast<long>(bytes.size()))));
+                deadline = after(wait.timeout);
+            }
+            if (!(sta & kErr)) continue;
+            if (!timedOut() || Clock::now() >= deadline) fail("Sending to");
         }
     }
 
-    std::size_t read(char* buffer, std::size_t n, Clock::time_point deadline) override {
-        setTimeout(std::max(0.001, msLeft(deadline) / 1000.0));
-        const int sta = lib_->ibrd(ud_, buffer, static_cast<long>(n));
-        if (sta & kErr) fail("Reading from");
-        const long got = lib_->ThreadIbcntl();
-        if (got <= 0) throw LinkError(kBadReply, where_ + " ended its answer without sending anything");
-        return static_cast<std::size_t>(got);
+    std::size_t read(char* buffer, std::size_t n, const Wait& wait) override {
+        const auto deadline = after(wait.timeout);
+        while (true) {
+            checkCancel(wait.stop);
+            setTimeout(slice(deadline));
+            const int sta = lib_->ibrd(ud_, buffer, static_cast<long>(n));
+            const long got = lib_->ThreadIbcntl();
+            if (got > 0) return static_cast<std::size_t>(got);
+            if (!(sta & kErr)) throw LinkError(kBadReply, where_ + " ended its answer without sending anything");
+            if (!timedOut() || Clock::now() >= deadline) fail("Reading from");
+        }
     }
 
-    void goToLocal(double) override {
+    void goToLocal(const Wait& wait) override {
+        checkCancel(wait.stop);
+        setTimeout(std::min(wait.timeout, kSliceSeconds));
         if (lib_->ibloc(ud_) & kErr) fail("Returning to local");
     }
 
@@ -117,6 +131,15 @@ public:
     std::string where() const override { return where_; }
 
 private:
+    static constexpr double kSliceSeconds = 0.1;
+
+    static double slice(Clock::time_point deadline) {
+        const double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+        return std::clamp(left, 0.001, kSliceSeconds);
+    }
+
+    bool timedOut() const { return (lib_->ThreadIbsta() & kTimo) || lib_->ThreadIberr() == kEabo; }
+
     void setTimeout(double seconds) {
         if (seconds == timeout_) return;
         lib_->ibtmo(ud_, timeoutCode(seconds));

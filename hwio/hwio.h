@@ -54,7 +54,8 @@ typedef struct hwio_config {
     int32_t rs232_port;     /* 1 is /dev/ttyS0 */
     int32_t rs232_baudrate;
     const char* rs232_handshake; /* "Xon/Xoff", "RTS/CTS" or "None" */
-    const char* tcpip_address;   /* host, host:port or TCPIP0::host::port::SOCKET */
+    const char* tcpip_address;   /* host, host:port, TCPIP0::host::port::SOCKET or, for VXI-11,
+                                    TCPIP0::host[:portmapper port][::inst0]::INSTR */
     int32_t tcpip_board;
 } hwio_config;
 

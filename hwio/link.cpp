@@ -3,8 +3,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
-#include <cstdio>
 #include <stdexcept>
 #include <vector>
 
@@ -26,9 +24,14 @@ std::string quoted(std::string_view s) {
 
 class Session {
 public:
-    Session(Transport& t, const Options& o) : t_(t), o_(o) {}
+    Session(Transport& t, const Options& o) : t_(t), o_(o), wait_{o.timeout, o.stop} {}
+
+    void report(Stage stage, std::size_t done = 0, std::size_t total = 0) const {
+        if (o_.progress) o_.progress(stage, done, total);
+    }
 
     void line(std::string_view text) {
+        report(Stage::Sending);
         std::string out(text);
         out += '\n';
         write(out, true, "sending " + quoted(text));
@@ -36,15 +39,16 @@ public:
 
     void write(std::string_view bytes, bool last, const std::string& doing) {
         try {
-            t_.write(bytes, last, o_.timeout);
+            t_.write(bytes, last, wait_);
         } catch (const LinkError& e) {
-            throw LinkError(e.status(), std::string(e.what()) + " while " + doing + ".");
+            fail(e, doing);
         }
     }
 
-    // One reply line without its end; only printable text counts as an answer.
-    std::string readLine(std::string_view question, double timeout) {
-        const auto deadline = after(timeout);
+    // One reply line without its end; only printable text counts as an answer. The time-out
+    // runs from the last byte that arrived.
+    std::string readLine(std::string_view question) {
+        report(Stage::Waiting);
         while (true) {
             const auto end = buffer_.find('\n');
             if (end != std::string::npos) {
@@ -58,27 +62,39 @@ public:
                 throw LinkError(kBadReply, "The answer of " + t_.where() + " to " + quoted(question) +
                                                " is longer than " + std::to_string(kMaxReply) +
                                                " bytes without an end of line; it is not a reply this link expects.");
-            char chunk[4096];
+            char chunk[16384];
             try {
-                buffer_.append(chunk, t_.read(chunk, sizeof chunk, deadline));
+                buffer_.append(chunk, t_.read(chunk, sizeof chunk, wait_));
             } catch (const LinkError& e) {
-                std::string msg = e.what();
-                if (e.status() == kTimeout) msg = t_.where() + " did not answer " + quoted(question) + " within " + secs(timeout);
-                throw LinkError(e.status(), msg + " (waiting for the answer to " + quoted(question) + ").");
+                if (e.status() == kTimeout)
+                    throw LinkError(kTimeout, t_.where() + " did not answer " + quoted(question) + " within " +
+                                                  seconds(o_.timeout) + ".");
+                fail(e, "waiting for the answer to " + quoted(question));
             }
+            // An answer: the instrument read everything sent before the question.
+            unconfirmed_.clear();
         }
     }
 
-    std::string query(std::string_view q, double timeout) {
+    std::string query(std::string_view q) {
         line(q);
-        return readLine(q, timeout);
+        return readLine(q);
+    }
+
+    void local() {
+        report(Stage::Sending);
+        try {
+            t_.goToLocal(wait_);
+        } catch (const LinkError& e) {
+            fail(e, "returning the instrument to local control");
+        }
     }
 
     // The instrument's error queue, read until it reports no error; the entries that are errors.
     std::vector<std::string> errors() {
         std::vector<std::string> found;
         for (int i = 0; i < kMaxErrorReads; ++i) {
-            const std::string reply = query(":SYSTem:ERRor?", o_.timeout);
+            const std::string reply = query(":SYSTem:ERRor?");
             long code = 0;
             if (!parseErrorCode(reply, code))
                 throw LinkError(kBadReply, "The answer of " + t_.where() + " to :SYSTem:ERRor? is not an error report: " +
@@ -101,16 +117,21 @@ public:
         throw LinkError(kInstrumentError, text);
     }
 
+    // What was sent whose arrival no answer has shown yet; named when the link drops before one.
+    void sentUnconfirmed(std::string what) { unconfirmed_ = std::move(what); }
+
     const std::string& noErrorText() const { return lastNoError_; }
     Transport& transport() { return t_; }
 
-    static std::string secs(double s) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%g s", s);
-        return buf;
+private:
+    [[noreturn]] void fail(const LinkError& e, const std::string& doing) const {
+        // A reset after a transfer says that the instrument dropped part of it: the transfer,
+        // not the question after it, is where the link broke.
+        if (e.status() == kConnectionLost && e.unread() && !unconfirmed_.empty())
+            throw LinkError(e.status(), std::string(e.what()) + " before it had read all of " + unconfirmed_ + ".");
+        throw LinkError(e.status(), std::string(e.what()) + " while " + doing + ".");
     }
 
-private:
     void checkText(const std::string& reply, std::string_view question) const {
         for (unsigned char c : reply)
             if ((c < 0x20 && c != '\t') || c >= 0x7f)
@@ -131,7 +152,9 @@ private:
 
     Transport& t_;
     const Options& o_;
+    const Wait wait_;
     std::string buffer_;
+    std::string unconfirmed_;
     std::string lastNoError_ = "0,\"No error\"";
 };
 
@@ -140,7 +163,7 @@ std::unique_ptr<Transport> open(const Config& config, const Options& options) {
     if (type == "tcpip") {
         if (!config.TCPIP || !config.TCPIP->address)
             throw LinkError(kBadArgument, "The link is TCP/IP but the settings hold no TCPIP.address.");
-        return openTcp(*config.TCPIP->address, options.timeout);
+        return openTcp(*config.TCPIP->address, options);
     }
     if (type == "rs232") return openSerial(config, options);
     if (type == "gpib") return openGpib(config, options);
@@ -165,12 +188,6 @@ void checkName(const std::string& name) {
 
 Result download(Session& s, const Waveform& w, const Options& o) {
     const std::size_t n = w.iq.size();
-    checkName(w.name);
-    if (n == 0) throw LinkError(kBadArgument, "The waveform holds no samples; calculate it first.");
-    for (const auto* m : {&w.marker1, &w.marker2})
-        if (!m->empty() && m->size() != n)
-            throw LinkError(kBadArgument, "The markers hold " + std::to_string(m->size()) + " values for " +
-                                              std::to_string(n) + " samples.");
     std::string iq, markers;
     try {
         iq = iqBytes(w.iq, w.norm, w.scale);
@@ -185,10 +202,7 @@ Result download(Session& s, const Waveform& w, const Options& o) {
     auto sendBlock = [&](const std::string& header, const std::string& body, const char* what) {
         s.write(header + blockHeader(body.size()), false, std::string("starting the ") + what);
         for (std::size_t at = 0; at < body.size(); at += piece) {
-            if (o.progress && !o.progress(sent, total)) {
-                s.transport().abandon();
-                throw LinkError(kCancelled, "download cancelled");
-            }
+            s.report(Stage::Sending, sent, total);
             const std::size_t len = std::min(piece, body.size() - at);
             s.write(std::string_view(body).substr(at, len), false,
                     std::string("sending the ") + what + " (" + std::to_string(sent) + " of " + std::to_string(total) +
@@ -198,10 +212,16 @@ Result download(Session& s, const Waveform& w, const Options& o) {
         s.write("\n", true, std::string("ending the ") + what);
     };
     const std::string target = " \"arbi:" + w.name + "\",";
-    sendBlock(":MEMory:DATA" + target, iq, "waveform");
-    sendBlock(":MEMory:DATA:MARKer" + target, markers, "markers");
-    if (o.progress) o.progress(total, total);
-    const std::string opc = s.query("*OPC?", o.completionTimeout);
+    try {
+        sendBlock(":MEMory:DATA" + target, iq, "waveform");
+        sendBlock(":MEMory:DATA:MARKer" + target, markers, "markers");
+    } catch (const LinkError&) {
+        s.transport().abandon();
+        throw;
+    }
+    s.report(Stage::Sending, total, total);
+    s.sentUnconfirmed("the waveform and markers (" + std::to_string(total) + " bytes)");
+    const std::string opc = s.query("*OPC?");
     if (opc != "1" && opc != "+1")
         throw LinkError(kBadReply, "The answer of " + s.transport().where() + " to *OPC? after the download is " +
                                        quoted(opc.substr(0, 80)) + ", not 1.");
@@ -209,13 +229,35 @@ Result download(Session& s, const Waveform& w, const Options& o) {
     return {kOk, "Waveform " + quoted(w.name) + " stored: " + std::to_string(n) + " samples with markers."};
 }
 
+void checkWaveform(const Waveform& w) {
+    const std::size_t n = w.iq.size();
+    checkName(w.name);
+    if (n == 0) throw LinkError(kBadArgument, "The waveform holds no samples; calculate it first.");
+    for (const auto* m : {&w.marker1, &w.marker2})
+        if (!m->empty() && m->size() != n)
+            throw LinkError(kBadArgument, "The markers hold " + std::to_string(m->size()) + " values for " +
+                                              std::to_string(n) + " samples.");
+}
+
 Result run(std::int32_t code, const Config& config, std::string_view text, const Waveform* waveform,
            const Options& options) {
-    auto transport = open(config, options);
+    if (code == HWIO_DOWNLOAD) checkWaveform(*waveform);
+    if (options.progress) options.progress(Stage::Connecting, 0, 0);
+    std::unique_ptr<Transport> transport;
+    try {
+        transport = open(config, options);
+    } catch (const LinkError& e) {
+        if (e.status() == kCancelled) throw LinkError(kCancelled, "cancelled while connecting to the instrument.");
+        throw;
+    }
     Session s(*transport, options);
+    if (code == HWIO_SEND || code == HWIO_QUERY || code == HWIO_DOWNLOAD) {
+        // Errors another client left in the queue are not this operation's.
+        s.line("*CLS");
+    }
     switch (code) {
         case HWIO_PING:
-            return {kOk, s.query("*IDN?", options.timeout)};
+            return {kOk, s.query("*IDN?")};
         case HWIO_SEND:
             s.line(text);
             s.check();
@@ -223,7 +265,7 @@ Result run(std::int32_t code, const Config& config, std::string_view text, const
         case HWIO_QUERY: {
             std::string reply;
             try {
-                reply = s.query(text, options.timeout);
+                reply = s.query(text);
             } catch (const LinkError& e) {
                 if (e.status() != kTimeout) throw;
                 // A query the instrument refused leaves no answer but an entry in its error queue.
@@ -242,50 +284,13 @@ Result run(std::int32_t code, const Config& config, std::string_view text, const
         case HWIO_DOWNLOAD:
             return download(s, *waveform, options);
         case HWIO_LOCAL:
-            s.transport().goToLocal(options.timeout);
+            s.local();
             return {kOk, ""};
     }
     throw std::invalid_argument("unknown operation code");
 }
 
 }  // namespace
-
-std::string iqBytes(std::span<const std::complex<double>> iq, std::string_view norm, double scale) {
-    double peak = 0;
-    for (const auto& v : iq) {
-        if (!std::isfinite(v.real()) || !std::isfinite(v.imag()))
-            throw std::invalid_argument("The waveform holds a sample that is not a finite number; calculate it again.");
-        peak = std::max({peak, std::abs(v.real()), std::abs(v.imag())});
-    }
-    scale = std::clamp(std::isfinite(scale) ? scale : 1.0, 0.0, 1.0);
-    const bool normalise = host::toLower(norm) == "norm";
-    const double gain = kFullScale * scale * (normalise ? (peak > 0 ? 1.0 / peak : 0.0) : 1.0);
-    std::string out(iq.size() * 4, '\0');
-    char* p = out.data();
-    auto put = [&p](double x) {
-        const auto word = static_cast<std::uint16_t>(static_cast<std::int16_t>(
-            std::lround(std::clamp(x, -kFullScale, kFullScale))));
-        *p++ = static_cast<char>(word >> 8);
-        *p++ = static_cast<char>(word & 0xff);
-    };
-    for (const auto& v : iq) {
-        put(v.real() * gain);
-        put(v.imag() * gain);
-    }
-    return out;
-}
-
-std::string markerBytes(std::span<const std::uint8_t> marker1, std::span<const std::uint8_t> marker2,
-                        std::size_t count) {
-    std::string out(count, '\0');
-    for (std::size_t k = 0; k < count; ++k) {
-        int bits = 0;
-        if (k < marker1.size() && marker1[k]) bits |= 1;
-        if (k < marker2.size() && marker2[k]) bits |= 2;
-        out[k] = static_cast<char>(bits);
-    }
-    return out;
-}
 
 Result hwIO(std::int32_t code, const Config& config, std::string_view text, const Waveform* waveform,
             const Options& options) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -54,16 +55,24 @@ struct Result {
     std::string response;
 };
 
-// Bytes sent so far and bytes in all; returning false cancels the download before the next piece.
-using Progress = std::function<bool(std::size_t sent, std::size_t total)>;
+// What an operation is doing: connecting, sending (`done` of `total` bytes of a download; 0 of 0
+// for a command line) or waiting for the instrument's answer.
+enum class Stage { Connecting, Sending, Waiting };
+// Called on the thread that runs the operation.
+using Progress = std::function<void(Stage stage, std::size_t done, std::size_t total)>;
 
 struct Options {
-    double timeout = 10;             // seconds allowed for a connection, a reply or a stalled write
-    double completionTimeout = 120;  // seconds the instrument may take to store a downloaded waveform
-    std::string serialDevice;        // used instead of /dev/ttyS(port - 1) when set
+    // Seconds any step may wait without a byte moving: connecting, a reply (the instrument's
+    // completion of a download included) or a write the link does not take.
+    double timeout = 10;
+    // Ends the operation at its next wait (within a tenth of a second) with status kCancelled.
+    std::stop_token stop;
+    std::string serialDevice;  // used instead of /dev/ttyS(port - 1) when set
     std::string gpibLibrary = "libgpib.so.0";
+    // Where VXI-11 asks for the instrument's core channel when the address names no port.
+    std::uint16_t portmapperPort = 111;
     Progress progress;
-    std::size_t pieceBytes = 256 * 1024;  // download progress and cancelling go by pieces of this size
+    std::size_t pieceBytes = 256 * 1024;  // download progress goes by pieces of this size
 };
 
 struct Waveform {

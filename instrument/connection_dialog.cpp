@@ -14,6 +14,8 @@
 #include "host/qt/control.h"
 #include "host/qt/layout.h"
 #include "instrument/core/link_ops.h"
+#include "instrument/entry_rules.h"
+#include "instrument/link_progress.h"
 #include "host/qt/modal.h"
 #include "host/core/text.h"
 
@@ -78,8 +80,8 @@ void setItems(QComboBox* box, const std::vector<const char*>& items) {
 
 }  // namespace
 
-ConnectionDialog::ConnectionDialog(host::Registry& registry, const hwio::Options& linkOptions)
-    : registry_(registry), linkOptions_(linkOptions) {
+ConnectionDialog::ConnectionDialog(host::Registry& registry, hwio::Options& linkOptions, const int& progressDelayMs)
+    : registry_(registry), linkOptions_(linkOptions), progressDelayMs_(progressDelayMs) {
     host::Module& m = registry_.module(kConnectionModule);
     m.add("pmConnection_Callback", [this](const Call& c) {
         lastConnection_ = static_cast<int>(ctl(c.source).value());
@@ -89,6 +91,7 @@ ConnectionDialog::ConnectionDialog(host::Registry& registry, const hwio::Options
                               "pmPortNumber_Callback", "pmBaudRate_Callback", "editTCPIPAddress_Callback"})
         m.add(quiet, [](const Call&) {});
     m.add("pmHandShake_Callback", [this](const Call& c) { UpdateRS232HandShakingToolTip(c.handles); });
+    m.add("editTimeout_Callback", [this](const Call& c) { editTimeout(c.handles); });
     m.add("pbCheckHardware_Callback", [this](const Call& c) { pbCheckHardware(c.handles); });
     m.add("pbOK_Callback", [](const Call& c) { host::finishWait(c.handles.window(), "OK"); });
     m.add("pbCancel_Callback", [](const Call& c) { host::finishWait(c.handles.window(), "Cancel"); });
@@ -258,7 +261,7 @@ void ConnectionDialog::UpdateGuiObjects(const Handles& h, const Value& record) {
         ctl(h["editTCPIPAddress"]).setString(textOf(config, "TCPIP", "address"));
         lastConnection_ = static_cast<int>(ctl(connection).value());
     } catch (const std::exception& e) {
-        ctl(h["lblStatus"]).setString(e.what());
+        showStatus(h, e.what());
     }
 }
 
@@ -298,17 +301,37 @@ void ConnectionDialog::pbCheckHardware(const Handles& h) {
     const std::string pointer = window.pointer();
     window.setPointer("watch");
     const Value config = UpdateConfig(h);
-    auto* status = h.get<QLabel>("lblStatus");
-    ctl(status).setString("... Checking ...");
-    status->repaint();
+    showStatus(h, "... Checking ...");
+    hwio::Options options = linkOptions_;
+    options.timeout = timeout_;
     std::string description;
     try {
-        description = VerifyComm(config, linkOptions_).response;
+        description = runLinkJob(h.window(), "Checking the connection to the signal generator...", progressDelayMs_,
+                                 options, [config](const hwio::Options& o) { return VerifyComm(config, o); })
+                          .response;
     } catch (const std::exception& e) {
         description = e.what();
     }
-    ctl(status).setString(description);
+    showStatus(h, description);
     window.setPointer(pointer);
+}
+
+void ConnectionDialog::editTimeout(const Handles& h) {
+    if (const auto x = entryNumber(ctl(h["editTimeout"]).string()); x && std::isfinite(*x))
+        timeout_ = std::clamp(*x, 0.1, 3600.0);
+    ctl(h["editTimeout"]).setString(host::numberText(timeout_));
+}
+
+void ConnectionDialog::showStatus(const Handles& h, const std::string& text) {
+    auto* status = h.get<QLabel>("lblStatus");
+    ctl(status).setString(text);
+    QWidget* w = h.window();
+    // Top-level windows do not follow a wrapped label's height by themselves.
+    w->layout()->activate();
+    const int needed = w->layout()->hasHeightForWidth() ? w->layout()->totalHeightForWidth(w->width())
+                                                        : w->layout()->totalSizeHint().height();
+    if (needed > w->height()) w->resize(w->width(), needed);
+    status->repaint();
 }
 
 void ConnectionDialog::forceRanges(Value& config, const Handles& h) const {
@@ -374,10 +397,13 @@ std::pair<std::string, Value> ConnectionDialog::KV_SigGen(QWidget* parent, std::
     UpdateGuiObjects(h, record);
     UpdateRS232HandShakingToolTip(h);
     showControls(h);
+    timeout_ = linkOptions_.timeout;
+    ctl(h["editTimeout"]).setString(host::numberText(timeout_));
 
     const std::string response = host::waitForAnswer(window_);
     if (!window_) return {"Cancel", record};
     if (response == "OK") {
+        linkOptions_.timeout = timeout_;
         const Value edited = UpdateConfig(h);
         record.set("type", edited.field("type"));
         for (const char* sub : {"GPIB", "RS232", "TCPIP"}) {

@@ -21,8 +21,9 @@ inline constexpr const char* kConnectionModule = "KV_SigGen";
 
 class ConnectionDialog {
 public:
-    // `linkOptions` (time-outs, devices) are used by the hardware check.
-    ConnectionDialog(host::Registry& registry, const hwio::Options& linkOptions);
+    // `linkOptions` (time-outs, devices) are used by the hardware check; OK stores the dialog's
+    // time-out in them. A check that runs `progressDelayMs` shows its progress.
+    ConnectionDialog(host::Registry& registry, hwio::Options& linkOptions, const int& progressDelayMs);
     ~ConnectionDialog();
     ConnectionDialog(const ConnectionDialog&) = delete;
     ConnectionDialog& operator=(const ConnectionDialog&) = delete;
@@ -50,12 +51,22 @@ public:
     host::Value UpdateConfig(const host::Handles& handles);
     void UpdateRS232HandShakingToolTip(const host::Handles& handles);
     void pbCheckHardware(const host::Handles& handles);
+    // Reads the time-out field: a number of seconds, limited to 0.1 ... 3600; anything else
+    // keeps the time-out it had. The field shows what is kept.
+    void editTimeout(const host::Handles& handles);
+
+    // The time-out the dialog shows, in seconds.
+    double timeout() const { return timeout_; }
 
 private:
     void forceRanges(host::Value& config, const host::Handles& handles) const;
+    // A status text of any length: it wraps, and the window grows to show all of it.
+    void showStatus(const host::Handles& handles, const std::string& text);
 
     host::Registry& registry_;
-    const hwio::Options& linkOptions_;
+    hwio::Options& linkOptions_;
+    const int& progressDelayMs_;
+    double timeout_ = 10;
     QPointer<QWidget> window_;
     std::vector<QObject*> handlesGPIB_, handlesRS232_, handlesTCPIP_;
     int lastConnection_ = 2;

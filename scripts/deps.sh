@@ -22,8 +22,8 @@ CORE_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libmatio-dev 
 # The windows.
 GUI_PACKAGES=(qt6-base-dev qt6-tools-dev libqt6uitools6 qt6-svg-dev libqcustomplot-dev)
 BUILD_PACKAGES=("${CORE_PACKAGES[@]}" "${GUI_PACKAGES[@]}")
-# What the tests and benchmarks need on top.
-TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev python3-scipy locales)
+# What the tests and benchmarks need on top (pyvisa-py: an independent client of zuno-sim).
+TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev python3-scipy locales python3-pyvisa python3-pyvisa-py)
 # The fuzz target: clang with its libFuzzer runtime (a recommendation of clang, named here so
 # that installations without recommendations get it too).
 FUZZ_PACKAGES=(clang libclang-rt-dev)

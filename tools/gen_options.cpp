@@ -8,7 +8,7 @@ namespace gen {
 const char* const kUsage =
     "usage: zuno-gen [--params FILE.mat|FILE.json] [--set NAME=VALUE]... [--seed N] [--save-params FILE.mat]\n"
     "                [--out PATH [--format cf64|cf32|ci16be|torvik|mat|ascii|sigmf]] [--markers PATH] [--bench N]\n"
-    "                [--download ADDRESS [--title NAME]]\n"
+    "                [--download ADDRESS [--title NAME] [--portmapper PORT]]\n"
     "\n"
     "Computes one forward-link frame from the default settings, changed by a parameter file the\n"
     "application saved (--params FILE.mat) or a JSON file of parameter fields (--params FILE.json),\n"
@@ -23,11 +23,14 @@ const char* const kUsage =
     "  --seed N        seed of the idle-slot noise (default: a fresh seed every run)\n"
     "  --bench N       compute the frame N times (at most 1000) and print the median and minimum time\n"
     "  --download ADDRESS  download the frame to the signal generator at ADDRESS over TCP/IP (host,\n"
-    "                  host:port or TCPIP0::host::port::SOCKET) and start playback with the default\n"
-    "                  signal generator settings, changed by --set SigGenSettings.NAME=VALUE\n"
-    "                  (for example --set SigGenSettings.Frequency=1e9); prints the instrument's answers\n"
-    "  --title NAME    the waveform's name on the instrument (default Zuno-Fwd): 1 to 20 characters\n"
-    "                  A-Z, 0-9 and _ $ & # + - [ ], stored in capitals\n";
+    "                  host:port or TCPIP0::host::port::SOCKET) or VXI-11 (TCPIP0::host::INSTR) and\n"
+    "                  start playback with the default signal generator settings, changed by\n"
+    "                  --set SigGenSettings.NAME=VALUE (for example --set SigGenSettings.Frequency=1e9);\n"
+    "                  prints the title used and the instrument's answers\n"
+    "  --title NAME    the waveform's name on the instrument (default Zuno-Fwd), taken as the settings\n"
+    "                  panel takes it: capitals, only A-Z, 0-9 and _ $ & # + - [ ], at most 20\n"
+    "                  characters, BLANK when none remain\n"
+    "  --portmapper PORT  the VXI-11 portmapper's port when ADDRESS names none (default 111)\n";
 
 namespace {
 
@@ -83,6 +86,10 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
             o.download = value();
         } else if (a == "--title") {
             o.title = value();
+        } else if (a == "--portmapper") {
+            const auto port = parseCount<std::uint64_t>(a, value());
+            if (port < 1 || port > 65535) throw std::invalid_argument("--portmapper expects a port from 1 to 65535");
+            o.portmapper = static_cast<std::uint16_t>(port);
         } else if (a == "--bench") {
             // A bound a test bench reaches in minutes, not days.
             const auto runs = parseCount<std::uint64_t>(a, value());
@@ -94,6 +101,8 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
         }
     }
     if (o.title && !o.download) throw std::invalid_argument("--title names the waveform of --download, which is missing");
+    if (o.portmapper && !o.download)
+        throw std::invalid_argument("--portmapper is for the VXI-11 address of --download, which is missing");
     return o;
 }
 

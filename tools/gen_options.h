@@ -22,6 +22,7 @@ struct GenOptions {
     int bench = 0;
     std::optional<std::string> download;  // TCP/IP address of the signal generator
     std::optional<std::string> title;     // waveform name on the instrument
+    std::optional<std::uint16_t> portmapper;  // VXI-11 portmapper port when the address names none
     bool help = false;
 };
 

@@ -82,9 +82,12 @@ int run(const std::vector<std::string>& args) {
     host::commitTogether(outputs);
     std::puts(gen::summaryLine(frame.waveform, sampleRate).c_str());
     if (options.bench > 0) runBench(parameters, rng, options.bench);
-    if (options.download)
+    if (options.download) {
+        hwio::Options link;
+        if (options.portmapper) link.portmapperPort = *options.portmapper;
         return instrument::downloadAndPlay(frame.waveform, frame.events, sigGenSettings, *options.download, std::cout,
-                                           std::cerr);
+                                           std::cerr, link);
+    }
     return 0;
 }
 

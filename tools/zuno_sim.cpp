@@ -1,4 +1,5 @@
-// zuno-sim: a simulated signal generator that speaks SCPI on 127.0.0.1 and on a pseudo-terminal.
+// zuno-sim: a simulated signal generator that speaks SCPI on 127.0.0.1 (raw socket and VXI-11)
+// and on a pseudo-terminal.
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -16,26 +18,31 @@
 #include <cstring>
 #include <list>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tools/zuno_sim_model.h"
 #include "tools/zuno_sim_session.h"
+#include "tools/zuno_sim_vxi11.h"
 
 namespace {
 
 const char* const kUsage =
-    "usage: zuno-sim [--port N] [--serial] [--memory SAMPLES]\n"
+    "usage: zuno-sim [--port N] [--portmapper N] [--serial] [--memory SAMPLES]\n"
     "                [--refuse] [--stall] [--drop-after BYTES] [--reject HEADER]... [--garbage]\n"
     "\n"
     "A simulated signal generator with an arbitrary-waveform player. It answers SCPI on 127.0.0.1\n"
-    "(port N, default 5025; 0 picks a free port) and, with --serial, on a pseudo-terminal that\n"
-    "stands in for an RS-232 port. It prints where it listens, then serves until stopped.\n"
+    "over a raw socket (port N, default 5025; 0 picks a free port) and over VXI-11, with a\n"
+    "portmapper of its own on port 111 when that port is free and otherwise on a free port, and,\n"
+    "with --serial, on a pseudo-terminal that stands in for an RS-232 port. It prints where it\n"
+    "listens, then serves until stopped.\n"
+    "  --portmapper N      the VXI-11 portmapper on port N (0: a free port)\n"
     "  --memory SAMPLES    waveform memory in samples (default 33554432)\n"
     "Faults:\n"
     "  --refuse            refuse every connection\n"
-    "  --stall             accept connections, then never read or answer\n"
+    "  --stall             accept connections, then never read or answer (the portmapper still does)\n"
     "  --drop-after BYTES  close each connection after it has sent this many bytes\n"
     "  --reject HEADER     answer this command (for example :POWer) with error -221\n"
     "  --garbage           answer every query with binary junk\n"
@@ -43,11 +50,15 @@ const char* const kUsage =
     ":SIMulator:DATA? \"NAME\" and :SIMulator:DATA:MARKer? \"NAME\" (stored bytes as blocks),\n"
     ":SIMulator:LOG:CLEar.\n";
 
+constexpr int kPortmapperPort = 111;
+constexpr std::uint32_t kMaxWrite = 1 << 20;  // the largest VXI-11 write, and read piece
+
 volatile sig_atomic_t stopping = 0;
 void onSignal(int) { stopping = 1; }
 
 struct Options {
     int port = 5025;
+    std::optional<int> portmapper;  // unset: 111 when free, else a free port
     bool serial = false;
     std::size_t memory = 32u << 20;
     sim::Faults faults;
@@ -69,13 +80,18 @@ Options parse(int argc, char** argv) {
             if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
             return argv[++i];
         };
+        auto port = [&]() {
+            const long long p = count(a, value());
+            if (p > 65535) throw std::invalid_argument(a + " must be at most 65535");
+            return static_cast<int>(p);
+        };
         if (a == "-h" || a == "--help") {
             std::fputs(kUsage, stdout);
             std::exit(0);
         } else if (a == "--port") {
-            const long long p = count(a, value());
-            if (p > 65535) throw std::invalid_argument("--port must be at most 65535");
-            o.port = static_cast<int>(p);
+            o.port = port();
+        } else if (a == "--portmapper") {
+            o.portmapper = port();
         } else if (a == "--serial") {
             o.serial = true;
         } else if (a == "--memory") {
@@ -99,61 +115,122 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
-// Replies waiting for a client that does not read them; past this, its commands wait too.
-constexpr std::size_t kMaxPendingReply = 4 << 20;
-
-struct Link {
-    Link(int f, bool s, sim::Instrument& inst) : fd(f), serial(s), session(std::make_unique<sim::Session>(inst)) {}
-    int fd = -1;
-    bool serial = false;
-    std::unique_ptr<sim::Session> session;
-    std::string out;
-    std::string in;  // received but not yet taken: waits until the client reads its replies
-    long long received = 0;
-    std::chrono::steady_clock::time_point lastInput = std::chrono::steady_clock::now();
-};
-
-// Queues the reply and sends what the link takes now; the rest goes when it can.
-void reply(Link& l, const std::string& text) {
-    l.out += text;
-    while (!l.out.empty()) {
-        const ssize_t n = l.serial ? ::write(l.fd, l.out.data(), l.out.size())
-                                   : ::send(l.fd, l.out.data(), l.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n <= 0) break;
-        l.out.erase(0, static_cast<std::size_t>(n));
+// A socket bound to 127.0.0.1 `port` (0: a free one), listening unless connections are refused:
+// then the port stays bound, so connecting to it is refused rather than reaching another program.
+// Returns -1 with errno set when the port cannot be had.
+int listenOn(int port, bool refuse) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || (!refuse && ::listen(fd, 16) != 0)) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return -1;
     }
+    return fd;
 }
 
-// Hands the session what arrived, as far as the client has room for the replies.
-void take(Link& l, const char* data, std::size_t n) {
-    if (l.out.size() >= kMaxPendingReply) {
-        l.in.append(data, n);
-        return;
+int listenOrThrow(int port, bool refuse) {
+    const int fd = listenOn(port, refuse);
+    if (fd < 0) throw std::runtime_error("cannot listen on 127.0.0.1 port " + std::to_string(port) + ": " + std::strerror(errno));
+    return fd;
+}
+
+int portOf(int fd) {
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    return ntohs(addr.sin_port);
+}
+
+// One client connection: what it sends goes to `take`, what it is sent waits in `out`.
+struct Connection {
+    enum class Kind { Scpi, Serial, Portmapper, Core };
+    Connection(int f, Kind k) : fd(f), kind(k) {}
+    virtual ~Connection() = default;
+    // Takes bytes the client sent; false when the connection must close.
+    virtual bool take(const char* data, std::size_t n, sim::Clock::time_point now) = 0;
+    // Whether the client's bytes are taken now (they wait in the socket otherwise).
+    virtual bool accepting() const { return true; }
+    // Work that waited: replies the client made room for, calls that fell due.
+    virtual void resume(sim::Clock::time_point) {}
+    virtual std::optional<sim::Clock::time_point> due() const { return std::nullopt; }
+    // The client went away or was dropped.
+    virtual void closing() {}
+    virtual std::string& out() { return sent; }
+
+    int fd;
+    Kind kind;
+    std::string sent;
+    long long received = 0;
+    sim::Clock::time_point lastInput = sim::Clock::now();
+};
+
+// Raw SCPI over a socket or the pseudo-terminal: the conversation's replies go straight out.
+struct ScpiConnection : Connection {
+    ScpiConnection(int f, Kind k, sim::Instrument& inst) : Connection(f, k), exchange(inst) {}
+    bool take(const char* data, std::size_t n, sim::Clock::time_point) override {
+        exchange.take(data, n);
+        return true;
     }
-    std::string replies;
-    const std::size_t used = l.session->feed(data, n, replies, kMaxPendingReply - l.out.size());
-    l.in.append(data + used, n - used);
-    reply(l, replies);
+    bool accepting() const override { return exchange.accepting(); }
+    void resume(sim::Clock::time_point) override { exchange.resume(); }
+    void closing() override { exchange.session.reset(); }
+    std::string& out() override { return exchange.out; }
+    sim::Exchange exchange;
+};
+
+// VXI-11's portmapper and core channel: RPC records both ways.
+struct RpcConnection : Connection {
+    RpcConnection(int f, Kind k, std::unique_ptr<sim::RpcChannel> c) : Connection(f, k), channel(std::move(c)) {}
+    bool take(const char* data, std::size_t n, sim::Clock::time_point now) override {
+        sent += channel->feed(data, n, now);
+        return !channel->broken();
+    }
+    bool accepting() const override { return !channel->due(); }
+    void resume(sim::Clock::time_point now) override { sent += channel->expire(now); }
+    std::optional<sim::Clock::time_point> due() const override { return channel->due(); }
+    std::unique_ptr<sim::RpcChannel> channel;
+};
+
+// Sends what the connection takes now; the rest goes when it can.
+void flush(Connection& c) {
+    std::string& out = c.out();
+    while (!out.empty()) {
+        const ssize_t n = c.kind == Connection::Kind::Serial
+                              ? ::write(c.fd, out.data(), out.size())
+                              : ::send(c.fd, out.data(), out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n <= 0) break;
+        out.erase(0, static_cast<std::size_t>(n));
+    }
 }
 
 int run(const Options& o) {
     sim::Instrument instrument(o.faults, o.memory);
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<std::uint16_t>(o.port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
-        throw std::runtime_error("cannot listen on 127.0.0.1 port " + std::to_string(o.port) + ": " + std::strerror(errno));
-    // Refusing: the port stays bound, so connecting to it is refused rather than reaching another program.
-    if (!o.faults.refuse && ::listen(listener, 16) != 0) throw std::runtime_error(std::strerror(errno));
-    socklen_t len = sizeof addr;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
-    std::printf("zuno-sim: SCPI on 127.0.0.1 port %d\n", ntohs(addr.sin_port));
+    const bool refuse = o.faults.refuse;
+    const int scpi = listenOrThrow(o.port, refuse);
+    int portmapper = -1;
+    if (o.portmapper) {
+        portmapper = listenOrThrow(*o.portmapper, refuse);
+    } else {
+        portmapper = listenOn(kPortmapperPort, refuse);
+        if (portmapper < 0) portmapper = listenOrThrow(0, refuse);
+    }
+    const int core = listenOrThrow(0, refuse);
+    const int corePort = portOf(core), portmapperPort = portOf(portmapper);
+    std::printf("zuno-sim: SCPI on 127.0.0.1 port %d\n", portOf(scpi));
+    const std::string resource = portmapperPort == kPortmapperPort
+                                     ? "TCPIP0::127.0.0.1::INSTR"
+                                     : "TCPIP0::127.0.0.1:" + std::to_string(portmapperPort) + "::INSTR";
+    std::printf("zuno-sim: VXI-11 on 127.0.0.1, portmapper port %d, core channel port %d (%s)\n", portmapperPort,
+                corePort, resource.c_str());
 
-    std::list<Link> links;
+    std::list<std::unique_ptr<Connection>> links;
     int keepSlave = -1;
     if (o.serial) {
         const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -167,62 +244,90 @@ int run(const Options& o) {
         ::cfmakeraw(&t);
         ::tcsetattr(keepSlave, TCSANOW, &t);
         ::fcntl(master, F_SETFL, O_NONBLOCK);
-        links.emplace_back(master, true, instrument);
+        links.push_back(std::make_unique<ScpiConnection>(master, Connection::Kind::Serial, instrument));
         std::printf("zuno-sim: serial on %s\n", slave.c_str());
     }
     std::fflush(stdout);
+
+    struct Listener {
+        int fd;
+        Connection::Kind kind;
+    };
+    const Listener listeners[] = {
+        {scpi, Connection::Kind::Scpi}, {portmapper, Connection::Kind::Portmapper}, {core, Connection::Kind::Core}};
+    auto accept = [&](const Listener& l) {
+        const int fd = ::accept4(l.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) return;
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        switch (l.kind) {
+            case Connection::Kind::Portmapper:
+                links.push_back(std::make_unique<RpcConnection>(
+                    fd, l.kind, std::make_unique<sim::PortmapperChannel>(static_cast<std::uint16_t>(corePort))));
+                return;
+            case Connection::Kind::Core:
+                links.push_back(std::make_unique<RpcConnection>(
+                    fd, l.kind, std::make_unique<sim::CoreChannel>(instrument, kMaxWrite)));
+                break;
+            default:
+                links.push_back(std::make_unique<ScpiConnection>(fd, l.kind, instrument));
+                break;
+        }
+        ++instrument.connections;
+    };
 
     // Each pass takes at most one buffer from every client that has sent something, so a client
     // sending without pause delays the others by one buffer's work at most.
     std::vector<char> buffer(1 << 20);
     while (!stopping) {
+        const auto now = sim::Clock::now();
+        int waitMs = 200;
         // A socket that does not listen reports a hang-up at once: left out, it is not polled.
-        std::vector<pollfd> fds{{o.faults.refuse ? -1 : listener, POLLIN, 0}};
-        auto reading = [&](const Link& l) { return !o.faults.stall && l.in.empty() && l.out.size() < kMaxPendingReply; };
-        for (const Link& l : links)
-            fds.push_back({l.fd, static_cast<short>((reading(l) ? POLLIN : 0) | (l.out.empty() ? 0 : POLLOUT)), 0});
-        if (::poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR) throw std::runtime_error(std::strerror(errno));
-        if (fds[0].revents & POLLIN) {
-            const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-            if (fd >= 0) {
-                ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-                links.emplace_back(fd, false, instrument);
-                ++instrument.connections;
-            }
+        std::vector<pollfd> fds;
+        for (const Listener& l : listeners) fds.push_back({refuse ? -1 : l.fd, POLLIN, 0});
+        // The instrument's channels stall; the portmapper, a program of its own, does not.
+        auto stalled = [&](const Connection& c) { return o.faults.stall && c.kind != Connection::Kind::Portmapper; };
+        auto reading = [&](Connection& c) { return !stalled(c) && c.accepting() && c.out().size() < sim::Exchange::kMaxPendingReply; };
+        for (auto& l : links) {
+            fds.push_back({l->fd, static_cast<short>((reading(*l) ? POLLIN : 0) | (l->out().empty() ? 0 : POLLOUT)), 0});
+            if (const auto d = l->due())
+                waitMs = std::min<int>(waitMs, static_cast<int>(std::max<long long>(
+                    0, std::chrono::duration_cast<std::chrono::milliseconds>(*d - now).count() + 1)));
         }
-        std::size_t k = 1;
+        if (::poll(fds.data(), fds.size(), waitMs) < 0 && errno != EINTR) throw std::runtime_error(std::strerror(errno));
+        for (std::size_t i = 0; i < std::size(listeners); ++i)
+            if (fds[i].revents & POLLIN) accept(listeners[i]);
+        std::size_t k = std::size(listeners);
         for (auto it = links.begin(); it != links.end(); ++k) {
-            Link& l = *it;
+            Connection& l = **it;
+            const bool serial = l.kind == Connection::Kind::Serial;
             const short ev = k < fds.size() ? fds[k].revents : 0;
             bool closed = false;
-            if (ev & POLLOUT) reply(l, "");
-            if (!l.in.empty()) {
-                const std::string waiting = std::move(l.in);
-                l.in.clear();
-                take(l, waiting.data(), waiting.size());
-            }
+            if (ev & POLLOUT) flush(l);
+            l.resume(sim::Clock::now());
             const bool hungUp = ev & (POLLHUP | POLLERR);
-            if (hungUp && !l.serial && !reading(l)) {
+            if (hungUp && !serial && !reading(l)) {
                 closed = true;  // gone while not being read: polling it again would spin
             } else if (reading(l) && ((ev & POLLIN) || hungUp)) {
                 std::size_t want = buffer.size();
-                if (o.faults.dropAfter >= 0 && !l.serial)
+                if (o.faults.dropAfter >= 0 && !serial)
                     want = static_cast<std::size_t>(std::min<long long>(static_cast<long long>(want), o.faults.dropAfter - l.received));
                 const ssize_t n = want == 0 ? 0 : ::read(l.fd, buffer.data(), want);
                 if (n > 0) {
                     l.received += n;
-                    l.lastInput = std::chrono::steady_clock::now();
-                    take(l, buffer.data(), static_cast<std::size_t>(n));
+                    l.lastInput = sim::Clock::now();
+                    closed = !l.take(buffer.data(), static_cast<std::size_t>(n), l.lastInput);
                 }
-                const bool dropNow = o.faults.dropAfter >= 0 && !l.serial && l.received >= o.faults.dropAfter;
-                closed = (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR && !l.serial)) || dropNow;
+                const bool dropNow = o.faults.dropAfter >= 0 && !serial && l.received >= o.faults.dropAfter;
+                closed = closed || n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR && !serial) || dropNow;
             }
+            flush(l);
             // A serial link cannot hang up; a block that stops arriving is given up after a pause.
-            if (l.serial && l.session->inBlock() &&
-                std::chrono::steady_clock::now() - l.lastInput > std::chrono::seconds(1))
-                l.session->reset();
-            if (closed && !l.serial) {
-                l.session->reset();
+            if (auto* s = dynamic_cast<ScpiConnection*>(&l); s && serial && s->exchange.session.inBlock() &&
+                                                             sim::Clock::now() - l.lastInput > std::chrono::seconds(1))
+                s->exchange.session.reset();
+            if (closed && !serial) {
+                l.closing();
                 ::close(l.fd);
                 it = links.erase(it);
             } else {
@@ -230,9 +335,9 @@ int run(const Options& o) {
             }
         }
     }
-    for (Link& l : links) ::close(l.fd);
+    for (auto& l : links) ::close(l->fd);
     if (keepSlave >= 0) ::close(keepSlave);
-    ::close(listener);
+    for (const Listener& l : listeners) ::close(l.fd);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <set>
 
 namespace sim {
@@ -115,6 +116,8 @@ const std::vector<Pattern>& patterns() {
     static const std::vector<Pattern> table = [] {
         const std::pair<const char*, const char*> patterns[] = {
             {"SYSTem:ERRor[:NEXT]", "SYST:ERR"},
+            {"SYSTem:ERRor:COUNt", "SYST:ERR:COUN"},
+            {"SYSTem:VERSion", "SYST:VERS"},
             {"SYSTem:LOCal", "SYST:LOC"},
             {"SYSTem:REMote", "SYST:REM"},
             {"[SOURce]:FREQuency[:CW|:FIXed]", "SOUR:FREQ:FIX"},
@@ -283,6 +286,11 @@ Instrument::Instrument(Faults faults, std::size_t memorySamples) : faults_(std::
 }
 
 void Instrument::error(int code, std::string_view text) {
+    // The event bit of the error's class: command, execution, device-dependent or query error.
+    if (code <= -100 && code > -200) esr_ |= 0x20;
+    else if (code <= -200 && code > -300) esr_ |= 0x10;
+    else if (code <= -300 && code > -400) esr_ |= 0x08;
+    else if (code <= -400 && code > -500) esr_ |= 0x04;
     if (errors_.size() >= kMaxErrors) {
         errors_.back() = {-350, "Queue overflow"};
         return;
@@ -338,7 +346,7 @@ std::string Instrument::execute(std::string_view message, std::string blk, bool 
         }
         std::string answer;
         try {
-            answer = command(path, header, query, params, blk, hasBlock);
+            answer = command(path, query, params, blk, hasBlock, !reply.empty());
         } catch (const Failure& f) {
             error(f.code, f.text);
             continue;
@@ -357,29 +365,71 @@ std::string Instrument::execute(std::string_view message, std::string blk, bool 
     return reply.empty() ? reply : reply + "\n";
 }
 
-std::string Instrument::command(const std::vector<std::string>& path, std::string_view, bool query,
-                                std::string_view params, std::string& blk, bool hasBlock) {
-    if (path.size() == 1 && path[0].starts_with("*")) {
-        const std::string& c = path[0];
-        if (c == "*IDN" && query) return kIdentity;
-        if (c == "*OPC" && query) return "1";
-        if (c == "*RST" && !query) {
+int Instrument::statusByte(bool messageAvailable) const {
+    int stb = (errors_.empty() ? 0 : 0x04) | (messageAvailable ? 0x10 : 0) | ((esr_ & ese_) ? 0x20 : 0);
+    if (stb & sre_ & ~0x40) stb |= 0x40;
+    return stb;
+}
+
+// The IEEE 488.2 common commands.
+std::string Instrument::common(const std::string& c, bool query, std::string_view params, bool answerWaiting) {
+    auto registerValue = [&params](int mask) {
+        double v = 0;
+        std::string unit;
+        if (trim(params).empty()) fail(-109, "Missing parameter");
+        if (!parseNumber(params, v, unit) || !unit.empty()) fail(-104, "Data type error");
+        if (v < 0 || v > 255) fail(-222, "Data out of range");
+        return static_cast<int>(std::lround(v)) & mask;
+    };
+    if (query) {
+        if (c == "*IDN") return kIdentity;
+        if (c == "*OPC") return "1";
+        if (c == "*TST") return "0";
+        // The memory option the application's Configuration menu names.
+        if (c == "*OPT") return memorySamples_ > (8u << 20) ? "002" : "001";
+        if (c == "*ESE") return std::to_string(ese_);
+        if (c == "*SRE") return std::to_string(sre_);
+        if (c == "*STB") return std::to_string(statusByte(answerWaiting));
+        if (c == "*ESR") {
+            const int v = esr_;
+            esr_ = 0;
+            return std::to_string(v);
+        }
+    } else {
+        if (c == "*RST") {
             s_ = Settings{};
             return {};
         }
-        if (c == "*CLS" && !query) {
+        if (c == "*CLS") {
             errors_.clear();
+            esr_ = 0;
             return {};
         }
-        if ((c == "*OPC" || c == "*WAI") && !query) return {};
-        fail(-113, "Undefined header");
+        if (c == "*OPC") {
+            esr_ |= 0x01;  // every operation here is complete when its command returns
+            return {};
+        }
+        if (c == "*WAI") return {};
+        if (c == "*ESE") {
+            ese_ = registerValue(0xff);
+            return {};
+        }
+        if (c == "*SRE") {
+            sre_ = registerValue(0xbf);
+            return {};
+        }
     }
+    fail(-113, "Undefined header");
+}
+
+std::string Instrument::command(const std::vector<std::string>& path, bool query, std::string_view params,
+                                std::string& blk, bool hasBlock, bool answerWaiting) {
+    if (path.size() == 1 && path[0].starts_with("*")) return common(path[0], query, params, answerWaiting);
     const std::string key = keyOf(path);
     if (key.empty()) fail(-113, "Undefined header");
     if (std::find(faults_.reject.begin(), faults_.reject.end(), key) != faults_.reject.end())
         fail(-221, "Settings conflict");
 
-    auto freq = [](const std::string& u) { return frequencyUnit(u); };
     auto onOff = [](bool b) { return std::string(b ? "1" : "0"); };
     Settings& s = s_;
     if (key == "SYST:ERR" && query) {
@@ -393,14 +443,35 @@ std::string Instrument::command(const std::vector<std::string>& path, std::strin
         return {};
     }
     if (key == "SYST:REM" && !query) return {};
-    if (key == "SOUR:FREQ:FIX") {
-        if (query) return numberText(s.frequency);
-        s.frequency = number(params, 100e3, 6e9, freq);
-        return {};
-    }
-    if (key == "SOUR:POW:LEV:IMM:AMPL") {
-        if (query) return numberText(s.power);
-        s.power = number(params, -136, 20, [](const std::string& u) { return plain(u, "DBM"); });
+    if (key == "SYST:ERR:COUN" && query) return std::to_string(errors_.size());
+    if (key == "SYST:VERS" && query) return "1999.0";
+    // The numeric settings take MINimum, MAXimum and DEFault, and their queries tell those values.
+    struct Numeric {
+        const char* key;
+        double Settings::*value;
+        double low, high;
+        double (*unit)(const std::string&);
+    };
+    static const Numeric numeric[] = {
+        {"SOUR:FREQ:FIX", &Settings::frequency, 100e3, 6e9, frequencyUnit},
+        {"SOUR:POW:LEV:IMM:AMPL", &Settings::power, -136, 20, [](const std::string& u) { return plain(u, "DBM"); }},
+        {"SOUR:RAD:ARB:CLOC:SRAT", &Settings::sampleRate, 1, 100e6, frequencyUnit},
+        {"SOUR:RAD:ARB:RSC", &Settings::scaling, 1, 100, [](const std::string& u) { return plain(u, "PCT"); }},
+        {"SOUR:DM:IQAT", &Settings::iqAtt, 0, 40, [](const std::string& u) { return plain(u, "DB"); }},
+    };
+    for (const Numeric& n : numeric) {
+        if (key != n.key) continue;
+        const std::string word(trim(params));
+        std::optional<double> named;
+        if (mnemonicMatches("MINimum", word)) named = n.low;
+        else if (mnemonicMatches("MAXimum", word)) named = n.high;
+        else if (mnemonicMatches("DEFault", word)) named = Settings{}.*n.value;
+        if (query) {
+            if (word.empty()) return numberText(s.*n.value);
+            if (!named) fail(-224, "Illegal parameter value");
+            return numberText(*named);
+        }
+        s.*n.value = named ? *named : number(params, n.low, n.high, n.unit);
         return {};
     }
     if (key == "SOUR:POW:ALC:STAT") return query ? onOff(s.alc) : (s.alc = boolean(params), std::string());
@@ -422,18 +493,8 @@ std::string Instrument::command(const std::vector<std::string>& path, std::strin
         s.waveform = names_[upper(name)];
         return {};
     }
-    if (key == "SOUR:RAD:ARB:CLOC:SRAT") {
-        if (query) return numberText(s.sampleRate);
-        s.sampleRate = number(params, 1, 100e6, freq);
-        return {};
-    }
     if (key == "SOUR:RAD:ARB:CLOC:REF")
         return query ? s.clockRef : (s.clockRef = choice(params, {"INTernal", "EXTernal"}), std::string());
-    if (key == "SOUR:RAD:ARB:RSC") {
-        if (query) return numberText(s.scaling);
-        s.scaling = number(params, 1, 100, [](const std::string& u) { return plain(u, "PCT"); });
-        return {};
-    }
     if (key == "SOUR:RAD:ARB:RFIL")
         return query ? s.rfilter : (s.rfilter = filter(params, {250e3, 2.5e6, 8e6}), std::string());
     if (key == "SOUR:RAD:ARB:MARK:RFBL")
@@ -444,11 +505,6 @@ std::string Instrument::command(const std::vector<std::string>& path, std::strin
         return query ? s.bbFilter : (s.bbFilter = filter(params, {2.1e6, 40e6}), std::string());
     if (key == "SOUR:DM:IQAT:AUTO")
         return query ? onOff(s.iqAttAuto) : (s.iqAttAuto = boolean(params), std::string());
-    if (key == "SOUR:DM:IQAT") {
-        if (query) return numberText(s.iqAtt);
-        s.iqAtt = number(params, 0, 40, [](const std::string& u) { return plain(u, "DB"); });
-        return {};
-    }
     if (key == "MEM:DATA" || key == "MEM:DATA:MARK") {
         if (query) fail(-113, "Undefined header");
         const auto parts = splitOutsideQuotes(params, ',');
@@ -480,7 +536,9 @@ std::string Instrument::command(const std::vector<std::string>& path, std::strin
     if (key == "MEM:DEL" && !query) {
         const std::string name = unquote(params);
         const std::string bare = upper(name).starts_with("ARBI:") ? name.substr(5) : name;
-        if (!memory_.erase(upper(bare))) fail(-256, "File name not found");
+        if (!findWaveform(bare)) fail(-256, "File name not found");
+        if (s.arbState && upper(s.waveform) == upper(bare)) fail(-221, "Settings conflict");  // it is playing
+        memory_.erase(upper(bare));
         names_.erase(upper(bare));
         return {};
     }

@@ -34,8 +34,12 @@ public:
     std::string execute(std::string_view message, std::string block = {}, bool hasBlock = false);
     // Reported by a session when a link dropped an unfinished block.
     void blockAbandoned();
-    // An error found while reading a message, before it could run.
+    // An error found while reading a message, before it could run, or by the link (-410, -420).
     void reportError(int code, std::string_view text) { error(code, text); }
+    // The status byte: MAV when `messageAvailable`, EAV, ESB and MSS from the registers.
+    int statusByte(bool messageAvailable) const;
+    // Leaves remote control (a link's go-to-local).
+    void goToLocal() { remote_ = false; }
     // The largest block a message may carry: the waveform memory in bytes.
     std::size_t maxBlockBytes() const { return memorySamples_ * 4; }
     // The longest answer to one message: the largest block plus room for the rest. The queries
@@ -66,8 +70,9 @@ private:
         double iqAtt = 0;
     };
 
-    std::string command(const std::vector<std::string>& path, std::string_view header, bool query,
-                        std::string_view params, std::string& block, bool hasBlock);
+    std::string command(const std::vector<std::string>& path, bool query, std::string_view params, std::string& block,
+                        bool hasBlock, bool answerWaiting);
+    std::string common(const std::string& header, bool query, std::string_view params, bool answerWaiting);
     void error(int code, std::string_view text);
     StoredWaveform* findWaveform(std::string_view name);
 
@@ -75,6 +80,8 @@ private:
     std::size_t memorySamples_;
     Settings s_;
     bool remote_ = false;
+    int esr_ = 0x80;  // standard event status; power-on set
+    int ese_ = 0, sre_ = 0;
     std::deque<std::pair<int, std::string>> errors_;
     std::map<std::string, StoredWaveform> memory_;  // by upper-case name
     std::map<std::string, std::string> names_;      // upper-case name -> name as stored

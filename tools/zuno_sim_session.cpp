@@ -112,6 +112,11 @@ void Session::endMessage(std::string& replies) {
     state_ = State::Text;
 }
 
+void Session::endOfMessage(std::string& replies) {
+    if (state_ == State::BlockData) return;  // the block's length, not END, says where it ends
+    if (state_ == State::Discard || !line_.empty() || hasBlock_) endMessage(replies);
+}
+
 void Session::reset() {
     if (state_ == State::BlockData) inst_.blockAbandoned();
     line_.clear();
@@ -121,6 +126,31 @@ void Session::reset() {
     dropBlock_ = false;
     refused_ = false;
     state_ = State::Text;
+}
+
+
+void Exchange::take(const char* data, std::size_t n, bool end) {
+    if (!in.empty() || out.size() >= kMaxPendingReply) {
+        in.append(data, n);
+        endAfterIn = endAfterIn || end;
+        return;
+    }
+    const std::size_t used = session.feed(data, n, out, kMaxPendingReply);
+    if (used < n) {
+        in.append(data + used, n - used);
+        endAfterIn = end;
+    } else if (end) {
+        session.endOfMessage(out);
+    }
+}
+
+void Exchange::resume() {
+    if (in.empty() || out.size() >= kMaxPendingReply) return;
+    const std::string waiting = std::move(in);
+    const bool end = endAfterIn;
+    in.clear();
+    endAfterIn = false;
+    take(waiting.data(), waiting.size(), end);
 }
 
 }  // namespace sim

@@ -24,6 +24,8 @@ public:
     // Takes all `n` bytes; returns the replies.
     std::string feed(const char* data, std::size_t n);
     bool inBlock() const { return state_ == State::BlockData; }
+    // The link marked the end of a message (VXI-11's END): a message without its line end runs.
+    void endOfMessage(std::string& replies);
     // Forgets an unfinished message (the link dropped or paused in the middle of a block).
     void reset();
 
@@ -46,6 +48,26 @@ private:
     std::size_t blockLeft_ = 0;
     bool dropBlock_ = false;  // a block too large to hold is skipped, not stored
     bool refused_ = false;    // the message already failed; it is not run
+};
+
+// A client's stream around its session: bytes that wait to be taken while too many replies are
+// unread, and the replies not yet read.
+struct Exchange {
+    // Replies waiting for a client that does not read them; past this, its commands wait too.
+    static constexpr std::size_t kMaxPendingReply = 4 << 20;
+
+    explicit Exchange(Instrument& instrument) : session(instrument) {}
+    // Takes what arrived as far as the replies leave room; the rest waits in `in`. `end` marks
+    // the end of a message after these bytes.
+    void take(const char* data, std::size_t n, bool end = false);
+    // Takes what waited, once the client read some replies.
+    void resume();
+    // Whether more input can be taken now.
+    bool accepting() const { return in.empty() && out.size() < kMaxPendingReply; }
+
+    Session session;
+    std::string in, out;
+    bool endAfterIn = false;
 };
 
 }  // namespace sim

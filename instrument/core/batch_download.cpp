@@ -22,13 +22,8 @@ void applySigGenSetting(app::SigGenSettings& settings, std::string_view nameEqua
     host::Value* field = record.find(name);
     if (!field) throw std::invalid_argument("SigGenSettings has no field '" + name + "'");
     if (name == "Title") {
-        // Checked as the settings panel takes it; anything the panel would change besides the
-        // case is refused rather than silently dropped.
-        const std::string title = filterTitle(text);
-        if (title != host::toUpper(text))
-            throw std::invalid_argument("the waveform title '" + host::printable(text) +
-                                        "' must be 1 to 20 characters A-Z, 0-9 and _ $ & # + - [ ]");
-        *field = host::Value(title);
+        // Taken as the settings panel takes it; downloadAndPlay says which title was used.
+        *field = host::Value(filterTitle(text));
     } else if (field->isText()) {
         *field = host::Value(text);
     } else {
@@ -49,6 +44,7 @@ int downloadAndPlay(const dsp::CVec& waveform, const std::array<dsp::Bits, 2>& m
     app::Configuration config;
     config.type = "TCPIP";
     config.TCPIP.address = address;
+    out << "title: " << host::printable(settings.Title) << std::endl;
     const hwio::Result download = VSKDownLoadWrap(
         waveform, markers, settings.Title, config,
         [](const std::string&, const std::string&, const std::vector<std::string>&, const std::string&) {

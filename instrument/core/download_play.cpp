@@ -21,20 +21,20 @@ double rs232Minutes(std::size_t samples, double baud) {
     return static_cast<double>(samples) * 32 * 1.125 / baud / 60;
 }
 
+bool confirmDownload(std::size_t samples, const app::Configuration& config, const Question& ask) {
+    if (host::toLower(config.type) != "rs232") return true;
+    const double minutes = rs232Minutes(samples, config.RS232.baudrate);
+    if (minutes <= 0.75) return true;
+    char text[200];
+    std::snprintf(text, sizeof text, "This Download will take approximately %g minutes. Do you want to continue?",
+                  minutes);
+    return ask("RS-232 Download", text, {"OK", "Cancel"}, "Cancel") == "OK";
+}
+
 hwio::Result VSKDownLoadWrap(const dsp::CVec& IQData, const std::array<dsp::Bits, 2>& Marker,
                              const std::string& Filename, const app::Configuration& config, const Question& ask,
                              const hwio::Options& options) {
-    if (host::toLower(config.type) == "rs232") {
-        const double minutes = rs232Minutes(IQData.size(), config.RS232.baudrate);
-        std::string answer = "OK";
-        if (minutes > 0.75) {
-            char text[200];
-            std::snprintf(text, sizeof text,
-                          "This Download will take approximately %g minutes. Do you want to continue?", minutes);
-            answer = ask("RS-232 Download", text, {"OK", "Cancel"}, "Cancel");
-        }
-        if (answer != "OK") return {hwio::kCancelled, "download cancelled"};
-    }
+    if (!confirmDownload(IQData.size(), config, ask)) return {hwio::kCancelled, "download cancelled"};
     return hwDownload(app::toValue(config), IQData, Marker, "norm", 1, Filename, options);
 }
 
@@ -77,6 +77,7 @@ hwio::Result playSequence(const std::vector<std::string>& lines, const app::Conf
     for (std::size_t i = 0; i < lines.size(); ++i) {
         last = hwSend(link, lines[i], options);
         if (sent) sent->push_back(last);
+        if (last.status == hwio::kCancelled) return last;
         if (last.status != hwio::kOk && firstFailure.status == hwio::kOk)
             firstFailure = {last.status, "Line " + std::to_string(i + 1) + " (\"" + lines[i] + "\") failed: " +
                                              last.response};

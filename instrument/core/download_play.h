@@ -20,9 +20,13 @@ using Question = std::function<std::string(const std::string&, const std::string
 // Minutes a serial transfer of `samples` takes at `baud` (32 bits a sample, 12.5 % framing).
 double rs232Minutes(std::size_t samples, double baud);
 
+// On a serial link, asks whether a transfer longer than 0.75 minutes goes ahead; true when it
+// does, and always on the other links.
+bool confirmDownload(std::size_t samples, const app::Configuration& config, const Question& ask);
+
 // Downloads under `Filename`. On a serial link a transfer longer than 0.75 minutes is confirmed
 // first; a declined transfer sends nothing and returns status hwio::kCancelled with
-// "download cancelled", as does one cancelled through the progress callback.
+// "download cancelled".
 hwio::Result VSKDownLoadWrap(const dsp::CVec& IQData, const std::array<dsp::Bits, 2>& Marker,
                              const std::string& Filename, const app::Configuration& config, const Question& ask,
                              const hwio::Options& options = {});
@@ -35,7 +39,8 @@ std::vector<std::string> playLines(const std::string& FileName, const app::SigGe
 
 // Sends the lines, then returns the instrument to local control. Every line is sent even when
 // the instrument rejects one; a link that fails stops the sequence, since no later line would
-// arrive. The result is the first failure, naming its line, else the last line's.
+// arrive. The result is the first failure, naming its line, else the last line's; a cancelled
+// sequence ends at once with the cancelled line's result.
 hwio::Result VSKPlay_c(const std::string& FileName, const app::SigGenSettings& setting,
                        const app::Configuration& config, const hwio::Options& options = {});
 hwio::Result VSKPlay(const std::string& FileName, const app::SigGenSettings& setting, const app::Configuration& config,

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -109,6 +110,43 @@ inline void trigger(QObject* menuItem) {
     auto* a = qobject_cast<QAction*>(menuItem);
     ASSERT_NE(a, nullptr) << (menuItem ? menuItem->objectName().toStdString() : "no menu item");
     a->trigger();
+}
+
+// Clicks the button of `window` labelled `text` ("&" left out), as a person does.
+inline void pressButton(QWidget* window, const QString& text) {
+    ASSERT_NE(window, nullptr);
+    for (QPushButton* b : window->findChildren<QPushButton*>())
+        if (b->isVisible() && b->text().remove('&') == text) {
+            QApplication::setActiveWindow(window);
+            QTest::mouseClick(b, Qt::LeftButton);
+            return;
+        }
+    FAIL() << "no button \"" << text.toStdString() << "\" in " << window->objectName().toStdString();
+}
+
+// A timer of the window's thread that counts its firings: it goes on only while the thread
+// serves events.
+class TimerProbe {
+public:
+    TimerProbe() {
+        timer_.callOnTimeout([this] { ++ticks; });
+        timer_.start(10);
+    }
+    int ticks = 0;
+
+private:
+    QTimer timer_;
+};
+
+// The progress dialog of the link operation running now, as a person sees it.
+struct SeenProgress {
+    std::string label;
+    int value = 0, maximum = 0;
+};
+inline SeenProgress seenProgress(QWidget* w) {
+    auto* d = qobject_cast<QProgressDialog*>(w);
+    if (!d) return {};
+    return {d->labelText().toStdString(), d->value(), d->maximum()};
 }
 
 // A real message box as the user met it.

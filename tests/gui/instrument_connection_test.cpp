@@ -177,6 +177,9 @@ TEST_F(ConnectionTest, HardwareCheckShowsTheComponentsText) {
     open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this, &sim] {
         press("pbCheckHardware");
         EXPECT_EQ(in("lblStatus").string(), "Zuno,Simulated Signal Generator,SIM0001,1.0");
+        testsupport::type(h()["editTCPIPAddress"], QString::fromStdString(sim.vxi11Address()), false);
+        press("pbCheckHardware");
+        EXPECT_EQ(in("lblStatus").string(), "Zuno,Simulated Signal Generator,SIM0001,1.0") << "over VXI-11";
         testsupport::type(h()["editTCPIPAddress"], "0.0.0.0", false);
         press("pbCheckHardware");
         EXPECT_THAT(in("lblStatus").string(), HasSubstr("placeholder 0.0.0.0"));
@@ -187,6 +190,76 @@ TEST_F(ConnectionTest, HardwareCheckShowsTheComponentsText) {
     open(link("GPIB"), "c", [this] {
         press("pbCheckHardware");
         EXPECT_THAT(in("lblStatus").string(), HasSubstr("GPIB needs the linux-gpib library"));
+        press("pbCancel");
+    });
+    EXPECT_TRUE(console.str().empty()) << console.str();
+}
+
+// The GPIB library's message and the refusal of a VXI-11 portmapper are long: they wrap, the
+// window grows to show all of them, and the controls keep their size.
+TEST_F(ConnectionTest, LongStatusTextsWrapAndTheWindowGrowsToShowThem) {
+    start();
+    application->instrument().linkOptions.gpibLibrary = "libgpib-absent.so.0";
+    auto wholeAndUnsqueezed = [this](const char* what) {
+        QCoreApplication::processEvents();
+        auto* status = h().get<QLabel>("lblStatus");
+        EXPECT_GE(status->height(), status->heightForWidth(status->width())) << what << ": a line is cut";
+        EXPECT_GE(status->width(), status->minimumSizeHint().width()) << what << ": a word is cut";
+        for (const char* tag : {"pmConnection", "pmGpibBoard", "pmPrimaryAddress", "pmSecondaryAddress",
+                                "editTCPIPAddress", "editTimeout", "pbCheckHardware", "pbOK"}) {
+            auto* w = qobject_cast<QWidget*>(h()[tag]);
+            if (w->isVisible()) EXPECT_GE(w->height(), w->sizeHint().height()) << what << ": " << tag << " squeezed";
+        }
+    };
+    open(link("GPIB"), "c", [&] {
+        const int before = dlg().window()->height();
+        press("pbCheckHardware");
+        EXPECT_THAT(in("lblStatus").string(), HasSubstr("GPIB needs the linux-gpib library"));
+        wholeAndUnsqueezed("GPIB");
+        EXPECT_GT(dlg().window()->height(), before);
+        choose("pmConnection", 2);
+        testsupport::type(h()["editTCPIPAddress"], "TCPIP0::127.0.0.1:" + QString::number(testsupport::closedPort()) + "::INSTR",
+                          false);
+        press("pbCheckHardware");
+        EXPECT_THAT(in("lblStatus").string(), HasSubstr("Cannot connect to the portmapper at 127.0.0.1"));
+        wholeAndUnsqueezed("VXI-11");
+        press("pbCancel");
+    });
+}
+
+// The time-out of every link operation is the dialog's to set; the check uses the one shown.
+TEST_F(ConnectionTest, TheTimeOutIsSetHereAndACheckCanBeCancelled) {
+    start();
+    testsupport::SimProcess sim({"--stall"});
+    auto& cmds = application->instrument();
+    cmds.progressDelayMs = 60000;
+    EXPECT_EQ(cmds.linkOptions.timeout, 10);
+    open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this] {
+        EXPECT_EQ(in("editTimeout").string(), "10");
+        testsupport::type(h()["editTimeout"], "soon");
+        EXPECT_EQ(in("editTimeout").string(), "10") << "not a number: the time-out stays";
+        testsupport::type(h()["editTimeout"], "0");
+        EXPECT_EQ(in("editTimeout").string(), "0.1");
+        testsupport::type(h()["editTimeout"], "0.5");
+        press("pbCheckHardware");
+        EXPECT_THAT(in("lblStatus").string(), HasSubstr("did not answer \"*IDN?\" within 0.5 s"));
+        press("pbOK");
+    });
+    EXPECT_EQ(cmds.linkOptions.timeout, 0.5);
+    open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this] {
+        EXPECT_EQ(in("editTimeout").string(), "0.5");
+        testsupport::type(h()["editTimeout"], "600");
+        press("pbCancel");
+    });
+    EXPECT_EQ(cmds.linkOptions.timeout, 0.5) << "Cancel keeps it";
+
+    cmds.progressDelayMs = 0;
+    open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this] {
+        testsupport::type(h()["editTimeout"], "600");
+        hands.then([](QWidget* progress) { testsupport::pressButton(progress, "Cancel"); });
+        press("pbCheckHardware");
+        EXPECT_TRUE(hands.done());
+        EXPECT_EQ(in("lblStatus").string(), "Cancelled while waiting for the answer to \"*IDN?\".");
         press("pbCancel");
     });
     EXPECT_TRUE(console.str().empty()) << console.str();

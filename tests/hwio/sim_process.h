@@ -1,23 +1,23 @@
 #pragma once
-// zuno-sim as a child process on 127.0.0.1 with a free port, and a small raw SCPI client for
-// reading its state and the bytes it stored. Every wait is bounded.
+// zuno-sim as a child process on 127.0.0.1 with free ports (its VXI-11 portmapper too, unless
+// the options name one), and a small raw SCPI client for reading its state and the bytes it
+// stored. Every wait is bounded.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace testsupport {
 
@@ -28,33 +28,57 @@ inline std::filesystem::path buildDir() {
 
 inline std::string simulatorPath() { return (buildDir() / "tools" / "zuno-sim").string(); }
 
+// A loopback port that nothing listens on: bound, then closed.
+inline int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
 class SimProcess {
 public:
     explicit SimProcess(std::vector<std::string> options = {}) {
         int out[2];
         if (::pipe(out) != 0) throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
         std::vector<std::string> args{simulatorPath(), "--port", "0"};
+        // Port 111 is left to the tests that ask for it.
+        if (std::find(options.begin(), options.end(), "--portmapper") == options.end())
+            args.insert(args.end(), {"--portmapper", "0"});
         args.insert(args.end(), options.begin(), options.end());
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        const pid_t parent = ::getpid();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // The simulator ends with the test that started it, even one that crashed: nothing
+            // is left listening.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent) ::_exit(1);
+            ::dup2(out[1], 1);
+            ::close(out[0]);
+            ::close(out[1]);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
         ::close(out[1]);
-        if (rc != 0) {
+        if (pid_ < 0) {
             ::close(out[0]);
             throw std::runtime_error("cannot start " + args[0]);
         }
         const bool wantSerial = std::find(options.begin(), options.end(), "--serial") != options.end();
         std::string text;
-        const std::regex portLine("port ([0-9]+)"), serialLine("serial on (\\S+)");
+        const std::regex portLine("port ([0-9]+)"), serialLine("serial on (\\S+)"),
+            portmapperLine("portmapper port ([0-9]+)");
         std::smatch m;
         auto ready = [&] {
-            if (!std::regex_search(text, m, portLine)) return false;
+            if (!std::regex_search(text, m, portmapperLine)) return false;
             return !wantSerial || (text.find("serial on ") != std::string::npos && text.back() == '\n');
         };
         while (!ready()) {
@@ -71,6 +95,8 @@ public:
         ::close(out[0]);
         std::regex_search(text, m, portLine);
         port_ = std::stoi(m[1]);
+        std::regex_search(text, m, portmapperLine);
+        portmapper_ = std::stoi(m[1]);
         if (std::regex_search(text, m, serialLine)) serial_ = m[1];
     }
     ~SimProcess() { stop(); }
@@ -80,6 +106,12 @@ public:
     int port() const { return port_; }
     pid_t pid() const { return pid_; }
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    int portmapper() const { return portmapper_; }
+    // The VXI-11 resource, with the portmapper's port unless it is the usual 111.
+    std::string vxi11Address() const {
+        return portmapper_ == 111 ? "TCPIP0::127.0.0.1::INSTR"
+                                  : "TCPIP0::127.0.0.1:" + std::to_string(portmapper_) + "::inst0::INSTR";
+    }
     const std::string& serial() const { return serial_; }
 
     // One exchange on a fresh connection: the reply line, or the block's bytes.
@@ -123,13 +155,14 @@ public:
     nlohmann::json state() const { return nlohmann::json::parse(ask(":SIMulator:STATe?")); }
     std::string samples(const std::string& name) const { return ask(":SIMulator:DATA? \"" + name + "\""); }
     std::string markers(const std::string& name) const { return ask(":SIMulator:DATA:MARKer? \"" + name + "\""); }
-    // The lines received that were not questions about errors or completion.
+    // The lines received that were not questions about errors or completion, nor clearing them.
     std::vector<std::string> commands() const {
         std::vector<std::string> out;
         const nlohmann::json s = state();
         for (const auto& l : s["log"]) {
             const std::string line = l;
-            if (line != ":SYSTem:ERRor?" && line != "*OPC?" && line.find(";*OPC?") == std::string::npos) out.push_back(line);
+            if (line != ":SYSTem:ERRor?" && line != "*OPC?" && line != "*CLS" && line.find(";*OPC?") == std::string::npos)
+                out.push_back(line);
         }
         return out;
     }
@@ -146,6 +179,7 @@ private:
 
     pid_t pid_ = -1;
     int port_ = 0;
+    int portmapper_ = 0;
     std::string serial_;
 };
 

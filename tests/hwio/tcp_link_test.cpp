@@ -1,55 +1,18 @@
 #include <gmock/gmock.h>
 
-#include <random>
+#include <thread>
 
 #include "hwio/link.h"
+#include "link_helpers.h"
 #include "sim_process.h"
 
 using testing::HasSubstr;
 using testsupport::SimProcess;
 
-namespace {
-
-hwio::Config tcp(const std::string& address) {
-    hwio::Config c;
-    c.type = "tcpip";
-    c.TCPIP = hwio::Config::Tcpip{address, 0};
-    return c;
-}
-
-hwio::Options quick() {
-    hwio::Options o;
-    o.timeout = 0.5;
-    o.completionTimeout = 0.5;
-    return o;
-}
-
-struct Frame {
-    std::vector<std::complex<double>> iq;
-    std::vector<std::uint8_t> m1, m2;
-    hwio::Waveform waveform(const std::string& name) const {
-        hwio::Waveform w;
-        w.iq = iq;
-        w.marker1 = m1;
-        w.marker2 = m2;
-        w.name = name;
-        return w;
-    }
-};
-
-Frame randomFrame(std::size_t n) {
-    std::mt19937 rng(7);
-    std::normal_distribution<double> g;
-    Frame f;
-    for (std::size_t k = 0; k < n; ++k) {
-        f.iq.emplace_back(g(rng), g(rng));
-        f.m1.push_back(k % 1024 < 512);
-        f.m2.push_back(k % 3 == 0);
-    }
-    return f;
-}
-
-}  // namespace
+using testsupport::Frame;
+using testsupport::quick;
+using testsupport::randomFrame;
+using testsupport::tcp;
 
 TEST(TcpLink, PingSendQueryAndLocal) {
     SimProcess sim;
@@ -103,11 +66,12 @@ TEST(TcpLink, DownloadArrivesByteForByteAndCanBeSelected) {
     const auto c = tcp(sim.address());
     const Frame f = randomFrame(70000);
     std::vector<std::pair<std::size_t, std::size_t>> progress;
+    std::vector<hwio::Stage> stages;
     hwio::Options o;
     o.pieceBytes = 65536;
-    o.progress = [&](std::size_t sent, std::size_t total) {
-        progress.emplace_back(sent, total);
-        return true;
+    o.progress = [&](hwio::Stage stage, std::size_t sent, std::size_t total) {
+        if (stages.empty() || stages.back() != stage) stages.push_back(stage);
+        if (total) progress.emplace_back(sent, total);
     };
     const auto w = f.waveform("WAVE_1");
     const auto r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w, o);
@@ -119,6 +83,10 @@ TEST(TcpLink, DownloadArrivesByteForByteAndCanBeSelected) {
     EXPECT_EQ(progress.front().first, 0u);
     EXPECT_EQ(progress.back(), std::make_pair(std::size_t{350000}, std::size_t{350000}));
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    // Connecting, clearing the queue, the blocks, waiting for completion, then reading errors.
+    ASSERT_GE(stages.size(), 3u);
+    EXPECT_EQ(stages.front(), hwio::Stage::Connecting);
+    EXPECT_EQ(stages.back(), hwio::Stage::Waiting);
     EXPECT_EQ(hwio::hwIO(HWIO_SEND, c, " :source:rad:arb:wav \"arbi:WAVE_1\" ").status, 0);
     EXPECT_EQ(sim.state()["arb"]["waveform"], "WAVE_1");
 }
@@ -127,15 +95,63 @@ TEST(TcpLink, CancelledDownloadLeavesNothingBehind) {
     SimProcess sim;
     const auto c = tcp(sim.address());
     const Frame f = randomFrame(50000);
+    std::stop_source stop;
     hwio::Options o;
     o.pieceBytes = 4096;
-    o.progress = [](std::size_t sent, std::size_t) { return sent < 20000; };
+    o.stop = stop.get_token();
+    o.progress = [&](hwio::Stage, std::size_t sent, std::size_t) {
+        if (sent >= 20000) stop.request_stop();
+    };
     const auto w = f.waveform("PART");
     const auto r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w, o);
     EXPECT_EQ(r.status, hwio::kCancelled);
-    EXPECT_EQ(r.response, "Download cancelled");
+    EXPECT_THAT(r.response, HasSubstr("Cancelled while sending the waveform (20480 of 250000 bytes sent)"));
     EXPECT_EQ(hwio::hwIO(HWIO_PING, c).status, 0);  // the instrument still listens
     EXPECT_TRUE(sim.state()["memory"].empty());
+}
+
+// A stalled instrument: the transfer fits the socket buffers, so the wait is for *OPC?. That wait
+// has the one time-out of every step, and a cancel ends it.
+TEST(TcpLink, TheCompletionWaitHasTheTimeOutAndEndsOnCancel) {
+    SimProcess sim({"--stall"});
+    const auto c = tcp(sim.address());
+    const Frame f = randomFrame(1000);
+    const auto w = f.waveform("W");
+    auto r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w, quick());
+    EXPECT_EQ(r.status, hwio::kTimeout);
+    EXPECT_THAT(r.response, HasSubstr("did not answer \"*OPC?\" within 0.5 s"));
+
+    std::stop_source stop;
+    hwio::Options o;  // the ten seconds of the default
+    o.stop = stop.get_token();
+    o.progress = [&](hwio::Stage stage, std::size_t sent, std::size_t total) {
+        if (stage == hwio::Stage::Waiting && total == 0 && sent == 0) stop.request_stop();
+    };
+    r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w, o);
+    EXPECT_EQ(r.status, hwio::kCancelled);
+    EXPECT_THAT(r.response, HasSubstr("Cancelled while waiting for the answer to \"*OPC?\""));
+}
+
+// A transfer larger than the socket buffers to an instrument that stopped taking it: the cancel
+// comes while a write waits.
+TEST(TcpLink, ACancelEndsATransferTheInstrumentStoppedTaking) {
+    SimProcess sim({"--stall"});
+    const Frame f = randomFrame(2000000);
+    const auto w = f.waveform("HELD");
+    std::stop_source stop;
+    std::jthread canceller;
+    hwio::Options o;  // ten seconds: the cancel comes first
+    o.stop = stop.get_token();
+    o.progress = [&](hwio::Stage stage, std::size_t, std::size_t total) {
+        if (stage != hwio::Stage::Sending || total == 0 || canceller.joinable()) return;
+        canceller = std::jthread([&stop] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            stop.request_stop();
+        });
+    };
+    const auto r = hwio::hwIO(HWIO_DOWNLOAD, tcp(sim.address()), {}, &w, o);
+    EXPECT_EQ(r.status, hwio::kCancelled);
+    EXPECT_THAT(r.response, HasSubstr("Cancelled while sending the waveform"));
 }
 
 TEST(TcpLink, DownloadRefusesWhatTheInstrumentCannotStore) {
@@ -179,6 +195,19 @@ TEST(TcpLink, EveryLinkFailureGivesAStatusAndAReadableText) {
         EXPECT_EQ(r.status, hwio::kConnectionLost);
         EXPECT_THAT(r.response, HasSubstr("The instrument at 127.0.0.1 port"));
         EXPECT_THAT(r.response, HasSubstr("closed the connection"));
+    }
+    {
+        // A transfer small enough for the socket buffers is written before the instrument drops
+        // it: the message still names the transfer, not the question after it.
+        const Frame small = randomFrame(100000);
+        const auto sw = small.waveform("W");
+        SimProcess sim({"--drop-after", "300000"});
+        const auto r = hwio::hwIO(HWIO_DOWNLOAD, tcp(sim.address()), {}, &sw, quick());
+        EXPECT_EQ(r.status, hwio::kConnectionLost);
+        EXPECT_THAT(r.response, HasSubstr("closed the connection"));
+        EXPECT_THAT(r.response, testing::ContainsRegex("(while (starting|sending|ending)|before it had read all of) "
+                                                       "the (waveform|markers)"));
+        EXPECT_THAT(r.response, testing::Not(HasSubstr("*OPC?")));
     }
     {
         SimProcess sim({"--garbage"});

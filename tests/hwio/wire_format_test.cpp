@@ -39,6 +39,26 @@ TEST(TcpipAddress, HostPortAndSocketResourceForms) {
     e = hwio::parseTcpipAddress("[::1]:7000");
     EXPECT_EQ(e.host, "::1");
     EXPECT_EQ(e.port, 7000);
+    EXPECT_FALSE(e.vxi11);
+}
+
+TEST(TcpipAddress, Vxi11ResourcesWithTheirPortmapperPort) {
+    auto e = hwio::parseTcpipAddress("TCPIP0::10.1.2.3::INSTR");
+    EXPECT_TRUE(e.vxi11);
+    EXPECT_EQ(e.host, "10.1.2.3");
+    EXPECT_FALSE(e.portGiven) << "the portmapper's usual port, or the option's";
+    EXPECT_EQ(e.device, "inst0");
+    e = hwio::parseTcpipAddress("tcpip::gen-2::inst1::instr");
+    EXPECT_EQ(e.host, "gen-2");
+    EXPECT_EQ(e.device, "inst1");
+    e = hwio::parseTcpipAddress("TCPIP0::127.0.0.1:4111::INSTR");
+    EXPECT_EQ(e.host, "127.0.0.1");
+    EXPECT_TRUE(e.portGiven);
+    EXPECT_EQ(e.port, 4111);
+    e = hwio::parseTcpipAddress("TCPIP0::[::1]:4111::gpib0,19::INSTR");
+    EXPECT_EQ(e.host, "::1");
+    EXPECT_EQ(e.port, 4111);
+    EXPECT_EQ(e.device, "gpib0,19");
 }
 
 TEST(TcpipAddress, EverythingElseIsRefusedWithAReason) {
@@ -48,8 +68,11 @@ TEST(TcpipAddress, EverythingElseIsRefusedWithAReason) {
     EXPECT_THAT(addressError("host:70000"), HasSubstr("\"70000\""));
     EXPECT_THAT(addressError("host:0"), HasSubstr("from 1 to 65535"));
     EXPECT_THAT(addressError("my host"), HasSubstr("the character ' '"));
-    EXPECT_THAT(addressError("TCPIP0::10.0.0.1::INSTR"), HasSubstr("VXI-11"));
     EXPECT_THAT(addressError("TCPIP0::10.0.0.1::5025"), HasSubstr("TCPIP0::host::port::SOCKET"));
+    EXPECT_THAT(addressError("TCPIP0::10.0.0.1::a::b::INSTR"), HasSubstr("TCPIP0::host::INSTR"));
+    EXPECT_THAT(addressError("TCPIP0::10.0.0.1::in st0::INSTR"), HasSubstr("no VXI-11 device name"));
+    EXPECT_THAT(addressError("TCPIP0::0.0.0.0::INSTR"), HasSubstr("placeholder 0.0.0.0"));
+    EXPECT_THAT(addressError("TCPIP0::h:0::INSTR"), HasSubstr("from 1 to 65535"));
     EXPECT_THAT(addressError("TCPIPX::h::1::SOCKET"), HasSubstr("TCPIP or TCPIPn"));
     EXPECT_THAT(addressError("[::1"), HasSubstr("bracket"));
 }

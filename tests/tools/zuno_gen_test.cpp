@@ -21,6 +21,7 @@
 #include "host/core/mat_file.h"
 #include "tools/gen_options.h"
 #include "tools/gen_output.h"
+#include "tests/tools/zuno_gen_run.h"
 #include <nlohmann/json.hpp>
 
 namespace fs = std::filesystem;
@@ -28,20 +29,7 @@ using testing::HasSubstr;
 
 namespace {
 
-struct Run {
-    int status;
-    std::string output;  // standard output and standard error
-};
-
-Run zunoGen(const std::string& args) {
-    const std::string cmd = std::string(ZUNO_GEN_PATH) + " " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buf{};
-    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p)) out.append(buf.data(), n);
-    const int status = pclose(p);
-    return {WEXITSTATUS(status), out};
-}
+using Run = testsupport::CommandOutput;
 
 std::string readAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -82,8 +70,8 @@ TEST(GenOutput, SummaryOfAKnownWaveform) {
 
 TEST_F(ZunoGen, WritesEveryFormatAndTheMarkers) {
     const auto run = zunoGen("--set OverSampling=2 --seed 1 --out " + at("w64") + " --markers " + at("m"));
-    ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_THAT(run.output, HasSubstr("65536 samples at 2457600 Hz, peak "));
+    ASSERT_EQ(run.status, 0) << run.text;
+    EXPECT_THAT(run.text, HasSubstr("65536 samples at 2457600 Hz, peak "));
     EXPECT_EQ(fs::file_size(at("w64")), 65536u * 16);
     const auto markers = readAll(at("m"));
     ASSERT_EQ(markers.size(), 2u * 65536);
@@ -112,16 +100,16 @@ TEST_F(ZunoGen, ParameterFileAndSettings) {
         std::ofstream(at("p.json")) << R"({"DATAchnActive":1,"MACchnActive":1,"slot":{"DATAslotMod":[1,2,3,1,2,3,1,2,3,1,2,3,1,2,3,1]}})";
     }
     const auto run = zunoGen("--params " + at("p.json") + " --set OverSampling=3 --bench 2");
-    ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_THAT(run.output, HasSubstr("98304 samples at 3686400 Hz"));
-    EXPECT_THAT(run.output, HasSubstr("2 runs: median "));
+    ASSERT_EQ(run.status, 0) << run.text;
+    EXPECT_THAT(run.text, HasSubstr("98304 samples at 3686400 Hz"));
+    EXPECT_THAT(run.text, HasSubstr("2 runs: median "));
 }
 
 TEST_F(ZunoGen, ErrorsNameWhatIsWrong) {
     const auto expectError = [](const std::string& args, const std::string& text) {
         const auto run = zunoGen(args);
         EXPECT_NE(run.status, 0) << args;
-        EXPECT_THAT(run.output, HasSubstr(text)) << args;
+        EXPECT_THAT(run.text, HasSubstr(text)) << args;
     };
     expectError("--set Foo=1", "parameters.Foo");
     expectError("--set slot.DATAslotMod=[1,2]", "parameters.slot.DATAslotMod");
@@ -138,13 +126,13 @@ TEST_F(ZunoGen, ErrorsNameWhatIsWrong) {
 TEST_F(ZunoGen, ParameterFilesInAndOut) {
     const std::string set = "--set OverSampling=2 --set PilotOffsetIndex=9 --set slot.RAslotGain=-6 --seed 3";
     auto run = zunoGen(set + " --save-params " + at("p.mat") + " --out " + at("a"));
-    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_EQ(run.status, 0) << run.text;
     app::Parameters expected;
     for (const char* s : {"OverSampling=2", "PilotOffsetIndex=9", "slot.RAslotGain=-6"}) app::applySetting(expected, s);
     EXPECT_EQ(app::readParameterFile(at("p.mat")), expected);
     // The file gives the same frame as the settings it holds.
     run = zunoGen("--params " + at("p.mat") + " --seed 3 --out " + at("b"));
-    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_EQ(run.status, 0) << run.text;
     EXPECT_EQ(readAll(at("a")), readAll(at("b")));
 
     // Refused as the application refuses it, on one line.
@@ -153,7 +141,7 @@ TEST_F(ZunoGen, ParameterFilesInAndOut) {
     app::writeParameterFile(at("old.MAT"), other);
     run = zunoGen("--params " + at("old.MAT"));
     EXPECT_NE(run.status, 0);
-    EXPECT_THAT(run.output, HasSubstr(at("old.MAT") + " has an Invalid File Parameter ID."));
+    EXPECT_THAT(run.text, HasSubstr(at("old.MAT") + " has an Invalid File Parameter ID."));
 }
 
 TEST_F(ZunoGen, ExportFormatsReadBack) {
@@ -161,7 +149,7 @@ TEST_F(ZunoGen, ExportFormatsReadBack) {
     ASSERT_EQ(zunoGen(base + at("w64")).status, 0);
     for (const char* format : {"mat", "ascii", "torvik", "sigmf"}) {
         const auto run = zunoGen(base + at(format) + " --format " + format);
-        ASSERT_EQ(run.status, 0) << format << run.output;
+        ASSERT_EQ(run.status, 0) << format << run.text;
     }
     const std::string raw = readAll(at("w64"));
     dsp::CVec w(raw.size() / 16);
@@ -184,19 +172,19 @@ TEST_F(ZunoGen, OutputsAreWrittenWholeAfterSuccessOrNotAtAll) {
     // A failed calculation writes nothing: neither the parameters nor the samples.
     auto run = zunoGen(base + " --set IdleSlotGain=7000 --save-params " + at("p.mat") + " --out " + at("w"));
     EXPECT_NE(run.status, 0);
-    EXPECT_THAT(run.output, HasSubstr("IdleSlotGain (IdleSlotGain) = 7000 dB is too large"));
+    EXPECT_THAT(run.text, HasSubstr("IdleSlotGain (IdleSlotGain) = 7000 dB is too large"));
     EXPECT_FALSE(fs::exists(at("p.mat")));
     EXPECT_FALSE(fs::exists(at("w")));
     run = zunoGen(base + " --set slot.RAslotGain=6000 --set MACchnActive=1 --out " + at("w"));
     EXPECT_NE(run.status, 0);
-    EXPECT_THAT(run.output, HasSubstr("RAgain (slot.RAslotGain) of slot 1 = 6000 dB is too large"));
+    EXPECT_THAT(run.text, HasSubstr("RAgain (slot.RAslotGain) of slot 1 = 6000 dB is too large"));
 
     // Two outputs naming one file, directly or through a link, are refused before anything runs.
     std::ofstream(at("x")) << "old";
     fs::create_symlink("x", at("to-x"));
     run = zunoGen(base + " --out " + at("x") + " --markers " + at("to-x"));
     EXPECT_NE(run.status, 0);
-    EXPECT_THAT(run.output, HasSubstr("are the same file"));
+    EXPECT_THAT(run.text, HasSubstr("are the same file"));
     run = zunoGen(base + " --out " + at("s") + " --format sigmf --save-params " + at("s.sigmf-meta"));
     EXPECT_NE(run.status, 0);
     EXPECT_EQ(readAll(at("x")), "old");
@@ -205,12 +193,12 @@ TEST_F(ZunoGen, OutputsAreWrittenWholeAfterSuccessOrNotAtAll) {
     fs::create_directory(at("folder"));
     run = zunoGen(base + " --out " + at("x") + " --markers " + at("folder"));
     EXPECT_NE(run.status, 0);
-    EXPECT_THAT(run.output, HasSubstr(at("folder") + ": it is a folder"));
+    EXPECT_THAT(run.text, HasSubstr(at("folder") + ": it is a folder"));
     EXPECT_EQ(readAll(at("x")), "old");
 
     // A link is followed, a device is written to, not replaced.
     run = zunoGen(base + " --out " + at("to-x") + " --markers /dev/null");
-    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_EQ(run.status, 0) << run.text;
     EXPECT_TRUE(fs::is_symlink(at("to-x")));
     EXPECT_EQ(fs::file_size(at("x")), 65536u * 16);
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
@@ -237,7 +225,7 @@ TEST_F(ZunoGen, FullDiskFailsAndKeepsTheOldFiles) {
         std::ofstream(file) << "old";
         const auto run = zunoGen(std::string("--set OverSampling=8 --seed 1 ") + option + " " + file);
         EXPECT_NE(run.status, 0) << option;
-        EXPECT_THAT(run.output, HasSubstr("No space left on device")) << option;
+        EXPECT_THAT(run.text, HasSubstr("No space left on device")) << option;
         EXPECT_EQ(readAll(file), "old") << option;
         fs::remove(file);
     }
@@ -256,8 +244,8 @@ TEST_F(ZunoGen, HostileInputFilesAreRefusedWithReasons) {
     const auto expectError = [](const std::string& args, const std::string& text) {
         const auto run = zunoGen(args);
         EXPECT_NE(run.status, 0) << args;
-        EXPECT_THAT(run.output, HasSubstr(text)) << args;
-        EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << args;
+        EXPECT_THAT(run.text, HasSubstr(text)) << args;
+        EXPECT_EQ(run.text.find('\x1b'), std::string::npos) << args;
     };
     ASSERT_EQ(::mkfifo(at("f.mat").c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo(at("f.json").c_str(), 0600), 0);
@@ -281,12 +269,12 @@ TEST_F(ZunoGen, HostileInputFilesAreRefusedWithReasons) {
     expectError("--set slot.DATAslotMod=1e308", "is 1e308; it must be 1, 2 or 3");
 }
 
-TEST(GenOptions, BoundsAndTitles) {
+TEST(GenOptions, Bounds) {
     EXPECT_EQ(gen::parseGenOptions({"--bench", "1000"}).bench, 1000);
     for (const char* bench : {"1001", "99999999999999999999"})
         EXPECT_THROW(gen::parseGenOptions({"--bench", bench}), std::invalid_argument) << bench;
-    // Titles are checked as the settings panel takes them.
-    const auto run = zunoGen("--download 127.0.0.1:1 --title 'bad title!'");
-    EXPECT_NE(run.status, 0);
-    EXPECT_THAT(run.output, HasSubstr("must be 1 to 20 characters A-Z, 0-9 and _ $ & # + - [ ]"));
+    EXPECT_EQ(gen::parseGenOptions({"--download", "TCPIP0::h::INSTR", "--portmapper", "4111"}).portmapper, 4111);
+    for (const char* port : {"0", "65536", "x"})
+        EXPECT_THROW(gen::parseGenOptions({"--download", "h", "--portmapper", port}), std::invalid_argument) << port;
+    EXPECT_THROW(gen::parseGenOptions({"--portmapper", "111"}), std::invalid_argument);
 }

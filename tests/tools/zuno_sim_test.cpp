@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include "tests/hwio/sim_process.h"
+#include "tests/tools/zuno_gen_run.h"
 
 using testing::HasSubstr;
 using testsupport::SimProcess;
@@ -15,20 +16,7 @@ const char* const kNoError = "0,\"No error\"";
 // The command, then the error it left (or "no error").
 std::string run(const SimProcess& sim, const std::string& command) { return sim.ask(command + ";:SYST:ERR?"); }
 
-struct Output {
-    int status;
-    std::string text;
-};
-
-Output zunoGen(const std::string& args) {
-    const std::string cmd = std::string(ZUNO_GEN_PATH) + " " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string text;
-    char buf[4096];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) text.append(buf, n);
-    const int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
-}
+using Output = testsupport::CommandOutput;
 
 }  // namespace
 
@@ -143,4 +131,75 @@ TEST(ZunoGenDownload, DownloadsAndPlaysWithSettingsFromTheCommandLine) {
     EXPECT_THAT(zunoGen("--set SigGenSettings.Frequency=high --download 127.0.0.1:1").text,
                 HasSubstr("SigGenSettings.Frequency takes a number, not 'high'"));
     EXPECT_THAT(zunoGen("--title X").text, HasSubstr("--title names the waveform of --download"));
+}
+
+// The settings panel's rule: capitals, only the characters a name may hold, at most 20 of them.
+TEST(ZunoGenDownload, TitlesAreTakenAsThePanelTakesThemAndPrinted) {
+    SimProcess sim;
+    Output run = zunoGen("--seed 3 --download " + sim.address() + " --title 'my wave.1'");
+    EXPECT_EQ(run.status, 0) << run.text;
+    EXPECT_THAT(run.text, HasSubstr("title: MYWAVE1\n"));
+    EXPECT_THAT(run.text, HasSubstr("playback: \"MYWAVE1\" is playing"));
+    run = zunoGen("--seed 3 --download " + sim.address() + " --set SigGenSettings.Title=abcdefghij_klmnopqrstuvwxyz");
+    EXPECT_THAT(run.text, HasSubstr("title: ABCDEFGHIJ_KLMNOPQRS\n"));
+    run = zunoGen("--seed 3 --download " + sim.address() + " --title '...'");
+    EXPECT_THAT(run.text, HasSubstr("title: BLANK\n"));
+    const auto st = sim.state();
+    for (const char* name : {"MYWAVE1", "ABCDEFGHIJ_KLMNOPQRS", "BLANK"}) EXPECT_TRUE(st["memory"].contains(name)) << name;
+}
+
+TEST(ZunoGenDownload, OverVxi11WithThePortmappersPort) {
+    SimProcess sim;
+    const Output run = zunoGen("--seed 3 --download TCPIP0::127.0.0.1::INSTR --portmapper " +
+                               std::to_string(sim.portmapper()) + " --title VXI");
+    EXPECT_EQ(run.status, 0) << run.text;
+    EXPECT_THAT(run.text, HasSubstr("playback: \"VXI\" is playing"));
+    const auto st = sim.state();
+    EXPECT_EQ(st["memory"]["VXI"]["samples"], 163840);
+    EXPECT_EQ(st["arb"]["waveform"], "VXI");
+    EXPECT_TRUE(st["output"]);
+}
+
+TEST(ZunoSim, StatusRegistersAndCommonCommands) {
+    SimProcess sim;
+    EXPECT_EQ(sim.ask("*ESR?"), "128") << "power on";
+    EXPECT_EQ(sim.ask("*ESR?"), "0") << "reading clears it";
+    sim.tell("*ESE 60;*SRE 32");
+    EXPECT_EQ(sim.ask("*ESE?;*SRE?"), "60;32");
+    EXPECT_EQ(sim.ask("*STB?"), "0");
+    sim.tell(":FREQ 7GHz");  // an execution error: EAV, and ESB with the service request bit
+    EXPECT_EQ(sim.ask("*STB?"), "100");
+    EXPECT_EQ(sim.ask("*IDN?;*STB?"), "Zuno,Simulated Signal Generator,SIM0001,1.0;116") << "MAV: an answer waits";
+    EXPECT_EQ(sim.ask(":SYST:ERR:COUN?"), "1");
+    EXPECT_EQ(sim.ask("*ESR?;*STB?"), "16;20") << "read, ESB is gone; the error and an answer wait";
+    sim.tell("*CLS");
+    EXPECT_EQ(sim.ask(":SYST:ERR:COUN?"), "0");
+    EXPECT_EQ(sim.ask("*STB?"), "0");
+    EXPECT_EQ(sim.ask("*OPC;*ESR?"), "1");
+    EXPECT_EQ(sim.ask("*TST?;*OPT?;*WAI;:SYSTem:VERSion?"), "0;002;1999.0");
+    EXPECT_EQ(run(sim, "*ESE 256"), "-222,\"Data out of range\"");
+    EXPECT_EQ(run(sim, "*SRE"), "-109,\"Missing parameter\"");
+    EXPECT_EQ(run(sim, "*IDN"), "-113,\"Undefined header\"");
+    EXPECT_EQ(sim.ask("*ESR?"), "48") << "command and execution errors";
+    SimProcess small({"--memory", "8388608"});
+    EXPECT_EQ(small.ask("*OPT?"), "001");
+}
+
+TEST(ZunoSim, NumericSettingsTakeMinimumMaximumAndDefault) {
+    SimProcess sim;
+    EXPECT_EQ(sim.ask(":FREQ? MAX;:FREQ? MIN;:FREQ? DEF"), "6000000000;100000;1000000000");
+    EXPECT_EQ(sim.ask(":POW MAX;:POW?;:POW MINimum;:POW?"), "20;-136");
+    EXPECT_EQ(sim.ask(":RAD:ARB:CLOC:SRAT? maximum;:RAD:ARB:RSC 50;:RAD:ARB:RSC DEF;:RAD:ARB:RSC?"), "100000000;100");
+    EXPECT_EQ(sim.ask(":DM:IQAT MAX;:DM:IQAT?"), "40");
+    EXPECT_EQ(run(sim, ":FREQ? HIGH"), "-224,\"Illegal parameter value\"");
+    EXPECT_EQ(run(sim, ":FREQ MAXI"), "-104,\"Data type error\"");
+}
+
+TEST(ZunoSim, ThePlayingWaveformIsNotDeleted) {
+    SimProcess sim;
+    sim.ask(":MEM:DATA \"arbi:W1\",#14abcd;:RAD:ARB:WAV \"arbi:W1\";:RAD:ARB ON;*OPC?");
+    EXPECT_EQ(run(sim, ":MEM:DEL \"arbi:w1\""), "-221,\"Settings conflict\"");
+    EXPECT_EQ(sim.ask(":MEM:CAT?"), "\"W1\"");
+    EXPECT_EQ(run(sim, ":RAD:ARB OFF;:MEM:DEL \"arbi:W1\""), kNoError);
+    EXPECT_EQ(sim.ask(":MEM:CAT?"), "\"\"");
 }
