@@ -118,6 +118,15 @@ std::vector<SlotReading> readSlots(const dsp::CVec& content, std::size_t parity)
     return slots;
 }
 
+// Into [-0.5, 32767.5) chips: a start a hair before the first sample is not a frame later.
+double wrapStart(double chips) {
+    const double n = static_cast<double>(N);
+    double w = std::fmod(chips, n);
+    if (w < -0.5) w += n;
+    if (w >= n - 0.5) w -= n;
+    return w;
+}
+
 struct Candidate {
     std::size_t firstHalf;  // half-slot of the first reading that begins slot 1
     int pnOffset;
@@ -190,7 +199,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
             bestRank = rank;
             const std::size_t half = p + 2 * i;
             tied.push_back({half, static_cast<int>((static_cast<std::size_t>(k0) + 16 * half) % 512),
-                            std::fmod(firstStart + static_cast<double>(half * kHalfSlotChips), static_cast<double>(N))});
+                            wrapStart(firstStart + static_cast<double>(half * kHalfSlotChips))});
         }
     }
     auto chosen = std::min_element(tied.begin(), tied.end(),
@@ -237,7 +246,8 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     res.sampleRate = fs;
     res.oversampling = r;
     res.pnOffset = primary.pnOffset;
-    res.frameStartChips = (static_cast<double>(offset) + fine.alignment.delay) / r;
+    res.frameStartChips = offset > 0 ? (static_cast<double>(offset) + fine.alignment.delay) / r
+                                     : wrapStart(fine.alignment.delay / r);
     res.frequencyErrorHz = fine.alignment.frequencyHz;
     res.phaseRad = std::arg(fine.alignment.gain);
     res.mirrorSpectrum = !acq.conjugated;
@@ -255,7 +265,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     for (const Candidate& c : tied) {
         if (c.firstHalf == primary.firstHalf) continue;
         const double shift = static_cast<double>((c.firstHalf + kHalfSlots - primary.firstHalf) % kHalfSlots * kHalfSlotChips);
-        res.alternatives.push_back({c.pnOffset, std::fmod(res.frameStartChips + shift, static_cast<double>(N))});
+        res.alternatives.push_back({c.pnOffset, wrapStart(res.frameStartChips + shift)});
     }
     return res;
 }

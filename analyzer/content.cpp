@@ -17,6 +17,7 @@ constexpr double kTrafficGain = 0.25;  // each traffic Walsh channel's amplitude
 constexpr std::size_t kMaxTrafficBits = engine::kSlots * 4 * engine::kTrafficChips;
 constexpr double kOnThreshold = 1e-4;     // -40 dB
 constexpr double kAboveUnused = 10.0;     // 10 dB over the unused codes' mean power
+constexpr double kAboveLoudest = 2.0;     // 3 dB over the loudest unused code
 constexpr double kTrafficFit = 0.05;      // symbol error power that still counts as a constellation
 
 double db(double power) { return 10.0 * std::log10(std::max(power, 1e-30)); }
@@ -90,15 +91,15 @@ void readMac(const dsp::CVec& content, std::size_t firstHalf, SlotReading& out) 
     for (std::size_t c = 0; c < kMacLength; ++c) pi[c] = row[c].real(), pq[c] = row[c].imag();
     walshTransform(pi.data(), kMacCodes);
     walshTransform(pq.data(), kMacCodes);
-    double unused = 0;
+    double unused = 0, loudestUnused = 0;
     std::size_t unusedCount = 0;
     SlotResult& r = out.result;
     for (std::size_t w = 0; w < kMacCodes; ++w) {
         pi[w] /= kMacCodes, pq[w] /= kMacCodes;
         r.macCodePowerI[w] = db(pi[w] * pi[w]);
         r.macCodePowerQ[w] = db(pq[w] * pq[w]);
-        if (unusedOnI(w)) unused += pi[w] * pi[w], ++unusedCount;
-        if (unusedOnQ(w)) unused += pq[w] * pq[w], ++unusedCount;
+        for (const double p : {unusedOnI(w) ? pi[w] * pi[w] : -1.0, unusedOnQ(w) ? pq[w] * pq[w] : -1.0})
+            if (p >= 0) unused += p, ++unusedCount, loudestUnused = std::max(loudestUnused, p);
     }
     unused /= static_cast<double>(unusedCount);
 
@@ -108,7 +109,10 @@ void readMac(const dsp::CVec& content, std::size_t firstHalf, SlotReading& out) 
         const bool q = macOnQuadrature(mac);
         const double value = q ? pq[w] : pi[w];
         const double power = value * value;
-        if (!(power > kOnThreshold && power >= kAboveUnused * unused)) continue;
+        // Noise reaches 10 dB over the unused codes' mean in one code of 600: a channel must also
+        // stand clear of the loudest unused code, or noise-filled bursts would show channels.
+        if (!(power > kOnThreshold && power >= kAboveUnused * unused && power >= kAboveLoudest * loudestUnused))
+            continue;
         (q ? r.macCodeOnQ : r.macCodeOnI)[w] = true;
         (q ? fitQ : fitI)[w] = value;
         const ChannelReading reading{value < 0 ? 1 : 0, db(power)};
@@ -160,7 +164,9 @@ void readTraffic(const dsp::CVec& content, std::size_t firstHalf, SlotReading& o
         e /= static_cast<double>(symbols.size());
         if (e < bestError) bestError = e, bestFormat = f;
     }
-    if (!(bestError < kTrafficFit && symbolPower > 0.5 && symbolPower < 2.0)) {
+    // Zeros and noise fit no constellation; the power bound keeps loud noise out (the largest
+    // constant symbols, 16-QAM's corners, have power 1.8).
+    if (!(bestError < kTrafficFit && symbolPower < 2.5)) {
         out.misfit += symbolPower * static_cast<double>(symbols.size());
         return;
     }

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "analyzer/analysis.h"
+#include "dsp/db.h"
 #include "dsp/fft.h"
 #include "dsp/noise.h"
 #include "engine/bit_stream.h"
@@ -49,6 +50,15 @@ inline Drawn drawFrame(std::mt19937_64& rng, int r) {
     d.source = pick(1, 6);
     a.DATAbits = engine::GenerateBitStream(d.source, 16 * 6400);
     return d;
+}
+
+// The same settings with every channel off and no idle noise: the pilot alone.
+inline engine::FrameArgs pilotOnly(engine::FrameArgs a) {
+    a.DATAactive = dsp::RVec(16, 0.0);
+    a.RAactive = dsp::RVec(16, 0.0);
+    a.RPCchnActive = dsp::RVec(16, 0.0);
+    a.IdleSlotGainActive = 0;
+    return a;
 }
 
 struct Impairment {
