@@ -14,10 +14,14 @@ namespace analyzer {
 namespace {
 
 constexpr std::size_t N = kFrameChips;
-constexpr std::size_t kSegments = 32;
+// Stretches of half a half-slot: none holds parts of two pilot bursts, which a frequency error
+// near the burst rate's half would set against each other.
+constexpr std::size_t kSegments = 64;
+constexpr std::size_t kSegmentChips = N / kSegments;
 // A pilot stands well above the largest of 2 x 32768 correlations of noise summed over 32
-// segments (about 1.8 times their mean).
-constexpr double kDetectionRatio = 4.0;
+// segments (about 1.5 times their mean); a clean one about 10 times.
+constexpr double kDetectionRatio = 3.0;
+constexpr double kClearDetection = 6.0;
 
 const dsp::CVec& shortCodeSpectrum() {
     static const dsp::CVec spectrum = [] {
@@ -28,7 +32,7 @@ const dsp::CVec& shortCodeSpectrum() {
     return spectrum;
 }
 
-// Sum of p over 96 - 2 x edge pilot chips starting `edge` chips into the burst at `start`.
+// Sum of p over chips from..to - 1 of the burst at `start`.
 dsp::cplx windowSum(const dsp::CVec& p, std::size_t start, std::size_t from, std::size_t to) {
     dsp::cplx s = 0;
     for (std::size_t j = from; j < to; ++j) s += p[(start + j) % N];
@@ -37,13 +41,15 @@ dsp::cplx windowSum(const dsp::CVec& p, std::size_t start, std::size_t from, std
 
 }  // namespace
 
-Acquisition acquire(const dsp::CVec& window, int r) {
+namespace {
+
+Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift) {
     const auto ratio = static_cast<std::size_t>(r);
     // Chip-rate sums: whatever the fraction of a chip the frame starts at, most of each chip's
     // energy lands in one of them.
     dsp::CVec y(N);
     for (std::size_t m = 0; m < N; ++m)
-        for (std::size_t p = 0; p < ratio; ++p) y[m] += window[m * ratio + p];
+        for (std::size_t p = 0; p < ratio; ++p) y[m] += window[(m * ratio + p + shift) % window.size()];
     // Unit magnitudes: strong MAC or traffic chips would otherwise drown the pilot's correlation.
     dsp::CVec u(N);
     for (std::size_t m = 0; m < N; ++m) {
@@ -51,15 +57,15 @@ Acquisition acquire(const dsp::CVec& window, int r) {
         u[m] = a > 0 ? y[m] / a : 0.0;
     }
 
-    // Correlation with the short code per stretch of 1024 chips (about one pilot burst each,
-    // coherent however large the frequency error), summed in power.
+    // Correlation with the short code per stretch of 512 chips (coherent over a pilot burst
+    // however large the frequency error), summed in power.
     const dsp::CVec& code = shortCodeSpectrum();
     std::vector<double> power[2] = {std::vector<double>(N, 0.0), std::vector<double>(N, 0.0)};
     dsp::CVec seg(N), corr(N);
     for (std::size_t s = 0; s < kSegments; ++s) {
         std::fill(seg.begin(), seg.end(), 0.0);
-        std::copy_n(u.begin() + static_cast<std::ptrdiff_t>(s * kHalfSlotChips), kHalfSlotChips,
-                    seg.begin() + static_cast<std::ptrdiff_t>(s * kHalfSlotChips));
+        std::copy_n(u.begin() + static_cast<std::ptrdiff_t>(s * kSegmentChips), kSegmentChips,
+                    seg.begin() + static_cast<std::ptrdiff_t>(s * kSegmentChips));
         dsp::fft(seg);
         for (int conj = 0; conj < 2; ++conj) {
             for (std::size_t k = 0; k < N; ++k) {
@@ -79,7 +85,8 @@ Acquisition acquire(const dsp::CVec& window, int r) {
             if (power[conj][k] > best) best = power[conj][k], a.codePhase = k, a.conjugated = conj == 1;
         }
     const double mean = total / (2.0 * N);
-    if (!(best > kDetectionRatio * mean)) throw std::runtime_error("no pilot found in the samples");
+    a.detection = mean > 0 ? best / mean : 0.0;
+    if (!(a.detection > kDetectionRatio)) return a;
 
     // Despread: pilot chips become constants (times the frequency error's rotation).
     dsp::CVec p(N), pu(N);
@@ -132,6 +139,21 @@ Acquisition acquire(const dsp::CVec& window, int r) {
     }
     // Despreading the conjugate measured the conjugate's frequency.
     if (a.conjugated) a.frequencyHz = -a.frequencyHz;
+    a.sampleShift = shift;
+    return a;
+}
+
+}  // namespace
+
+Acquisition acquire(const dsp::CVec& window, int r) {
+    Acquisition a = acquireAt(window, r, 0);
+    // Chip sums straddling two chips may lose the pilot's edge chips to loud neighbours: half a
+    // chip later they do not.
+    if (a.detection < kClearDetection && r >= 2) {
+        Acquisition b = acquireAt(window, r, static_cast<std::size_t>(r / 2));
+        if (b.detection > a.detection) a = b;
+    }
+    if (!(a.detection > kDetectionRatio)) throw std::runtime_error("no pilot found in the samples");
     return a;
 }
 

@@ -173,7 +173,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     // Pilot-only reference: timing and frequency good enough to read the content.
     const dsp::CVec pilotRef = engine::Zuno_FwdChnFrame(emptyFrame(k0, r, options, acq.conjugated)).waveform;
     const dsp::CVec pilotSpectrum = spectrumOf(pilotRef);
-    Alignment start{static_cast<double>(acq.halfSlotStart * ratio), acq.frequencyHz, 1.0};
+    Alignment start{static_cast<double>(acq.halfSlotStart * ratio + acq.sampleShift), acq.frequencyHz, 1.0};
     const Aligned coarse = align({&first, 0, fs, &pilotRef, &pilotSpectrum}, start, 3, 2 * ratio);
 
     // Both ways of pairing half-slots into slots, and every slot that may be slot 1.

@@ -17,7 +17,7 @@ constexpr double kTrafficGain = 0.25;  // each traffic Walsh channel's amplitude
 constexpr std::size_t kMaxTrafficBits = engine::kSlots * 4 * engine::kTrafficChips;
 constexpr double kOnThreshold = 1e-4;     // -40 dB
 constexpr double kAboveUnused = 10.0;     // 10 dB over the unused codes' mean power
-constexpr double kAboveLoudest = 2.0;     // 3 dB over the loudest unused code
+constexpr double kAboveNoise = 31.6;      // 15 dB over the noise of one code
 constexpr double kTrafficFit = 0.05;      // symbol error power that still counts as a constellation
 
 double db(double power) { return 10.0 * std::log10(std::max(power, 1e-30)); }
@@ -91,15 +91,22 @@ void readMac(const dsp::CVec& content, std::size_t firstHalf, SlotReading& out) 
     for (std::size_t c = 0; c < kMacLength; ++c) pi[c] = row[c].real(), pq[c] = row[c].imag();
     walshTransform(pi.data(), kMacCodes);
     walshTransform(pq.data(), kMacCodes);
-    double unused = 0, loudestUnused = 0;
+    // Noise differs between the four bursts, channels do not: their spread gives the noise of
+    // one code's four-burst mean on one branch, (sigma^2 / 2) / 4 / 64.
+    double spread = 0;
+    forEachMacBurst(firstHalf, [&](std::size_t at) {
+        for (std::size_t c = 0; c < kMacLength; ++c) spread += std::norm(content[at + c] - row[c]);
+    });
+    const double codeNoise = spread / (3.0 * kMacLength) / 512.0;
+    double unused = 0;
     std::size_t unusedCount = 0;
     SlotResult& r = out.result;
     for (std::size_t w = 0; w < kMacCodes; ++w) {
         pi[w] /= kMacCodes, pq[w] /= kMacCodes;
         r.macCodePowerI[w] = db(pi[w] * pi[w]);
         r.macCodePowerQ[w] = db(pq[w] * pq[w]);
-        for (const double p : {unusedOnI(w) ? pi[w] * pi[w] : -1.0, unusedOnQ(w) ? pq[w] * pq[w] : -1.0})
-            if (p >= 0) unused += p, ++unusedCount, loudestUnused = std::max(loudestUnused, p);
+        if (unusedOnI(w)) unused += pi[w] * pi[w], ++unusedCount;
+        if (unusedOnQ(w)) unused += pq[w] * pq[w], ++unusedCount;
     }
     unused /= static_cast<double>(unusedCount);
 
@@ -109,9 +116,9 @@ void readMac(const dsp::CVec& content, std::size_t firstHalf, SlotReading& out) 
         const bool q = macOnQuadrature(mac);
         const double value = q ? pq[w] : pi[w];
         const double power = value * value;
-        // Noise reaches 10 dB over the unused codes' mean in one code of 600: a channel must also
-        // stand clear of the loudest unused code, or noise-filled bursts would show channels.
-        if (!(power > kOnThreshold && power >= kAboveUnused * unused && power >= kAboveLoudest * loudestUnused))
+        // Noise reaches 10 dB over its mean in one code of 600: a channel must also stand 15 dB
+        // over the noise the bursts' spread shows, or noise-filled bursts would show channels.
+        if (!(power > kOnThreshold && power >= kAboveUnused * unused && power >= kAboveNoise * codeNoise))
             continue;
         (q ? r.macCodeOnQ : r.macCodeOnI)[w] = true;
         (q ? fitQ : fitI)[w] = value;

@@ -69,7 +69,9 @@ void expectContent(const Result& r, const analyzertest::Drawn& d, Tol gainTol, d
         }
         bool anyOn = raOn;
         for (std::size_t k = 0; k < engine::kRpcChannels; ++k) {
-            ASSERT_EQ(got.rpc[k].has_value(), channelOn(a, s, k)) << "RPC channel " << k + 1;
+            ASSERT_EQ(got.rpc[k].has_value(), channelOn(a, s, k))
+                << "RPC channel " << k + 1 << " read at " << (got.rpc[k] ? got.rpc[k]->gainDb : 0.0) << " dB, idle noise "
+                << a.IdleSlotGainActive << " at " << a.IdleSlotGain << " dB, slot's MAC " << a.RPCchnActive[s] << a.RAactive[s];
             if (!got.rpc[k]) continue;
             anyOn = true;
             if (a.RPCgains(s, k) >= bitFloor) EXPECT_EQ(got.rpc[k]->bit, a.RPCbits(s, k)) << "RPC channel " << k + 1;
@@ -101,7 +103,10 @@ TEST(AnalyzerSweep, CleanFramesAreRecoveredExactly) {
         Impairment im;
         im.delaySamples = std::floor(std::uniform_real_distribution<double>(0, double(wave.size()))(rng));
         const Result res = readingOf(analyzertest::impair(wave, r, im, noise), d.args, analyzer::optionsFor(d.args));
-        expectContent(res, d, [](double) { return 0.05; }, -100, w);
+        // Idle noise is not in the reference: it leaves the timing a thousandth of a chip off, which
+        // moves weak channels beside loud ones by a few hundredths of a dB more.
+        const double gainTol = d.args.IdleSlotGainActive == 0 ? 0.05 : 0.1;
+        expectContent(res, d, [&](double) { return gainTol; }, -100, w);
         if (res.dataSource) EXPECT_EQ(res.dataBitErrors, 0u);
         const double start = cyclicMiss(res.frameStartChips, im.delaySamples / r);
         EXPECT_LT(start, 0.02);
