@@ -217,8 +217,6 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     const Candidate primary = *chosen;
     const FrameContent firstReading = readFrame(byParity[primary.firstHalf % 2], primary.firstHalf / 2);
     engine::FrameArgs base = emptyFrame(primary.pnOffset, r, options, acq.conjugated);
-    const dsp::CVec ref1 = engine::Zuno_FwdChnFrame(rebuild(firstReading, base)).waveform;
-    const dsp::CVec ref1Spectrum = spectrumOf(ref1);
 
     // Against the whole reference: the capture's first whole frame after the start, when it holds
     // one; otherwise its first frame's worth, cyclic.
@@ -232,15 +230,24 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
                       samples.begin() + static_cast<std::ptrdiff_t>(offset + frame));
         delay -= static_cast<double>(offset);
     }
-    const Aligned fine = align({&window, offset, fs, &ref1, &ref1Spectrum},
-                               {delay, coarse.alignment.frequencyHz, coarse.alignment.gain}, 2);
-
-    // Read again at the refined alignment; the reference made from that reading is the one measured against.
-    const dsp::CVec content2 = pilotRelativeContent(chipsFromSpectrum(fine.spectrum, chain), primary.pnOffset);
-    const FrameContent reading = readFrame(readSlots(content2, 0), 0);
+    // Aligned against the reference, read again, and once more against the reference made from
+    // that reading: a reading the pilot-only alignment got slightly wrong would otherwise bias
+    // the alignment it is measured with.
     Result res;
-    res.reference = rebuild(reading, base);
-    const dsp::CVec ref2 = engine::Zuno_FwdChnFrame(res.reference).waveform;
+    Aligned fine;
+    FrameContent reading;
+    dsp::CVec ref = engine::Zuno_FwdChnFrame(rebuild(firstReading, base)).waveform;
+    Alignment estimate{delay, coarse.alignment.frequencyHz, coarse.alignment.gain};
+    for (int pass = 0; pass < 2; ++pass) {
+        const dsp::CVec refSpectrum = spectrumOf(ref);
+        fine = align({&window, offset, fs, &ref, &refSpectrum}, estimate, 2);
+        estimate = fine.alignment;
+        const dsp::CVec chips = chipsFromSpectrum(fine.spectrum, chain);
+        reading = readFrame(readSlots(pilotRelativeContent(chips, primary.pnOffset), 0), 0);
+        res.reference = rebuild(reading, base);
+        ref = engine::Zuno_FwdChnFrame(res.reference).waveform;
+    }
+    const dsp::CVec& ref2 = ref;
     const Quality q = measureQuality(fine.samples, ref2, r);
 
     res.sampleRate = fs;
