@@ -16,10 +16,30 @@ double signedBin(std::size_t k, std::size_t n) {
     return k < (n + 1) / 2 ? static_cast<double>(k) : static_cast<double>(k) - static_cast<double>(n);
 }
 
+// Calls f(k, e^{j w k'}) for every bin k, k' its signed frequency, the phasors by recurrence
+// (restarted every 1024 bins so that rounding does not pile up).
+template <class F>
+void forEachPhasor(std::size_t n, double w, F&& f) {
+    dsp::cplx p = 1.0, step = std::polar(1.0, w);
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k == (n + 1) / 2 || k % 1024 == 0) p = std::polar(1.0, w * signedBin(k, n));
+        f(k, p);
+        p *= step;
+    }
+}
+
 dsp::CVec derotatedSpectrum(const AlignmentInput& in, double frequencyHz) {
     dsp::CVec v(*in.window);
     const double w = kTwoPi * frequencyHz / in.sampleRate;
-    for (std::size_t t = 0; t < v.size(); ++t) v[t] *= std::polar(1.0, -w * static_cast<double>(in.offset + t));
+    const dsp::cplx start = std::polar(1.0, -w * static_cast<double>(in.offset));
+    // Time runs over one frame, so the signed-bin restart never happens here: t < n / 2 or not,
+    // the phasor is computed from t itself at every restart.
+    dsp::cplx p = 1.0, step = std::polar(1.0, -w);
+    for (std::size_t t = 0; t < v.size(); ++t) {
+        if (t % 1024 == 0) p = start * std::polar(1.0, -w * static_cast<double>(t));
+        v[t] *= p;
+        p *= step;
+    }
     dsp::fft(v);
     return v;
 }
@@ -28,10 +48,9 @@ dsp::CVec derotatedSpectrum(const AlignmentInput& in, double frequencyHz) {
 // Nyquist bin of an even length keeps the real part of its rotation, as a real delay would.
 void advance(dsp::CVec& spectrum, double delay) {
     const std::size_t n = spectrum.size();
-    for (std::size_t k = 0; k < n; ++k) {
-        const double phase = kTwoPi * signedBin(k, n) * delay / static_cast<double>(n);
-        spectrum[k] *= (n % 2 == 0 && k == n / 2) ? dsp::cplx(std::cos(phase)) : std::polar(1.0, phase);
-    }
+    forEachPhasor(n, kTwoPi * delay / static_cast<double>(n), [&](std::size_t k, dsp::cplx p) {
+        spectrum[k] *= (n % 2 == 0 && k == n / 2) ? dsp::cplx(p.real()) : p;
+    });
 }
 
 // Whole-sample lag of the largest correlation within `width` of `around`.
@@ -52,19 +71,22 @@ double bestLag(const dsp::CVec& v, const dsp::CVec& refSpectrum, double around, 
     return static_cast<double>(best);
 }
 
-// Residual delay of an advanced spectrum against the reference: the slope of the cross-spectrum's
-// phase over frequency, weighted by its magnitude.
-double residualDelay(const dsp::CVec& z, const dsp::CVec& refSpectrum) {
-    const std::size_t n = z.size();
+// Residual delay once the cross-spectrum is advanced by `delay`: the slope of its phase over
+// frequency, weighted by its magnitude.
+double residualDelay(const dsp::CVec& cross, double delay) {
+    const std::size_t n = cross.size();
+    dsp::CVec q(n);
     dsp::cplx mean = 0;
-    for (std::size_t k = 0; k < n; ++k) mean += z[k] * std::conj(refSpectrum[k]);
+    forEachPhasor(n, kTwoPi * delay / static_cast<double>(n), [&](std::size_t k, dsp::cplx p) {
+        q[k] = cross[k] * p;
+        mean += q[k];
+    });
     double num = 0, den = 0;
     for (std::size_t k = 0; k < n; ++k) {
-        const dsp::cplx q = z[k] * std::conj(refSpectrum[k]);
-        const double w = std::abs(q);
+        const double w = std::abs(q[k]);
         if (w == 0) continue;
         const double kk = signedBin(k, n);
-        num += w * kk * std::arg(q * std::conj(mean));
+        num += w * kk * std::arg(q[k] * std::conj(mean));
         den += w * kk * kk;
     }
     if (den == 0) return 0;
@@ -100,11 +122,9 @@ Aligned align(const AlignmentInput& in, Alignment start, int iterations, std::si
     for (int it = 0; it < iterations; ++it) {
         const dsp::CVec v = derotatedSpectrum(in, a.frequencyHz);
         if (it == 0 && lagSearch > 0) a.delay = bestLag(v, *in.referenceSpectrum, a.delay, lagSearch);
-        for (int inner = 0; inner < 3; ++inner) {
-            out.spectrum = v;
-            advance(out.spectrum, a.delay);
-            a.delay += residualDelay(out.spectrum, *in.referenceSpectrum);
-        }
+        dsp::CVec cross(v.size());
+        for (std::size_t k = 0; k < v.size(); ++k) cross[k] = v[k] * std::conj((*in.referenceSpectrum)[k]);
+        for (int inner = 0; inner < 3; ++inner) a.delay += residualDelay(cross, a.delay);
         out.spectrum = v;
         advance(out.spectrum, a.delay);
         out.samples = out.spectrum;
