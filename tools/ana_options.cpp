@@ -37,7 +37,7 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
         if (a == "--help" || a == "-h") o.help = true;
         else if (a == "--json") o.json = true;
         else if (a == "--no-eq") o.equalizer = false;
-        else if (a == "--format") o.format = formatNamed(value());
+        else if (a == "--format") o.format = app::formatNamed(value());
         else if (a == "--rate") o.rate = numberOf(a, value());
         else if (a == "--pn-offset") {
             const double n = numberOf(a, value());
@@ -57,7 +57,7 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
     return o;
 }
 
-double captureRate(const AnaOptions& options, const Capture& capture) {
+double captureRate(const AnaOptions& options, const app::Capture& capture) {
     if (options.rate) return *options.rate;
     if (capture.sampleRate) return *capture.sampleRate;
     const std::size_t n = capture.samples.size();

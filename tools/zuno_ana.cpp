@@ -8,7 +8,7 @@
 #include "analyzer/analysis.h"
 #include "analyzer/json.h"
 #include "host/core/text.h"
-#include "tools/ana_input.h"
+#include "app/core/capture_file.h"
 #include "tools/ana_options.h"
 
 namespace {
@@ -57,8 +57,8 @@ int run(const std::vector<std::string>& args) {
         std::fputs(ana::kAnaUsage, stdout);
         return 0;
     }
-    const auto format = options.format ? *options.format : ana::formatOfPath(options.input);
-    const auto capture = ana::readCapture(options.input, format);
+    const auto format = options.format ? *options.format : app::formatOfPath(options.input);
+    const auto capture = app::readCapture(options.input, format);
     analyzer::Options a;
     a.sampleRate = ana::captureRate(options, capture);
     a.pnOffset = options.pnOffset;
