@@ -266,8 +266,8 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     if (reading.source.source) res.dataBitErrors = reading.source.errors;
     res.dataBits = reading.bits.size();
     for (std::size_t j = 0; j < engine::kSlots; ++j) {
-        res.slots[j] = reading.slots[j].result;
-        res.slots[j].rho = q.slotRho[j];
+        res.slotResults[j] = reading.slots[j].result;
+        res.slotResults[j].rho = q.slotRho[j];
     }
     for (const Candidate& c : tied) {
         if (c.firstHalf == primary.firstHalf) continue;

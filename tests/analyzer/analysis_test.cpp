@@ -59,7 +59,7 @@ void expectContent(const Result& r, const analyzertest::Drawn& d, Tol gainTol, d
     bool traffic = false;
     for (std::size_t s = 0; s < engine::kSlots; ++s) {
         SCOPED_TRACE("slot " + std::to_string(s + 1));
-        const auto& got = r.slots[s];
+        const auto& got = r.slotResults[s];
         const bool raOn = a.RAactive[s] == 1;
         ASSERT_EQ(got.ra.has_value(), raOn);
         if (raOn) {
@@ -182,7 +182,7 @@ TEST(Analyzer, AnotherReferenceFilterTellsHowFarTheFrameIsFromIt) {
     EXPECT_GT(r.rho, 0.99);
     EXPECT_LT(r.rho, 0.9995);
     for (std::size_t s = 0; s < engine::kSlots; ++s)
-        EXPECT_EQ(r.slots[s].traffic, d.args.DATAactive[s] == 1 ? static_cast<analyzer::Modulation>(d.args.DATAformat[s])
+        EXPECT_EQ(r.slotResults[s].traffic, d.args.DATAactive[s] == 1 ? static_cast<analyzer::Modulation>(d.args.DATAformat[s])
                                                                 : analyzer::Modulation::Idle);
 }
 
