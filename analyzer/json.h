@@ -1,0 +1,14 @@
+#pragma once
+// The analysis as one JSON object: the keys zuno-ana --json prints.
+#include <nlohmann/json.hpp>
+
+#include "analyzer/analysis.h"
+
+namespace analyzer {
+
+nlohmann::ordered_json toJson(const Result& result);
+
+// "QPSK", "8-PSK", "16-QAM" or "idle".
+const char* modulationName(Modulation m);
+
+}  // namespace analyzer
