@@ -16,6 +16,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "analyzer/analysis.h"
+#include "analyzer/json.h"
 #include "app/core/calculate.h"
 #include "app/core/parameter_file.h"
 #include "app/core/parameter_overrides.h"
@@ -110,16 +112,21 @@ app::Parameters recordingSettings(std::size_t samples, const std::optional<std::
     return p;
 }
 
-void writeSamples(const std::string& path,
-           const py::array_t<std::complex<double>, py::array::c_style | py::array::forcecast>& samples,
-           const std::string& format, const std::optional<std::string>& paramsPath, const Overrides& overrides) {
+using SampleArray = py::array_t<std::complex<double>, py::array::c_style | py::array::forcecast>;
+
+dsp::CVec samplesOf(const SampleArray& samples) {
     if (samples.ndim() != 1) throw std::invalid_argument("samples must be one row of complex values");
+    return dsp::CVec(samples.data(), samples.data() + samples.size());
+}
+
+void writeSamples(const std::string& path, const SampleArray& samples, const std::string& format,
+                  const std::optional<std::string>& paramsPath, const Overrides& overrides) {
+    const dsp::CVec w = samplesOf(samples);
     gen::GenOptions options;
     options.out = path;
     const auto kind = gen::sampleFormat(format);
     if (!kind) throw std::invalid_argument(std::string("format must be ") + gen::kSampleFormatNames + ", not '" + format + "'");
     options.format = *kind;
-    const dsp::CVec w(samples.data(), samples.data() + samples.size());
     py::gil_scoped_release unlocked;
     app::Parameters p;
     if (*kind == gen::SampleFormat::Sigmf) p = recordingSettings(w.size(), paramsPath, overrides);
@@ -128,6 +135,25 @@ void writeSamples(const std::string& path,
         auto files = gen::prepareOutputs(options, w, {}, p, rate);
         host::commitTogether(files);
     });
+}
+
+analyzer::ReferenceFilter referenceFilter(const std::string& name) {
+    if (name == "std") return analyzer::ReferenceFilter::Standard;
+    if (name == "acp") return analyzer::ReferenceFilter::Acp;
+    if (name == "rect") return analyzer::ReferenceFilter::Rectangular;
+    throw std::invalid_argument("reference must be std, acp or rect, not '" + name + "'");
+}
+
+std::string analyzeSamples(const SampleArray& samples, double rate, std::optional<int> pnOffset,
+                           const std::string& reference, bool equalizer) {
+    analyzer::Options options;
+    options.sampleRate = rate;
+    options.pnOffset = pnOffset;
+    options.filter = referenceFilter(reference);
+    options.phaseEqualizer = equalizer;
+    const dsp::CVec w = samplesOf(samples);
+    py::gil_scoped_release unlocked;
+    return analyzer::toJson(analyzer::analyze(w, options)).dump();
 }
 
 }  // namespace
@@ -157,4 +183,6 @@ PYBIND11_MODULE(_core, m) {
     m.def("save_params", &saveParams, py::arg("path"), py::arg("overrides"));
     m.def("write", &writeSamples, py::arg("path"), py::arg("samples"), py::arg("format"), py::arg("params_path"),
           py::arg("overrides"));
+    m.def("analyze", &analyzeSamples, py::arg("samples"), py::arg("rate"), py::arg("pn_offset"), py::arg("reference"),
+          py::arg("equalizer"));
 }

@@ -14,16 +14,25 @@ def program(name):
     return path
 
 
-@pytest.fixture(scope="session")
-def zuno_gen():
-    """Runs zuno-gen with the arguments given; returns (exit status, stdout, stderr)."""
-    path = program("zuno-gen")
+def runner(name):
+    """Runs the program with the arguments given; returns (exit status, stdout, stderr)."""
+    path = program(name)
 
     def run(*args):
         done = subprocess.run([path, *map(str, args)], capture_output=True, text=True, timeout=120)
         return done.returncode, done.stdout, done.stderr
 
     return run
+
+
+@pytest.fixture(scope="session")
+def zuno_gen():
+    return runner("zuno-gen")
+
+
+@pytest.fixture(scope="session")
+def zuno_ana():
+    return runner("zuno-ana")
 
 
 @pytest.fixture(scope="session")

@@ -6,7 +6,7 @@
 Settings are dicts of the parameter fields as zuno-gen's --params takes them: numbers, lists
 of 16 (one per slot), 16 lists of 59 (the RPC channels), under "slot" for the per-slot fields.
 A setting the programs refuse raises ValueError with their message; a file that cannot be
-written raises OSError.
+written raises OSError. analyze() measures samples as zuno-ana does.
 
 Importing the module keeps large freed blocks in the process's heap for the next frame, as
 the programs do: it is faster than handing them back to the system every time.
@@ -20,10 +20,7 @@ from collections.abc import Mapping
 from . import _core
 
 __version__ = _core.__version__
-__all__ = ["generate", "defaults", "load_params", "save_params", "write"]
-
-# analyze(samples, rate, ...) -> dict of zuno-ana --json's fields joins these once the analyzer
-# library exists.
+__all__ = ["generate", "defaults", "load_params", "save_params", "write", "analyze"]
 
 
 def _plain(value):
@@ -95,3 +92,18 @@ def write(path, samples, format="cf64", params=None):
     """
     params_path, texts = _settings(params)
     _core.write(os.fsdecode(path), samples, format, params_path, texts)
+
+
+def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True):
+    """Finds the frame in samples and measures it: zuno-ana --json's fields as a dict.
+
+    rate: the sample rate in Hz, R x 1228800 with R a whole number from 1 to 64; samples hold at
+    least one frame (32768 chips). pn_offset: the pilot PN offset (0 to 511), searched when
+    None. reference: the reference transmitter's filter, "acp" (the application's default),
+    "std" (the IS-95 standard filter) or "rect"; equalizer: its phase equalizer.
+    """
+    if pn_offset is not None:
+        pn_offset = operator.index(pn_offset)
+        if not 0 <= pn_offset <= 511:
+            raise ValueError(f"pn_offset must be a whole number from 0 to 511, not {pn_offset}")
+    return json.loads(_core.analyze(samples, float(rate), pn_offset, reference, bool(equalizer)))
