@@ -100,11 +100,10 @@ void saveParams(const std::string& path, const Overrides& overrides) {
 // the settings give it.
 app::Parameters recordingSettings(std::size_t samples, const std::optional<std::string>& path,
                                   const Overrides& overrides) {
-    constexpr std::size_t kFrameChips = 32768;
     app::Parameters p = settings(path, overrides);
-    if (!path && overrides.empty() && samples % kFrameChips == 0)
-        app::applyOverrides(p, nlohmann::json{{"OverSampling", samples / kFrameChips}});
-    const double expected = kFrameChips * p.OverSampling;
+    if (!path && overrides.empty() && samples > 0 && samples % engine::kChipsPerFrame == 0)
+        app::applyOverrides(p, nlohmann::json{{"OverSampling", samples / engine::kChipsPerFrame}});
+    const double expected = static_cast<double>(engine::kChipsPerFrame) * p.OverSampling;
     if (static_cast<double>(samples) != expected)
         throw std::invalid_argument("a SigMF recording holds one frame: " + std::to_string(samples) +
                                     " samples are not the " + std::to_string(static_cast<long long>(expected)) +
