@@ -10,7 +10,7 @@ namespace ana {
 
 const char* const kAnaUsage =
     "usage: zuno-ana INPUT [--format cf64|cf32|ci16be|ci16le|sigmf|mat] [--rate HZ] [--pn-offset N]\n"
-    "                [--reference std|acp|rect] [--no-eq] [--json]\n"
+    "                [--reference std|acp|rect] [--no-eq] [--json] [--help] [--version]\n"
     "Finds one forward-link frame in the I/Q samples of INPUT, recovers what it carries and measures\n"
     "it against the ideal waveform. The format follows from the file name's extension when not given;\n"
     "without --rate the rate is the file's own (SigMF, MAT wave export) or, for a file of exactly one\n"
@@ -35,6 +35,7 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
             return args[++i];
         };
         if (a == "--help" || a == "-h") o.help = true;
+        else if (a == "--version") o.version = true;
         else if (a == "--json") o.json = true;
         else if (a == "--no-eq") o.equalizer = false;
         else if (a == "--format") o.format = app::formatNamed(value());
@@ -53,7 +54,7 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
         else if (!o.input.empty()) throw std::runtime_error("one input file only (" + o.input + ", " + a + ")");
         else o.input = a;
     }
-    if (o.input.empty() && !o.help) throw std::runtime_error("no input file\n" + std::string(kAnaUsage));
+    if (o.input.empty() && !o.help && !o.version) throw std::runtime_error("no input file\n" + std::string(kAnaUsage));
     return o;
 }
 

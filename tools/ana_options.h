@@ -18,6 +18,7 @@ struct AnaOptions {
     bool equalizer = true;
     bool json = false;
     bool help = false;
+    bool version = false;
 };
 
 // Throws std::runtime_error naming the offending option.

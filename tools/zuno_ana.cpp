@@ -11,6 +11,7 @@
 #include "host/core/text.h"
 #include "app/core/capture_file.h"
 #include "tools/ana_options.h"
+#include "zuno_version.h"
 
 namespace {
 
@@ -57,6 +58,10 @@ void printSummary(const std::string& input, const analyzer::Result& r, std::size
 
 int run(const std::vector<std::string>& args) {
     const auto options = ana::parseAnaOptions(args);
+    if (options.version) {
+        std::puts(zuno::versionLine("zuno-ana").c_str());
+        return 0;
+    }
     if (options.help) {
         std::fputs(ana::kAnaUsage, stdout);
         return 0;
