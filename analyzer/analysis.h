@@ -84,7 +84,8 @@ struct Result {
     std::size_t dataBits = 0;  // traffic bits the frame carries
     std::array<SlotResult, engine::kSlots> slotResults;
     std::vector<Reading> alternatives;
-    // The engine's arguments of the reference waveform (recovered content, idle noise off).
+    // The engine's arguments of the reference waveform (recovered content, idle noise off). At
+    // R = 1 they say R = 2, the engine's least: the reference is every second sample of that.
     engine::FrameArgs reference;
 };
 
