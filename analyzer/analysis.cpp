@@ -288,6 +288,8 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
         const double shift = static_cast<double>((c.firstHalf + kHalfSlots - primary.firstHalf) % kHalfSlots * kHalfSlotChips);
         res.alternatives.push_back({c.pnOffset, wrapStart(res.frameStartChips + shift)});
     }
+    std::sort(res.alternatives.begin(), res.alternatives.end(),
+              [](const Reading& a, const Reading& b) { return a.frameStartChips < b.frameStartChips; });
     return res;
 }
 

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "analyzer/analysis.h"
+#include "analyzer/measures.h"
 #include "frames.h"
 
 namespace {
@@ -291,6 +292,9 @@ TEST(Analyzer, PilotOnlyFrameListsEveryReadingAndTakesTheOffsetAsked) {
     Result r = analyzer::analyze(wave, o);
     ASSERT_EQ(r.alternatives.size(), 31u);
     EXPECT_TRUE(r.cyclic);
+    EXPECT_TRUE(std::is_sorted(r.alternatives.begin(), r.alternatives.end(), [](const auto& a, const auto& b) {
+        return a.frameStartChips < b.frameStartChips;
+    }));
     std::vector<int> offsets{r.pnOffset};
     for (const auto& q : r.alternatives) {
         offsets.push_back(q.pnOffset);
@@ -306,6 +310,23 @@ TEST(Analyzer, PilotOnlyFrameListsEveryReadingAndTakesTheOffsetAsked) {
     EXPECT_EQ(r.pnOffset, 69);
     EXPECT_NEAR(r.frameStartChips, 2048, 0.02);
     EXPECT_FALSE(r.dataSource.has_value());
+}
+
+// A scaled and rotated copy of the reference fits it perfectly: rho and rho pilot are 1, never
+// a rounding error above it.
+TEST(Analyzer, RhoOfAScaledCopyIsOneAtMost) {
+    engine::FrameArgs a;
+    a.IdleSlotGainActive = 0;
+    a.oversamplingRate = 2;
+    const dsp::CVec ref = engine::Zuno_FwdChnFrame(a).waveform;
+    for (double s : {0.1, 0.7, 1.0, 7.3}) {
+        dsp::CVec z(ref);
+        for (auto& v : z) v *= dsp::cplx(s, s / 3);
+        const analyzer::Quality q = analyzer::measureQuality(z, ref, 2);
+        EXPECT_LE(q.rho, 1.0) << s;
+        EXPECT_LE(q.rhoPilot, 1.0) << s;
+        EXPECT_NEAR(q.rho, 1.0, 1e-12);
+    }
 }
 
 std::string refusal(const dsp::CVec& x, analyzer::Options o) {
