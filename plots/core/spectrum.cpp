@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "plots/core/fft.h"
+#include "dsp/fft.h"
 #include "plots/core/hann.h"
 #include "plots/core/units.h"
 
@@ -20,7 +20,7 @@ SpectrumData computeSpectrum(double sampleRate, const dsp::CVec& iqWave) {
     if (sampleRate <= 0) sampleRate = 1;
     dsp::CVec X;
     if (!iqWave.empty()) {
-        Fft fft(iqWave.size());
+        dsp::Fft fft(iqWave.size());
         std::copy(iqWave.begin(), iqWave.end(), fft.data());
         fft.run();
         X = centreSpectrum(dsp::CVec(fft.data(), fft.data() + fft.size()));
@@ -74,7 +74,7 @@ WaterfallData computeWaterfall(double sampleRate, double period, const dsp::CVec
         w.n = static_cast<std::size_t>(std::ceil(perSlice));
         w.m = (iqWave.size() + w.n - 1) / w.n;
         w.magSignal.resize(w.m * w.n);
-        Fft fft(w.n);
+        dsp::Fft fft(w.n);
         // Unwindowed slices leak tens of dB into the neighbouring band, which would look like
         // spectral regrowth the signal does not have. The short last slice gets a window of its
         // own length, so that its end is no edge either.

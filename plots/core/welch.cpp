@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numeric>
 
-#include "plots/core/fft.h"
+#include "dsp/fft.h"
 #include "plots/core/hann.h"
 #include "plots/core/units.h"
 
@@ -34,7 +34,7 @@ PowerSpectrum welch(const dsp::CVec& x, double sampleRate, std::size_t length, s
     const double sum = std::accumulate(window.begin(), window.end(), 0.0);
     s.noiseBandwidth = sampleRate * squares / (sum * sum);
 
-    Fft fft(s.length);
+    dsp::Fft fft(s.length);
     dsp::RVec power(s.length, 0.0);
     const std::size_t step = s.length - s.length / 2;
     for (std::size_t j = 0; j < s.segments; ++j) {

@@ -63,3 +63,26 @@ TEST(Fft, ThreadsShareThePlans) {
     for (auto& t : threads) t.join();
     for (const auto& r : results) EXPECT_LT(maxDiff(r, expected), 1e-9);
 }
+
+// One-length transforms plan and free their own plans, from any thread, beside the shared ones.
+TEST(Fft, OwnPlansBesideSharedOnesOnManyThreads) {
+    std::vector<std::thread> threads;
+    std::vector<double> errors(4, 1.0);
+    for (std::size_t i = 0; i < errors.size(); ++i)
+        threads.emplace_back([i, &errors] {
+            double worst = 0;
+            for (std::size_t n = 50 + i; n < 400; n += 37) {
+                const dsp::CVec x = sample(n, 0.1 * static_cast<double>(n));
+                dsp::Fft own(n);
+                std::copy(x.begin(), x.end(), own.data());
+                own.run();
+                dsp::CVec shared = x;
+                dsp::fft(shared);
+                worst = std::max(worst, maxDiff(dsp::CVec(own.data(), own.data() + n), shared));
+            }
+            errors[i] = worst;
+        });
+    for (auto& t : threads) t.join();
+    for (double e : errors) EXPECT_LT(e, 1e-9);
+    EXPECT_EQ(dsp::Fft(0).size(), 0u);
+}
