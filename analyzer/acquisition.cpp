@@ -21,8 +21,8 @@ constexpr std::size_t N = kFrameChips;
 constexpr std::size_t kSegments = 64;
 constexpr std::size_t kSegmentChips = N / kSegments;
 constexpr std::size_t kSegmentStarts[2] = {0, kSegmentChips / 2};
-// A pilot stands well above the largest of 2 x 32768 correlations of noise summed over 32
-// segments (about 1.5 times their mean); a clean one about 10 times.
+// A pilot stands well above the largest of 2 x 32768 correlations of noise summed over 64
+// stretches (about 1.5 times their mean); a clean one about 10 times.
 constexpr double kDetectionRatio = 3.0;
 constexpr double kClearDetection = 6.0;
 
