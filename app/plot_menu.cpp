@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "app/busy_pointer.h"
 #include "app/common_controller.h"
 #include "engine/dac.h"
 #include "host/core/clock.h"
@@ -26,23 +27,6 @@ double answerNumber(const std::vector<std::string>& answers, std::size_t k, cons
 }
 
 double delaySamples(double delay, double overSampling) { return std::round(std::clamp(delay, 0.0, 1.0) * overSampling); }
-
-// The busy pointer on the main window for as long as a plot is being made, whatever happens.
-class BusyPointer {
-public:
-    explicit BusyPointer(QWidget* window) : control_(window), before_(window ? control_.pointer() : "") {
-        if (window) control_.setPointer("watch");
-    }
-    ~BusyPointer() {
-        if (control_.object()) control_.setPointer(before_);
-    }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-
-private:
-    host::Control control_;
-    std::string before_;
-};
 
 }  // namespace
 
