@@ -1,0 +1,95 @@
+#pragma once
+// The forward-link analyzer: finds one frame in complex baseband samples, recovers what it
+// carries and measures it against the ideal waveform rebuilt by the engine from that content.
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "dsp/types.h"
+#include "engine/bursts.h"
+#include "engine/frame.h"
+
+namespace analyzer {
+
+// The reference transmitter's baseband filter.
+enum class ReferenceFilter { Standard, Acp, Rectangular };
+
+struct Options {
+    double sampleRate = 5 * engine::kChipRate;  // Hz: R x 1228800 with R a whole number 1..64
+    std::optional<int> pnOffset;                 // 0..511; searched when absent
+    ReferenceFilter filter = ReferenceFilter::Acp;
+    bool phaseEqualizer = true;
+};
+
+// The reference settings a frame was calculated with (rate, filter, equalizer); PN offset searched.
+Options optionsFor(const engine::FrameArgs& args);
+
+enum class Modulation { Idle, Qpsk, Psk8, Qam16 };
+
+constexpr std::size_t kMacCodes = 64;      // Walsh functions of the MAC bursts, on I and on Q
+constexpr std::size_t kTrafficCodes = 16;  // Walsh functions of the traffic chips
+constexpr int kFirstRpcMacIndex = 5;       // RPC channel k (0-based) is MAC index k + 5
+constexpr int kRaMacIndex = 4;
+
+// Where MAC index 0..63 lies: Walsh function (0..63) and branch.
+int macWalshFunction(int macIndex);
+bool macOnQuadrature(int macIndex);
+
+// A code channel found on: its bit (0/1) and gain in dB relative to the pilot.
+struct ChannelReading {
+    int bit = 0;
+    double gainDb = 0;
+};
+
+struct SlotResult {
+    bool macActive = false;
+    std::optional<ChannelReading> ra;                                 // absent: RA channel off
+    std::array<std::optional<ChannelReading>, engine::kRpcChannels> rpc;  // MAC indices 5..63
+    Modulation traffic = Modulation::Idle;
+    std::optional<double> trafficPowerDb;  // mean chip power of the traffic chips; absent when idle
+    std::optional<double> idlePowerDb;     // mean chip power over the idle positions; absent when none
+    double rho = 0;                        // waveform quality over the slot's samples
+
+    // Code-domain powers in dB relative to the pilot, indexed by Walsh function, and which codes
+    // carry a channel found on.
+    std::array<double, kMacCodes> macCodePowerI{}, macCodePowerQ{};
+    std::array<bool, kMacCodes> macCodeOnI{}, macCodeOnQ{};
+    std::array<double, kTrafficCodes> trafficCodePower{};
+    // The traffic symbols after despreading (1600, chip-rate order), scaled so that the ideal
+    // points lie on the modulation's unit-power constellation; empty for an idle slot.
+    dsp::CVec constellation;
+};
+
+// Another way the same samples can be read (a different PN offset and frame start).
+struct Reading {
+    int pnOffset = 0;
+    double frameStartChips = 0;
+};
+
+struct Result {
+    double sampleRate = 0;  // Hz
+    int oversampling = 0;   // R
+    int pnOffset = 0;
+    double frameStartChips = 0;  // first chip of slot 1, in chips from the first sample
+    double frequencyErrorHz = 0;
+    double phaseRad = 0;          // carrier phase removed at the frame start
+    bool mirrorSpectrum = false;  // the MirrorSpectrum setting that reproduces the capture
+    double rho = 0;
+    double rhoPilot = 0;
+    double evmRmsPercent = 0;
+    double evmPeakPercent = 0;
+    std::optional<int> dataSource;  // 1 zeros, 2 ones, 3 0101.., 4 1010.., 5 PN9, 6 PN15; absent: no traffic
+    std::optional<std::size_t> dataBitErrors;
+    std::size_t dataBits = 0;  // traffic bits the frame carries
+    std::array<SlotResult, engine::kSlots> slots;
+    std::vector<Reading> alternatives;
+    // The engine's arguments of the reference waveform (recovered content, idle noise off).
+    engine::FrameArgs reference;
+};
+
+// Throws std::runtime_error with a message a user can act on: a rate that is not R x 1228800
+// (naming it), fewer samples than one frame, no pilot found.
+Result analyze(const dsp::CVec& samples, const Options& options);
+
+}  // namespace analyzer

@@ -1,0 +1,11 @@
+#pragma once
+// The analysis as one JSON object: the keys zuno-ana --json prints.
+#include <nlohmann/json.hpp>
+
+#include "analyzer/analysis.h"
+
+namespace analyzer {
+
+nlohmann::ordered_json toJson(const Result& result);
+
+}  // namespace analyzer
