@@ -1,0 +1,217 @@
+// The Measure window as a test engineer uses it: the summary and the slot table, a slot chosen
+// with the mouse and the keyboard, the code-domain chart and the constellation of that slot,
+// what lies under the mouse, and the plot windows' menus.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+#include <cmath>
+#include <cstdio>
+#include <gmock/gmock.h>
+
+#include "app_fixture.h"
+#include "host/qt/handles.h"
+#include "plots/plot_canvas.h"
+#include "plots/plots.h"
+// Last: Qt's `slots` keyword macro would swallow the analysis' member of that name.
+#undef slots
+#include "plots/core/measure_text.h"
+
+using testing::HasSubstr;
+using testing::StartsWith;
+
+namespace {
+
+// Three kinds of slot: 1 with RA and the RPC channel of MAC index 5 and QPSK traffic, 2 idle,
+// 3 with 16-QAM; the rest like slot 1.
+analyzer::Result analysis() {
+    analyzer::Result r;
+    r.sampleRate = 6144000;
+    r.oversampling = 5;
+    r.pnOffset = 100;
+    r.frameStartChips = 12.25;
+    r.rho = 0.999991;
+    r.rhoPilot = 0.999995;
+    r.dataSource = 6;
+    r.dataBitErrors = 0;
+    r.dataBits = 40000;
+    for (std::size_t k = 0; k < r.slots.size(); ++k) {
+        analyzer::SlotResult& s = r.slots[k];
+        s.macCodePowerI.fill(-62);
+        s.macCodePowerQ.fill(-61);
+        s.trafficCodePower.fill(-65);
+        s.rho = 0.99999;
+        if (k == 1) {
+            s.idlePowerDb = -10;
+            continue;
+        }
+        s.macActive = true;
+        s.ra = analyzer::ChannelReading{1, -3};
+        s.rpc[0] = analyzer::ChannelReading{0, -9};
+        s.macCodePowerI[std::size_t(analyzer::macWalshFunction(4))] = -3;
+        s.macCodeOnI[std::size_t(analyzer::macWalshFunction(4))] = true;
+        s.macCodePowerQ[std::size_t(analyzer::macWalshFunction(5))] = -9;
+        s.macCodeOnQ[std::size_t(analyzer::macWalshFunction(5))] = true;
+        s.traffic = k == 2 ? analyzer::Modulation::Qam16 : analyzer::Modulation::Qpsk;
+        s.trafficPowerDb = 0;
+        s.trafficCodePower.fill(-12);
+        const dsp::CVec ideal = plots::idealConstellation(s.traffic);
+        for (std::size_t n = 0; n < 1600; ++n)
+            s.constellation.push_back(ideal[n % ideal.size()] * (1 + 0.02 * std::sin(double(n))));
+    }
+    return r;
+}
+
+class MeasureWindow : public testing::Test {
+protected:
+    QMainWindow parent;
+    plots::PlotWindow* window = nullptr;
+
+    void SetUp() override {
+        parent.setGeometry(100, 50, 1000, 800);
+        window = plots::KV_PlotMeasure(&parent, "a", analysis());
+        QApplication::setActiveWindow(window);
+    }
+    void TearDown() override { delete window; }
+
+    template <class W>
+    W* in(const char* tag) {
+        auto* w = window->findChild<W*>(tag);
+        EXPECT_NE(w, nullptr) << tag;
+        return w;
+    }
+    std::string text(const char* tag) { return in<QLabel>(tag)->text().toStdString(); }
+    QTableWidget* table() { return in<QTableWidget>("measureSlots"); }
+    plots::PlotCanvas* codes() { return in<plots::PlotCanvas>("measureCodeDomain"); }
+    plots::PlotCanvas* points() { return in<plots::PlotCanvas>("measureConstellation"); }
+    QString codesTitle() { return titleOf(codes()); }
+    QString pointsTitle() { return titleOf(points()); }
+    static QString titleOf(plots::PlotCanvas* c) {
+        for (int k = 0; k < c->itemCount(); ++k)
+            if (auto* t = qobject_cast<QCPItemText*>(c->item(k)); t && t->font().bold()) return t->text();
+        return {};
+    }
+    // The bars drawn as "channel on" (or the others), by position.
+    std::vector<double> bars(bool on) {
+        std::vector<double> keys;
+        for (int k = 0; k < codes()->plottableCount(); ++k)
+            if (auto* b = qobject_cast<QCPBars*>(codes()->plottable(k)); b && (b->name() == "channel on") == on)
+                for (auto it = b->data()->constBegin(); it != b->data()->constEnd(); ++it) keys.push_back(it->key);
+        return keys;
+    }
+    QPoint pixelOfBar(double position) {
+        QCPAxisRect* a = codes()->axisRect();
+        return {int(std::lround(a->axis(QCPAxis::atBottom)->coordToPixel(position))), a->rect().center().y()};
+    }
+    QPoint cellCentre(int row, int column) {
+        return table()->visualRect(table()->model()->index(row, column)).center();
+    }
+};
+
+}  // namespace
+
+TEST_F(MeasureWindow, SummaryAndTableOfEverySlot) {
+    EXPECT_EQ(window->windowTitle(), "Measure a");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(text("measureRho"), "0.999991");
+    EXPECT_EQ(text("measurePnOffset"), "100");
+    EXPECT_EQ(text("measureDataSource"), "PN15 sequence, 0 bit errors in 40000");
+    EXPECT_EQ(text("measureReference"), "IS-95 ACP-optimised, equalizer on");
+
+    QTableWidget* t = table();
+    ASSERT_EQ(t->rowCount(), 16);
+    QStringList headings;
+    for (int c = 0; c < t->columnCount(); ++c) headings << t->horizontalHeaderItem(c)->text();
+    EXPECT_EQ(headings.join("|"), "Slot|MAC|RA|RPC on|Traffic|Traffic (dB)|Idle (dB)|rho");
+    QStringList second;
+    for (int c = 0; c < t->columnCount(); ++c) second << t->item(1, c)->text();
+    EXPECT_EQ(second.join("|").toStdString(), "2|idle|off|0|idle|\u2014|-10.00|0.999990");
+    EXPECT_EQ(t->item(2, 4)->text(), "16-QAM");
+    EXPECT_EQ(t->item(0, 3)->toolTip(), "MAC index 5: bit 0, -9.00 dB");
+    // Every slot in sight without scrolling.
+    EXPECT_GE(t->viewport()->height(), t->rowViewportPosition(15) + t->rowHeight(15));
+}
+
+TEST_F(MeasureWindow, SlotChosenWithMouseAndKeyboard) {
+    // Slot 1 first: RA on I, the RPC channel on Q, the 16 traffic codes.
+    EXPECT_EQ(codesTitle(), "Code-domain power, slot 1");
+    EXPECT_EQ(pointsTitle(), "Traffic, slot 1: QPSK");
+    const double ra = analyzer::macWalshFunction(4), rpc = plots::kMacQFirstBar + analyzer::macWalshFunction(5);
+    std::vector<double> on{ra, rpc};
+    for (int c = 0; c < 16; ++c) on.push_back(plots::kTrafficFirstBar + c);
+    EXPECT_EQ(bars(true), on);
+    EXPECT_EQ(bars(false).size(), 144 - on.size());
+
+    // A click on slot 2's row: nothing on there, and no traffic points.
+    QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, cellCentre(1, 4));
+    EXPECT_EQ(in<QSpinBox>("measureSlot")->value(), 2);
+    EXPECT_EQ(codesTitle(), "Code-domain power, slot 2");
+    EXPECT_TRUE(bars(true).empty());
+    EXPECT_EQ(pointsTitle(), "Traffic, slot 2: idle");
+    EXPECT_EQ(points()->plottable(0)->interface1D()->dataCount(), 0);
+
+    // Down arrow: slot 3, its 16-QAM points and the 16 ideal ones.
+    testsupport::key(Qt::Key_Down);
+    EXPECT_EQ(in<QSpinBox>("measureSlot")->value(), 3);
+    EXPECT_EQ(pointsTitle(), "Traffic, slot 3: 16-QAM");
+    EXPECT_EQ(points()->plottable(0)->interface1D()->dataCount(), 1600);
+    EXPECT_EQ(points()->plottable(1)->interface1D()->dataCount(), 16);
+
+    // Tab to the slot box and type a slot: the table follows.
+    testsupport::key(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), in<QSpinBox>("measureSlot"));
+    testsupport::key(Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), "16");
+    testsupport::key(Qt::Key_Return);
+    EXPECT_EQ(table()->currentRow(), 15);
+    EXPECT_EQ(codesTitle(), "Code-domain power, slot 16");
+    // Up arrow in the box: one slot back.
+    testsupport::key(Qt::Key_Up);
+    EXPECT_EQ(in<QSpinBox>("measureSlot")->value(), 16);  // the box ends at 16
+    testsupport::key(Qt::Key_Down);
+    EXPECT_EQ(table()->currentRow(), 14);
+}
+
+TEST_F(MeasureWindow, UnderTheMouseTheCodeAndItsChannel) {
+    const int rpc = plots::kMacQFirstBar + analyzer::macWalshFunction(5);
+    QTest::mouseMove(codes(), pixelOfBar(rpc));
+    EXPECT_EQ(window->readout(), "MAC Q, Walsh 34 (MAC index 5): -9.00 dB, on, bit 0");
+    QTest::mouseMove(codes(), pixelOfBar(plots::kTrafficFirstBar + 3));
+    EXPECT_EQ(window->readout(), "Traffic, Walsh 3: -12.00 dB, on");
+
+    QCPAxisRect* a = points()->axisRect();
+    const QPoint at(int(a->axis(QCPAxis::atBottom)->coordToPixel(0.5)), int(a->axis(QCPAxis::atLeft)->coordToPixel(-1)));
+    QTest::mouseMove(points(), at);
+    double i = 0, q = 0;
+    ASSERT_EQ(std::sscanf(window->readout().toUtf8().constData(), "I = %lf   Q = %lf", &i, &q), 2) << window->readout().toStdString();
+    EXPECT_NEAR(i, 0.5, 0.03);
+    EXPECT_NEAR(q, -1, 0.03);
+    // Off the axes, nothing.
+    QTest::mouseMove(points(), QPoint(2, 2));
+    EXPECT_EQ(window->readout(), "");
+}
+
+TEST_F(MeasureWindow, ZoomActsOnBothChartsAndCloseEndsTheWindow) {
+    auto* zoom = qobject_cast<QAction*>(host::Handles(window)["KV_Zoom"]);
+    ASSERT_NE(zoom, nullptr);
+    zoom->trigger();
+    EXPECT_TRUE(codes()->zoomEnabled());
+    EXPECT_TRUE(points()->zoomEnabled());
+
+    // A zoom box over the MAC I codes, then Zoom Reset brings every code back.
+    testsupport::drag(codes(), pixelOfBar(2), pixelOfBar(20) + QPoint(0, 30));
+    EXPECT_LT(codes()->axisRect()->axis(QCPAxis::atBottom)->range().size(), 30);
+    qobject_cast<QAction*>(host::Handles(window)["KV_ZoomReset"])->trigger();
+    EXPECT_GT(codes()->axisRect()->axis(QCPAxis::atBottom)->range().size(), 140);
+
+    QPointer<plots::PlotWindow> alive(window);
+    for (QAction* item : window->findChildren<QAction*>())
+        if (item->text() == "&Close") item->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+    window = nullptr;
+}
