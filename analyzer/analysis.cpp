@@ -1,8 +1,139 @@
 #include "analyzer/analysis.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
 #include <stdexcept>
+#include <string>
+
+#include "analyzer/acquisition.h"
+#include "analyzer/alignment.h"
+#include "analyzer/chips.h"
+#include "analyzer/content.h"
+#include "analyzer/frame_layout.h"
+#include "analyzer/measures.h"
+#include "dsp/fft.h"
 
 namespace analyzer {
+
+namespace {
+
+constexpr int kMaxRate = 64;
+constexpr std::size_t N = kFrameChips;
+
+std::string number(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
+
+int checkedRatio(double sampleRate) {
+    const double r = sampleRate / engine::kChipRate;
+    const double whole = std::round(r);
+    if (!std::isfinite(r) || whole < 1 || whole > kMaxRate || std::abs(r - whole) > 1e-9 * whole)
+        throw std::runtime_error("the sample rate " + number(sampleRate) +
+                                 " Hz is not a whole multiple (1 to 64) of the chip rate 1228800 Hz");
+    return static_cast<int>(whole);
+}
+
+engine::FilterKind kindOf(ReferenceFilter f) {
+    switch (f) {
+        case ReferenceFilter::Standard: return engine::FilterKind::Is95Std;
+        case ReferenceFilter::Rectangular: return engine::FilterKind::Rectangular;
+        case ReferenceFilter::Acp: break;
+    }
+    return engine::FilterKind::Is95Acp;
+}
+
+double filterTypeOf(ReferenceFilter f) {
+    switch (f) {
+        case ReferenceFilter::Rectangular: return 1;
+        case ReferenceFilter::Standard: return 2;
+        case ReferenceFilter::Acp: break;
+    }
+    return 3;
+}
+
+// A frame with nothing on but the pilot, in the reference transmitter's settings.
+engine::FrameArgs emptyFrame(int pnOffset, int r, const Options& o, bool conjugated) {
+    engine::FrameArgs a;
+    a.PilotOffsetIndex = pnOffset;
+    a.IdleSlotGainActive = 0;
+    a.oversamplingRate = r;
+    a.filterType = filterTypeOf(o.filter);
+    a.phaseEqActive = o.phaseEqualizer ? 1 : 0;
+    a.mirrorSpectrum = conjugated ? 0 : 1;
+    return a;
+}
+
+struct FrameContent {
+    std::vector<SlotReading> slots;  // slot 1 first
+    SourceMatch source;
+    dsp::Bits bits;  // the traffic bits decided, in the order the frame consumes them
+};
+
+FrameContent readFrame(const std::vector<SlotReading>& slots, std::size_t firstSlot) {
+    FrameContent f;
+    for (std::size_t j = 0; j < engine::kSlots; ++j) {
+        f.slots.push_back(slots[(firstSlot + j) % engine::kSlots]);
+        f.bits.insert(f.bits.end(), f.slots.back().bits.begin(), f.slots.back().bits.end());
+    }
+    f.source = matchSource(f.bits);
+    return f;
+}
+
+// The engine's arguments that rebuild what was read: the data source's own bits where one was
+// found, so that the reference carries no bit errors.
+engine::FrameArgs rebuild(const FrameContent& f, engine::FrameArgs a) {
+    for (std::size_t j = 0; j < engine::kSlots; ++j) {
+        const SlotReading& s = f.slots[j];
+        a.DATAactive[j] = s.format != 0 ? 1 : 0;
+        a.DATAformat[j] = s.format != 0 ? s.format : 1;
+        a.RAactive[j] = s.result.ra ? 1 : 0;
+        if (s.result.ra) a.RAbit[j] = s.result.ra->bit, a.RAgain[j] = s.result.ra->gainDb;
+        bool anyRpc = false;
+        for (std::size_t k = 0; k < engine::kRpcChannels; ++k) {
+            const auto& c = s.result.rpc[k];
+            if (!c) continue;
+            anyRpc = true;
+            a.RPCactive(j, k) = 1;
+            a.RPCbits(j, k) = c->bit;
+            a.RPCgains(j, k) = c->gainDb;
+        }
+        a.RPCchnActive[j] = anyRpc ? 1 : 0;
+    }
+    a.DATAbits = f.source.source ? sourceBits(*f.source.source, f.bits.size()) : f.bits;
+    return a;
+}
+
+dsp::CVec spectrumOf(dsp::CVec x) {
+    dsp::fft(x);
+    return x;
+}
+
+std::vector<SlotReading> readSlots(const dsp::CVec& content, std::size_t parity) {
+    std::vector<SlotReading> slots;
+    for (std::size_t j = 0; j < engine::kSlots; ++j) slots.push_back(readSlot(content, parity + 2 * j));
+    return slots;
+}
+
+// Into [-0.5, 32767.5) chips: a start a hair before the first sample is not a frame later.
+double wrapStart(double chips) {
+    const double n = static_cast<double>(N);
+    double w = std::fmod(chips, n);
+    if (w < -0.5) w += n;
+    if (w >= n - 0.5) w -= n;
+    return w;
+}
+
+struct Candidate {
+    std::size_t firstHalf;  // half-slot of the first reading that begins slot 1
+    int pnOffset;
+    double startChips;
+};
+
+}  // namespace
 
 int macWalshFunction(int macIndex) { return macIndex / 2 + 32 * (macIndex % 2); }
 bool macOnQuadrature(int macIndex) { return macIndex % 2 == 1; }
@@ -19,6 +150,131 @@ Options optionsFor(const engine::FrameArgs& args) {
     return o;
 }
 
-Result analyze(const dsp::CVec&, const Options&) { throw std::runtime_error("the analyzer is not built yet"); }
+Result analyze(const dsp::CVec& samples, const Options& options) {
+    const int r = checkedRatio(options.sampleRate);
+    if (options.pnOffset && (*options.pnOffset < 0 || *options.pnOffset > 511))
+        throw std::runtime_error("the PN offset " + std::to_string(*options.pnOffset) + " is not in 0..511");
+    const auto ratio = static_cast<std::size_t>(r);
+    const std::size_t frame = N * ratio;
+    if (samples.size() < frame)
+        throw std::runtime_error("the capture holds " + std::to_string(samples.size()) + " samples; one frame at " +
+                                 number(options.sampleRate) + " Hz takes " + std::to_string(frame));
+    for (std::size_t t = 0; t < samples.size(); ++t)
+        if (!std::isfinite(std::norm(samples[t])))
+            throw std::runtime_error("sample " + std::to_string(t + 1) + " is not a finite number");
+    if (r == 1) throw std::runtime_error("a sample rate of 1228800 Hz is not supported yet");
+
+    const double fs = options.sampleRate;
+    const dsp::CVec first(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(frame));
+    const Acquisition acq = acquire(first, r);
+    const int k0 = static_cast<int>(((acq.halfSlotStart + N - acq.codePhase) % N) / 64);
+    const ChainSettings chain{r, kindOf(options.filter), options.phaseEqualizer, acq.conjugated};
+
+    // Pilot-only reference: timing and frequency good enough to read the content.
+    const dsp::CVec pilotRef = engine::Zuno_FwdChnFrame(emptyFrame(k0, r, options, acq.conjugated)).waveform;
+    const dsp::CVec pilotSpectrum = spectrumOf(pilotRef);
+    Alignment start{static_cast<double>(acq.halfSlotStart * ratio + acq.sampleShift), acq.frequencyHz, 1.0};
+    const Aligned coarse = align({&first, 0, fs, &pilotRef, &pilotSpectrum}, start, 3, 2 * ratio);
+
+    // Both ways of pairing half-slots into slots, and every slot that may be slot 1.
+    const dsp::CVec content = pilotRelativeContent(chipsFromSpectrum(coarse.spectrum, chain), k0);
+    std::vector<SlotReading> byParity[2] = {readSlots(content, 0), readSlots(content, 1)};
+    double misfit[2] = {0, 0}, energy = 0;
+    for (std::size_t p = 0; p < 2; ++p)
+        for (const auto& s : byParity[p]) misfit[p] += s.misfit;
+    for (const auto& c : content) energy += std::norm(c);
+    const double fewest = std::min(misfit[0], misfit[1]);
+    const double firstStart = coarse.alignment.delay / r;
+    std::vector<Candidate> tied;
+    std::size_t bestRank = std::numeric_limits<std::size_t>::max();
+    bool any = false;
+    for (std::size_t p = 0; p < 2; ++p) {
+        if (misfit[p] > fewest * 1.05 + 1e-9 * energy) continue;
+        for (std::size_t i = 0; i < engine::kSlots; ++i) {
+            const FrameContent f = readFrame(byParity[p], i);
+            const std::size_t rank = f.source.source ? f.source.errors : std::numeric_limits<std::size_t>::max();
+            if (any && rank > bestRank) continue;
+            if (!any || rank < bestRank) tied.clear();
+            any = true;
+            bestRank = rank;
+            const std::size_t half = p + 2 * i;
+            tied.push_back({half, static_cast<int>((static_cast<std::size_t>(k0) + 16 * half) % 512),
+                            wrapStart(firstStart + static_cast<double>(half * kHalfSlotChips))});
+        }
+    }
+    auto chosen = std::min_element(tied.begin(), tied.end(),
+                                   [](const Candidate& a, const Candidate& b) { return a.startChips < b.startChips; });
+    if (options.pnOffset) {
+        chosen = std::find_if(tied.begin(), tied.end(), [&](const Candidate& c) { return c.pnOffset == *options.pnOffset; });
+        if (chosen == tied.end()) {
+            if ((*options.pnOffset - k0) % 16 != 0)
+                throw std::runtime_error("no pilot with PN offset " + std::to_string(*options.pnOffset) +
+                                         " found in the samples");
+            throw std::runtime_error("the samples do not read as a frame with PN offset " +
+                                     std::to_string(*options.pnOffset));
+        }
+    }
+    const Candidate primary = *chosen;
+    const FrameContent firstReading = readFrame(byParity[primary.firstHalf % 2], primary.firstHalf / 2);
+    engine::FrameArgs base = emptyFrame(primary.pnOffset, r, options, acq.conjugated);
+
+    // Against the whole reference: the capture's first whole frame after the start, when it holds
+    // one; otherwise its first frame's worth, cyclic.
+    double delay = std::fmod(coarse.alignment.delay + static_cast<double>(primary.firstHalf * kHalfSlotChips * ratio),
+                             static_cast<double>(frame));
+    std::size_t offset = 0;
+    dsp::CVec window = first;
+    if (samples.size() > frame && static_cast<std::size_t>(delay) + frame <= samples.size()) {
+        offset = static_cast<std::size_t>(delay);
+        window.assign(samples.begin() + static_cast<std::ptrdiff_t>(offset),
+                      samples.begin() + static_cast<std::ptrdiff_t>(offset + frame));
+        delay -= static_cast<double>(offset);
+    }
+    // Aligned against the reference, read again, and once more against the reference made from
+    // that reading: a reading the pilot-only alignment got slightly wrong would otherwise bias
+    // the alignment it is measured with.
+    Result res;
+    Aligned fine;
+    FrameContent reading;
+    dsp::CVec ref = engine::Zuno_FwdChnFrame(rebuild(firstReading, base)).waveform;
+    Alignment estimate{delay, coarse.alignment.frequencyHz, coarse.alignment.gain};
+    for (int pass = 0; pass < 2; ++pass) {
+        const dsp::CVec refSpectrum = spectrumOf(ref);
+        fine = align({&window, offset, fs, &ref, &refSpectrum}, estimate, 2);
+        estimate = fine.alignment;
+        const dsp::CVec chips = chipsFromSpectrum(fine.spectrum, chain);
+        reading = readFrame(readSlots(pilotRelativeContent(chips, primary.pnOffset), 0), 0);
+        res.reference = rebuild(reading, base);
+        ref = engine::Zuno_FwdChnFrame(res.reference).waveform;
+    }
+    const dsp::CVec& ref2 = ref;
+    const Quality q = measureQuality(fine.samples, ref2, r);
+
+    res.sampleRate = fs;
+    res.oversampling = r;
+    res.pnOffset = primary.pnOffset;
+    res.frameStartChips = offset > 0 ? (static_cast<double>(offset) + fine.alignment.delay) / r
+                                     : wrapStart(fine.alignment.delay / r);
+    res.frequencyErrorHz = fine.alignment.frequencyHz;
+    res.phaseRad = std::arg(fine.alignment.gain);
+    res.mirrorSpectrum = !acq.conjugated;
+    res.rho = q.rho;
+    res.rhoPilot = q.rhoPilot;
+    res.evmRmsPercent = q.evmRmsPercent;
+    res.evmPeakPercent = q.evmPeakPercent;
+    res.dataSource = reading.source.source;
+    if (reading.source.source) res.dataBitErrors = reading.source.errors;
+    res.dataBits = reading.bits.size();
+    for (std::size_t j = 0; j < engine::kSlots; ++j) {
+        res.slots[j] = reading.slots[j].result;
+        res.slots[j].rho = q.slotRho[j];
+    }
+    for (const Candidate& c : tied) {
+        if (c.firstHalf == primary.firstHalf) continue;
+        const double shift = static_cast<double>((c.firstHalf + kHalfSlots - primary.firstHalf) % kHalfSlots * kHalfSlotChips);
+        res.alternatives.push_back({c.pnOffset, wrapStart(res.frameStartChips + shift)});
+    }
+    return res;
+}
 
 }  // namespace analyzer

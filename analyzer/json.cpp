@@ -2,6 +2,64 @@
 
 namespace analyzer {
 
-nlohmann::ordered_json toJson(const Result&) { return nlohmann::ordered_json::object(); }
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+template <class T>
+Json orNull(const std::optional<T>& v) {
+    return v ? Json(*v) : Json(nullptr);
+}
+
+}  // namespace
+
+const char* modulationName(Modulation m) {
+    switch (m) {
+        case Modulation::Qpsk: return "QPSK";
+        case Modulation::Psk8: return "8-PSK";
+        case Modulation::Qam16: return "16-QAM";
+        case Modulation::Idle: break;
+    }
+    return "idle";
+}
+
+Json toJson(const Result& r) {
+    Json j;
+    j["sample_rate"] = r.sampleRate;
+    j["oversampling"] = r.oversampling;
+    j["pn_offset"] = r.pnOffset;
+    j["frame_start_chips"] = r.frameStartChips;
+    j["frequency_error_hz"] = r.frequencyErrorHz;
+    j["phase_rad"] = r.phaseRad;
+    j["mirror_spectrum"] = r.mirrorSpectrum ? 1 : 0;
+    j["rho"] = r.rho;
+    j["rho_pilot"] = r.rhoPilot;
+    j["evm_rms_percent"] = r.evmRmsPercent;
+    j["evm_peak_percent"] = r.evmPeakPercent;
+    j["data_source"] = orNull(r.dataSource);
+    j["data_bit_errors"] = orNull(r.dataBitErrors);
+    j["data_bits"] = r.dataBits;
+    Json slots = Json::array();
+    for (const SlotResult& s : r.slots) {
+        Json o;
+        o["mac"] = s.macActive ? "active" : "idle";
+        o["ra_bit"] = s.ra ? Json(s.ra->bit) : Json(nullptr);
+        o["ra_gain_db"] = s.ra ? Json(s.ra->gainDb) : Json(nullptr);
+        Json rpc = Json::array();
+        for (const auto& c : s.rpc) rpc.push_back(c ? Json{{"bit", c->bit}, {"gain_db", c->gainDb}} : Json(nullptr));
+        o["rpc"] = std::move(rpc);
+        o["traffic"] = modulationName(s.traffic);
+        o["traffic_power_db"] = orNull(s.trafficPowerDb);
+        o["idle_power_db"] = orNull(s.idlePowerDb);
+        o["rho"] = s.rho;
+        slots.push_back(std::move(o));
+    }
+    j["slots"] = std::move(slots);
+    Json alternatives = Json::array();
+    for (const Reading& a : r.alternatives)
+        alternatives.push_back({{"pn_offset", a.pnOffset}, {"frame_start_chips", a.frameStartChips}});
+    j["alternatives"] = std::move(alternatives);
+    return j;
+}
 
 }  // namespace analyzer

@@ -8,4 +8,7 @@ namespace analyzer {
 
 nlohmann::ordered_json toJson(const Result& result);
 
+// "QPSK", "8-PSK", "16-QAM" or "idle".
+const char* modulationName(Modulation m);
+
 }  // namespace analyzer

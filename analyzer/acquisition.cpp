@@ -1,0 +1,160 @@
+#include "analyzer/acquisition.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+
+#include "analyzer/frame_layout.h"
+#include "dsp/fft.h"
+#include "engine/frame.h"
+
+namespace analyzer {
+
+namespace {
+
+constexpr std::size_t N = kFrameChips;
+// Stretches of half a half-slot: none holds parts of two pilot bursts, which a frequency error
+// near the burst rate's half would set against each other.
+constexpr std::size_t kSegments = 64;
+constexpr std::size_t kSegmentChips = N / kSegments;
+// A pilot stands well above the largest of 2 x 32768 correlations of noise summed over 32
+// segments (about 1.5 times their mean); a clean one about 10 times.
+constexpr double kDetectionRatio = 3.0;
+constexpr double kClearDetection = 6.0;
+
+const dsp::CVec& shortCodeSpectrum() {
+    static const dsp::CVec spectrum = [] {
+        dsp::CVec c = shortCode();
+        dsp::fft(c);
+        return c;
+    }();
+    return spectrum;
+}
+
+// Sum of p over chips from..to - 1 of the burst at `start`.
+dsp::cplx windowSum(const dsp::CVec& p, std::size_t start, std::size_t from, std::size_t to) {
+    dsp::cplx s = 0;
+    for (std::size_t j = from; j < to; ++j) s += p[(start + j) % N];
+    return s;
+}
+
+}  // namespace
+
+namespace {
+
+Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift) {
+    const auto ratio = static_cast<std::size_t>(r);
+    // Chip-rate sums: whatever the fraction of a chip the frame starts at, most of each chip's
+    // energy lands in one of them.
+    dsp::CVec y(N);
+    for (std::size_t m = 0; m < N; ++m)
+        for (std::size_t p = 0; p < ratio; ++p) y[m] += window[(m * ratio + p + shift) % window.size()];
+    // Unit magnitudes: strong MAC or traffic chips would otherwise drown the pilot's correlation.
+    dsp::CVec u(N);
+    for (std::size_t m = 0; m < N; ++m) {
+        const double a = std::abs(y[m]);
+        u[m] = a > 0 ? y[m] / a : 0.0;
+    }
+
+    // Correlation with the short code per stretch of 512 chips (coherent over a pilot burst
+    // however large the frequency error), summed in power.
+    const dsp::CVec& code = shortCodeSpectrum();
+    std::vector<double> power[2] = {std::vector<double>(N, 0.0), std::vector<double>(N, 0.0)};
+    dsp::CVec seg(N), corr(N);
+    for (std::size_t s = 0; s < kSegments; ++s) {
+        std::fill(seg.begin(), seg.end(), 0.0);
+        std::copy_n(u.begin() + static_cast<std::ptrdiff_t>(s * kSegmentChips), kSegmentChips,
+                    seg.begin() + static_cast<std::ptrdiff_t>(s * kSegmentChips));
+        dsp::fft(seg);
+        for (int conj = 0; conj < 2; ++conj) {
+            for (std::size_t k = 0; k < N; ++k) {
+                const dsp::cplx v = conj ? std::conj(seg[(N - k) % N]) : seg[k];
+                corr[k] = v * std::conj(code[k]);
+            }
+            dsp::ifft(corr);
+            auto& acc = power[conj];
+            for (std::size_t k = 0; k < N; ++k) acc[k] += std::norm(corr[k]);
+        }
+    }
+    Acquisition a;
+    double best = -1, total = 0;
+    for (int conj = 0; conj < 2; ++conj)
+        for (std::size_t k = 0; k < N; ++k) {
+            total += power[conj][k];
+            if (power[conj][k] > best) best = power[conj][k], a.codePhase = k, a.conjugated = conj == 1;
+        }
+    const double mean = total / (2.0 * N);
+    a.detection = mean > 0 ? best / mean : 0.0;
+    if (!(a.detection > kDetectionRatio)) return a;
+
+    // Despread: pilot chips become constants (times the frequency error's rotation).
+    dsp::CVec p(N), pu(N);
+    const dsp::CVec& c = shortCode();
+    for (std::size_t m = 0; m < N; ++m) {
+        const dsp::cplx pn = std::conj(c[(m + N - a.codePhase) % N]);
+        p[m] = (a.conjugated ? std::conj(y[m]) : y[m]) * pn;
+        pu[m] = (a.conjugated ? std::conj(u[m]) : u[m]) * pn;
+    }
+    // The frame start is the code phase plus 64 x PN offset: 16 places for the pilot bursts
+    // within a half-slot.
+    double bestGate = -1;
+    for (std::size_t i = 0; i < kHalfSlotChips / 64; ++i) {
+        const std::size_t gate = a.codePhase % 64 + 64 * i;
+        double metric = 0;
+        for (std::size_t n = 0; n < kHalfSlots; ++n)
+            metric += std::norm(windowSum(pu, gate + kPilotStart + n * kHalfSlotChips, 0, kPilotLength));
+        if (metric > bestGate) bestGate = metric, a.halfSlotStart = gate;
+    }
+
+    // Frequency: burst-to-burst rotation (ambiguous by the burst rate, 1200 Hz), resolved by the
+    // rotation between the halves of each burst. Edge chips are left out: they hold the
+    // neighbouring MAC chips' filter tails.
+    struct Burst {
+        std::size_t at;
+        dsp::cplx first, second;
+    };
+    std::vector<Burst> bursts;
+    for (std::size_t n = 0; n < kHalfSlots; ++n) {
+        const std::size_t at = (a.halfSlotStart + kPilotStart + n * kHalfSlotChips) % N;
+        if (at + kPilotLength > N) continue;  // wraps past the window's end: not in time order
+        bursts.push_back({at, windowSum(p, at, 8, 48), windowSum(p, at, 48, 88)});
+    }
+    std::sort(bursts.begin(), bursts.end(), [](const Burst& x, const Burst& y) { return x.at < y.at; });
+    dsp::cplx step = 0, halves = 0;
+    for (std::size_t n = 0; n < bursts.size(); ++n) {
+        halves += bursts[n].second * std::conj(bursts[n].first);
+        if (n + 1 < bursts.size())
+            step += (bursts[n + 1].first + bursts[n + 1].second) * std::conj(bursts[n].first + bursts[n].second);
+    }
+    const double burstRate = engine::kChipRate / kHalfSlotChips;
+    const double f0 = std::arg(step) / (2 * std::numbers::pi) * burstRate;
+    const double measured = std::arg(halves);
+    double bestMiss = 1e9;
+    for (int m = -4; m <= 4; ++m) {
+        const double f = f0 + m * burstRate;
+        const double miss = std::abs(std::remainder(2 * std::numbers::pi * f * 40 / engine::kChipRate - measured,
+                                                    2 * std::numbers::pi));
+        if (miss < bestMiss) bestMiss = miss, a.frequencyHz = f;
+    }
+    // Despreading the conjugate measured the conjugate's frequency.
+    if (a.conjugated) a.frequencyHz = -a.frequencyHz;
+    a.sampleShift = shift;
+    return a;
+}
+
+}  // namespace
+
+Acquisition acquire(const dsp::CVec& window, int r) {
+    Acquisition a = acquireAt(window, r, 0);
+    // Chip sums straddling two chips may lose the pilot's edge chips to loud neighbours: half a
+    // chip later they do not.
+    if (a.detection < kClearDetection && r >= 2) {
+        Acquisition b = acquireAt(window, r, static_cast<std::size_t>(r / 2));
+        if (b.detection > a.detection) a = b;
+    }
+    if (!(a.detection > kDetectionRatio)) throw std::runtime_error("no pilot found in the samples");
+    return a;
+}
+
+}  // namespace analyzer

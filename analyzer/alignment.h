@@ -1,0 +1,35 @@
+#pragma once
+// Timing, frequency and complex gain of a capture against a reference waveform, refined until the
+// capture, shifted and derotated, lies on the reference.
+#include <cstddef>
+
+#include "dsp/types.h"
+
+namespace analyzer {
+
+struct Alignment {
+    double delay = 0;        // samples from the window's first sample to the reference's first
+    double frequencyHz = 0;  // removed with the time counted from the capture's first sample
+    dsp::cplx gain = 1.0;    // capture = gain x reference after the two are removed
+};
+
+struct Aligned {
+    Alignment alignment;
+    dsp::CVec samples;   // the window advanced by `delay` (cyclically) and derotated
+    dsp::CVec spectrum;  // its transform
+};
+
+struct AlignmentInput {
+    const dsp::CVec* window = nullptr;  // one frame of samples
+    std::size_t offset = 0;             // the window's first sample in the capture
+    double sampleRate = 0;
+    const dsp::CVec* reference = nullptr;
+    const dsp::CVec* referenceSpectrum = nullptr;
+};
+
+// `iterations` passes of delay (cross-spectrum phase slope) and frequency (phase slope over
+// half-slots) estimates. With lagSearch > 0 the first pass first takes the whole-sample delay
+// of the largest correlation within lagSearch samples of the starting delay.
+Aligned align(const AlignmentInput& in, Alignment start, int iterations, std::size_t lagSearch = 0);
+
+}  // namespace analyzer

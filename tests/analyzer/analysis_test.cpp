@@ -1,0 +1,261 @@
+// The analyzer against frames the engine makes: exact recovery of clean frames, bounded errors
+// on impaired captures, every reading of ambiguous frames, and the refusals.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "analyzer/analysis.h"
+#include "frames.h"
+
+namespace {
+
+using analyzer::Result;
+using analyzertest::Impairment;
+
+// Frames per sweep: fewer under the sanitizers; ZUNO_ANALYZER_FRAMES asks for a longer run.
+int sweepCount() {
+    if (const char* n = std::getenv("ZUNO_ANALYZER_FRAMES")) return std::max(1, std::atoi(n));
+    return ZUNO_ANALYZER_SWEEP;
+}
+
+// The worst error of each figure over a sweep, printed for the record.
+struct Worst {
+    double start = 0, frequency = 0, gain = 0, rhoShortfall = 0, rhoMiss = 0;
+    std::size_t bitErrors = 0;
+    void print(const char* what) const {
+        std::printf("%s: frame start %.4g chip, frequency %.4g Hz, gain %.4g dB, 1 - rho %.3g, rho vs noise %.3g, "
+                    "traffic bit errors %zu\n", what, start, frequency, gain, rhoShortfall, rhoMiss, bitErrors);
+    }
+};
+
+double cyclicMiss(double a, double b) {
+    const double d = std::fmod(std::abs(a - b), 32768.0);
+    return std::min(d, 32768.0 - d);
+}
+
+bool channelOn(const engine::FrameArgs& a, std::size_t s, std::size_t k) { return a.RPCchnActive[s] == 1 && a.RPCactive(s, k) == 1; }
+
+// The reading whose PN offset is the one the frame was made with: asked for when the analyzer
+// chose another one the samples allow.
+Result readingOf(const dsp::CVec& x, const engine::FrameArgs& a, analyzer::Options o) {
+    Result r = analyzer::analyze(x, o);
+    if (r.pnOffset == a.PilotOffsetIndex) return r;
+    const bool listed = std::any_of(r.alternatives.begin(), r.alternatives.end(),
+                                    [&](const analyzer::Reading& q) { return q.pnOffset == a.PilotOffsetIndex; });
+    EXPECT_TRUE(listed) << "PN offset " << a.PilotOffsetIndex << " is not among the readings (chose " << r.pnOffset << ")";
+    o.pnOffset = static_cast<int>(a.PilotOffsetIndex);
+    return analyzer::analyze(x, o);
+}
+
+// Content against the settings that made it. Gains within gainTol(slot gain); bits of channels
+// at or above bitFloor dB exact.
+template <class Tol>
+void expectContent(const Result& r, const analyzertest::Drawn& d, Tol gainTol, double bitFloor, Worst& w) {
+    const auto& a = d.args;
+    EXPECT_EQ(r.mirrorSpectrum, a.mirrorSpectrum == 1);
+    bool traffic = false;
+    for (std::size_t s = 0; s < engine::kSlots; ++s) {
+        SCOPED_TRACE("slot " + std::to_string(s + 1));
+        const auto& got = r.slots[s];
+        const bool raOn = a.RAactive[s] == 1;
+        ASSERT_EQ(got.ra.has_value(), raOn);
+        if (raOn) {
+            if (a.RAgain[s] >= bitFloor) EXPECT_EQ(got.ra->bit, a.RAbit[s]);
+            EXPECT_NEAR(got.ra->gainDb, a.RAgain[s], gainTol(a.RAgain[s]));
+            w.gain = std::max(w.gain, std::abs(got.ra->gainDb - a.RAgain[s]));
+        }
+        bool anyOn = raOn;
+        for (std::size_t k = 0; k < engine::kRpcChannels; ++k) {
+            ASSERT_EQ(got.rpc[k].has_value(), channelOn(a, s, k))
+                << "RPC channel " << k + 1 << " read at " << (got.rpc[k] ? got.rpc[k]->gainDb : 0.0) << " dB, idle noise "
+                << a.IdleSlotGainActive << " at " << a.IdleSlotGain << " dB, slot's MAC " << a.RPCchnActive[s] << a.RAactive[s];
+            if (!got.rpc[k]) continue;
+            anyOn = true;
+            if (a.RPCgains(s, k) >= bitFloor) EXPECT_EQ(got.rpc[k]->bit, a.RPCbits(s, k)) << "RPC channel " << k + 1;
+            EXPECT_NEAR(got.rpc[k]->gainDb, a.RPCgains(s, k), gainTol(a.RPCgains(s, k))) << "RPC channel " << k + 1;
+            w.gain = std::max(w.gain, std::abs(got.rpc[k]->gainDb - a.RPCgains(s, k)));
+        }
+        EXPECT_EQ(got.macActive, anyOn);
+        const auto expected = a.DATAactive[s] == 1 ? static_cast<analyzer::Modulation>(a.DATAformat[s]) : analyzer::Modulation::Idle;
+        EXPECT_EQ(got.traffic, expected);
+        traffic = traffic || a.DATAactive[s] == 1;
+    }
+    if (traffic) {
+        EXPECT_EQ(r.dataSource, d.source);
+    } else {
+        EXPECT_FALSE(r.dataSource.has_value());
+    }
+}
+
+TEST(AnalyzerSweep, CleanFramesAreRecoveredExactly) {
+    std::mt19937_64 rng(14);
+    dsp::Rng noise(7);
+    const int ratios[] = {2, 3, 5, 8, 4, 12, 30};
+    Worst w;
+    for (int i = 0; i < sweepCount(); ++i) {
+        const int r = ratios[i % 7];
+        const auto d = analyzertest::drawFrame(rng, r);
+        SCOPED_TRACE("frame " + std::to_string(i) + ", R " + std::to_string(r));
+        const dsp::CVec wave = engine::Zuno_FwdChnFrame(d.args, noise).waveform;
+        Impairment im;
+        im.delaySamples = std::floor(std::uniform_real_distribution<double>(0, double(wave.size()))(rng));
+        const Result res = readingOf(analyzertest::impair(wave, r, im, noise), d.args, analyzer::optionsFor(d.args));
+        // Idle noise is not in the reference: it leaves the timing a thousandth of a chip off, which
+        // moves weak channels beside loud ones by a few hundredths of a dB more.
+        const double gainTol = d.args.IdleSlotGainActive == 0 ? 0.05 : 0.1;
+        expectContent(res, d, [&](double) { return gainTol; }, -100, w);
+        if (res.dataSource) EXPECT_EQ(res.dataBitErrors, 0u);
+        const double start = cyclicMiss(res.frameStartChips, im.delaySamples / r);
+        EXPECT_LT(start, 0.02);
+        EXPECT_LT(std::abs(res.frequencyErrorHz), 0.5);
+        w.start = std::max(w.start, start);
+        w.frequency = std::max(w.frequency, std::abs(res.frequencyErrorHz));
+        if (d.args.IdleSlotGainActive == 0) {
+            EXPECT_GE(res.rho, 0.9999);
+            w.rhoShortfall = std::max(w.rhoShortfall, 1 - res.rho);
+        }
+    }
+    w.print("clean frames, worst");
+}
+
+TEST(AnalyzerSweep, ImpairedCapturesStayWithinWhatTheNoiseAllows) {
+    std::mt19937_64 rng(1414);
+    dsp::Rng noise(9);
+    const int ratios[] = {2, 5, 3, 8};
+    Worst w;
+    for (int i = 0; i < sweepCount(); ++i) {
+        const int r = ratios[i % 4];
+        auto d = analyzertest::drawFrame(rng, r);
+        d.args.IdleSlotGainActive = 0;
+        SCOPED_TRACE("frame " + std::to_string(i) + ", R " + std::to_string(r));
+        const dsp::CVec wave = engine::Zuno_FwdChnFrame(d.args, noise).waveform;
+        auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+        Impairment im{uniform(0, double(wave.size())), uniform(-1000, 1000), uniform(-3.14, 3.14), uniform(0.01, 100),
+                      uniform(15, 30)};
+        const Result res = readingOf(analyzertest::impair(wave, r, im, noise), d.args, analyzer::optionsFor(d.args));
+        // Noise per chip relative to the pilot chip, from the frame's power over the pilot's.
+        double power = 0;
+        for (const auto& v : wave) power += std::norm(v) / double(wave.size());
+        engine::FrameArgs pilotOnly = analyzertest::pilotOnly(d.args);
+        const dsp::CVec pw = engine::Zuno_FwdChnFrame(pilotOnly).waveform;
+        double pilotPower = 0;
+        for (const auto& v : pw) pilotPower += std::norm(v) / double(pw.size()) * 32768.0 / 3072.0;
+        const double chipNoise = power / std::pow(10.0, im.snrDb / 10) / pilotPower;
+        // A channel's amplitude is read over 256 chips on one branch: 4 standard deviations in dB.
+        auto tol = [&](double gainDb) { return 0.3 + 4 * 8.69 * std::sqrt(chipNoise / 2 / 256) / dsp::dbToAmplitude(gainDb); };
+        expectContent(res, d, tol, -15, w);
+        if (res.dataBitErrors) {
+            EXPECT_LE(*res.dataBitErrors, res.dataBits / 200);
+            w.bitErrors = std::max(w.bitErrors, *res.dataBitErrors);
+        }
+        const double start = cyclicMiss(res.frameStartChips, im.delaySamples / r);
+        EXPECT_LT(start, 0.05);
+        EXPECT_NEAR(res.frequencyErrorHz, im.frequencyHz, 2.0);
+        const double expectedRho = 1 / (1 + std::pow(10.0, -im.snrDb / 10));
+        EXPECT_NEAR(res.rho, expectedRho, 0.005);
+        w.start = std::max(w.start, start);
+        w.frequency = std::max(w.frequency, std::abs(res.frequencyErrorHz - im.frequencyHz));
+        w.rhoMiss = std::max(w.rhoMiss, std::abs(res.rho - expectedRho));
+    }
+    w.print("impaired captures, worst");
+}
+
+TEST(Analyzer, AnotherReferenceFilterTellsHowFarTheFrameIsFromIt) {
+    std::mt19937_64 rng(3);
+    auto d = analyzertest::drawFrame(rng, 4);
+    d.args.filterType = 3.0;
+    d.args.IdleSlotGainActive = 0;
+    const dsp::CVec wave = engine::Zuno_FwdChnFrame(d.args).waveform;
+    auto o = analyzer::optionsFor(d.args);
+    o.filter = analyzer::ReferenceFilter::Standard;
+    o.pnOffset = static_cast<int>(d.args.PilotOffsetIndex);
+    const Result r = analyzer::analyze(wave, o);
+    EXPECT_GT(r.rho, 0.99);
+    EXPECT_LT(r.rho, 0.9995);
+    for (std::size_t s = 0; s < engine::kSlots; ++s)
+        EXPECT_EQ(r.slots[s].traffic, d.args.DATAactive[s] == 1 ? static_cast<analyzer::Modulation>(d.args.DATAformat[s])
+                                                                : analyzer::Modulation::Idle);
+}
+
+TEST(Analyzer, LongerCaptureIsReadOnItsFirstWholeFrameAfterTheStart) {
+    std::mt19937_64 rng(5);
+    auto d = analyzertest::drawFrame(rng, 2);
+    d.args.IdleSlotGainActive = 0;
+    d.args.DATAactive = dsp::RVec(16, 1.0);
+    d.source = 5;
+    d.args.DATAbits = engine::GenerateBitStream(5, 16 * 6400);
+    const dsp::CVec wave = engine::Zuno_FwdChnFrame(d.args).waveform;
+    // 1.7 frames from sample 40001 of the repeating output: the frame starts at 2 x 32768 - 20000 chips.
+    dsp::CVec x;
+    for (int rep = 0; rep < 2; ++rep) x.insert(x.end(), wave.begin(), wave.end());
+    x.erase(x.begin(), x.begin() + 40000);
+    x.resize(wave.size() * 17 / 10);
+    const Result r = analyzer::analyze(x, analyzer::optionsFor(d.args));
+    EXPECT_EQ(r.pnOffset, d.args.PilotOffsetIndex);
+    EXPECT_NEAR(r.frameStartChips, 32768 - 20000, 0.02);
+    EXPECT_GE(r.rho, 0.9999);
+    EXPECT_EQ(r.dataSource, 5);
+    EXPECT_TRUE(r.alternatives.empty());
+}
+
+TEST(Analyzer, PilotOnlyFrameListsEveryReadingAndTakesTheOffsetAsked) {
+    engine::FrameArgs a;
+    a.IdleSlotGainActive = 0;
+    a.oversamplingRate = 2;
+    a.PilotOffsetIndex = 37;
+    const dsp::CVec wave = engine::Zuno_FwdChnFrame(a).waveform;
+    auto o = analyzer::optionsFor(a);
+    Result r = analyzer::analyze(wave, o);
+    ASSERT_EQ(r.alternatives.size(), 31u);
+    std::vector<int> offsets{r.pnOffset};
+    for (const auto& q : r.alternatives) {
+        offsets.push_back(q.pnOffset);
+        // Each reading moves the start by 1024 chips per 16 of PN offset.
+        EXPECT_NEAR(std::fmod(q.frameStartChips - r.frameStartChips + 32768 * 2, 32768.0),
+                    double((q.pnOffset - r.pnOffset + 512) % 512 / 16 * 1024), 1e-6);
+    }
+    std::sort(offsets.begin(), offsets.end());
+    for (int i = 0; i < 32; ++i) EXPECT_EQ(offsets[i], 5 + 16 * i);
+    EXPECT_NEAR(r.frameStartChips, 0.0, 0.02);  // the first start after the first sample
+    o.pnOffset = 69;
+    r = analyzer::analyze(wave, o);
+    EXPECT_EQ(r.pnOffset, 69);
+    EXPECT_NEAR(r.frameStartChips, 2048, 0.02);
+    EXPECT_FALSE(r.dataSource.has_value());
+}
+
+std::string refusal(const dsp::CVec& x, analyzer::Options o) {
+    try {
+        analyzer::analyze(x, o);
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+
+TEST(Analyzer, RefusesWhatItCannotAnalyse) {
+    engine::FrameArgs a;
+    a.oversamplingRate = 2;
+    const dsp::CVec wave = engine::Zuno_FwdChnFrame(a).waveform;
+    analyzer::Options o = analyzer::optionsFor(a);
+    o.sampleRate = 1e6;
+    EXPECT_EQ(refusal(wave, o), "the sample rate 1000000 Hz is not a whole multiple (1 to 64) of the chip rate 1228800 Hz");
+    o.sampleRate = 65 * engine::kChipRate;
+    EXPECT_NE(refusal(wave, o).find("79872000 Hz"), std::string::npos);
+    o = analyzer::optionsFor(a);
+    EXPECT_EQ(refusal(dsp::CVec(wave.begin(), wave.end() - 1), o),
+              "the capture holds 65535 samples; one frame at 2457600 Hz takes 65536");
+    dsp::CVec bad = wave;
+    bad[99] = {NAN, 0};
+    EXPECT_EQ(refusal(bad, o), "sample 100 is not a finite number");
+    EXPECT_EQ(refusal(dsp::CVec(wave.size()), o), "no pilot found in the samples");
+    dsp::Rng rng(1);
+    EXPECT_EQ(refusal(dsp::complexNoise(wave.size(), 1, rng), o), "no pilot found in the samples");
+    o.pnOffset = 3;  // the frame's readings have offsets 0, 16, 32, ...
+    EXPECT_EQ(refusal(wave, o), "no pilot with PN offset 3 found in the samples");
+}
+
+}  // namespace

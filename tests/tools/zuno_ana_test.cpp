@@ -1,0 +1,107 @@
+// zuno-ana on the generator's files in every format, its JSON, and its refusals.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "tests/support/scratch_dir.h"
+#include "tests/tools/zuno_gen_run.h"
+
+namespace {
+
+testsupport::CommandOutput zunoAna(const std::string& args) {
+    return testsupport::runCommand(std::string(ZUNO_ANA_PATH) + " " + args);
+}
+
+class ZunoAna : public testsupport::ScratchDirTest {};
+
+TEST_F(ZunoAna, ReadsEveryFormatOfTheGeneratorAndTheApplication) {
+    // Traffic of the PN9 source in every slot, RA on, PN offset 70, mirror on, R = 3.
+    const std::string frame =
+        "--seed 3 --set OverSampling=3 --set PilotOffsetIndex=70 --set MirrorSpectrum=1 --set DATAchnActive=1 "
+        "--set MACchnActive=1 --set slot.DATAslotActive=1 --set slot.RAslotActive=1 --set DATAsourceType=5 "
+        "--set slot.DATAslotMod=3 --set IdleSlotGainActive=0";
+    const struct {
+        const char* genFormat;
+        const char* file;
+        const char* anaArgs;
+    } cases[] = {
+        {"cf64", "a.cf64", ""},
+        {"cf32", "a.cf32", ""},
+        {"ci16be", "a.ci16be", ""},
+        {"mat", "a.mat", ""},
+        {"ascii", "b.mat", ""},
+        {"sigmf", "s", ""},
+        {"cf64", "noext", "--format cf64 --rate 3686400"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const auto gen = zunoGen(frame + " --format " + c.genFormat + " --out " + path(c.file));
+        ASSERT_EQ(gen.status, 0) << gen.text;
+        for (const std::string input : {path(c.file), std::string(c.genFormat) == "sigmf" ? path("s.sigmf-meta") : path(c.file)}) {
+            const auto ana = zunoAna(input + " --json " + c.anaArgs);
+            ASSERT_EQ(ana.status, 0) << ana.text;
+            const auto j = nlohmann::json::parse(ana.text);
+            EXPECT_EQ(j["sample_rate"], 3686400.0);
+            EXPECT_EQ(j["oversampling"], 3);
+            EXPECT_EQ(j["pn_offset"], 70);
+            EXPECT_EQ(j["mirror_spectrum"], 1);
+            EXPECT_NEAR(j["frame_start_chips"].get<double>(), 0, 0.02);
+            EXPECT_NEAR(j["frequency_error_hz"].get<double>(), 0, 0.5);
+            EXPECT_GT(j["rho"].get<double>(), std::string(c.genFormat) == "ci16be" ? 0.999 : 0.9999);
+            EXPECT_EQ(j["data_source"], 5);
+            EXPECT_EQ(j["data_bit_errors"], 0);
+            ASSERT_EQ(j["slots"].size(), 16u);
+            for (const auto& s : j["slots"]) {
+                EXPECT_EQ(s["mac"], "active");
+                EXPECT_EQ(s["traffic"], "16-QAM");
+                EXPECT_EQ(s["rpc"].size(), 59u);
+                for (const auto& c : s["rpc"]) EXPECT_TRUE(c.is_null() || (c.contains("bit") && c.contains("gain_db")));
+                EXPECT_TRUE(s["idle_power_db"].is_null());
+                for (const char* key : {"ra_bit", "ra_gain_db", "traffic_power_db", "rho"}) EXPECT_TRUE(s.contains(key));
+            }
+            for (const char* key : {"rho_pilot", "evm_rms_percent", "evm_peak_percent", "alternatives"})
+                EXPECT_TRUE(j.contains(key)) << key;
+        }
+    }
+    // The readable summary and its per-slot table.
+    const auto text = zunoAna(path("a.cf64"));
+    EXPECT_EQ(text.status, 0);
+    EXPECT_NE(text.text.find("PN offset 70, frame start 0.000 chips"), std::string::npos) << text.text;
+    EXPECT_NE(text.text.find("data source 5 (PN9), 0 bit errors in 102400 bits"), std::string::npos) << text.text;
+    EXPECT_NE(text.text.find("  16  active"), std::string::npos) << text.text;
+}
+
+TEST_F(ZunoAna, BadInputEndsWithAMessageAndNonZeroStatus) {
+    ASSERT_EQ(zunoGen("--seed 1 --set OverSampling=2 --out " + path("f.cf32") + " --format cf32").status, 0);
+    std::ofstream(path("short.cf64"), std::ios::binary) << std::string(1600, '\0');
+    std::ofstream(path("odd.cf32"), std::ios::binary) << std::string(7, '\0');
+    std::ofstream(path("zeros.cf64"), std::ios::binary) << std::string(32768 * 2 * 16, '\0');
+    std::ofstream(path("x.sigmf-meta")) << "{ not json";
+    const struct {
+        std::string args;
+        std::string message;
+    } cases[] = {
+        {path("f.cf32") + " --format wav", "zuno-ana: unknown format \"wav\" (cf64, cf32, ci16be, ci16le, sigmf or mat)"},
+        {path("f.unknown"), "zuno-ana: the format of " + path("f.unknown") + " does not follow from its name: give --format"},
+        {path("missing.cf64"), "zuno-ana: cannot read " + path("missing.cf64")},
+        {path("short.cf64") + " --rate 2457600", "zuno-ana: the capture holds 100 samples; one frame at 2457600 Hz takes 65536"},
+        {path("short.cf64"), "does not say its sample rate and is not one frame long: give --rate"},
+        {path("odd.cf32"), "is not a whole number of 8-byte I/Q samples (7 bytes)"},
+        {path("f.cf32") + " --rate 3000000",
+         "zuno-ana: the sample rate 3000000 Hz is not a whole multiple (1 to 64) of the chip rate 1228800 Hz"},
+        {path("zeros.cf64"), "zuno-ana: no pilot found in the samples"},
+        {path("x.sigmf-meta"), "is not a SigMF meta file"},
+        {path("f.cf32") + " --pn-offset 600", "zuno-ana: --pn-offset must be a whole number from 0 to 511"},
+        {path("f.cf32") + " --reference iir", "zuno-ana: --reference must be std, acp or rect, not \"iir\""},
+        {"", "zuno-ana: no input file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const auto r = zunoAna(c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.text.find(c.message), std::string::npos) << r.text;
+    }
+}
+
+}  // namespace

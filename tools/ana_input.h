@@ -1,0 +1,27 @@
+#pragma once
+// The captures zuno-ana reads: raw interleaved I/Q files, SigMF recordings and the
+// application's MAT exports.
+#include <optional>
+#include <string>
+
+#include "dsp/types.h"
+
+namespace ana {
+
+enum class CaptureFormat { Cf64, Cf32, Ci16be, Ci16le, Sigmf, Mat };
+
+// "cf64", "cf32", "ci16be", "ci16le", "sigmf", "mat"; throws std::runtime_error otherwise.
+CaptureFormat formatNamed(const std::string& name);
+// From the file name's extension (.cf64, .cf32, .ci16be/.ci16/.bin/.iq, .ci16le, .sigmf*, .mat);
+// throws std::runtime_error asking for --format when it says nothing.
+CaptureFormat formatOfPath(const std::string& path);
+
+struct Capture {
+    dsp::CVec samples;
+    std::optional<double> sampleRate;  // Hz, when the file says
+};
+
+// Throws std::runtime_error naming the file and what is wrong with it.
+Capture readCapture(const std::string& path, CaptureFormat format);
+
+}  // namespace ana

@@ -1,0 +1,69 @@
+#include "tools/ana_options.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "engine/frame.h"
+#include "host/core/number_text.h"
+
+namespace ana {
+
+const char* const kAnaUsage =
+    "usage: zuno-ana INPUT [--format cf64|cf32|ci16be|ci16le|sigmf|mat] [--rate HZ] [--pn-offset N]\n"
+    "                [--reference std|acp|rect] [--no-eq] [--json]\n"
+    "Finds one forward-link frame in the I/Q samples of INPUT, recovers what it carries and measures\n"
+    "it against the ideal waveform. The format follows from the file name's extension when not given;\n"
+    "without --rate the rate is the file's own (SigMF, MAT wave export) or, for a file of exactly one\n"
+    "frame, 32768 chips at a whole number of samples per chip.\n";
+
+namespace {
+
+double numberOf(const std::string& option, const std::string& text) {
+    const auto v = host::textToNumbers(text);
+    if (v.size() != 1 || !std::isfinite(v[0])) throw std::runtime_error(option + " needs a number, not \"" + text + "\"");
+    return v[0];
+}
+
+}  // namespace
+
+AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
+    AnaOptions o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw std::runtime_error(a + " needs a value");
+            return args[++i];
+        };
+        if (a == "--help" || a == "-h") o.help = true;
+        else if (a == "--json") o.json = true;
+        else if (a == "--no-eq") o.equalizer = false;
+        else if (a == "--format") o.format = formatNamed(value());
+        else if (a == "--rate") o.rate = numberOf(a, value());
+        else if (a == "--pn-offset") {
+            const double n = numberOf(a, value());
+            if (n < 0 || n > 511 || n != std::floor(n)) throw std::runtime_error("--pn-offset must be a whole number from 0 to 511");
+            o.pnOffset = static_cast<int>(n);
+        } else if (a == "--reference") {
+            const std::string& f = value();
+            if (f == "std") o.filter = analyzer::ReferenceFilter::Standard;
+            else if (f == "acp") o.filter = analyzer::ReferenceFilter::Acp;
+            else if (f == "rect") o.filter = analyzer::ReferenceFilter::Rectangular;
+            else throw std::runtime_error("--reference must be std, acp or rect, not \"" + f + "\"");
+        } else if (!a.empty() && a[0] == '-') throw std::runtime_error("unknown option " + a);
+        else if (!o.input.empty()) throw std::runtime_error("one input file only (" + o.input + ", " + a + ")");
+        else o.input = a;
+    }
+    if (o.input.empty() && !o.help) throw std::runtime_error("no input file\n" + std::string(kAnaUsage));
+    return o;
+}
+
+double captureRate(const AnaOptions& options, const Capture& capture) {
+    if (options.rate) return *options.rate;
+    if (capture.sampleRate) return *capture.sampleRate;
+    const std::size_t n = capture.samples.size();
+    if (n > 0 && n % engine::kChipsPerFrame == 0 && n / engine::kChipsPerFrame <= 64)
+        return static_cast<double>(n / engine::kChipsPerFrame) * engine::kChipRate;
+    throw std::runtime_error(options.input + " does not say its sample rate and is not one frame long: give --rate");
+}
+
+}  // namespace ana

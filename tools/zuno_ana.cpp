@@ -1,0 +1,82 @@
+// zuno-ana: finds a forward-link frame in an I/Q capture and measures it.
+#include <cstdio>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "analyzer/analysis.h"
+#include "analyzer/json.h"
+#include "host/core/text.h"
+#include "tools/ana_input.h"
+#include "tools/ana_options.h"
+
+namespace {
+
+const char* const kSourceNames[] = {"all 0", "all 1", "0101...", "1010...", "PN9", "PN15"};
+
+std::string optionalDb(const std::optional<double>& v) {
+    char buf[32];
+    if (!v) return "-";
+    std::snprintf(buf, sizeof buf, "%.2f", *v);
+    return buf;
+}
+
+void printSummary(const std::string& input, const analyzer::Result& r, std::size_t samples) {
+    std::printf("%s: %zu samples at %.0f Hz (R = %d)\n", input.c_str(), samples, r.sampleRate, r.oversampling);
+    std::printf("PN offset %d, frame start %.3f chips, frequency error %.2f Hz, mirror spectrum %d\n", r.pnOffset,
+                r.frameStartChips, r.frequencyErrorHz, r.mirrorSpectrum ? 1 : 0);
+    std::printf("rho %.6f, rho pilot %.6f, EVM %.3f %% rms, %.3f %% peak\n", r.rho, r.rhoPilot, r.evmRmsPercent,
+                r.evmPeakPercent);
+    if (r.dataSource)
+        std::printf("data source %d (%s), %zu bit errors in %zu bits\n", *r.dataSource, kSourceNames[*r.dataSource - 1],
+                    *r.dataBitErrors, r.dataBits);
+    else
+        std::printf("data source: %s\n", r.dataBits ? "none of the six" : "no traffic");
+    if (!r.alternatives.empty()) {
+        std::printf("the samples read the same way with:");
+        for (const auto& a : r.alternatives) std::printf(" PN %d at %.3f chips;", a.pnOffset, a.frameStartChips);
+        std::printf("\n");
+    }
+    std::printf("slot  MAC     RA           RPC on  traffic  power dB  idle dB    rho\n");
+    for (std::size_t s = 0; s < r.slots.size(); ++s) {
+        const auto& sl = r.slots[s];
+        char ra[32] = "-";
+        if (sl.ra) std::snprintf(ra, sizeof ra, "%d %.2f dB", sl.ra->bit, sl.ra->gainDb);
+        int rpc = 0;
+        for (const auto& c : sl.rpc) rpc += c.has_value();
+        std::printf("%4zu  %-6s  %-11s  %6d  %-7s  %8s  %7s  %.6f\n", s + 1, sl.macActive ? "active" : "idle", ra, rpc,
+                    analyzer::modulationName(sl.traffic), optionalDb(sl.trafficPowerDb).c_str(),
+                    optionalDb(sl.idlePowerDb).c_str(), sl.rho);
+    }
+}
+
+int run(const std::vector<std::string>& args) {
+    const auto options = ana::parseAnaOptions(args);
+    if (options.help) {
+        std::fputs(ana::kAnaUsage, stdout);
+        return 0;
+    }
+    const auto format = options.format ? *options.format : ana::formatOfPath(options.input);
+    const auto capture = ana::readCapture(options.input, format);
+    analyzer::Options a;
+    a.sampleRate = ana::captureRate(options, capture);
+    a.pnOffset = options.pnOffset;
+    a.filter = options.filter;
+    a.phaseEqualizer = options.equalizer;
+    const auto result = analyzer::analyze(capture.samples, a);
+    if (options.json) std::cout << analyzer::toJson(result).dump(1) << "\n";
+    else printSummary(options.input, result, capture.samples.size());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zuno-ana: %s\n", host::printable(e.what()).c_str());
+        return 1;
+    }
+}
