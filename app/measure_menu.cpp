@@ -13,6 +13,7 @@
 #include "host/core/text.h"
 #include "engine/frame.h"
 #include "plots/plots.h"
+#include "tools/ana_input.h"
 // Last: Qt's `slots` keyword macro would swallow the analysis' member of that name.
 #undef slots
 #include "analyzer/analysis.h"
@@ -47,13 +48,8 @@ std::optional<double> oneFrameRate(std::size_t samples) {
     return double(r) * engine::kChipRate;
 }
 
-// PENDING: the capture reader zuno-ana uses.
-struct CaptureFile {
-    dsp::CVec samples;
-    std::optional<double> sampleRate;
-};
-CaptureFile readCaptureFile(const std::string& path) { throw std::runtime_error("cannot read " + path + " yet"); }
-std::string captureFilter() { return "*.cf64 *.cf32 *.ci16be *.ci16le *.sigmf-meta *.mat"; }
+// Every file zuno-ana reads.
+constexpr const char* kCaptureFilter = "*.cf64 *.cf32 *.ci16be *.ci16le *.ci16 *.bin *.iq *.sigmf-meta *.sigmf-data *.mat";
 
 [[noreturn]] void refuse(std::size_t k, const std::string& answer, const std::string& wanted) {
     throw std::invalid_argument("'" + kPrompts[k] + "' needs " + wanted + ", not '" + answer + "'");
@@ -98,13 +94,13 @@ void MeasureMenu::menuPlotMeasure(const host::Handles& h) {
 }
 
 void MeasureMenu::menuFileAnalyzeIQ(const host::Handles&) {
-    const std::optional<host::FileChoice> choice = ctx_.dialogs.openFile(captureFilter());
+    const std::optional<host::FileChoice> choice = ctx_.dialogs.openFile(kCaptureFilter);
     if (!choice) return;
     const std::string path = choice->directory + choice->name;
-    CaptureFile capture;
+    ana::Capture capture;
     try {
         const BusyPointer busy(ctx_.mainWindow);
-        capture = readCaptureFile(path);
+        capture = ana::readCapture(path, ana::formatOfPath(path));
     } catch (const std::exception& e) {
         ctx_.dialogs.error(kErrorTitle, e.what());
         return;

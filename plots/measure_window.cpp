@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -57,6 +58,19 @@ void markGroup(QCustomPlot* plot, QCPAxisRect* axes, double from, double to, con
     text->setPositionAlignment(Qt::AlignHCenter | Qt::AlignTop);
     text->setClipAxisRect(axes);
     text->setText(name);
+}
+
+// Grown beyond its place next to the main window, the window moves back within the screen.
+void keepOnScreen(QWidget* window) {
+    const QScreen* screen = window->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    QRect frame = window->frameGeometry();
+    frame.moveRight(std::min(frame.right(), area.right()));
+    frame.moveBottom(std::min(frame.bottom(), area.bottom()));
+    frame.moveLeft(std::max(frame.left(), area.left()));
+    frame.moveTop(std::max(frame.top(), area.top()));
+    window->move(frame.topLeft());
 }
 
 // The window's state: the analysis and the chosen slot, which the table, the slot box, the
@@ -122,6 +136,7 @@ private:
             auto* label = new QLabel(QString::fromStdString(line.label));
             auto* value = new QLabel(QString::fromStdString(line.value));
             value->setObjectName(QString::fromStdString(line.tag));
+            value->setToolTip(QString::fromStdString(line.detail));
             value->setTextInteractionFlags(Qt::TextSelectableByMouse);
             value->setWordWrap(true);
             QFont bold = value->font();
@@ -307,6 +322,8 @@ PlotWindow* KV_PlotMeasure(QWidget* hParent, const std::string& label, const ana
     QObject::connect(view->codeCanvas(), &QCustomPlot::mouseMove, view, [view](QMouseEvent* e) { view->hoverCodes(e); });
     QObject::connect(view->pointCanvas(), &QCustomPlot::mouseMove, view, [view](QMouseEvent* e) { view->hoverPoints(e); });
     showPlotWindow(window, PlotKind::Measure, label);
+    // Once shown, with the frame the window system gave it.
+    keepOnScreen(window);
     return window;
 }
 

@@ -75,12 +75,18 @@ std::string modulationName(analyzer::Modulation m) {
 }
 
 std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
-    std::string pn = std::to_string(r.pnOffset);
+    // A frame of pilots only fits 32 readings: a few in the line, all in the detail.
+    std::string pn = std::to_string(r.pnOffset), pnDetail;
     if (!r.alternatives.empty()) {
-        pn += " (the samples also fit";
-        for (std::size_t k = 0; k < r.alternatives.size(); ++k)
-            pn += (k ? ", " : " ") + std::to_string(r.alternatives[k].pnOffset) + " at " +
-                  fixed(r.alternatives[k].frameStartChips, 3);
+        constexpr std::size_t kShown = 3;
+        pn += " (also fits";
+        for (std::size_t k = 0; k < r.alternatives.size(); ++k) {
+            const analyzer::Reading& a = r.alternatives[k];
+            if (k < kShown) pn += (k ? ", " : " ") + std::to_string(a.pnOffset);
+            pnDetail += (k ? "\n" : "") + std::string("PN offset ") + std::to_string(a.pnOffset) + ", frame start " +
+                        fixed(a.frameStartChips, 3) + " chips";
+        }
+        if (r.alternatives.size() > kShown) pn += ", ... " + std::to_string(r.alternatives.size()) + " in all";
         pn += ")";
     }
     std::string data = "none (no traffic)";
@@ -95,7 +101,7 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
         {"measureEvm", "EVM", fixed(r.evmRmsPercent, 2) + " % rms, " + fixed(r.evmPeakPercent, 2) + " % peak"},
         {"measureFrequencyError", "Frequency error", fixed(r.frequencyErrorHz, 2) + " Hz"},
         {"measureFrameStart", "Frame start", fixed(r.frameStartChips, 3) + " chips"},
-        {"measurePnOffset", "PN offset", pn},
+        {"measurePnOffset", "PN offset", pn, pnDetail},
         {"measureDataSource", "Data source", data},
         {"measureMirror", "Mirrored spectrum", r.mirrorSpectrum ? "yes" : "no"},
         {"measureSampleRate", "Sample rate",

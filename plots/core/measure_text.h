@@ -14,9 +14,10 @@ namespace plots {
 // "QPSK", "8-PSK", "16-QAM", "idle".
 std::string modulationName(analyzer::Modulation m);
 
-// One line of the summary: the label's tag (for tests and tools), its text and the value.
+// One line of the summary: the value's tag (for tests and tools), the label, the value and,
+// where the value is cut short, the whole of it.
 struct SummaryLine {
-    std::string tag, label, value;
+    std::string tag, label, value, detail;
 };
 std::vector<SummaryLine> measureSummary(const analyzer::Result& result);
 

@@ -6,12 +6,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 #include <cmath>
 #include <cstdio>
 #include <gmock/gmock.h>
+#include <memory>
 
 #include "app_fixture.h"
 #include "host/qt/handles.h"
@@ -74,6 +76,7 @@ protected:
     void SetUp() override {
         parent.setGeometry(100, 50, 1000, 800);
         window = plots::KV_PlotMeasure(&parent, "a", analysis());
+        window->grab();  // laid out and drawn, as on the screen
         QApplication::setActiveWindow(window);
     }
     void TearDown() override { delete window; }
@@ -214,4 +217,15 @@ TEST_F(MeasureWindow, ZoomActsOnBothChartsAndCloseEndsTheWindow) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(alive.isNull());
     window = nullptr;
+}
+
+TEST_F(MeasureWindow, StaysOnTheScreenBesideAMainWindowAtItsEdge) {
+    const QRect area = window->screen()->availableGeometry();
+    QMainWindow edge;
+    edge.setGeometry(area.right() - 300, area.bottom() - 200, 700, 500);
+    std::unique_ptr<plots::PlotWindow> w(plots::KV_PlotMeasure(&edge, "b", analysis()));
+    const QRect r = w->frameGeometry();
+    EXPECT_TRUE(area.contains(r.topLeft())) << r.x() << "," << r.y() << " " << r.width() << "x" << r.height() << " in " << area.width() << "x" << area.height();
+    EXPECT_TRUE(r.right() <= area.right() || r.left() == area.left());
+    EXPECT_TRUE(r.bottom() <= area.bottom() || r.top() == area.top());
 }

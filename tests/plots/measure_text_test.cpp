@@ -2,6 +2,7 @@
 // bars with the channel on each code, and the ideal constellation points.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "plots/core/measure_text.h"
@@ -35,11 +36,13 @@ analyzer::Result sample() {
     return r;
 }
 
-std::string valueOf(const std::vector<plots::SummaryLine>& lines, const std::string& tag) {
+plots::SummaryLine lineOf(const std::vector<plots::SummaryLine>& lines, const std::string& tag) {
     for (const auto& l : lines)
-        if (l.tag == tag) return l.value;
-    return "(no " + tag + ")";
+        if (l.tag == tag) return l;
+    return {tag, "", "(no " + tag + ")", ""};
 }
+
+std::string valueOf(const std::vector<plots::SummaryLine>& lines, const std::string& tag) { return lineOf(lines, tag).value; }
 
 }  // namespace
 
@@ -60,7 +63,15 @@ TEST(MeasureText, SummaryNamesEveryFigureWithItsUnit) {
     r.dataSource.reset();
     r.dataBitErrors.reset();
     lines = plots::measureSummary(r);
-    EXPECT_EQ(valueOf(lines, "measurePnOffset"), "17 (the samples also fit 33 at 2258.500, 49 at 3282.500)");
+    EXPECT_EQ(valueOf(lines, "measurePnOffset"), "17 (also fits 33, 49)");
+    EXPECT_EQ(lineOf(lines, "measurePnOffset").detail, "PN offset 33, frame start 2258.500 chips\nPN offset 49, frame start 3282.500 chips");
+    // A frame of pilots only: a few in the line, every one in the detail.
+    r.alternatives.clear();
+    for (int k = 1; k < 32; ++k) r.alternatives.push_back({(17 + 16 * k) % 512, 1024.0 * k});
+    lines = plots::measureSummary(r);
+    EXPECT_EQ(valueOf(lines, "measurePnOffset"), "17 (also fits 33, 49, 65, ... 31 in all)");
+    const std::string all = lineOf(lines, "measurePnOffset").detail;
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 30);
     EXPECT_EQ(valueOf(lines, "measureDataSource"), "none (no traffic)");
 }
 
