@@ -14,20 +14,40 @@
 #include "plots/core/time_plots.h"
 #include "plots/core/welch.h"
 #include "plots/plots.h"
+// Last: Qt's `slots` keyword macro would swallow the analysis' member of that name.
+#undef slots
+#include "analyzer/analysis.h"
 
 namespace {
 
 constexpr double kRate = 1228800.0 * 30;
 
-const dsp::CVec& samples() {
-    static const dsp::CVec wave = [] {
-        app::Parameters p = app::InitializeParameters();
-        p.OverSampling = 30;
-        dsp::Rng rng(1);
-        return engine::applyDacRes(app::Calculate(p, rng).waveform, 14);
-    }();
-    return wave;
+app::Parameters settings(bool busy) {
+    app::Parameters p = app::InitializeParameters();
+    p.OverSampling = 30;
+    p.ProjectedLength = app::projectedLength(30);
+    // Busy: MAC and traffic channels in every slot, 16-QAM, no idle positions.
+    if (busy) {
+        p.MACchnActive = 1;
+        p.DATAchnActive = 1;
+        p.slot.DATAslotMod.fill(3);
+    }
+    return p;
 }
+
+const dsp::CVec& frameOf(bool busy) {
+    static const dsp::CVec waves[2] = {[] {
+                                           dsp::Rng rng(1);
+                                           return engine::applyDacRes(app::Calculate(settings(false), rng).waveform, 14);
+                                       }(),
+                                       [] {
+                                           dsp::Rng rng(1);
+                                           return engine::applyDacRes(app::Calculate(settings(true), rng).waveform, 14);
+                                       }()};
+    return waves[busy];
+}
+
+const dsp::CVec& samples() { return frameOf(false); }
 
 // A main window of a usual size for the plots to open next to.
 QWidget& parent() {
@@ -85,6 +105,20 @@ void SpectrumAnalyzerWindow(benchmark::State& s) {
         return plots::KV_PlotSpectrumAnalyzer(&parent(), "bench", kRate, -30, x, dialogs());
     });
 }
+// Plot > Measure...: the analysis against the frame's own settings (PN offset searched), the
+// window opened and drawn. The default frame (pilots and idle noise) and a busy one.
+void MeasureWindow(benchmark::State& s, bool busy) {
+    const analyzer::Options options = analyzer::optionsFor(app::frameArguments(settings(busy), {}));
+    window(s, [&](const dsp::CVec&) { return plots::KV_PlotMeasure(&parent(), "bench", analyzer::analyze(frameOf(busy), options)); });
+}
+// The window alone, from an analysis made beforehand.
+void MeasureWindowDrawn(benchmark::State& s) {
+    const analyzer::Result r = analyzer::analyze(frameOf(true), analyzer::optionsFor(app::frameArguments(settings(true), {})));
+    window(s, [&](const dsp::CVec&) { return plots::KV_PlotMeasure(&parent(), "bench", r); });
+}
+BENCHMARK_CAPTURE(MeasureWindow, DefaultFrame, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(MeasureWindow, BusyFrame, true)->Unit(benchmark::kMillisecond);
+BENCHMARK(MeasureWindowDrawn)->Unit(benchmark::kMillisecond);
 BENCHMARK(SpectrumWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(SpectrumAnalyzerWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(CcdfWindow)->Unit(benchmark::kMillisecond);

@@ -240,12 +240,13 @@ private:
         pointCanvas_->setSquare(pointAxes_, true);
         setLabels(pointAxes_, "In-Phase", "Quadrature");
         setGrids(pointAxes_, true);
-        points_ = pointCanvas_->addCurve(pointAxes_, {}, {});
-        points_->setLineStyle(QCPCurve::lsNone);
-        points_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, kLineColour, 3));
+        // The ideal points under the measured ones, which show through their middle.
         ideal_ = pointCanvas_->addCurve(pointAxes_, {}, {});
         ideal_->setLineStyle(QCPCurve::lsNone);
         ideal_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCross, QPen(kIdealColour, 2), QBrush(), 11));
+        points_ = pointCanvas_->addCurve(pointAxes_, {}, {});
+        points_->setLineStyle(QCPCurve::lsNone);
+        points_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, kLineColour, 3));
         setLimits(pointAxes_, -kConstellationReach, kConstellationReach, -kConstellationReach, kConstellationReach);
         return pointCanvas_;
     }

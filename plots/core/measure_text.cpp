@@ -13,7 +13,10 @@ namespace {
 std::string fixed(double v, int decimals) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
-    return buffer;
+    std::string text = buffer;
+    // A tiny negative value reads as zero, not as "-0.00".
+    if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+    return text;
 }
 
 std::string dB(double v) { return fixed(v, 2) + " dB"; }

@@ -155,14 +155,14 @@ TEST_F(MeasureWindow, SlotChosenWithMouseAndKeyboard) {
     EXPECT_EQ(codesTitle(), "Code-domain power, slot 2");
     EXPECT_TRUE(bars(true).empty());
     EXPECT_EQ(pointsTitle(), "Traffic, slot 2: idle");
-    EXPECT_EQ(points()->plottable(0)->interface1D()->dataCount(), 0);
+    EXPECT_EQ(points()->plottable(1)->interface1D()->dataCount(), 0);
 
     // Down arrow: slot 3, its 16-QAM points and the 16 ideal ones.
     testsupport::key(Qt::Key_Down);
     EXPECT_EQ(in<QSpinBox>("measureSlot")->value(), 3);
     EXPECT_EQ(pointsTitle(), "Traffic, slot 3: 16-QAM");
-    EXPECT_EQ(points()->plottable(0)->interface1D()->dataCount(), 1600);
-    EXPECT_EQ(points()->plottable(1)->interface1D()->dataCount(), 16);
+    EXPECT_EQ(points()->plottable(1)->interface1D()->dataCount(), 1600);
+    EXPECT_EQ(points()->plottable(0)->interface1D()->dataCount(), 16);  // the ideal ones, drawn first
 
     // Tab to the slot box and type a slot: the table follows.
     testsupport::key(Qt::Key_Tab);

@@ -62,7 +62,9 @@ TEST(MeasureText, SummaryNamesEveryFigureWithItsUnit) {
     r.alternatives = {{33, 2258.5}, {49, 3282.5}};
     r.dataSource.reset();
     r.dataBitErrors.reset();
+    r.frequencyErrorHz = -0.001;  // rounds to zero: no sign
     lines = plots::measureSummary(r);
+    EXPECT_EQ(valueOf(lines, "measureFrequencyError"), "0.00 Hz");
     EXPECT_EQ(valueOf(lines, "measurePnOffset"), "17 (also fits 33, 49)");
     EXPECT_EQ(lineOf(lines, "measurePnOffset").detail, "PN offset 33, frame start 2258.500 chips\nPN offset 49, frame start 3282.500 chips");
     // A frame of pilots only: a few in the line, every one in the detail.
@@ -82,7 +84,7 @@ TEST(MeasureText, SlotRowsAndTheirRpcChannels) {
     s.rpc[0] = analyzer::ChannelReading{0, -6.5};    // MAC index 5
     s.rpc[58] = analyzer::ChannelReading{1, 10};     // MAC index 63
     s.traffic = analyzer::Modulation::Qam16;
-    s.trafficPowerDb = 0.004;
+    s.trafficPowerDb = -0.004;
     s.rho = 0.99995;
     EXPECT_THAT(plots::slotRow(s, 3),
                 ElementsAre("3", "active", "bit 1, -3.00 dB", "2", "16-QAM", "0.00", "\u2014", "0.999950"));
