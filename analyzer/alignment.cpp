@@ -81,13 +81,14 @@ double residualDelay(const dsp::CVec& cross, double delay) {
         q[k] = cross[k] * p;
         mean += q[k];
     });
+    // |q| sin(phase) stands for |q| phase: the same slope once the phases are small, and the
+    // passes that follow make them small.
+    const dsp::cplx unit = std::abs(mean) > 0 ? std::conj(mean) / std::abs(mean) : 1.0;
     double num = 0, den = 0;
     for (std::size_t k = 0; k < n; ++k) {
-        const double w = std::abs(q[k]);
-        if (w == 0) continue;
         const double kk = signedBin(k, n);
-        num += w * kk * std::arg(q[k] * std::conj(mean));
-        den += w * kk * kk;
+        num += kk * (q[k] * unit).imag();
+        den += kk * kk * std::sqrt(std::norm(q[k]));
     }
     if (den == 0) return 0;
     return -(num / den) * static_cast<double>(n) / kTwoPi;

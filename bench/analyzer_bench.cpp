@@ -1,9 +1,10 @@
-// Analysis of one frame with the PN offset searched: the busiest content, every filter.
+// Analysis of one frame with the PN offset searched: traffic and MAC on in every slot,
+// the ACP filter with the equalizer.
 #include <benchmark/benchmark.h>
 
 #include "analyzer/analysis.h"
+#include "bench/busy_frame.h"
 #include "dsp/allocator.h"
-#include "engine/bit_stream.h"
 #include "engine/frame.h"
 
 namespace {
@@ -11,15 +12,8 @@ namespace {
 const bool tuned = (dsp::keepLargeBuffers(), true);
 
 void analyzeFrame(benchmark::State& state) {
-    engine::FrameArgs a;
-    a.oversamplingRate = static_cast<double>(state.range(0));
+    engine::FrameArgs a = busyFrame(static_cast<int>(state.range(0)), 3);
     a.PilotOffsetIndex = 300;
-    a.DATAactive = dsp::RVec(16, 1.0);
-    a.DATAformat = {1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1};
-    a.DATAbits = engine::GenerateBitStream(6, 16 * 6400);
-    a.RAactive = dsp::RVec(16, 1.0);
-    a.RPCchnActive = dsp::RVec(16, 1.0);
-    a.RPCactive = dsp::Matrix(16, 59, 1.0);
     const dsp::CVec wave = engine::Zuno_FwdChnFrame(a).waveform;
     const analyzer::Options options = analyzer::optionsFor(a);
     analyzer::analyze(wave, options);  // designs the filters and responses once

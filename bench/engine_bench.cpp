@@ -1,6 +1,7 @@
 // Frame generation and filter design speed.
 #include <benchmark/benchmark.h>
 
+#include "bench/busy_frame.h"
 #include "dsp/allocator.h"
 #include "engine/baseband_filter.h"
 #include "engine/bit_stream.h"
@@ -9,20 +10,6 @@
 namespace {
 
 const bool tuned = (dsp::keepLargeBuffers(), true);
-
-// Traffic and MAC on in every slot, the given filter, equalizer on.
-engine::FrameArgs busyFrame(int r, double filter) {
-    engine::FrameArgs a;
-    a.oversamplingRate = r;
-    a.filterType = filter;
-    a.DATAactive = dsp::RVec(16, 1.0);
-    a.DATAformat = {1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1};
-    a.DATAbits = engine::GenerateBitStream(6, 16 * 6400);
-    a.RAactive = dsp::RVec(16, 1.0);
-    a.RPCchnActive = dsp::RVec(16, 1.0);
-    a.RPCactive = dsp::Matrix(16, 59, 1.0);
-    return a;
-}
 
 void frame(benchmark::State& state, double filter) {
     const auto args = busyFrame(static_cast<int>(state.range(0)), filter);

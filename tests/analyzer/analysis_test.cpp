@@ -63,7 +63,9 @@ void expectContent(const Result& r, const analyzertest::Drawn& d, Tol gainTol, d
         const bool raOn = a.RAactive[s] == 1;
         ASSERT_EQ(got.ra.has_value(), raOn);
         if (raOn) {
-            if (a.RAgain[s] >= bitFloor) EXPECT_EQ(got.ra->bit, a.RAbit[s]);
+            if (a.RAgain[s] >= bitFloor) {
+                EXPECT_EQ(got.ra->bit, a.RAbit[s]);
+            }
             EXPECT_NEAR(got.ra->gainDb, a.RAgain[s], gainTol(a.RAgain[s]));
             w.gain = std::max(w.gain, std::abs(got.ra->gainDb - a.RAgain[s]));
         }
@@ -74,7 +76,9 @@ void expectContent(const Result& r, const analyzertest::Drawn& d, Tol gainTol, d
                 << a.IdleSlotGainActive << " at " << a.IdleSlotGain << " dB, slot's MAC " << a.RPCchnActive[s] << a.RAactive[s];
             if (!got.rpc[k]) continue;
             anyOn = true;
-            if (a.RPCgains(s, k) >= bitFloor) EXPECT_EQ(got.rpc[k]->bit, a.RPCbits(s, k)) << "RPC channel " << k + 1;
+            if (a.RPCgains(s, k) >= bitFloor) {
+                EXPECT_EQ(got.rpc[k]->bit, a.RPCbits(s, k)) << "RPC channel " << k + 1;
+            }
             EXPECT_NEAR(got.rpc[k]->gainDb, a.RPCgains(s, k), gainTol(a.RPCgains(s, k))) << "RPC channel " << k + 1;
             w.gain = std::max(w.gain, std::abs(got.rpc[k]->gainDb - a.RPCgains(s, k)));
         }
@@ -107,7 +111,9 @@ TEST(AnalyzerSweep, CleanFramesAreRecoveredExactly) {
         // moves weak channels beside loud ones by a few hundredths of a dB more.
         const double gainTol = d.args.IdleSlotGainActive == 0 ? 0.05 : 0.1;
         expectContent(res, d, [&](double) { return gainTol; }, -100, w);
-        if (res.dataSource) EXPECT_EQ(res.dataBitErrors, 0u);
+        if (res.dataSource) {
+            EXPECT_EQ(res.dataBitErrors, 0u);
+        }
         const double start = cyclicMiss(res.frameStartChips, im.delaySamples / r);
         EXPECT_LT(start, 0.02);
         EXPECT_LT(std::abs(res.frequencyErrorHz), 0.5);

@@ -38,7 +38,7 @@ TEST_F(ZunoAna, ReadsEveryFormatOfTheGeneratorAndTheApplication) {
         SCOPED_TRACE(c.file);
         const auto gen = zunoGen(frame + " --format " + c.genFormat + " --out " + path(c.file));
         ASSERT_EQ(gen.status, 0) << gen.text;
-        for (const std::string input : {path(c.file), std::string(c.genFormat) == "sigmf" ? path("s.sigmf-meta") : path(c.file)}) {
+        for (const std::string& input : {path(c.file), std::string(c.genFormat) == "sigmf" ? path("s.sigmf-meta") : path(c.file)}) {
             const auto ana = zunoAna(input + " --json " + c.anaArgs);
             ASSERT_EQ(ana.status, 0) << ana.text;
             const auto j = nlohmann::json::parse(ana.text);
