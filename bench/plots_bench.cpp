@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/core/calculate.h"
+#include "busy_frame.h"
 #include "app/core/records.h"
 #include "engine/dac.h"
 #include "host/qt/dialogs.h"
@@ -22,28 +23,22 @@ namespace {
 
 constexpr double kRate = 1228800.0 * 30;
 
-app::Parameters settings(bool busy) {
+// At oversampling 30: the engine's arguments from the application's default settings, or the
+// benchmarks' busy frame (MAC and traffic in every slot, all three modulations).
+app::Parameters defaultSettings() {
     app::Parameters p = app::InitializeParameters();
     p.OverSampling = 30;
-    p.ProjectedLength = app::projectedLength(30);
-    // Busy: MAC and traffic channels in every slot, 16-QAM, no idle positions.
-    if (busy) {
-        p.MACchnActive = 1;
-        p.DATAchnActive = 1;
-        p.slot.DATAslotMod.fill(3);
-    }
     return p;
 }
+
+engine::FrameArgs frameArgs(bool busy) { return busy ? busyFrame(30, 3) : app::frameArguments(defaultSettings(), {}); }
 
 const dsp::CVec& frameOf(bool busy) {
     static const dsp::CVec waves[2] = {[] {
                                            dsp::Rng rng(1);
-                                           return engine::applyDacRes(app::Calculate(settings(false), rng).waveform, 14);
+                                           return engine::applyDacRes(app::Calculate(defaultSettings(), rng).waveform, 14);
                                        }(),
-                                       [] {
-                                           dsp::Rng rng(1);
-                                           return engine::applyDacRes(app::Calculate(settings(true), rng).waveform, 14);
-                                       }()};
+                                       engine::applyDacRes(engine::Zuno_FwdChnFrame(busyFrame(30, 3)).waveform, 14)};
     return waves[busy];
 }
 
@@ -106,14 +101,14 @@ void SpectrumAnalyzerWindow(benchmark::State& s) {
     });
 }
 // Plot > Measure...: the analysis against the frame's own settings (PN offset searched), the
-// window opened and drawn. The default frame (pilots and idle noise) and a busy one.
+// window opened and drawn. The default frame (pilots and idle noise) and the busy one.
 void MeasureWindow(benchmark::State& s, bool busy) {
-    const analyzer::Options options = analyzer::optionsFor(app::frameArguments(settings(busy), {}));
+    const analyzer::Options options = analyzer::optionsFor(frameArgs(busy));
     window(s, [&](const dsp::CVec&) { return plots::KV_PlotMeasure(&parent(), "bench", analyzer::analyze(frameOf(busy), options)); });
 }
 // The window alone, from an analysis made beforehand.
 void MeasureWindowDrawn(benchmark::State& s) {
-    const analyzer::Result r = analyzer::analyze(frameOf(true), analyzer::optionsFor(app::frameArguments(settings(true), {})));
+    const analyzer::Result r = analyzer::analyze(frameOf(true), analyzer::optionsFor(frameArgs(true)));
     window(s, [&](const dsp::CVec&) { return plots::KV_PlotMeasure(&parent(), "bench", r); });
 }
 BENCHMARK_CAPTURE(MeasureWindow, DefaultFrame, false)->Unit(benchmark::kMillisecond);
