@@ -122,6 +122,7 @@ public:
         window_->showReadout("I = " + QString::number(i, 'f', 3) + "   Q = " + QString::number(q, 'f', 3));
     }
 
+    void focusTable() { table_->setFocus(); }
     PlotCanvas* codeCanvas() const { return codeCanvas_; }
     PlotCanvas* pointCanvas() const { return pointCanvas_; }
 
@@ -323,6 +324,8 @@ PlotWindow* KV_PlotMeasure(QWidget* hParent, const std::string& label, const ana
     QObject::connect(view->codeCanvas(), &QCustomPlot::mouseMove, view, [view](QMouseEvent* e) { view->hoverCodes(e); });
     QObject::connect(view->pointCanvas(), &QCustomPlot::mouseMove, view, [view](QMouseEvent* e) { view->hoverPoints(e); });
     showPlotWindow(window, PlotKind::Measure, label);
+    // The arrow keys go through the slots from the start.
+    view->focusTable();
     // Once shown, with the frame the window system gave it.
     keepOnScreen(window);
     return window;

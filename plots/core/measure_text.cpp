@@ -86,8 +86,8 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
         for (std::size_t k = 0; k < r.alternatives.size(); ++k) {
             const analyzer::Reading& a = r.alternatives[k];
             if (k < kShown) pn += (k ? ", " : " ") + std::to_string(a.pnOffset);
-            pnDetail += (k ? "\n" : "") + std::string("PN offset ") + std::to_string(a.pnOffset) + ", frame start " +
-                        fixed(a.frameStartChips, 3) + " chips";
+            if (k) pnDetail += '\n';
+            pnDetail += "PN offset " + std::to_string(a.pnOffset) + ", frame start " + fixed(a.frameStartChips, 3) + " chips";
         }
         if (r.alternatives.size() > kShown) pn += ", ... " + std::to_string(r.alternatives.size()) + " in all";
         pn += ")";
@@ -130,9 +130,10 @@ std::vector<std::string> slotRow(const analyzer::SlotResult& s, int slotNumber) 
 std::string rpcChannelsText(const analyzer::SlotResult& s) {
     std::string text;
     for (std::size_t k = 0; k < s.rpc.size(); ++k)
-        if (s.rpc[k])
-            text += (text.empty() ? "" : "\n") + std::string("MAC index ") +
-                    std::to_string(int(k) + analyzer::kFirstRpcMacIndex) + ": " + reading(*s.rpc[k]);
+        if (s.rpc[k]) {
+            if (!text.empty()) text += '\n';
+            text += "MAC index " + std::to_string(int(k) + analyzer::kFirstRpcMacIndex) + ": " + reading(*s.rpc[k]);
+        }
     return text.empty() ? "No RPC channel on" : text;
 }
 

@@ -17,7 +17,8 @@ std::string modulationName(analyzer::Modulation m);
 // One line of the summary: the value's tag (for tests and tools), the label, the value and,
 // where the value is cut short, the whole of it.
 struct SummaryLine {
-    std::string tag, label, value, detail;
+    std::string tag, label, value;
+    std::string detail = {};
 };
 std::vector<SummaryLine> measureSummary(const analyzer::Result& result);
 

@@ -199,7 +199,6 @@ TEST(MeasureRequest, AnswersBecomeTheAnalyzersOptions) {
     EXPECT_FALSE(searched.pnOffset.has_value());
     EXPECT_EQ(searched.filter, analyzer::ReferenceFilter::Rectangular);
     EXPECT_TRUE(searched.phaseEqualizer);
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"0", "", "acp", "1"}, {"2457600", "1.5", "acp", "1"}, {"2457600", "-1", "acp", "1"}, {"2457600", "", "acp", "2"}})
-        EXPECT_THROW(app::analyzeRequest(bad), std::invalid_argument) << bad[0] << " " << bad[1] << " " << bad[3];
+    // A PN offset that is no whole number, which the window's test leaves out.
+    EXPECT_THROW(app::analyzeRequest({"2457600", "1.5", "acp", "1"}), std::invalid_argument);
 }

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <unistd.h>
 #include <gmock/gmock.h>
 #include <memory>
 
@@ -110,6 +112,13 @@ protected:
         QCPAxisRect* a = codes()->axisRect();
         return {int(std::lround(a->axis(QCPAxis::atBottom)->coordToPixel(position))), a->rect().center().y()};
     }
+    QAction* menuItem(const QString& text) {
+        for (QAction* item : window->findChildren<QAction*>())
+            if (item->text() == text) return item;
+        ADD_FAILURE() << "no menu item " << text.toStdString();
+        static QAction none;
+        return &none;
+    }
     QPoint cellCentre(int row, int column) {
         return table()->visualRect(table()->model()->index(row, column)).center();
     }
@@ -149,16 +158,17 @@ TEST_F(MeasureWindow, SlotChosenWithMouseAndKeyboard) {
     EXPECT_EQ(bars(true), on);
     EXPECT_EQ(bars(false).size(), 144 - on.size());
 
-    // A click on slot 2's row: nothing on there, and no traffic points.
-    QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, cellCentre(1, 4));
+    // The window opens with the keyboard on the table: Down arrow, slot 2, with nothing on and
+    // no traffic points.
+    testsupport::key(Qt::Key_Down);
     EXPECT_EQ(in<QSpinBox>("measureSlot")->value(), 2);
     EXPECT_EQ(codesTitle(), "Code-domain power, slot 2");
     EXPECT_TRUE(bars(true).empty());
     EXPECT_EQ(pointsTitle(), "Traffic, slot 2: idle");
     EXPECT_EQ(points()->plottable(1)->interface1D()->dataCount(), 0);
 
-    // Down arrow: slot 3, its 16-QAM points and the 16 ideal ones.
-    testsupport::key(Qt::Key_Down);
+    // A click on slot 3's row: its 16-QAM points and the 16 ideal ones.
+    QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, cellCentre(2, 4));
     EXPECT_EQ(in<QSpinBox>("measureSlot")->value(), 3);
     EXPECT_EQ(pointsTitle(), "Traffic, slot 3: 16-QAM");
     EXPECT_EQ(points()->plottable(1)->interface1D()->dataCount(), 1600);
@@ -172,9 +182,9 @@ TEST_F(MeasureWindow, SlotChosenWithMouseAndKeyboard) {
     testsupport::key(Qt::Key_Return);
     EXPECT_EQ(table()->currentRow(), 15);
     EXPECT_EQ(codesTitle(), "Code-domain power, slot 16");
-    // Up arrow in the box: one slot back.
+    // The arrows in the box: up stops at the last slot, down goes one back.
     testsupport::key(Qt::Key_Up);
-    EXPECT_EQ(in<QSpinBox>("measureSlot")->value(), 16);  // the box ends at 16
+    EXPECT_EQ(in<QSpinBox>("measureSlot")->value(), 16);
     testsupport::key(Qt::Key_Down);
     EXPECT_EQ(table()->currentRow(), 14);
 }
@@ -198,7 +208,7 @@ TEST_F(MeasureWindow, UnderTheMouseTheCodeAndItsChannel) {
     EXPECT_EQ(window->readout(), "");
 }
 
-TEST_F(MeasureWindow, ZoomActsOnBothChartsAndCloseEndsTheWindow) {
+TEST_F(MeasureWindow, ZoomSaveAndCloseFromItsMenus) {
     auto* zoom = qobject_cast<QAction*>(host::Handles(window)["KV_Zoom"]);
     ASSERT_NE(zoom, nullptr);
     zoom->trigger();
@@ -211,9 +221,19 @@ TEST_F(MeasureWindow, ZoomActsOnBothChartsAndCloseEndsTheWindow) {
     qobject_cast<QAction*>(host::Handles(window)["KV_ZoomReset"])->trigger();
     EXPECT_GT(codes()->axisRect()->axis(QCPAxis::atBottom)->range().size(), 140);
 
+    // The whole window, table included, saved as a PDF.
+    host::ScriptedDialogs dialogs;
+    window->setDialogs(dialogs);
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("zuno-measure-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    dialogs.files.push_back(host::FileChoice{folder.string() + "/", "measure.pdf"});
+    menuItem("Save as PDF/SVG/PNG")->trigger();
+    EXPECT_TRUE(dialogs.shown.size() == 1 && dialogs.shown[0].kind == "save");
+    EXPECT_GT(std::filesystem::file_size(folder / "measure.pdf"), 10000u);
+    std::filesystem::remove_all(folder);
+
     QPointer<plots::PlotWindow> alive(window);
-    for (QAction* item : window->findChildren<QAction*>())
-        if (item->text() == "&Close") item->trigger();
+    menuItem("&Close")->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(alive.isNull());
     window = nullptr;
