@@ -72,26 +72,21 @@ double bestLag(const dsp::CVec& v, const dsp::CVec& refSpectrum, double around, 
 }
 
 // Residual delay once the cross-spectrum is advanced by `delay`: the slope of its phase over
-// frequency, weighted by its magnitude.
-double residualDelay(const dsp::CVec& cross, double delay) {
+// frequency, weighted by its magnitude. `weight` is the sum of k^2 |cross(k)|, which the advance
+// does not change.
+double residualDelay(const dsp::CVec& cross, double weight, double delay) {
     const std::size_t n = cross.size();
-    dsp::CVec q(n);
-    dsp::cplx mean = 0;
+    dsp::cplx mean = 0, slope = 0;
     forEachPhasor(n, kTwoPi * delay / static_cast<double>(n), [&](std::size_t k, dsp::cplx p) {
-        q[k] = cross[k] * p;
-        mean += q[k];
+        const dsp::cplx q = cross[k] * p;
+        mean += q;
+        slope += signedBin(k, n) * q;
     });
+    if (weight == 0) return 0;
     // |q| sin(phase) stands for |q| phase: the same slope once the phases are small, and the
     // passes that follow make them small.
     const dsp::cplx unit = std::abs(mean) > 0 ? std::conj(mean) / std::abs(mean) : 1.0;
-    double num = 0, den = 0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const double kk = signedBin(k, n);
-        num += kk * (q[k] * unit).imag();
-        den += kk * kk * std::sqrt(std::norm(q[k]));
-    }
-    if (den == 0) return 0;
-    return -(num / den) * static_cast<double>(n) / kTwoPi;
+    return -((slope * unit).imag() / weight) * static_cast<double>(n) / kTwoPi;
 }
 
 // Frequency left in aligned samples: the phase slope of their correlation with the reference
@@ -116,30 +111,51 @@ double residualFrequency(const dsp::CVec& z, const dsp::CVec& ref, double sample
 
 }  // namespace
 
-Aligned align(const AlignmentInput& in, Alignment start, int iterations, std::size_t lagSearch) {
+dsp::CVec derotatedBand(const AlignmentInput& in, double frequencyHz, std::size_t bins) {
+    const dsp::CVec v = derotatedSpectrum(in, frequencyHz);
+    const std::size_t n = v.size();
+    dsp::CVec band(bins);
+    for (std::size_t k = 0; k < bins; ++k) {
+        const double f = signedBin(k, bins);
+        band[k] = v[static_cast<std::size_t>(f < 0 ? f + static_cast<double>(n) : f)];
+    }
+    dsp::ifft(band);
+    return band;
+}
+
+Aligned applyAlignment(const AlignmentInput& in, const Alignment& a) {
     Aligned out;
-    out.alignment = start;
-    Alignment& a = out.alignment;
+    out.alignment = a;
+    out.spectrum = derotatedSpectrum(in, a.frequencyHz);
+    advance(out.spectrum, a.delay);
+    out.samples = out.spectrum;
+    dsp::ifft(out.samples);
+    return out;
+}
+
+Alignment align(const AlignmentInput& in, Alignment start, int iterations, std::size_t lagSearch) {
+    Alignment a = start;
+    const dsp::CVec& refSpectrum = *in.referenceSpectrum;
     for (int it = 0; it < iterations; ++it) {
         const dsp::CVec v = derotatedSpectrum(in, a.frequencyHz);
-        if (it == 0 && lagSearch > 0) a.delay = bestLag(v, *in.referenceSpectrum, a.delay, lagSearch);
+        if (it == 0 && lagSearch > 0) a.delay = bestLag(v, refSpectrum, a.delay, lagSearch);
         dsp::CVec cross(v.size());
-        for (std::size_t k = 0; k < v.size(); ++k) cross[k] = v[k] * std::conj((*in.referenceSpectrum)[k]);
-        for (int inner = 0; inner < 3; ++inner) a.delay += residualDelay(cross, a.delay);
-        out.spectrum = v;
-        advance(out.spectrum, a.delay);
-        out.samples = out.spectrum;
-        dsp::ifft(out.samples);
-        if (it + 1 < iterations) a.frequencyHz += residualFrequency(out.samples, *in.reference, in.sampleRate);
+        double weight = 0;
+        for (std::size_t k = 0; k < v.size(); ++k) {
+            cross[k] = v[k] * std::conj(refSpectrum[k]);
+            const double kk = signedBin(k, v.size());
+            weight += kk * kk * std::abs(cross[k]);
+        }
+        for (int inner = 0; inner < 3; ++inner) a.delay += residualDelay(cross, weight, a.delay);
+        if (it + 1 == iterations) break;
+        dsp::CVec z = v;
+        advance(z, a.delay);
+        dsp::ifft(z);
+        a.frequencyHz += residualFrequency(z, *in.reference, in.sampleRate);
     }
     const double n = static_cast<double>(in.window->size());
     a.delay = std::fmod(std::fmod(a.delay, n) + n, n);
-    dsp::cplx num = 0;
-    double den = 0;
-    for (std::size_t t = 0; t < out.samples.size(); ++t)
-        num += out.samples[t] * std::conj((*in.reference)[t]), den += std::norm((*in.reference)[t]);
-    a.gain = den > 0 ? num / den : 0.0;
-    return out;
+    return a;
 }
 
 }  // namespace analyzer

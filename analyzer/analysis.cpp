@@ -13,7 +13,6 @@
 #include "analyzer/content.h"
 #include "analyzer/frame_layout.h"
 #include "analyzer/measures.h"
-#include "dsp/fft.h"
 
 namespace analyzer {
 
@@ -55,12 +54,13 @@ double filterTypeOf(ReferenceFilter f) {
     return 3;
 }
 
-// A frame with nothing on but the pilot, in the reference transmitter's settings.
+// A frame with nothing on but the pilot, in the reference transmitter's settings. The engine
+// oversamples by 2 at least: at R = 1 the reference is every second sample of its R = 2 frame.
 engine::FrameArgs emptyFrame(int pnOffset, int r, const Options& o, bool conjugated) {
     engine::FrameArgs a;
     a.PilotOffsetIndex = pnOffset;
     a.IdleSlotGainActive = 0;
-    a.oversamplingRate = r;
+    a.oversamplingRate = std::max(r, 2);
     a.filterType = filterTypeOf(o.filter);
     a.phaseEqActive = o.phaseEqualizer ? 1 : 0;
     a.mirrorSpectrum = conjugated ? 0 : 1;
@@ -105,11 +105,6 @@ engine::FrameArgs rebuild(const FrameContent& f, engine::FrameArgs a) {
     }
     a.DATAbits = f.source.source ? sourceBits(*f.source.source, f.bits.size()) : f.bits;
     return a;
-}
-
-dsp::CVec spectrumOf(dsp::CVec x) {
-    dsp::fft(x);
-    return x;
 }
 
 std::vector<SlotReading> readSlots(const dsp::CVec& content, std::size_t parity) {
@@ -162,7 +157,6 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     for (std::size_t t = 0; t < samples.size(); ++t)
         if (!std::isfinite(std::norm(samples[t])))
             throw std::runtime_error("sample " + std::to_string(t + 1) + " is not a finite number");
-    if (r == 1) throw std::runtime_error("a sample rate of 1228800 Hz is not supported yet");
 
     const double fs = options.sampleRate;
     const dsp::CVec first(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(frame));
@@ -170,11 +164,22 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     const int k0 = static_cast<int>(((acq.halfSlotStart + N - acq.codePhase) % N) / 64);
     const ChainSettings chain{r, kindOf(options.filter), options.phaseEqualizer, acq.conjugated};
 
+    // Timing, frequency and content are found at two samples per chip, which hold the band of the
+    // filtered signal; only the final measurement needs every sample.
+    const std::size_t work = std::min<std::size_t>(ratio, 2);
+    const std::size_t bins = N * work;
+    const double scale = static_cast<double>(ratio) / static_cast<double>(work);
+    const double workRate = fs / scale;
+    auto reference = [&](const engine::FrameArgs& a, std::size_t size) {
+        return chainWaveform(engine::frameChips(a), chain, size);
+    };
+
     // Pilot-only reference: timing and frequency good enough to read the content.
-    const dsp::CVec pilotRef = engine::Zuno_FwdChnFrame(emptyFrame(k0, r, options, acq.conjugated)).waveform;
-    const dsp::CVec pilotSpectrum = spectrumOf(pilotRef);
-    Alignment start{static_cast<double>(acq.halfSlotStart * ratio + acq.sampleShift), acq.frequencyHz, 1.0};
-    const Aligned coarse = align({&first, 0, fs, &pilotRef, &pilotSpectrum}, start, 3, 2 * ratio);
+    const dsp::CVec firstBand = derotatedBand({&first, 0, fs}, acq.frequencyHz, bins);
+    const Waveform pilotRef = reference(emptyFrame(k0, r, options, acq.conjugated), bins);
+    const AlignmentInput coarseInput{&firstBand, 0, workRate, &pilotRef.samples, &pilotRef.spectrum};
+    const Alignment start{static_cast<double>(acq.halfSlotStart * ratio + acq.sampleShift) / scale, 0.0};
+    const Aligned coarse = applyAlignment(coarseInput, align(coarseInput, start, 3, 2 * work));
 
     // Both ways of pairing half-slots into slots, and every slot that may be slot 1.
     const dsp::CVec content = pilotRelativeContent(chipsFromSpectrum(coarse.spectrum, chain), k0);
@@ -184,7 +189,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
         for (const auto& s : byParity[p]) misfit[p] += s.misfit;
     for (const auto& c : content) energy += std::norm(c);
     const double fewest = std::min(misfit[0], misfit[1]);
-    const double firstStart = coarse.alignment.delay / r;
+    const double firstStart = coarse.alignment.delay / static_cast<double>(work);
     std::vector<Candidate> tied;
     std::size_t bestRank = std::numeric_limits<std::size_t>::max();
     bool any = false;
@@ -220,7 +225,8 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
 
     // Against the whole reference: the capture's first whole frame after the start, when it holds
     // one; otherwise its first frame's worth, cyclic.
-    double delay = std::fmod(coarse.alignment.delay + static_cast<double>(primary.firstHalf * kHalfSlotChips * ratio),
+    const double frequency = acq.frequencyHz + coarse.alignment.frequencyHz;
+    double delay = std::fmod(coarse.alignment.delay * scale + static_cast<double>(primary.firstHalf * kHalfSlotChips * ratio),
                              static_cast<double>(frame));
     std::size_t offset = 0;
     dsp::CVec window = first;
@@ -230,25 +236,25 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
                       samples.begin() + static_cast<std::ptrdiff_t>(offset + frame));
         delay -= static_cast<double>(offset);
     }
+    auto read = [&](const dsp::CVec& spectrum) {
+        return readFrame(readSlots(pilotRelativeContent(chipsFromSpectrum(spectrum, chain), primary.pnOffset), 0), 0);
+    };
     // Aligned against the reference, read again, and once more against the reference made from
     // that reading: a reading the pilot-only alignment got slightly wrong would otherwise bias
     // the alignment it is measured with.
+    const dsp::CVec band = derotatedBand({&window, offset, fs}, frequency, bins);
+    Waveform ref = reference(rebuild(firstReading, base), bins);
+    const AlignmentInput fineInput{&band, 0, workRate, &ref.samples, &ref.spectrum};
+    Alignment estimate = align(fineInput, {delay / scale, 0.0}, 2);
+    ref = reference(rebuild(read(applyAlignment(fineInput, estimate).spectrum), base), bins);
+    estimate = align(fineInput, estimate, 2);
+
+    // The final reading and the measurement at the full rate.
     Result res;
-    Aligned fine;
-    FrameContent reading;
-    dsp::CVec ref = engine::Zuno_FwdChnFrame(rebuild(firstReading, base)).waveform;
-    Alignment estimate{delay, coarse.alignment.frequencyHz, coarse.alignment.gain};
-    for (int pass = 0; pass < 2; ++pass) {
-        const dsp::CVec refSpectrum = spectrumOf(ref);
-        fine = align({&window, offset, fs, &ref, &refSpectrum}, estimate, 2);
-        estimate = fine.alignment;
-        const dsp::CVec chips = chipsFromSpectrum(fine.spectrum, chain);
-        reading = readFrame(readSlots(pilotRelativeContent(chips, primary.pnOffset), 0), 0);
-        res.reference = rebuild(reading, base);
-        ref = engine::Zuno_FwdChnFrame(res.reference).waveform;
-    }
-    const dsp::CVec& ref2 = ref;
-    const Quality q = measureQuality(fine.samples, ref2, r);
+    const Aligned fine = applyAlignment({&window, offset, fs}, {estimate.delay * scale, frequency + estimate.frequencyHz});
+    const FrameContent reading = read(fine.spectrum);
+    res.reference = rebuild(reading, base);
+    const Quality q = measureQuality(fine.samples, reference(res.reference, frame).samples, r);
 
     res.sampleRate = fs;
     res.oversampling = r;
@@ -256,7 +262,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     res.frameStartChips = offset > 0 ? (static_cast<double>(offset) + fine.alignment.delay) / r
                                      : wrapStart(fine.alignment.delay / r);
     res.frequencyErrorHz = fine.alignment.frequencyHz;
-    res.phaseRad = std::arg(fine.alignment.gain);
+    res.phaseRad = std::arg(q.gain);
     res.mirrorSpectrum = !acq.conjugated;
     res.rho = q.rho;
     res.rhoPilot = q.rhoPilot;
@@ -266,8 +272,8 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     if (reading.source.source) res.dataBitErrors = reading.source.errors;
     res.dataBits = reading.bits.size();
     for (std::size_t j = 0; j < engine::kSlots; ++j) {
-        res.slots[j] = reading.slots[j].result;
-        res.slots[j].rho = q.slotRho[j];
+        res.slotResults[j] = reading.slots[j].result;
+        res.slotResults[j].rho = q.slotRho[j];
     }
     for (const Candidate& c : tied) {
         if (c.firstHalf == primary.firstHalf) continue;

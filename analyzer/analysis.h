@@ -82,9 +82,10 @@ struct Result {
     std::optional<int> dataSource;  // 1 zeros, 2 ones, 3 0101.., 4 1010.., 5 PN9, 6 PN15; absent: no traffic
     std::optional<std::size_t> dataBitErrors;
     std::size_t dataBits = 0;  // traffic bits the frame carries
-    std::array<SlotResult, engine::kSlots> slots;
+    std::array<SlotResult, engine::kSlots> slotResults;
     std::vector<Reading> alternatives;
-    // The engine's arguments of the reference waveform (recovered content, idle noise off).
+    // The engine's arguments of the reference waveform (recovered content, idle noise off). At
+    // R = 1 they say R = 2, the engine's least: the reference is every second sample of that.
     engine::FrameArgs reference;
 };
 

@@ -1,5 +1,6 @@
 #include "analyzer/chips.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -26,10 +27,14 @@ const Response& response(const ChainSettings& c) {
     auto& slot = cache[{c.r, c.filter, c.equalizer}];
     if (!slot) {
         auto resp = std::make_unique<Response>();
+        const int r = std::max(c.r, 2);
         dsp::CVec impulse(kFrameChips);
         impulse[0] = 1.0;
-        resp->h = engine::filterChips(impulse, c.r, c.filter);
-        if (c.equalizer) resp->h = engine::equalizePhase(resp->h, c.r, false);
+        resp->h = engine::filterChips(impulse, r, c.filter);
+        if (c.equalizer) resp->h = engine::equalizePhase(resp->h, r, false);
+        if (c.r == 1)
+            for (std::size_t m = 0; m < kFrameChips; ++m) resp->h[m] = resp->h[2 * m];
+        resp->h.resize(kFrameChips * static_cast<std::size_t>(c.r));
         dsp::fft(resp->h);
         resp->energy.assign(kFrameChips, 0.0);
         for (std::size_t k = 0; k < resp->h.size(); ++k) resp->energy[k % kFrameChips] += std::norm(resp->h[k]);
@@ -38,22 +43,50 @@ const Response& response(const ChainSettings& c) {
     return *slot;
 }
 
+// Bin k of a transform of m bins that keeps the lowest frequencies of one of n bins (m <= n, both
+// multiples of 32768): the bin among the n of the chain's output behind it. The conjugate's
+// transform at f is the conjugate of the transform at -f.
+std::size_t chainBin(std::size_t k, std::size_t m, std::size_t n, bool conjugated) {
+    const std::size_t at = k < m / 2 ? k : k + n - m;
+    return conjugated ? (n - at) % n : at;
+}
+
 }  // namespace
 
 dsp::CVec chipsFromSpectrum(const dsp::CVec& spectrum, const ChainSettings& chain) {
     const Response& resp = response(chain);
-    const std::size_t n = spectrum.size();
-    double peak = 0;
-    for (double e : resp.energy) peak = std::max(peak, e);
+    const std::size_t m = spectrum.size(), n = resp.h.size();
     dsp::CVec c(kFrameChips);
-    for (std::size_t k = 0; k < n; ++k) {
-        // The conjugate's transform at k is the conjugate of the transform at -k.
-        const dsp::cplx w = chain.conjugated ? std::conj(spectrum[(n - k) % n]) : spectrum[k];
-        c[k % kFrameChips] += std::conj(resp.h[k]) * w;
+    dsp::RVec energy(kFrameChips, 0.0);
+    double peak = 0;
+    for (std::size_t k = 0; k < m; ++k) {
+        const std::size_t at = chainBin(k, m, n, chain.conjugated);
+        const dsp::cplx w = chain.conjugated ? std::conj(spectrum[k]) : spectrum[k];
+        c[at % kFrameChips] += std::conj(resp.h[at]) * w;
+        energy[at % kFrameChips] += std::norm(resp.h[at]);
     }
-    for (std::size_t k = 0; k < kFrameChips; ++k) c[k] /= resp.energy[k] + 1e-15 * peak;
+    for (double e : energy) peak = std::max(peak, e);
+    for (std::size_t k = 0; k < kFrameChips; ++k) c[k] /= energy[k] + 1e-15 * peak;
     dsp::ifft(c);
     return c;
+}
+
+Waveform chainWaveform(const dsp::CVec& chips, const ChainSettings& chain, std::size_t bins) {
+    const Response& resp = response(chain);
+    dsp::CVec c = chips;
+    dsp::fft(c);
+    const std::size_t n = resp.h.size();
+    Waveform w;
+    w.spectrum.resize(bins);
+    // Oversampling repeats the chips' spectrum R times.
+    for (std::size_t k = 0; k < bins; ++k) {
+        const std::size_t at = chainBin(k, bins, n, chain.conjugated);
+        const dsp::cplx v = resp.h[at] * c[at % kFrameChips];
+        w.spectrum[k] = chain.conjugated ? std::conj(v) : v;
+    }
+    w.samples = w.spectrum;
+    dsp::ifft(w.samples);
+    return w;
 }
 
 }  // namespace analyzer

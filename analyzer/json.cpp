@@ -40,7 +40,7 @@ Json toJson(const Result& r) {
     j["data_bit_errors"] = orNull(r.dataBitErrors);
     j["data_bits"] = r.dataBits;
     Json slots = Json::array();
-    for (const SlotResult& s : r.slots) {
+    for (const SlotResult& s : r.slotResults) {
         Json o;
         o["mac"] = s.macActive ? "active" : "idle";
         o["ra_bit"] = s.ra ? Json(s.ra->bit) : Json(nullptr);

@@ -37,7 +37,8 @@ Quality measureQuality(const dsp::CVec& z, const dsp::CVec& ref, int r) {
     q.rhoPilot = pilot.rho();
     q.evmRmsPercent = q.rho > 0 ? 100.0 * std::sqrt(std::max(0.0, 1.0 - q.rho) / q.rho) : 0.0;
     // Peak error at the chip instants, over the RMS of the scaled reference.
-    const dsp::cplx g = all.rr > 0 ? all.cross / all.rr : 0.0;
+    q.gain = all.rr > 0 ? all.cross / all.rr : 0.0;
+    const dsp::cplx g = q.gain;
     const double refRms = std::abs(g) * std::sqrt(all.rr / static_cast<double>(z.size()));
     double peak = 0;
     for (std::size_t t = 0; t < z.size(); t += ratio) peak = std::max(peak, std::abs(z[t] - g * ref[t]));

@@ -13,6 +13,7 @@ struct Quality {
     double evmRmsPercent = 0;
     double evmPeakPercent = 0;
     std::array<double, engine::kSlots> slotRho{};
+    dsp::cplx gain = 0;  // z = gain x ref, best fit
 };
 
 // z and ref: one frame of 32768 R samples each, slot 1 first.

@@ -143,17 +143,12 @@ dsp::Bits bothIdleMask(std::size_t m) {
     return mask({0, 464 - m, 96 + 2 * m, 928 - 2 * m, 96 + 2 * m, 464 - m});
 }
 
-FrameResult Zuno_FwdChnFrame(const FrameArgs& a, dsp::Rng& rng) {
-    const int r = checkedOversampling(a.oversamplingRate);
-    checkArguments(a);
+namespace {
 
+// The spread chips of a frame whose arguments were checked; marker 2 (RF blanking) at chip rate
+// into `marker2` (32768 ones on entry).
+dsp::CVec spreadChips(const FrameArgs& a, dsp::Rng& rng, dsp::Bits& marker2) {
     dsp::CVec frame(kChipsPerFrame);
-    dsp::Bits marker1(kChipsPerFrame, 0), marker2(kChipsPerFrame, 1);
-    for (std::size_t i = 0; i < kSlots; ++i) {
-        marker1[i * kChipsPerSlot] = 1;
-        marker1[i * kChipsPerSlot + 1024] = 1;
-    }
-
     if (a.Mode == 1.0) {
         static const dsp::Bits macIdle = idleMACmask(kMargin), dataIdle = idleDATAmask(kMargin), bothIdle = bothIdleMask(kMargin);
         std::size_t bitCounter = 0;
@@ -194,7 +189,27 @@ FrameResult Zuno_FwdChnFrame(const FrameArgs& a, dsp::Rng& rng) {
         std::fill(frame.begin(), frame.end(), dsp::cplx(1.0));
     }
 
-    frame = Zuno_FwdQuadSpreading(frame, a.PilotOffsetIndex);
+    return Zuno_FwdQuadSpreading(frame, a.PilotOffsetIndex);
+}
+
+}  // namespace
+
+dsp::CVec frameChips(const FrameArgs& a, dsp::Rng& rng) {
+    checkArguments(a);
+    dsp::Bits marker2(kChipsPerFrame, 1);
+    return spreadChips(a, rng, marker2);
+}
+
+FrameResult Zuno_FwdChnFrame(const FrameArgs& a, dsp::Rng& rng) {
+    const int r = checkedOversampling(a.oversamplingRate);
+    checkArguments(a);
+
+    dsp::Bits marker1(kChipsPerFrame, 0), marker2(kChipsPerFrame, 1);
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        marker1[i * kChipsPerSlot] = 1;
+        marker1[i * kChipsPerSlot + 1024] = 1;
+    }
+    const dsp::CVec frame = spreadChips(a, rng, marker2);
 
     FrameResult out;
     const auto ratio = static_cast<std::size_t>(r);

@@ -48,6 +48,10 @@ struct FrameResult {
 // Idle noise is drawn from `rng`.
 FrameResult Zuno_FwdChnFrame(const FrameArgs& args, dsp::Rng& rng = dsp::defaultRng());
 
+// The frame's 32768 spread chips, which Zuno_FwdChnFrame oversamples and filters. Checks the
+// arguments as it does, except the oversampling, which the chips do not depend on.
+dsp::CVec frameChips(const FrameArgs& args, dsp::Rng& rng = dsp::defaultRng());
+
 // The RF blanking masks (2048 values each) for a margin of m chips.
 dsp::Bits idleMACmask(std::size_t m = 4);
 dsp::Bits idleDATAmask(std::size_t m = 4);

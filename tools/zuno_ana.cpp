@@ -39,8 +39,8 @@ void printSummary(const std::string& input, const analyzer::Result& r, std::size
         std::printf("\n");
     }
     std::printf("slot  MAC     RA           RPC on  traffic  power dB  idle dB    rho\n");
-    for (std::size_t s = 0; s < r.slots.size(); ++s) {
-        const auto& sl = r.slots[s];
+    for (std::size_t s = 0; s < r.slotResults.size(); ++s) {
+        const auto& sl = r.slotResults[s];
         char ra[32] = "-";
         if (sl.ra) std::snprintf(ra, sizeof ra, "%d %.2f dB", sl.ra->bit, sl.ra->gainDb);
         int rpc = 0;

@@ -59,7 +59,7 @@ void expectContent(const Result& r, const analyzertest::Drawn& d, Tol gainTol, d
     bool traffic = false;
     for (std::size_t s = 0; s < engine::kSlots; ++s) {
         SCOPED_TRACE("slot " + std::to_string(s + 1));
-        const auto& got = r.slots[s];
+        const auto& got = r.slotResults[s];
         const bool raOn = a.RAactive[s] == 1;
         ASSERT_EQ(got.ra.has_value(), raOn);
         if (raOn) {
@@ -182,8 +182,42 @@ TEST(Analyzer, AnotherReferenceFilterTellsHowFarTheFrameIsFromIt) {
     EXPECT_GT(r.rho, 0.99);
     EXPECT_LT(r.rho, 0.9995);
     for (std::size_t s = 0; s < engine::kSlots; ++s)
-        EXPECT_EQ(r.slots[s].traffic, d.args.DATAactive[s] == 1 ? static_cast<analyzer::Modulation>(d.args.DATAformat[s])
+        EXPECT_EQ(r.slotResults[s].traffic, d.args.DATAactive[s] == 1 ? static_cast<analyzer::Modulation>(d.args.DATAformat[s])
                                                                 : analyzer::Modulation::Idle);
+}
+
+// At one sample per chip the reference is every second sample of the frame at R = 2: captures
+// taken at the chip instants read exactly, wherever the frame starts.
+TEST(Analyzer, ChipRateCapturesAreRead) {
+    std::mt19937_64 rng(1);
+    dsp::Rng noise(2);
+    Worst w;
+    for (int i = 0; i < 4; ++i) {
+        auto d = analyzertest::drawFrame(rng, 2);
+        d.args.IdleSlotGainActive = 0;
+        SCOPED_TRACE("frame " + std::to_string(i));
+        const dsp::CVec wave = engine::Zuno_FwdChnFrame(d.args).waveform;
+        dsp::CVec chips(wave.size() / 2);
+        for (std::size_t m = 0; m < chips.size(); ++m) chips[m] = wave[2 * m];
+        auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+        const Impairment im{std::floor(uniform(0, 32768)), uniform(-1000, 1000), uniform(-3.14, 3.14), uniform(0.1, 10)};
+        analyzer::Options o = analyzer::optionsFor(d.args);
+        o.sampleRate = engine::kChipRate;
+        const Result res = readingOf(analyzertest::impair(chips, 1, im, noise), d.args, o);
+        EXPECT_EQ(res.oversampling, 1);
+        expectContent(res, d, [](double) { return 0.05; }, -20, w);
+        if (res.dataBitErrors) {
+            EXPECT_EQ(*res.dataBitErrors, 0u);
+        }
+        const double start = cyclicMiss(res.frameStartChips, im.delaySamples);
+        EXPECT_LT(start, 0.02);
+        EXPECT_NEAR(res.frequencyErrorHz, im.frequencyHz, 0.5);
+        EXPECT_GE(res.rho, 0.9999);
+        w.start = std::max(w.start, start);
+        w.frequency = std::max(w.frequency, std::abs(res.frequencyErrorHz - im.frequencyHz));
+        w.rhoShortfall = std::max(w.rhoShortfall, 1 - res.rho);
+    }
+    w.print("chip-rate captures, worst");
 }
 
 TEST(Analyzer, LongerCaptureIsReadOnItsFirstWholeFrameAfterTheStart) {
