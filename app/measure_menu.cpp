@@ -14,8 +14,6 @@
 #include "engine/frame.h"
 #include "plots/plots.h"
 #include "tools/ana_input.h"
-// Last: Qt's `slots` keyword macro would swallow the analysis' member of that name.
-#undef slots
 #include "analyzer/analysis.h"
 
 namespace app {

@@ -15,8 +15,6 @@
 #include "plots/core/time_plots.h"
 #include "plots/core/welch.h"
 #include "plots/plots.h"
-// Last: Qt's `slots` keyword macro would swallow the analysis' member of that name.
-#undef slots
 #include "analyzer/analysis.h"
 
 namespace {

@@ -13,8 +13,6 @@
 #include "plots/plot_canvas.h"
 #include "plots/plot_style.h"
 #include "plots/plots.h"
-// Last: Qt's `slots` keyword macro would swallow the analysis' member of that name.
-#undef slots
 #include "plots/core/measure_text.h"
 
 namespace plots {
@@ -104,7 +102,7 @@ public:
             table_->setCurrentCell(slot - 1, table_->currentColumn() < 0 ? 0 : table_->currentColumn());
         }
         slot_ = slot;
-        const analyzer::SlotResult& s = r_.slots[std::size_t(slot - 1)];
+        const analyzer::SlotResult& s = r_.slotResults[std::size_t(slot - 1)];
         drawCodes(s);
         drawConstellation(s);
     }
@@ -112,7 +110,7 @@ public:
     void hoverCodes(QMouseEvent* e) {
         if (!codeAxes_->rect().contains(e->position().toPoint())) return window_->showReadout({});
         const int bar = int(std::lround(xAxisOf(codeAxes_)->pixelToCoord(e->position().x())));
-        window_->showReadout(QString::fromStdString(codeBarText(r_.slots[std::size_t(slot_ - 1)], bar)));
+        window_->showReadout(QString::fromStdString(codeBarText(r_.slotResults[std::size_t(slot_ - 1)], bar)));
     }
 
     void hoverPoints(QMouseEvent* e) {
@@ -166,7 +164,7 @@ private:
         table_->setTabKeyNavigation(false);
         table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
         for (int slot = 1; slot <= int(engine::kSlots); ++slot) {
-            const analyzer::SlotResult& s = r_.slots[std::size_t(slot - 1)];
+            const analyzer::SlotResult& s = r_.slotResults[std::size_t(slot - 1)];
             const std::vector<std::string> cells = slotRow(s, slot);
             for (int c = 0; c < int(cells.size()); ++c) {
                 auto* item = new QTableWidgetItem(QString::fromStdString(cells[std::size_t(c)]));

@@ -13,8 +13,6 @@
 #include "app/core/torvik.h"
 #include "app/measure_menu.h"
 #include "app_fixture.h"
-// Last: Qt's `slots` keyword macro would swallow the analysis' member of that name.
-#undef slots
 #include "analyzer/analysis.h"
 
 using testing::ElementsAre;

@@ -21,8 +21,6 @@
 #include "host/qt/handles.h"
 #include "plots/plot_canvas.h"
 #include "plots/plots.h"
-// Last: Qt's `slots` keyword macro would swallow the analysis' member of that name.
-#undef slots
 #include "plots/core/measure_text.h"
 
 using testing::HasSubstr;
@@ -43,8 +41,8 @@ analyzer::Result analysis() {
     r.dataSource = 6;
     r.dataBitErrors = 0;
     r.dataBits = 40000;
-    for (std::size_t k = 0; k < r.slots.size(); ++k) {
-        analyzer::SlotResult& s = r.slots[k];
+    for (std::size_t k = 0; k < r.slotResults.size(); ++k) {
+        analyzer::SlotResult& s = r.slotResults[k];
         s.macCodePowerI.fill(-62);
         s.macCodePowerQ.fill(-61);
         s.trafficCodePower.fill(-65);

@@ -28,7 +28,7 @@ analyzer::Result sample() {
     r.dataBits = 25600;
     r.reference.filterType = 2.0;  // IS-95 standard
     r.reference.phaseEqActive = 0;
-    for (auto& s : r.slots) {
+    for (auto& s : r.slotResults) {
         s.macCodePowerI.fill(-70);
         s.macCodePowerQ.fill(-70);
         s.trafficCodePower.fill(-75);
@@ -98,7 +98,7 @@ TEST(MeasureText, SlotRowsAndTheirRpcChannels) {
 }
 
 TEST(MeasureText, EachChannelLightsTheBarOfItsWalshCodeAndBranch) {
-    analyzer::SlotResult s = sample().slots[0];
+    analyzer::SlotResult s = sample().slotResults[0];
     // RA on MAC index 4 and RPC on MAC index 5 (the two branches), as the analyzer places them.
     s.ra = analyzer::ChannelReading{0, -3};
     s.rpc[0] = analyzer::ChannelReading{1, -7.25};
