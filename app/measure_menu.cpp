@@ -7,13 +7,13 @@
 #include "app/busy_pointer.h"
 #include "app/common_controller.h"
 #include "app/core/calculate.h"
+#include "app/core/capture_file.h"
 #include "app/plot_menu.h"
 #include "app/status_line.h"
 #include "host/core/number_text.h"
 #include "host/core/text.h"
 #include "engine/frame.h"
 #include "plots/plots.h"
-#include "tools/ana_input.h"
 #include "analyzer/analysis.h"
 
 namespace app {
@@ -95,10 +95,10 @@ void MeasureMenu::menuFileAnalyzeIQ(const host::Handles&) {
     const std::optional<host::FileChoice> choice = ctx_.dialogs.openFile(kCaptureFilter);
     if (!choice) return;
     const std::string path = choice->directory + choice->name;
-    ana::Capture capture;
+    Capture capture;
     try {
         const BusyPointer busy(ctx_.mainWindow);
-        capture = ana::readCapture(path, ana::formatOfPath(path));
+        capture = readCapture(path, formatOfPath(path));
     } catch (const std::exception& e) {
         ctx_.dialogs.error(kErrorTitle, e.what());
         return;

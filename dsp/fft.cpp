@@ -17,9 +17,10 @@ namespace {
 // the array's alignment, which a plan run on another array must share.
 fftw_plan planFor(fftw_complex* io, int n, int sign) {
     static std::mutex mutex;
-    static std::map<std::tuple<int, int, int>, fftw_plan> plans;
+    // Never destroyed: a transform during another static object's destruction still finds it.
+    static auto* plans = new std::map<std::tuple<int, int, int>, fftw_plan>;
     std::lock_guard lock(mutex);
-    fftw_plan& plan = plans[{n, sign, fftw_alignment_of(reinterpret_cast<double*>(io))}];
+    fftw_plan& plan = (*plans)[{n, sign, fftw_alignment_of(reinterpret_cast<double*>(io))}];
     // FFTW_ESTIMATE leaves the array's contents alone.
     if (!plan) plan = fftw_plan_dft_1d(n, io, io, sign, FFTW_ESTIMATE);
     if (!plan) throw std::runtime_error("no transform plan for " + std::to_string(n) + " points");

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh
 ensure_packages "${CORE_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DZUNO_FUZZ=ON -DZUNO_GUI=OFF -DZUNO_TESTS=OFF -DZUNO_BENCH=OFF
+      -DZUNO_FUZZ=ON -DZUNO_GUI=OFF -DZUNO_PYTHON=OFF -DZUNO_TESTS=OFF -DZUNO_BENCH=OFF
 cmake --build build/fuzz -j "$(build_jobs)" --target parameter_file_fuzz sim_session_fuzz sim_vxi11_fuzz
 build/fuzz/fuzz/parameter_file_fuzz -runs=0 -timeout=10 fuzz/corpus/parameter_file
 build/fuzz/fuzz/sim_session_fuzz -runs=0 -timeout=10 fuzz/corpus/sim_session

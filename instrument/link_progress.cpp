@@ -59,8 +59,10 @@ public:
 private:
     bool inside(QObject* target) const {
         if (!allowed_) return false;
-        if (auto* w = qobject_cast<QWidget*>(target)) return w == allowed_ || allowed_->isAncestorOf(w);
         if (auto* window = qobject_cast<QWindow*>(target)) return window == allowed_->windowHandle();
+        // The dialog's own objects too: its Escape is a QShortcut child, not a widget.
+        for (QObject* o = target; o; o = o->parent())
+            if (o == allowed_) return true;
         return false;
     }
 

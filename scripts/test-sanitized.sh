@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 ensure_packages "${CORE_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZUNO_SANITIZE=ON -DZUNO_BENCH=OFF -DZUNO_GUI=OFF
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZUNO_SANITIZE=ON -DZUNO_BENCH=OFF -DZUNO_GUI=OFF -DZUNO_PYTHON=OFF
 cmake --build build/sanitize -j "$(build_jobs)"
 # Freed memory the sanitizer holds back to catch late use counts in a program's resident size,
 # which a test of zuno-sim bounds: a smaller hold than the default 256 MB keeps that bound.

@@ -10,7 +10,7 @@ namespace ana {
 
 const char* const kAnaUsage =
     "usage: zuno-ana INPUT [--format cf64|cf32|ci16be|ci16le|sigmf|mat] [--rate HZ] [--pn-offset N]\n"
-    "                [--reference std|acp|rect] [--no-eq] [--json]\n"
+    "                [--reference std|acp|rect] [--no-eq] [--json] [--help] [--version]\n"
     "Finds one forward-link frame in the I/Q samples of INPUT, recovers what it carries and measures\n"
     "it against the ideal waveform. The format follows from the file name's extension when not given;\n"
     "without --rate the rate is the file's own (SigMF, MAT wave export) or, for a file of exactly one\n"
@@ -35,9 +35,10 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
             return args[++i];
         };
         if (a == "--help" || a == "-h") o.help = true;
+        else if (a == "--version") o.version = true;
         else if (a == "--json") o.json = true;
         else if (a == "--no-eq") o.equalizer = false;
-        else if (a == "--format") o.format = formatNamed(value());
+        else if (a == "--format") o.format = app::formatNamed(value());
         else if (a == "--rate") o.rate = numberOf(a, value());
         else if (a == "--pn-offset") {
             const double n = numberOf(a, value());
@@ -53,11 +54,11 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
         else if (!o.input.empty()) throw std::runtime_error("one input file only (" + o.input + ", " + a + ")");
         else o.input = a;
     }
-    if (o.input.empty() && !o.help) throw std::runtime_error("no input file\n" + std::string(kAnaUsage));
+    if (o.input.empty() && !o.help && !o.version) throw std::runtime_error("no input file\n" + std::string(kAnaUsage));
     return o;
 }
 
-double captureRate(const AnaOptions& options, const Capture& capture) {
+double captureRate(const AnaOptions& options, const app::Capture& capture) {
     if (options.rate) return *options.rate;
     if (capture.sampleRate) return *capture.sampleRate;
     const std::size_t n = capture.samples.size();

@@ -5,19 +5,20 @@
 #include <vector>
 
 #include "analyzer/analysis.h"
-#include "tools/ana_input.h"
+#include "app/core/capture_file.h"
 
 namespace ana {
 
 struct AnaOptions {
     std::string input;
-    std::optional<CaptureFormat> format;
+    std::optional<app::CaptureFormat> format;
     std::optional<double> rate;  // Hz
     std::optional<int> pnOffset;
     analyzer::ReferenceFilter filter = analyzer::ReferenceFilter::Acp;
     bool equalizer = true;
     bool json = false;
     bool help = false;
+    bool version = false;
 };
 
 // Throws std::runtime_error naming the offending option.
@@ -25,7 +26,7 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args);
 
 // The rate the capture is analysed at: --rate, else the file's own, else one frame's worth of
 // samples at a whole oversampling ratio. Throws std::runtime_error when none applies.
-double captureRate(const AnaOptions& options, const Capture& capture);
+double captureRate(const AnaOptions& options, const app::Capture& capture);
 
 extern const char* const kAnaUsage;
 

@@ -8,7 +8,7 @@ namespace gen {
 const char* const kUsage =
     "usage: zuno-gen [--params FILE.mat|FILE.json] [--set NAME=VALUE]... [--seed N] [--save-params FILE.mat]\n"
     "                [--out PATH [--format cf64|cf32|ci16be|torvik|mat|ascii|sigmf]] [--markers PATH] [--bench N]\n"
-    "                [--download ADDRESS [--title NAME] [--portmapper PORT]]\n"
+    "                [--download ADDRESS [--title NAME] [--portmapper PORT]] [--help] [--version]\n"
     "\n"
     "Computes one forward-link frame from the default settings, changed by a parameter file the\n"
     "application saved (--params FILE.mat) or a JSON file of parameter fields (--params FILE.json),\n"
@@ -30,7 +30,21 @@ const char* const kUsage =
     "  --title NAME    the waveform's name on the instrument (default Zuno-Fwd), taken as the settings\n"
     "                  panel takes it: capitals, only A-Z, 0-9 and _ $ & # + - [ ], at most 20\n"
     "                  characters, BLANK when none remain\n"
-    "  --portmapper PORT  the VXI-11 portmapper's port when ADDRESS names none (default 111)\n";
+    "  --portmapper PORT  the VXI-11 portmapper's port when ADDRESS names none (default 111)\n"
+    "  --version       print the program's version\n";
+
+const char* const kSampleFormatNames = "cf64, cf32, ci16be, torvik, mat, ascii or sigmf";
+
+std::optional<SampleFormat> sampleFormat(std::string_view name) {
+    if (name == "cf64") return SampleFormat::Cf64;
+    if (name == "cf32") return SampleFormat::Cf32;
+    if (name == "ci16be") return SampleFormat::Ci16be;
+    if (name == "torvik") return SampleFormat::Torvik;
+    if (name == "mat") return SampleFormat::Mat;
+    if (name == "ascii") return SampleFormat::Ascii;
+    if (name == "sigmf") return SampleFormat::Sigmf;
+    return std::nullopt;
+}
 
 namespace {
 
@@ -58,6 +72,8 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
         };
         if (a == "-h" || a == "--help") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--params") {
             o.paramsFile = value();
         } else if (a == "--save-params") {
@@ -72,14 +88,9 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
             o.out = value();
         } else if (a == "--format") {
             const auto& f = value();
-            if (f == "cf64") o.format = SampleFormat::Cf64;
-            else if (f == "cf32") o.format = SampleFormat::Cf32;
-            else if (f == "ci16be") o.format = SampleFormat::Ci16be;
-            else if (f == "torvik") o.format = SampleFormat::Torvik;
-            else if (f == "mat") o.format = SampleFormat::Mat;
-            else if (f == "ascii") o.format = SampleFormat::Ascii;
-            else if (f == "sigmf") o.format = SampleFormat::Sigmf;
-            else throw std::invalid_argument("--format must be cf64, cf32, ci16be, torvik, mat, ascii or sigmf, not '" + f + "'");
+            const auto format = sampleFormat(f);
+            if (!format) throw std::invalid_argument(std::string("--format must be ") + kSampleFormatNames + ", not '" + f + "'");
+            o.format = *format;
         } else if (a == "--markers") {
             o.markers = value();
         } else if (a == "--download") {

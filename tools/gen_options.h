@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace gen {
@@ -10,6 +11,11 @@ namespace gen {
 // Ci16be and Torvik are the same headerless 16-bit file; Mat and Ascii the application's record
 // forms; Sigmf a recording of two files.
 enum class SampleFormat { Cf64, Cf32, Ci16be, Torvik, Mat, Ascii, Sigmf };
+
+// The format of that name (as --format takes it), or nothing.
+std::optional<SampleFormat> sampleFormat(std::string_view name);
+// "cf64, cf32, ci16be, torvik, mat, ascii or sigmf", for messages.
+extern const char* const kSampleFormatNames;
 
 struct GenOptions {
     std::optional<std::string> paramsFile;  // a parameter file (.mat) or JSON fields
@@ -24,6 +30,7 @@ struct GenOptions {
     std::optional<std::string> title;     // waveform name on the instrument
     std::optional<std::uint16_t> portmapper;  // VXI-11 portmapper port when the address names none
     bool help = false;
+    bool version = false;
 };
 
 // Throws std::invalid_argument with a message naming the offending option.

@@ -1,4 +1,5 @@
 // zuno-ana: finds a forward-link frame in an I/Q capture and measures it.
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <stdexcept>
@@ -8,24 +9,28 @@
 #include "analyzer/analysis.h"
 #include "analyzer/json.h"
 #include "host/core/text.h"
-#include "tools/ana_input.h"
+#include "app/core/capture_file.h"
 #include "tools/ana_options.h"
+#include "zuno_version.h"
 
 namespace {
 
 const char* const kSourceNames[] = {"all 0", "all 1", "0101...", "1010...", "PN9", "PN15"};
 
+// A reading that rounds to zero at the digits shown prints as 0, not -0.
+double shown(double v, double unit) { return std::abs(v) < unit / 2 ? 0.0 : v; }
+
 std::string optionalDb(const std::optional<double>& v) {
     char buf[32];
     if (!v) return "-";
-    std::snprintf(buf, sizeof buf, "%.2f", *v);
+    std::snprintf(buf, sizeof buf, "%.2f", shown(*v, 1e-2));
     return buf;
 }
 
 void printSummary(const std::string& input, const analyzer::Result& r, std::size_t samples) {
     std::printf("%s: %zu samples at %.0f Hz (R = %d)\n", input.c_str(), samples, r.sampleRate, r.oversampling);
     std::printf("PN offset %d, frame start %.3f chips, frequency error %.2f Hz, mirror spectrum %d\n", r.pnOffset,
-                r.frameStartChips, r.frequencyErrorHz, r.mirrorSpectrum ? 1 : 0);
+                shown(r.frameStartChips, 1e-3), shown(r.frequencyErrorHz, 1e-2), r.mirrorSpectrum ? 1 : 0);
     std::printf("rho %.6f, rho pilot %.6f, EVM %.3f %% rms, %.3f %% peak\n", r.rho, r.rhoPilot, r.evmRmsPercent,
                 r.evmPeakPercent);
     if (r.dataSource)
@@ -35,7 +40,7 @@ void printSummary(const std::string& input, const analyzer::Result& r, std::size
         std::printf("data source: %s\n", r.dataBits ? "none of the six" : "no traffic");
     if (!r.alternatives.empty()) {
         std::printf("the samples read the same way with:");
-        for (const auto& a : r.alternatives) std::printf(" PN %d at %.3f chips;", a.pnOffset, a.frameStartChips);
+        for (const auto& a : r.alternatives) std::printf(" PN %d at %.3f chips;", a.pnOffset, shown(a.frameStartChips, 1e-3));
         std::printf("\n");
     }
     std::printf("slot  MAC     RA           RPC on  traffic  power dB  idle dB    rho\n");
@@ -53,12 +58,16 @@ void printSummary(const std::string& input, const analyzer::Result& r, std::size
 
 int run(const std::vector<std::string>& args) {
     const auto options = ana::parseAnaOptions(args);
+    if (options.version) {
+        std::puts(zuno::versionLine("zuno-ana").c_str());
+        return 0;
+    }
     if (options.help) {
         std::fputs(ana::kAnaUsage, stdout);
         return 0;
     }
-    const auto format = options.format ? *options.format : ana::formatOfPath(options.input);
-    const auto capture = ana::readCapture(options.input, format);
+    const auto format = options.format ? *options.format : app::formatOfPath(options.input);
+    const auto capture = app::readCapture(options.input, format);
     analyzer::Options a;
     a.sampleRate = ana::captureRate(options, capture);
     a.pnOffset = options.pnOffset;

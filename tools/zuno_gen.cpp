@@ -1,6 +1,5 @@
 // zuno-gen: computes one forward-link frame from the command line.
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -9,35 +8,18 @@
 #include <vector>
 
 #include "app/core/calculate.h"
-#include "app/core/parameter_file.h"
 #include "app/core/parameter_overrides.h"
 #include "app/core/records.h"
+#include "app/core/settings_source.h"
 #include "dsp/allocator.h"
 #include "host/core/output_file.h"
 #include "host/core/text.h"
 #include "instrument/core/batch_download.h"
 #include "tools/gen_options.h"
 #include "tools/gen_output.h"
+#include "zuno_version.h"
 
 namespace {
-
-bool isParameterFile(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string ext = path.substr(path.size() - 4);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".mat";
-}
-
-// Checked as the application checks a file it opens; its two-line refusals fit on one line here.
-app::Parameters readCheckedParameterFile(const std::string& path) {
-    try {
-        return app::readParameterFile(path);
-    } catch (const std::runtime_error& e) {
-        std::string why = e.what();
-        std::replace(why.begin(), why.end(), '\n', ' ');
-        throw std::runtime_error(why);
-    }
-}
 
 void runBench(const app::Parameters& p, dsp::Rng& rng, int runs) {
     app::Calculate(p, rng);  // designs the filter once; later runs use the cached coefficients
@@ -58,12 +40,12 @@ int run(const std::vector<std::string>& args) {
         std::fputs(gen::kUsage, stdout);
         return 0;
     }
-    gen::checkDistinctOutputs(options);
-    auto parameters = app::InitializeParameters();
-    if (options.paramsFile) {
-        if (isParameterFile(*options.paramsFile)) parameters = readCheckedParameterFile(*options.paramsFile);
-        else app::applyOverrides(parameters, app::readSettingsFile(*options.paramsFile));
+    if (options.version) {
+        std::puts(zuno::versionLine("zuno-gen").c_str());
+        return 0;
     }
+    gen::checkDistinctOutputs(options);
+    auto parameters = options.paramsFile ? app::parametersFrom(*options.paramsFile) : app::InitializeParameters();
     std::vector<std::string> sigGen;  // SigGenSettings.NAME=VALUE, applied once the parameters are final
     for (const auto& s : options.settings)
         if (s.starts_with("SigGenSettings.")) sigGen.push_back(s);

@@ -26,12 +26,14 @@
 #include "tools/zuno_sim_model.h"
 #include "tools/zuno_sim_session.h"
 #include "tools/zuno_sim_vxi11.h"
+#include "zuno_version.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: zuno-sim [--port N] [--portmapper N] [--serial] [--memory SAMPLES]\n"
     "                [--refuse] [--stall] [--drop-after BYTES] [--reject HEADER]... [--garbage]\n"
+    "                [--help] [--version]\n"
     "\n"
     "A simulated signal generator with an arbitrary-waveform player. It answers SCPI on 127.0.0.1\n"
     "over a raw socket (port N, default 5025; 0 picks a free port) and over VXI-11, with a\n"
@@ -87,6 +89,9 @@ Options parse(int argc, char** argv) {
         };
         if (a == "-h" || a == "--help") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a == "--version") {
+            std::puts(zuno::versionLine("zuno-sim").c_str());
             std::exit(0);
         } else if (a == "--port") {
             o.port = port();

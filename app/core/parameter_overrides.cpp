@@ -1,6 +1,7 @@
 #include "app/core/parameter_overrides.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -113,7 +114,46 @@ void overrideRecord(host::Value& record, const json& object, const std::string& 
     }
 }
 
+nlohmann::ordered_json number(double x) {
+    // Beyond 2^53 a double no longer tells whole numbers apart; such values stay doubles.
+    constexpr double kExact = 9007199254740992.0;
+    if (x == std::floor(x) && std::abs(x) <= kExact) return static_cast<std::int64_t>(x);
+    return x;
+}
+
+nlohmann::ordered_json toJson(const host::Value& v) {
+    switch (v.kind()) {
+        case host::Value::Kind::Empty:
+            return nullptr;
+        case host::Value::Kind::Text:
+            return v.text();
+        case host::Value::Kind::Record: {
+            auto object = nlohmann::ordered_json::object();
+            for (std::size_t i = 0; i < v.fieldCount(); ++i) object[v.fieldName(i)] = toJson(v.fieldValue(i));
+            return object;
+        }
+        case host::Value::Kind::Numeric:
+            break;
+    }
+    if (v.numel() == 1) return number(v.scalar());
+    auto rows = nlohmann::ordered_json::array();
+    for (std::size_t r = 0; r < v.rows(); ++r) {
+        if (v.cols() == 1) {
+            rows.push_back(number(v.at(r, 0)));
+            continue;
+        }
+        auto row = nlohmann::ordered_json::array();
+        for (std::size_t c = 0; c < v.cols(); ++c) row.push_back(number(v.at(r, c)));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 }  // namespace
+
+nlohmann::ordered_json settingsJson(const Parameters& parameters) {
+    return toJson(toValue(parameters));
+}
 
 void applyOverrides(Parameters& parameters, const json& object) {
     if (!object.is_object())

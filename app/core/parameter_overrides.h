@@ -18,6 +18,11 @@ namespace app {
 // naming the field; `parameters` is unchanged then.
 void applyOverrides(Parameters& parameters, const nlohmann::json& object);
 
+// The fields of `parameters` in the form applyOverrides takes back, in the record's order:
+// numbers (whole ones as integers), lists of 16 per slot, 16 lists of 59 for the RPC fields,
+// texts, null for a field that is always empty.
+nlohmann::ordered_json settingsJson(const Parameters& parameters);
+
 // The JSON object of settings in the file at `path`. Throws std::runtime_error when the file
 // cannot be read (saying why; FIFOs and devices are refused) and std::invalid_argument when it
 // is not JSON or nests lists and objects more than 32 levels deep.

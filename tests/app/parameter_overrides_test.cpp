@@ -124,3 +124,30 @@ TEST(ParameterOverrides, SettingForms) {
               "a setting must read NAME=VALUE, as in OverSampling=8 (got \"=3\")");
     EXPECT_EQ(errorOf([&] { applySetting(p, "slot..RAslotGain=1"); }), "\"slot..RAslotGain\" is not a field name");
 }
+
+TEST(ParameterOverrides, SettingsJsonIsTakenBackWhole) {
+    Parameters p = app::InitializeParameters();
+    p.OverSampling = 30;
+    p.ProjectedLength = 983040;
+    p.IdleSlotGain = -12.25;
+    p.slot.DATAslotMod[15] = 3;
+    p.slot.RAslotGain[0] = 0.1;
+    p.slot.RPCslotGain(15, 58) = 7.5;  // last slot, last channel: rows and columns not swapped
+    p.slot.RPCslotActive(2, 0) = 0;
+    p.slot.RPCslotActive(0, 40) = 1;
+
+    const auto j = app::settingsJson(p);
+    EXPECT_EQ(j.begin().key(), "ParameterFileFormat_ID") << "the record's order, not the alphabet's";
+    EXPECT_TRUE(j["OverSampling"].is_number_integer());
+    EXPECT_TRUE(j["DATAsourceName"].is_null());
+    ASSERT_EQ(j["slot"]["RAslotGain"].size(), 16u);
+    EXPECT_EQ(j["slot"]["RAslotGain"][0].get<double>(), 0.1);
+    ASSERT_EQ(j["slot"]["RPCslotGain"].size(), 16u);
+    ASSERT_EQ(j["slot"]["RPCslotGain"][15].size(), 59u);
+    EXPECT_EQ(j["slot"]["RPCslotGain"][15][58].get<double>(), 7.5);
+
+    // Through text, as a script hands it back.
+    Parameters back = app::InitializeParameters();
+    applyOverrides(back, json::parse(j.dump()));
+    EXPECT_EQ(back, p);
+}

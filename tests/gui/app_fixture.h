@@ -164,7 +164,9 @@ public:
     std::vector<SeenBox> seen;
 
     void then(std::function<void(QWidget*)> act) {
-        actions_.push_back(std::move(act));
+        // The action is for a dialog still to open, not for the one open now (the progress of a
+        // hardware check opens over the connection dialog one event-loop pass later).
+        actions_.push_back({std::move(act), QApplication::activeModalWidget()});
         if (!timer_) {
             timer_ = new QTimer;
             timer_->setInterval(5);
@@ -183,7 +185,7 @@ public:
 private:
     void poll() {
         QWidget* w = QApplication::activeModalWidget();
-        if (!w || !w->isVisible() || w == last_ || actions_.empty()) return;
+        if (!w || !w->isVisible() || w == last_ || actions_.empty() || w == actions_.front().openBefore) return;
         last_ = w;
         // As a window system does, the keyboard goes to the dialog that just opened.
         QApplication::setActiveWindow(w);
@@ -194,11 +196,15 @@ private:
             if (auto* f = qobject_cast<QAbstractButton*>(QApplication::focusWidget())) b.focused = shown(f->text());
             seen.push_back(b);
         }
-        auto act = std::move(actions_.front());
+        auto act = std::move(actions_.front().act);
         actions_.pop_front();
         act(w);
     }
-    std::deque<std::function<void(QWidget*)>> actions_;
+    struct Action {
+        std::function<void(QWidget*)> act;
+        QPointer<QWidget> openBefore;
+    };
+    std::deque<Action> actions_;
     QTimer* timer_ = nullptr;
     QPointer<QWidget> last_;
 };

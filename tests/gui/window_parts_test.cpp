@@ -1,5 +1,7 @@
 // The menu bar, the splash window, the about box and the window placement helpers.
 #include <QApplication>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -209,6 +211,14 @@ TEST_F(WindowParts, SplashIsCentredShowsItsPictureAndIsReused) {
     if (const char* dir = std::getenv("ZUNO_SCREENSHOTS")) splash->grab().save(QString(dir) + "/splash.png");
 
     EXPECT_EQ(app::KV_Splash(registry), splash);
+}
+
+TEST_F(WindowParts, TheApplicationIconIsAmongTheImages) {
+    // zuno-fwd gives it to every window; the desktop's copy is installed beside the entry.
+    const QImage icon = QIcon(":/images/org.zuno.ZunoFwd.svg").pixmap(64, 64).toImage();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.width(), 64);
+    EXPECT_EQ(qAlpha(icon.pixel(32, 32)), 255) << "drawn, not left transparent";
 }
 
 TEST_F(WindowParts, AboutBoxShowsTheApplicationAndWaitsForOK) {

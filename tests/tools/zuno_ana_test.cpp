@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
 #include <nlohmann/json.hpp>
 
 #include "tests/support/scratch_dir.h"
@@ -70,6 +71,15 @@ TEST_F(ZunoAna, ReadsEveryFormatOfTheGeneratorAndTheApplication) {
     EXPECT_NE(text.text.find("PN offset 70, frame start 0.000 chips"), std::string::npos) << text.text;
     EXPECT_NE(text.text.find("data source 5 (PN9), 0 bit errors in 102400 bits"), std::string::npos) << text.text;
     EXPECT_NE(text.text.find("  16  active"), std::string::npos) << text.text;
+
+    // Readings that round to zero print without a sign (this frame reads -1e-10 chips, -1e-10 Hz).
+    ASSERT_EQ(zunoGen("--seed 3 --set MACchnActive=1 --set DATAchnActive=1 --set OverSampling=8 "
+                      "--set PilotOffsetIndex=77 --set slot.DATAslotMod=[1,2,3,1,2,3,1,2,3,1,2,3,1,2,3,1] --out " +
+                      path("z.cf32") + " --format cf32")
+                  .status,
+              0);
+    const auto zero = zunoAna(path("z.cf32"));
+    EXPECT_FALSE(std::regex_search(zero.text, std::regex(R"(-0\.0+(?![0-9]))"))) << zero.text;
 }
 
 TEST_F(ZunoAna, BadInputEndsWithAMessageAndNonZeroStatus) {

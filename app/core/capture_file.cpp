@@ -1,4 +1,4 @@
-#include "tools/ana_input.h"
+#include "app/core/capture_file.h"
 
 #include <unistd.h>
 
@@ -16,7 +16,7 @@
 #include "host/core/input_file.h"
 #include "host/core/mat_file.h"
 
-namespace ana {
+namespace app {
 
 namespace {
 
@@ -162,4 +162,4 @@ Capture readCapture(const std::string& path, CaptureFormat format) {
     throw std::logic_error("capture format");
 }
 
-}  // namespace ana
+}  // namespace app

@@ -1,12 +1,12 @@
 #pragma once
-// The captures zuno-ana reads: raw interleaved I/Q files, SigMF recordings and the
-// application's MAT exports.
+// The captures the analyzer reads (zuno-ana and the Measure window): raw interleaved I/Q files,
+// SigMF recordings and the application's MAT exports.
 #include <optional>
 #include <string>
 
 #include "dsp/types.h"
 
-namespace ana {
+namespace app {
 
 enum class CaptureFormat { Cf64, Cf32, Ci16be, Ci16le, Sigmf, Mat };
 
@@ -24,4 +24,4 @@ struct Capture {
 // Throws std::runtime_error naming the file and what is wrong with it.
 Capture readCapture(const std::string& path, CaptureFormat format);
 
-}  // namespace ana
+}  // namespace app

@@ -1,0 +1,39 @@
+#include "app/core/settings_source.h"
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+#include "app/core/parameter_file.h"
+#include "app/core/parameter_overrides.h"
+
+namespace app {
+
+namespace {
+
+bool isParameterFile(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string ext = path.substr(path.size() - 4);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".mat";
+}
+
+}  // namespace
+
+Parameters parametersFrom(const std::string& path) {
+    if (!isParameterFile(path)) {
+        Parameters parameters = InitializeParameters();
+        applyOverrides(parameters, readSettingsFile(path));
+        return parameters;
+    }
+    try {
+        return readParameterFile(path);
+    } catch (const std::runtime_error& e) {
+        // The application shows these in a box, over two lines; a terminal takes one.
+        std::string why = e.what();
+        std::replace(why.begin(), why.end(), '\n', ' ');
+        throw std::runtime_error(why);
+    }
+}
+
+}  // namespace app

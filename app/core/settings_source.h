@@ -1,0 +1,14 @@
+#pragma once
+// Where a command-line program or script takes its settings from.
+#include <string>
+
+#include "app/core/records.h"
+
+namespace app {
+
+// A name ending in ".mat" (any case) is a parameter file, checked as the application checks a
+// file it opens; its refusal comes on one line. Any other name is a JSON file of fields applied
+// over the defaults (applyOverrides).
+Parameters parametersFrom(const std::string& path);
+
+}  // namespace app

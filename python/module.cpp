@@ -1,0 +1,187 @@
+// The compiled part of the zuno_fwd Python module. Settings cross as JSON text, which the
+// module's Python face makes from and into dicts; frames cross as NumPy arrays.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <complex>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "analyzer/analysis.h"
+#include "analyzer/json.h"
+#include "app/core/calculate.h"
+#include "app/core/parameter_file.h"
+#include "app/core/parameter_overrides.h"
+#include "app/core/records.h"
+#include "app/core/settings_source.h"
+#include "dsp/allocator.h"
+#include "host/core/output_file.h"
+#include "tools/gen_options.h"
+#include "tools/gen_output.h"
+#include "zuno_version.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// A file could not be written: OSError in Python, where a refused setting is a ValueError.
+struct FileError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+using Overrides = std::vector<std::string>;  // JSON objects of fields, applied in order
+
+app::Parameters settings(const std::optional<std::string>& path, const Overrides& overrides) {
+    app::Parameters p = path ? app::parametersFrom(*path) : app::InitializeParameters();
+    for (const auto& text : overrides) app::applyOverrides(p, nlohmann::json::parse(text));
+    return p;
+}
+
+// Writing goes wrong as the file system says: the writers' runtime errors become FileError.
+template <class Write>
+void writing(Write&& write) {
+    try {
+        write();
+    } catch (const std::runtime_error& e) {
+        throw FileError(e.what());
+    }
+}
+
+py::tuple generate(const std::optional<std::string>& path, const Overrides& overrides,
+                   std::optional<std::uint64_t> seed) {
+    engine::FrameResult frame;
+    {
+        py::gil_scoped_release unlocked;
+        const app::Parameters p = settings(path, overrides);
+        // Without a seed every call draws fresh noise from a source of its own, so that calls
+        // on several threads share nothing.
+        dsp::Rng rng(seed ? *seed : std::random_device{}());
+        frame = app::Calculate(p, rng);
+    }
+    // The array takes the engine's samples as they are; the vector lives as long as the array.
+    auto samples = std::make_unique<dsp::CVec>(std::move(frame.waveform));
+    const std::size_t n = samples->size();
+    std::complex<double>* data = samples->data();
+    py::capsule owner(samples.get(), [](void* v) { delete static_cast<dsp::CVec*>(v); });
+    samples.release();
+    py::array_t<std::complex<double>> waveform(n, data, owner);
+
+    py::array_t<std::uint8_t> markers({std::size_t{2}, n});
+    for (std::size_t row = 0; row < 2; ++row)
+        std::memcpy(markers.mutable_data(row, 0), frame.events[row].data(), n);
+    return py::make_tuple(std::move(waveform), std::move(markers));
+}
+
+std::string defaults() {
+    return app::settingsJson(app::InitializeParameters()).dump();
+}
+
+std::string loadParams(const std::string& path) {
+    py::gil_scoped_release unlocked;
+    return app::settingsJson(app::parametersFrom(path)).dump();
+}
+
+void saveParams(const std::string& path, const Overrides& overrides) {
+    py::gil_scoped_release unlocked;
+    const app::Parameters p = settings(std::nullopt, overrides);
+    writing([&] { app::writeParameterFile(path, p); });
+}
+
+// A SigMF recording describes a whole frame: its oversampling follows from its length unless
+// the settings give it.
+app::Parameters recordingSettings(std::size_t samples, const std::optional<std::string>& path,
+                                  const Overrides& overrides) {
+    app::Parameters p = settings(path, overrides);
+    if (!path && overrides.empty() && samples > 0 && samples % engine::kChipsPerFrame == 0)
+        app::applyOverrides(p, nlohmann::json{{"OverSampling", samples / engine::kChipsPerFrame}});
+    const double expected = static_cast<double>(engine::kChipsPerFrame) * p.OverSampling;
+    if (static_cast<double>(samples) != expected)
+        throw std::invalid_argument("a SigMF recording holds one frame: " + std::to_string(samples) +
+                                    " samples are not the " + std::to_string(static_cast<long long>(expected)) +
+                                    " of a frame at oversampling " + std::to_string(static_cast<long long>(p.OverSampling)));
+    return p;
+}
+
+using SampleArray = py::array_t<std::complex<double>, py::array::c_style | py::array::forcecast>;
+
+dsp::CVec samplesOf(const SampleArray& samples) {
+    if (samples.ndim() != 1) throw std::invalid_argument("samples must be one row of complex values");
+    return dsp::CVec(samples.data(), samples.data() + samples.size());
+}
+
+void writeSamples(const std::string& path, const SampleArray& samples, const std::string& format,
+                  const std::optional<std::string>& paramsPath, const Overrides& overrides) {
+    const dsp::CVec w = samplesOf(samples);
+    gen::GenOptions options;
+    options.out = path;
+    const auto kind = gen::sampleFormat(format);
+    if (!kind) throw std::invalid_argument(std::string("format must be ") + gen::kSampleFormatNames + ", not '" + format + "'");
+    options.format = *kind;
+    py::gil_scoped_release unlocked;
+    app::Parameters p;
+    if (*kind == gen::SampleFormat::Sigmf) p = recordingSettings(w.size(), paramsPath, overrides);
+    const double rate = app::InitializeSigGenSettings(p).SamplingRate;
+    writing([&] {
+        auto files = gen::prepareOutputs(options, w, {}, p, rate);
+        host::commitTogether(files);
+    });
+}
+
+analyzer::ReferenceFilter referenceFilter(const std::string& name) {
+    if (name == "std") return analyzer::ReferenceFilter::Standard;
+    if (name == "acp") return analyzer::ReferenceFilter::Acp;
+    if (name == "rect") return analyzer::ReferenceFilter::Rectangular;
+    throw std::invalid_argument("reference must be std, acp or rect, not '" + name + "'");
+}
+
+std::string analyzeSamples(const SampleArray& samples, double rate, std::optional<int> pnOffset,
+                           const std::string& reference, bool equalizer) {
+    analyzer::Options options;
+    options.sampleRate = rate;
+    options.pnOffset = pnOffset;
+    options.filter = referenceFilter(reference);
+    options.phaseEqualizer = equalizer;
+    const dsp::CVec w = samplesOf(samples);
+    py::gil_scoped_release unlocked;
+    return analyzer::toJson(analyzer::analyze(w, options)).dump();
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_core, m) {
+    m.doc() = "The compiled part of zuno_fwd; use the functions of zuno_fwd itself.";
+    m.attr("__version__") = std::string(zuno::kVersion);
+    dsp::keepLargeBuffers();
+
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const FileError& e) {
+            PyErr_SetString(PyExc_OSError, e.what());
+        } catch (const std::runtime_error& e) {
+            PyErr_SetString(PyExc_ValueError, e.what());
+        } catch (const std::invalid_argument& e) {
+            PyErr_SetString(PyExc_ValueError, e.what());
+        } catch (const nlohmann::json::exception& e) {
+            PyErr_SetString(PyExc_ValueError, e.what());
+        }
+    });
+
+    m.def("generate", &generate, py::arg("path"), py::arg("overrides"), py::arg("seed"));
+    m.def("defaults", &defaults);
+    m.def("load_params", &loadParams, py::arg("path"));
+    m.def("save_params", &saveParams, py::arg("path"), py::arg("overrides"));
+    m.def("write", &writeSamples, py::arg("path"), py::arg("samples"), py::arg("format"), py::arg("params_path"),
+          py::arg("overrides"));
+    m.def("analyze", &analyzeSamples, py::arg("samples"), py::arg("rate"), py::arg("pn_offset"), py::arg("reference"),
+          py::arg("equalizer"));
+}
