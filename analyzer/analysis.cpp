@@ -223,18 +223,24 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     const FrameContent firstReading = readFrame(byParity[primary.firstHalf % 2], primary.firstHalf / 2);
     engine::FrameArgs base = emptyFrame(primary.pnOffset, r, options, acq.conjugated);
 
-    // Against the whole reference: the capture's first whole frame after the start, when it holds
-    // one; otherwise its first frame's worth, cyclic.
+    // Against the whole reference: the capture's first whole frame after the start; failing that,
+    // the one a frame earlier when it begins a hair before the first sample; otherwise the first
+    // frame's worth, taken as cyclic (the generator's output repeats).
     const double frequency = acq.frequencyHz + coarse.alignment.frequencyHz;
     double delay = std::fmod(coarse.alignment.delay * scale + static_cast<double>(primary.firstHalf * kHalfSlotChips * ratio),
                              static_cast<double>(frame));
     std::size_t offset = 0;
     dsp::CVec window = first;
-    if (samples.size() > frame && static_cast<std::size_t>(delay) + frame <= samples.size()) {
-        offset = static_cast<std::size_t>(delay);
-        window.assign(samples.begin() + static_cast<std::ptrdiff_t>(offset),
-                      samples.begin() + static_cast<std::ptrdiff_t>(offset + frame));
-        delay -= static_cast<double>(offset);
+    bool cyclic = samples.size() == frame;
+    if (samples.size() > frame) {
+        if (static_cast<std::size_t>(delay) + frame <= samples.size()) {
+            offset = static_cast<std::size_t>(delay);
+            window.assign(samples.begin() + static_cast<std::ptrdiff_t>(offset),
+                          samples.begin() + static_cast<std::ptrdiff_t>(offset + frame));
+            delay -= static_cast<double>(offset);
+        } else {
+            cyclic = wrapStart(delay / r) >= 0;
+        }
     }
     auto read = [&](const dsp::CVec& spectrum) {
         return readFrame(readSlots(pilotRelativeContent(chipsFromSpectrum(spectrum, chain), primary.pnOffset), 0), 0);
@@ -259,8 +265,10 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     res.sampleRate = fs;
     res.oversampling = r;
     res.pnOffset = primary.pnOffset;
-    res.frameStartChips = offset > 0 ? (static_cast<double>(offset) + fine.alignment.delay) / r
-                                     : wrapStart(fine.alignment.delay / r);
+    // The delay is cyclic within the window: a start a hair before the window's first sample is
+    // not a frame later.
+    res.frameStartChips = static_cast<double>(offset) / r + wrapStart(fine.alignment.delay / r);
+    res.cyclic = cyclic;
     res.frequencyErrorHz = fine.alignment.frequencyHz;
     res.phaseRad = std::arg(q.gain);
     res.mirrorSpectrum = !acq.conjugated;
@@ -280,6 +288,8 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
         const double shift = static_cast<double>((c.firstHalf + kHalfSlots - primary.firstHalf) % kHalfSlots * kHalfSlotChips);
         res.alternatives.push_back({c.pnOffset, wrapStart(res.frameStartChips + shift)});
     }
+    std::sort(res.alternatives.begin(), res.alternatives.end(),
+              [](const Reading& a, const Reading& b) { return a.frameStartChips < b.frameStartChips; });
     return res;
 }
 

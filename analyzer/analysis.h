@@ -83,7 +83,10 @@ struct Result {
     std::optional<std::size_t> dataBitErrors;
     std::size_t dataBits = 0;  // traffic bits the frame carries
     std::array<SlotResult, engine::kSlots> slotResults;
-    std::vector<Reading> alternatives;
+    std::vector<Reading> alternatives;  // by frame start
+    // Read as the first 32768 R samples repeating: a capture of one frame, or a longer one that
+    // holds no whole frame after the start found.
+    bool cyclic = false;
     // The engine's arguments of the reference waveform (recovered content, idle noise off). At
     // R = 1 they say R = 2, the engine's least: the reference is every second sample of that.
     engine::FrameArgs reference;

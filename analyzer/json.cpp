@@ -59,6 +59,7 @@ Json toJson(const Result& r) {
     for (const Reading& a : r.alternatives)
         alternatives.push_back({{"pn_offset", a.pnOffset}, {"frame_start_chips", a.frameStartChips}});
     j["alternatives"] = std::move(alternatives);
+    j["cyclic"] = r.cyclic;
     return j;
 }
 

@@ -13,7 +13,8 @@ struct Sums {
     dsp::cplx cross = 0;
     double zz = 0, rr = 0;
     void add(dsp::cplx z, dsp::cplx r) { cross += z * std::conj(r), zz += std::norm(z), rr += std::norm(r); }
-    double rho() const { return zz > 0 && rr > 0 ? std::norm(cross) / (zz * rr) : 0.0; }
+    // At most 1 in exact arithmetic (Cauchy-Schwarz); rounding must not push it over.
+    double rho() const { return zz > 0 && rr > 0 ? std::min(1.0, std::norm(cross) / (zz * rr)) : 0.0; }
 };
 
 }  // namespace

@@ -38,6 +38,10 @@ void printSummary(const std::string& input, const analyzer::Result& r, std::size
                     *r.dataBitErrors, r.dataBits);
     else
         std::printf("data source: %s\n", r.dataBits ? "none of the six" : "no traffic");
+    const std::size_t frame = engine::kChipsPerFrame * static_cast<std::size_t>(r.oversampling);
+    if (r.cyclic)
+        std::printf("read as one repeating frame: the first %zu samples%s\n", frame,
+                    samples > frame ? " (no whole frame follows the start found)" : "");
     if (!r.alternatives.empty()) {
         std::printf("the samples read the same way with:");
         for (const auto& a : r.alternatives) std::printf(" PN %d at %.3f chips;", a.pnOffset, shown(a.frameStartChips, 1e-3));

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "analyzer/analysis.h"
+#include "analyzer/measures.h"
 #include "frames.h"
 
 namespace {
@@ -239,6 +240,46 @@ TEST(Analyzer, LongerCaptureIsReadOnItsFirstWholeFrameAfterTheStart) {
     EXPECT_GE(r.rho, 0.9999);
     EXPECT_EQ(r.dataSource, 5);
     EXPECT_TRUE(r.alternatives.empty());
+    EXPECT_FALSE(r.cyclic);
+}
+
+// A frame and a half of the repeating output, cut anywhere: read on the whole frame after the
+// start where one follows, otherwise on the first frame's worth as cyclic; as cleanly either way,
+// and the start reported is one that lies in the capture.
+TEST(Analyzer, FrameAndAHalfCutAnywhereReadsAsCleanlyAsOneFrame) {
+    std::mt19937_64 rng(9);
+    dsp::Rng noise(1);
+    auto d = analyzertest::drawFrame(rng, 2);
+    d.args.IdleSlotGainActive = 0;
+    d.args.DATAactive = dsp::RVec(16, 1.0);
+    const dsp::CVec wave = analyzertest::impair(engine::Zuno_FwdChnFrame(d.args).waveform, 2, {0.9999}, noise);
+    const std::size_t frame = wave.size();
+    for (std::size_t cut : {std::size_t{0}, std::size_t{5000}, frame / 4 + 1, frame / 2 + 333, frame - 7, frame - 26249}) {
+        SCOPED_TRACE("cut at sample " + std::to_string(cut));
+        dsp::CVec x;
+        for (int rep = 0; rep < 3; ++rep) x.insert(x.end(), wave.begin(), wave.end());
+        x.erase(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(cut));
+        x.resize(frame * 3 / 2);
+        for (std::size_t t = 0; t < x.size(); ++t) x[t] *= std::polar(1.0, 2 * std::numbers::pi * 700.0 * double(t) / (2 * engine::kChipRate));
+        const Result r = analyzer::analyze(x, analyzer::optionsFor(d.args));
+        const double start = (double((frame - cut) % frame) + 0.9999) / 2;  // of the frame the engine made
+        EXPECT_LT(std::abs(std::remainder(r.frameStartChips - start, 1024.0)), 0.02);  // any reading
+        EXPECT_GE(r.frameStartChips, -0.5);
+        EXPECT_EQ(r.cyclic, r.frameStartChips > 16384) << r.frameStartChips;
+        EXPECT_GE(r.rho, 0.9999);
+        if (r.dataBitErrors) {
+            EXPECT_EQ(*r.dataBitErrors, 0u);
+        }
+    }
+    // A start found a hair before the whole frame's first sample is reported there, not a frame later.
+    const dsp::CVec shifted = analyzertest::impair(engine::Zuno_FwdChnFrame(d.args).waveform, 2, {0.9999, 700}, noise);
+    dsp::CVec x(shifted.begin() + static_cast<std::ptrdiff_t>(frame / 2 + 333), shifted.end());
+    x.insert(x.end(), shifted.begin(), shifted.end());
+    x.resize(frame * 3 / 2);
+    const Result r = analyzer::analyze(x, analyzer::optionsFor(d.args));
+    EXPECT_FALSE(r.cyclic);
+    EXPECT_LT(std::abs(std::remainder(r.frameStartChips - (frame / 2 - 333 + 0.9999) / 2, 1024.0)), 0.02);
+    EXPECT_LT(r.frameStartChips, 16384) << "the frame read runs past the capture's end";
 }
 
 TEST(Analyzer, PilotOnlyFrameListsEveryReadingAndTakesTheOffsetAsked) {
@@ -250,6 +291,10 @@ TEST(Analyzer, PilotOnlyFrameListsEveryReadingAndTakesTheOffsetAsked) {
     auto o = analyzer::optionsFor(a);
     Result r = analyzer::analyze(wave, o);
     ASSERT_EQ(r.alternatives.size(), 31u);
+    EXPECT_TRUE(r.cyclic);
+    EXPECT_TRUE(std::is_sorted(r.alternatives.begin(), r.alternatives.end(), [](const auto& a, const auto& b) {
+        return a.frameStartChips < b.frameStartChips;
+    }));
     std::vector<int> offsets{r.pnOffset};
     for (const auto& q : r.alternatives) {
         offsets.push_back(q.pnOffset);
@@ -265,6 +310,23 @@ TEST(Analyzer, PilotOnlyFrameListsEveryReadingAndTakesTheOffsetAsked) {
     EXPECT_EQ(r.pnOffset, 69);
     EXPECT_NEAR(r.frameStartChips, 2048, 0.02);
     EXPECT_FALSE(r.dataSource.has_value());
+}
+
+// A scaled and rotated copy of the reference fits it perfectly: rho and rho pilot are 1, never
+// a rounding error above it.
+TEST(Analyzer, RhoOfAScaledCopyIsOneAtMost) {
+    engine::FrameArgs a;
+    a.IdleSlotGainActive = 0;
+    a.oversamplingRate = 2;
+    const dsp::CVec ref = engine::Zuno_FwdChnFrame(a).waveform;
+    for (double s : {0.1, 0.7, 1.0, 7.3}) {
+        dsp::CVec z(ref);
+        for (auto& v : z) v *= dsp::cplx(s, s / 3);
+        const analyzer::Quality q = analyzer::measureQuality(z, ref, 2);
+        EXPECT_LE(q.rho, 1.0) << s;
+        EXPECT_LE(q.rhoPilot, 1.0) << s;
+        EXPECT_NEAR(q.rho, 1.0, 1e-12);
+    }
 }
 
 std::string refusal(const dsp::CVec& x, analyzer::Options o) {

@@ -63,6 +63,7 @@ TEST_F(ZunoAna, ReadsEveryFormatOfTheGeneratorAndTheApplication) {
             }
             for (const char* key : {"rho_pilot", "evm_rms_percent", "evm_peak_percent", "alternatives"})
                 EXPECT_TRUE(j.contains(key)) << key;
+            EXPECT_EQ(j["cyclic"], true);
         }
     }
     // The readable summary and its per-slot table.
@@ -71,6 +72,25 @@ TEST_F(ZunoAna, ReadsEveryFormatOfTheGeneratorAndTheApplication) {
     EXPECT_NE(text.text.find("PN offset 70, frame start 0.000 chips"), std::string::npos) << text.text;
     EXPECT_NE(text.text.find("data source 5 (PN9), 0 bit errors in 102400 bits"), std::string::npos) << text.text;
     EXPECT_NE(text.text.find("  16  active"), std::string::npos) << text.text;
+
+    // A frame and a half of the repeating output whose slot 1 starts three quarters in: no whole
+    // frame follows the start, so the first frame's worth is read as cyclic, and said so.
+    {
+        std::ifstream in(path("a.cf64"), std::ios::binary);
+        const std::string one((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::size_t quarter = one.size() / 4;
+        std::ofstream(path("long.cf64"), std::ios::binary) << one.substr(quarter) << one.substr(0, 3 * quarter);
+    }
+    const auto longJson = zunoAna(path("long.cf64") + " --rate 3686400 --json");
+    ASSERT_EQ(longJson.status, 0) << longJson.text;
+    const auto lj = nlohmann::json::parse(longJson.text);
+    EXPECT_EQ(lj["cyclic"], true);
+    EXPECT_NEAR(lj["frame_start_chips"].get<double>(), 24576, 0.02);
+    EXPECT_GT(lj["rho"].get<double>(), 0.9999);
+    EXPECT_EQ(lj["data_bit_errors"], 0);
+    EXPECT_NE(zunoAna(path("long.cf64") + " --rate 3686400").text.find("read as one repeating frame: the first 98304 samples (no whole frame "
+                                                   "follows the start found)"),
+              std::string::npos);
 
     // Readings that round to zero print without a sign (this frame reads -1e-10 chips, -1e-10 Hz).
     ASSERT_EQ(zunoGen("--seed 3 --set MACchnActive=1 --set DATAchnActive=1 --set OverSampling=8 "
