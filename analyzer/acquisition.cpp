@@ -15,11 +15,14 @@ namespace {
 
 constexpr std::size_t N = kFrameChips;
 // Stretches of half a half-slot: none holds parts of two pilot bursts, which a frequency error
-// near the burst rate's half would set against each other.
+// near the burst rate's half would set against each other. Stretches may cut every burst in two
+// (frame starts near a multiple of 512 chips), halving its correlation; those a quarter
+// half-slot later then hold each burst whole.
 constexpr std::size_t kSegments = 64;
 constexpr std::size_t kSegmentChips = N / kSegments;
-// A pilot stands well above the largest of 2 x 32768 correlations of noise summed over 32
-// segments (about 1.5 times their mean); a clean one about 10 times.
+constexpr std::size_t kSegmentStarts[2] = {0, kSegmentChips / 2};
+// A pilot stands well above the largest of 2 x 32768 correlations of noise summed over 64
+// stretches (about 1.5 times their mean); a clean one about 10 times.
 constexpr double kDetectionRatio = 3.0;
 constexpr double kClearDetection = 6.0;
 
@@ -43,7 +46,7 @@ dsp::cplx windowSum(const dsp::CVec& p, std::size_t start, std::size_t from, std
 
 namespace {
 
-Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift) {
+Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::size_t segmentStart) {
     const auto ratio = static_cast<std::size_t>(r);
     // Chip-rate sums: whatever the fraction of a chip the frame starts at, most of each chip's
     // energy lands in one of them.
@@ -64,8 +67,10 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift) {
     dsp::CVec seg(N), corr(N);
     for (std::size_t s = 0; s < kSegments; ++s) {
         std::fill(seg.begin(), seg.end(), 0.0);
-        std::copy_n(u.begin() + static_cast<std::ptrdiff_t>(s * kSegmentChips), kSegmentChips,
-                    seg.begin() + static_cast<std::ptrdiff_t>(s * kSegmentChips));
+        for (std::size_t j = 0; j < kSegmentChips; ++j) {
+            const std::size_t m = (segmentStart + s * kSegmentChips + j) % N;
+            seg[m] = u[m];
+        }
         dsp::fft(seg);
         for (int conj = 0; conj < 2; ++conj) {
             for (std::size_t k = 0; k < N; ++k) {
@@ -146,15 +151,19 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift) {
 }  // namespace
 
 Acquisition acquire(const dsp::CVec& window, int r) {
-    Acquisition a = acquireAt(window, r, 0);
     // Chip sums straddling two chips may lose the pilot's edge chips to loud neighbours: half a
-    // chip later they do not.
-    if (a.detection < kClearDetection && r >= 2) {
-        Acquisition b = acquireAt(window, r, static_cast<std::size_t>(r / 2));
-        if (b.detection > a.detection) a = b;
-    }
-    if (!(a.detection > kDetectionRatio)) throw std::runtime_error("no pilot found in the samples");
-    return a;
+    // chip later they do not. Each try is made only when those before found no clear pilot.
+    std::vector<std::size_t> shifts{0};
+    if (r >= 2) shifts.push_back(static_cast<std::size_t>(r / 2));
+    Acquisition best;
+    for (std::size_t shift : shifts)
+        for (std::size_t from : kSegmentStarts) {
+            if (best.detection >= kClearDetection) break;
+            Acquisition a = acquireAt(window, r, shift, from);
+            if (a.detection > best.detection) best = a;
+        }
+    if (!(best.detection > kDetectionRatio)) throw std::runtime_error("no pilot found in the samples");
+    return best;
 }
 
 }  // namespace analyzer
