@@ -4,6 +4,7 @@
 #include "app/file_menu.h"
 #include "app/instrument_commands.h"
 #include "app/main_window.h"
+#include "app/measure_menu.h"
 #include "app/plot_menu.h"
 #include "app/waveform_export.h"
 #include "app/window_parts.h"
@@ -32,6 +33,7 @@ Application::Application(host::Registry& registry, host::Dialogs& dialogs, host:
     files_ = std::make_unique<FileMenu>(ctx_);
     export_ = std::make_unique<WaveformExport>(ctx_, *common_);
     plots_ = std::make_unique<PlotMenu>(ctx_, *common_);
+    measure_ = std::make_unique<MeasureMenu>(ctx_, *common_);
     editors_ = std::make_unique<editors::Editors>(registry, dialogs, [this] { return ctx_.figureList.figRPCsetup.data(); });
     instrument_ = std::make_unique<InstrumentCommands>(ctx_, *common_);
     ctx_.slotSetup = [this](QWidget* fig, const Parameters::Slot& slot) { return editors_->slot.open(fig, slot); };

@@ -16,6 +16,7 @@ class CommonController;
 class FileMenu;
 class WaveformExport;
 class PlotMenu;
+class MeasureMenu;
 class InstrumentCommands;
 
 class Application {
@@ -42,6 +43,7 @@ private:
     std::unique_ptr<FileMenu> files_;
     std::unique_ptr<WaveformExport> export_;
     std::unique_ptr<PlotMenu> plots_;
+    std::unique_ptr<MeasureMenu> measure_;
     std::unique_ptr<editors::Editors> editors_;
     std::unique_ptr<InstrumentCommands> instrument_;
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "app/busy_pointer.h"
 #include "app/common_controller.h"
 #include "engine/dac.h"
 #include "host/core/clock.h"
@@ -17,7 +18,10 @@ namespace {
 
 constexpr double kDacBits = 14;
 
-// The first number of a dialog answer.
+double delaySamples(double delay, double overSampling) { return std::round(std::clamp(delay, 0.0, 1.0) * overSampling); }
+
+}  // namespace
+
 double answerNumber(const std::vector<std::string>& answers, std::size_t k, const std::string& prompt) {
     const std::string text = k < answers.size() ? answers[k] : std::string();
     const std::vector<double> numbers = host::textToNumbers(text);
@@ -25,26 +29,13 @@ double answerNumber(const std::vector<std::string>& answers, std::size_t k, cons
     return numbers.front();
 }
 
-double delaySamples(double delay, double overSampling) { return std::round(std::clamp(delay, 0.0, 1.0) * overSampling); }
+dsp::CVec playedWaveform(const AppContext& ctx) { return engine::applyDacRes(ctx.state.waveform, kDacBits); }
 
-// The busy pointer on the main window for as long as a plot is being made, whatever happens.
-class BusyPointer {
-public:
-    explicit BusyPointer(QWidget* window) : control_(window), before_(window ? control_.pointer() : "") {
-        if (window) control_.setPointer("watch");
-    }
-    ~BusyPointer() {
-        if (control_.object()) control_.setPointer(before_);
-    }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-
-private:
-    host::Control control_;
-    std::string before_;
-};
-
-}  // namespace
+std::string plotLabel(AppContext& ctx) {
+    host::ClockReading now = ctx.clock.now();
+    now[5] = std::floor(now[5]);
+    return ctx.state.appInfo.Name + " (" + host::clock2str(now) + ")";
+}
 
 EyeRequest eyeRequest(const std::vector<std::string>& answers, double samples, double overSampling) {
     const double first = answerNumber(answers, 0, "Enter number of symbols:");
@@ -76,12 +67,6 @@ PlotMenu::PlotMenu(AppContext& ctx, CommonController& common) : ctx_(ctx), commo
     m.add("menuPlotCCDF_Callback", [this](const host::Call& c) { menuPlotCCDF(c.handles); });
 }
 
-std::string PlotMenu::plotTitle() {
-    host::ClockReading now = ctx_.clock.now();
-    now[5] = std::floor(now[5]);
-    return ctx_.state.appInfo.Name + " (" + host::clock2str(now) + ")";
-}
-
 void PlotMenu::keep(QWidget* window) {
     if (window) ctx_.addClientWindow(window);
 }
@@ -89,16 +74,16 @@ void PlotMenu::keep(QWidget* window) {
 void PlotMenu::menuPlotSpectrum(const host::Handles& h) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     BusyPointer busy(ctx_.mainWindow);
-    keep(plots::KV_PlotSpectrum(ctx_.mainWindow, plotTitle(), ctx_.state.SigGenSettings.SamplingRate,
-                                engine::applyDacRes(ctx_.state.waveform, kDacBits)));
+    keep(plots::KV_PlotSpectrum(ctx_.mainWindow, plotLabel(ctx_), ctx_.state.SigGenSettings.SamplingRate,
+                                playedWaveform(ctx_)));
 }
 
 void PlotMenu::menuPlotSpectrumAnalyzer(const host::Handles& h) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     BusyPointer busy(ctx_.mainWindow);
     const SigGenSettings& s = ctx_.state.SigGenSettings;
-    keep(plots::KV_PlotSpectrumAnalyzer(ctx_.mainWindow, plotTitle(), s.SamplingRate, s.Amplitude,
-                                        engine::applyDacRes(ctx_.state.waveform, kDacBits), ctx_.dialogs));
+    keep(plots::KV_PlotSpectrumAnalyzer(ctx_.mainWindow, plotLabel(ctx_), s.SamplingRate, s.Amplitude,
+                                        playedWaveform(ctx_), ctx_.dialogs));
 }
 
 void PlotMenu::menuPlotWaterfall(const host::Handles& h) {
@@ -106,15 +91,15 @@ void PlotMenu::menuPlotWaterfall(const host::Handles& h) {
     BusyPointer busy(ctx_.mainWindow);
     const double rate = ctx_.state.SigGenSettings.SamplingRate;
     const double slice = (static_cast<double>(ctx_.state.waveform.size()) / rate) / 200.0;
-    keep(plots::KV_PlotWaterfall(ctx_.mainWindow, plotTitle(), rate, slice,
-                                 engine::applyDacRes(ctx_.state.waveform, kDacBits)));
+    keep(plots::KV_PlotWaterfall(ctx_.mainWindow, plotLabel(ctx_), rate, slice,
+                                 playedWaveform(ctx_)));
 }
 
 void PlotMenu::menuPlotIQTime(const host::Handles& h, double overlay) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     BusyPointer busy(ctx_.mainWindow);
-    keep(plots::KV_PlotIQTime(ctx_.mainWindow, plotTitle(), ctx_.state.SigGenSettings.SamplingRate, overlay,
-                              engine::applyDacRes(ctx_.state.waveform, kDacBits)));
+    keep(plots::KV_PlotIQTime(ctx_.mainWindow, plotLabel(ctx_), ctx_.state.SigGenSettings.SamplingRate, overlay,
+                              playedWaveform(ctx_)));
 }
 
 void PlotMenu::menuPlotEyeDiagram(const host::Handles& h) {
@@ -127,7 +112,7 @@ void PlotMenu::menuPlotEyeDiagram(const host::Handles& h) {
     const EyeRequest r = eyeRequest(*answers, samples, os);
     BusyPointer busy(ctx_.mainWindow);
     const double n = r.symbols * os;
-    keep(plots::KV_PlotEyeDiagram(ctx_.mainWindow, plotTitle(), engine::applyDacRes(ctx_.state.waveform, kDacBits), n,
+    keep(plots::KV_PlotEyeDiagram(ctx_.mainWindow, plotLabel(ctx_), playedWaveform(ctx_), n,
                                   n / ctx_.state.SigGenSettings.SamplingRate, r.delay, ctx_.dialogs));
 }
 
@@ -139,14 +124,14 @@ void PlotMenu::menuPlotScatterDiagram(const host::Handles& h) {
     const double os = ctx_.state.parameters.OverSampling;
     const ScatterRequest r = scatterRequest(*answers, os);
     BusyPointer busy(ctx_.mainWindow);
-    keep(plots::KV_PlotScatterDiagram(ctx_.mainWindow, plotTitle(), engine::applyDacRes(ctx_.state.waveform, kDacBits),
+    keep(plots::KV_PlotScatterDiagram(ctx_.mainWindow, plotLabel(ctx_), playedWaveform(ctx_),
                                       os, r.delay, r.trace, ctx_.dialogs));
 }
 
 void PlotMenu::menuPlotCCDF(const host::Handles& h) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     BusyPointer busy(ctx_.mainWindow);
-    keep(plots::KV_PlotCCDF(ctx_.mainWindow, plotTitle(), engine::applyDacRes(ctx_.state.waveform, kDacBits),
+    keep(plots::KV_PlotCCDF(ctx_.mainWindow, plotLabel(ctx_), playedWaveform(ctx_),
                             ctx_.state.markers[1]));
 }
 

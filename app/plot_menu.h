@@ -13,6 +13,16 @@ namespace app {
 
 class CommonController;
 
+// The first number of dialog answer k; throws std::invalid_argument quoting the prompt and the
+// answer when there is none.
+double answerNumber(const std::vector<std::string>& answers, std::size_t k, const std::string& prompt);
+
+// The last calculated waveform at the converters' 14-bit resolution, as the instrument plays it.
+dsp::CVec playedWaveform(const AppContext& ctx);
+
+// What follows a plot window's name: appInfo.Name and the time of the plot, in whole seconds.
+std::string plotLabel(AppContext& ctx);
+
 // The eye diagram's dialog answers as sample counts: S symbols (at least 1, at most the symbols
 // the waveform holds) and the symbol delay D in samples. Throws std::invalid_argument naming the
 // field when an answer is not a number.
@@ -43,8 +53,6 @@ public:
     void menuPlotCCDF(const host::Handles& handles);
 
 private:
-    // appInfo.Name and the time of the plot.
-    std::string plotTitle();
     void keep(QWidget* window);
 
     AppContext& ctx_;

@@ -5,6 +5,7 @@
 #include <exception>
 #include <optional>
 
+#include "app/busy_pointer.h"
 #include "app/common_controller.h"
 #include "app/core/sigmf.h"
 #include "app/core/waveform_files.h"
@@ -14,30 +15,6 @@
 #include "host/qt/control.h"
 
 namespace app {
-
-namespace {
-
-// The main window shows the watch while a file is written, and its own pointer again after.
-class BusyPointer {
-public:
-    explicit BusyPointer(QWidget* window) : window_(window) {
-        if (!window_) return;
-        host::Control c(window_);
-        saved_ = c.pointer();
-        c.setPointer("watch");
-    }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-    ~BusyPointer() {
-        if (window_) host::Control(window_.data()).setPointer(saved_);
-    }
-
-private:
-    QPointer<QWidget> window_;
-    std::string saved_;
-};
-
-}  // namespace
 
 void saveWaveform(AppContext& ctx, const std::string& filename) {
     const std::string title = "Error Saving " + filename;

@@ -74,6 +74,7 @@ MenuHeaders KV_AddMenu(QWidget* window, const std::string& platform, host::Regis
               {"&Open...", "menuFileOpen"},
               {"&Save", "menuFileSave"},
               {"Save &As...", "menuFileSaveAs"},
+              {"Analyze I/Q File...", "menuFileAnalyzeIQ", true},
               {"E&xit", "menuFileExit", true}},
              window, registry);
 
@@ -86,7 +87,8 @@ MenuHeaders KV_AddMenu(QWidget* window, const std::string& platform, host::Regis
               {"I(t) Q(t) Overlayed", "menuPlotIQTimeSameAxes"},
               {"&Eye Diagram", "menuPlotEyeDiagram", false, true},
               {"S&catter Diagram", "menuPlotScatterDiagram", false, true},
-              {"&CCDF", "menuPlotCCDF", true}},
+              {"&CCDF", "menuPlotCCDF", true},
+              {"Measure...", "menuPlotMeasure", true}},
              window, registry);
 
     menus.Config = addMenu(bar, "&Configuration", "menuConfig");

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/core/calculate.h"
+#include "busy_frame.h"
 #include "app/core/records.h"
 #include "engine/dac.h"
 #include "host/qt/dialogs.h"
@@ -14,20 +15,32 @@
 #include "plots/core/time_plots.h"
 #include "plots/core/welch.h"
 #include "plots/plots.h"
+#include "analyzer/analysis.h"
 
 namespace {
 
 constexpr double kRate = 1228800.0 * 30;
 
-const dsp::CVec& samples() {
-    static const dsp::CVec wave = [] {
-        app::Parameters p = app::InitializeParameters();
-        p.OverSampling = 30;
-        dsp::Rng rng(1);
-        return engine::applyDacRes(app::Calculate(p, rng).waveform, 14);
-    }();
-    return wave;
+// At oversampling 30: the engine's arguments from the application's default settings, or the
+// benchmarks' busy frame (MAC and traffic in every slot, all three modulations).
+app::Parameters defaultSettings() {
+    app::Parameters p = app::InitializeParameters();
+    p.OverSampling = 30;
+    return p;
 }
+
+engine::FrameArgs frameArgs(bool busy) { return busy ? busyFrame(30, 3) : app::frameArguments(defaultSettings(), {}); }
+
+const dsp::CVec& frameOf(bool busy) {
+    static const dsp::CVec waves[2] = {[] {
+                                           dsp::Rng rng(1);
+                                           return engine::applyDacRes(app::Calculate(defaultSettings(), rng).waveform, 14);
+                                       }(),
+                                       engine::applyDacRes(engine::Zuno_FwdChnFrame(busyFrame(30, 3)).waveform, 14)};
+    return waves[busy];
+}
+
+const dsp::CVec& samples() { return frameOf(false); }
 
 // A main window of a usual size for the plots to open next to.
 QWidget& parent() {
@@ -85,6 +98,20 @@ void SpectrumAnalyzerWindow(benchmark::State& s) {
         return plots::KV_PlotSpectrumAnalyzer(&parent(), "bench", kRate, -30, x, dialogs());
     });
 }
+// Plot > Measure...: the analysis against the frame's own settings (PN offset searched), the
+// window opened and drawn. The default frame (pilots and idle noise) and the busy one.
+void MeasureWindow(benchmark::State& s, bool busy) {
+    const analyzer::Options options = analyzer::optionsFor(frameArgs(busy));
+    window(s, [&](const dsp::CVec&) { return plots::KV_PlotMeasure(&parent(), "bench", analyzer::analyze(frameOf(busy), options)); });
+}
+// The window alone, from an analysis made beforehand.
+void MeasureWindowDrawn(benchmark::State& s) {
+    const analyzer::Result r = analyzer::analyze(frameOf(true), analyzer::optionsFor(frameArgs(true)));
+    window(s, [&](const dsp::CVec&) { return plots::KV_PlotMeasure(&parent(), "bench", r); });
+}
+BENCHMARK_CAPTURE(MeasureWindow, DefaultFrame, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(MeasureWindow, BusyFrame, true)->Unit(benchmark::kMillisecond);
+BENCHMARK(MeasureWindowDrawn)->Unit(benchmark::kMillisecond);
 BENCHMARK(SpectrumWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(SpectrumAnalyzerWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(CcdfWindow)->Unit(benchmark::kMillisecond);

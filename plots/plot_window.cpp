@@ -153,14 +153,18 @@ CanvasWindow openCanvasWindow(PlotKind kind, QWidget* parent) {
     return {window, canvas};
 }
 
-void addControls(PlotWindow* window, QWidget* above, QWidget* beside) {
-    QWidget* plot = window->takeCentralWidget();
+QWidget* plotFrame() {
     auto* frame = new QWidget;
-    // The grey of the plots around the controls too.
     frame->setAutoFillBackground(true);
     QPalette palette = frame->palette();
     palette.setColor(QPalette::Window, QColor(204, 204, 204));
     frame->setPalette(palette);
+    return frame;
+}
+
+void addControls(PlotWindow* window, QWidget* above, QWidget* beside) {
+    QWidget* plot = window->takeCentralWidget();
+    QWidget* frame = plotFrame();
     auto* grid = new QGridLayout(frame);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(0);

@@ -73,6 +73,8 @@ struct CanvasWindow {
     PlotCanvas* canvas;
 };
 CanvasWindow openCanvasWindow(PlotKind kind, QWidget* parent);
+// An empty panel in the grey of the plots, for controls around them.
+QWidget* plotFrame();
 // Puts a row of controls above the window's plot and, when given, a panel to its right.
 void addControls(PlotWindow* window, QWidget* above, QWidget* beside = nullptr);
 

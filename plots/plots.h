@@ -11,6 +11,10 @@ namespace host {
 class Dialogs;
 }
 
+namespace analyzer {
+struct Result;
+}
+
 namespace plots {
 
 // The distribution of instantaneous power above the average, against the Gaussian noise
@@ -47,5 +51,10 @@ PlotWindow* KV_PlotEyeDiagram(QWidget* hParent, const std::string& label, const 
 // sample. Failures as for the eye diagram.
 PlotWindow* KV_PlotScatterDiagram(QWidget* hParent, const std::string& label, const dsp::CVec& iqWave, double n,
                                   double offset, double traceOn, host::Dialogs& dialogs);
+
+// An analysis of one frame: the summary, a table of the slots and, for the slot chosen in the
+// table or the slot box, the code-domain power of its MAC and traffic Walsh codes and its
+// traffic constellation.
+PlotWindow* KV_PlotMeasure(QWidget* hParent, const std::string& label, const analyzer::Result& result);
 
 }  // namespace plots

@@ -11,6 +11,7 @@ std::string windowPrefix(PlotKind kind) {
     case PlotKind::EyeDiagram: return "Eye Diagram ";
     case PlotKind::ScatterDiagram: return "Scatter Diagram ";
     case PlotKind::SpectrumAnalyzer: return "Spectrum Analyzer ";
+    case PlotKind::Measure: return "Measure ";
     }
     return {};
 }
@@ -19,6 +20,7 @@ Box defaultPosition(PlotKind kind) {
     switch (kind) {
     case PlotKind::Spectrum: return {50, 480, 300, 300};
     case PlotKind::SpectrumAnalyzer: return {50, 300, 640, 480};
+    case PlotKind::Measure: return {50, 100, 1100, 780};
     case PlotKind::Waterfall: return {100, 100, 300, 300};
     default: return {150, 150, 340, 340};
     }
@@ -29,6 +31,7 @@ Box placeNextToParent(PlotKind kind, const Box& p) {
     switch (kind) {
     case PlotKind::Spectrum:
     case PlotKind::SpectrumAnalyzer:
+    case PlotKind::Measure:
         b.left += 0.1 * p.width;
         b.bottom += 0.18 * p.height;
         b.width *= 0.8;

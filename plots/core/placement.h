@@ -10,7 +10,7 @@ struct Box {
     bool operator==(const Box&) const = default;
 };
 
-enum class PlotKind { CCDF, Spectrum, Waterfall, IQTime, EyeDiagram, ScatterDiagram, SpectrumAnalyzer };
+enum class PlotKind { CCDF, Spectrum, Waterfall, IQTime, EyeDiagram, ScatterDiagram, SpectrumAnalyzer, Measure };
 
 // "CCDF ", "Magnitude Spectrum ", ...: the window name is this followed by the label.
 std::string windowPrefix(PlotKind kind);

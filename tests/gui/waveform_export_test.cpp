@@ -125,7 +125,7 @@ TEST_F(WaveformExportTest, SaveWaveChecksReadinessFirst) {
 TEST_F(WaveformExportTest, SigmfEntryDescribesTheCalculatedFrame) {
     QStringList items;
     for (QAction* a : main->findChild<QMenu*>("menuFile")->actions()) items << (a->isSeparator() ? "---" : a->text());
-    EXPECT_EQ(items.join("|").toStdString(), "&New|&Open...|&Save|Save &As...|Export Si&gMF...|---|E&xit");
+    EXPECT_EQ(items.join("|").toStdString(), "&New|&Open...|&Save|Save &As...|Export Si&gMF...|---|Analyze I/Q File...|---|E&xit");
 
     state().parameters.DATAchnActive = 1;
     calculate();

@@ -111,6 +111,8 @@ TEST_F(WindowParts, MenuBarFollowsTheTableAndPlatform) {
               "  &Save menuFileSave\n"
               "  Save &As... menuFileSaveAs\n"
               "  ---\n"
+              "  Analyze I/Q File... menuFileAnalyzeIQ\n"
+              "  ---\n"
               "  E&xit menuFileExit\n"
               "&Plot menuPlot\n"
               "  &Spectrum menuPlotSpectrum\n"
@@ -123,6 +125,8 @@ TEST_F(WindowParts, MenuBarFollowsTheTableAndPlatform) {
               "  (S&catter Diagram menuPlotScatterDiagram)\n"
               "  ---\n"
               "  &CCDF menuPlotCCDF\n"
+              "  ---\n"
+              "  Measure... menuPlotMeasure\n"
               "&Configuration menuConfig\n"
               "  &Sig Gen I/O menuConfigSigGenIO\n"
               "  ---\n"
@@ -177,7 +181,7 @@ TEST_F(WindowParts, MenuItemsCallTheirCommonOperation) {
                 calls.push_back(a->objectName().toStdString());
             });
         }
-    EXPECT_EQ(items.size(), 18u);
+    EXPECT_EQ(items.size(), 20u);
 
     std::vector<std::string> expected;
     for (QAction* a : items) {

@@ -1,0 +1,137 @@
+#include "app/measure_menu.h"
+
+#include <cmath>
+#include <exception>
+#include <stdexcept>
+
+#include "app/busy_pointer.h"
+#include "app/common_controller.h"
+#include "app/core/calculate.h"
+#include "app/core/capture_file.h"
+#include "app/plot_menu.h"
+#include "app/status_line.h"
+#include "host/core/number_text.h"
+#include "host/core/text.h"
+#include "engine/frame.h"
+#include "plots/plots.h"
+#include "analyzer/analysis.h"
+
+namespace app {
+
+namespace {
+
+constexpr const char* kErrorTitle = "Analysis Error";
+constexpr const char* kRequestTitle = "Analyze I/Q File";
+const std::vector<std::string> kPrompts{"Sample rate (Hz):", "PN offset (0-511, empty to search):",
+                                        "Reference filter (std|acp|rect):", "Phase equalizer (0|1):"};
+
+std::string referenceName(analyzer::ReferenceFilter f) {
+    switch (f) {
+    case analyzer::ReferenceFilter::Standard: return "std";
+    case analyzer::ReferenceFilter::Rectangular: return "rect";
+    case analyzer::ReferenceFilter::Acp: break;
+    }
+    return "acp";
+}
+
+std::string trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t");
+    return first == std::string::npos ? std::string() : s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// A capture of exactly one frame tells its own rate.
+std::optional<double> oneFrameRate(std::size_t samples) {
+    const std::size_t r = samples / engine::kChipsPerFrame;
+    if (samples % engine::kChipsPerFrame != 0 || r < 1 || r > 64) return std::nullopt;
+    return double(r) * engine::kChipRate;
+}
+
+// Every file zuno-ana reads.
+constexpr const char* kCaptureFilter = "*.cf64 *.cf32 *.ci16be *.ci16le *.ci16 *.bin *.iq *.sigmf-meta *.sigmf-data *.mat";
+
+[[noreturn]] void refuse(std::size_t k, const std::string& answer, const std::string& wanted) {
+    throw std::invalid_argument("'" + kPrompts[k] + "' needs " + wanted + ", not '" + answer + "'");
+}
+
+}  // namespace
+
+analyzer::Options analyzeRequest(const std::vector<std::string>& answers) {
+    auto answer = [&](std::size_t k) { return k < answers.size() ? trim(answers[k]) : std::string(); };
+    analyzer::Options o;
+    o.sampleRate = answerNumber(answers, 0, kPrompts[0]);
+    if (!(o.sampleRate > 0) || !std::isfinite(o.sampleRate)) refuse(0, answer(0), "a rate above 0 Hz");
+    if (const std::string pn = answer(1); !pn.empty()) {
+        const std::vector<double> v = host::textToNumbers(pn);
+        if (v.size() != 1 || v[0] != std::round(v[0]) || v[0] < 0 || v[0] > 511)
+            refuse(1, pn, "a whole number from 0 to 511 or nothing");
+        o.pnOffset = int(v[0]);
+    }
+    const std::string filter = host::toLower(answer(2));
+    if (filter == "std") o.filter = analyzer::ReferenceFilter::Standard;
+    else if (filter == "acp") o.filter = analyzer::ReferenceFilter::Acp;
+    else if (filter == "rect") o.filter = analyzer::ReferenceFilter::Rectangular;
+    else refuse(2, answer(2), "std, acp or rect");
+    const std::vector<double> eq = host::textToNumbers(answer(3));
+    if (eq.size() != 1 || (eq[0] != 0 && eq[0] != 1)) refuse(3, answer(3), "0 or 1");
+    o.phaseEqualizer = eq[0] == 1;
+    return o;
+}
+
+MeasureMenu::MeasureMenu(AppContext& ctx, CommonController& common) : ctx_(ctx), common_(common) {
+    host::Module& m = ctx_.registry.module(kCommonModule);
+    m.add("menuPlotMeasure_Callback", [this](const host::Call& c) { menuPlotMeasure(c.handles); });
+    m.add("menuFileAnalyzeIQ_Callback", [this](const host::Call& c) { menuFileAnalyzeIQ(c.handles); });
+}
+
+void MeasureMenu::menuPlotMeasure(const host::Handles& h) {
+    if (!common_.checkWaveformReady(h, "Plot")) return;
+    // The waveform held is the one these settings made, also when the user chose to measure it
+    // after changing them.
+    const Parameters& made = ctx_.state.appInfo.LastCaluclatedParameterSet.value_or(ctx_.state.parameters);
+    measure(playedWaveform(ctx_), analyzer::optionsFor(frameArguments(made, {})), plotLabel(ctx_));
+}
+
+void MeasureMenu::menuFileAnalyzeIQ(const host::Handles&) {
+    const std::optional<host::FileChoice> choice = ctx_.dialogs.openFile(kCaptureFilter);
+    if (!choice) return;
+    const std::string path = choice->directory + choice->name;
+    Capture capture;
+    try {
+        const BusyPointer busy(ctx_.mainWindow);
+        capture = readCapture(path, formatOfPath(path));
+    } catch (const std::exception& e) {
+        ctx_.dialogs.error(kErrorTitle, e.what());
+        return;
+    }
+    // The reference the frame in the instrument was most likely made with: the main window's.
+    const Parameters& p = ctx_.state.parameters;
+    analyzer::Options defaults = analyzer::optionsFor(frameArguments(p, {}));
+    const double rate = capture.sampleRate.value_or(oneFrameRate(capture.samples.size()).value_or(
+        ctx_.state.SigGenSettings.SamplingRate));
+    const auto answers = ctx_.dialogs.input(kRequestTitle, kPrompts,
+                                            {host::numberText(rate), "", referenceName(defaults.filter),
+                                             defaults.phaseEqualizer ? "1" : "0"});
+    if (!answers) return;
+    analyzer::Options options;
+    try {
+        options = analyzeRequest(*answers);
+    } catch (const std::exception& e) {
+        ctx_.dialogs.error(kErrorTitle, e.what());
+        return;
+    }
+    measure(capture.samples, options, choice->name);
+}
+
+void MeasureMenu::measure(const dsp::CVec& samples, const analyzer::Options& options, const std::string& label) {
+    QWidget* window = nullptr;
+    try {
+        const BusyPointer busy(ctx_.mainWindow);
+        window = plots::KV_PlotMeasure(ctx_.mainWindow, label, analyzer::analyze(samples, options));
+    } catch (const std::exception& e) {
+        ctx_.dialogs.error(kErrorTitle, e.what());
+        return;
+    }
+    ctx_.addClientWindow(window);
+}
+
+}  // namespace app

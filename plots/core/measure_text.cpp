@@ -1,0 +1,187 @@
+#include "plots/core/measure_text.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include "engine/traffic.h"
+
+namespace plots {
+
+namespace {
+
+std::string fixed(double v, int decimals) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
+    std::string text = buffer;
+    // A tiny negative value reads as zero, not as "-0.00".
+    if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+    return text;
+}
+
+std::string dB(double v) { return fixed(v, 2) + " dB"; }
+
+std::string orDash(const std::optional<double>& v) { return v ? fixed(*v, 2) : "\u2014"; }
+
+// The names the main window's pop-ups give them.
+std::string dataSourceName(int source) {
+    static const char* const names[] = {"All zeros",        "All ones",     "Alternating 0101",
+                                        "Alternating 1010", "PN9 sequence", "PN15 sequence"};
+    return source >= 1 && source <= 6 ? names[source - 1] : "source " + std::to_string(source);
+}
+
+std::string filterName(const engine::FilterType& type) {
+    switch (engine::filterKind(type)) {
+    case engine::FilterKind::Rectangular: return "Rectangular";
+    case engine::FilterKind::Is95Std: return "IS-95 standard";
+    case engine::FilterKind::Is95Acp: return "IS-95 ACP-optimised";
+    }
+    return {};
+}
+
+double formatOf(analyzer::Modulation m) {
+    switch (m) {
+    case analyzer::Modulation::Qpsk: return 1;
+    case analyzer::Modulation::Psk8: return 2;
+    case analyzer::Modulation::Qam16: return 3;
+    case analyzer::Modulation::Idle: break;
+    }
+    return 0;
+}
+
+// The MAC index riding on Walsh function `code` of one branch, or -1.
+int macIndexAt(int code, bool quadrature) {
+    for (int index = 0; index < int(analyzer::kMacCodes); ++index)
+        if (analyzer::macWalshFunction(index) == code && analyzer::macOnQuadrature(index) == quadrature) return index;
+    return -1;
+}
+
+std::optional<analyzer::ChannelReading> channelAt(const analyzer::SlotResult& slot, int macIndex) {
+    if (macIndex == analyzer::kRaMacIndex) return slot.ra;
+    const int k = macIndex - analyzer::kFirstRpcMacIndex;
+    if (k >= 0 && k < int(slot.rpc.size())) return slot.rpc[std::size_t(k)];
+    return std::nullopt;
+}
+
+std::string reading(const analyzer::ChannelReading& r) { return "bit " + std::to_string(r.bit) + ", " + dB(r.gainDb); }
+
+}  // namespace
+
+std::string modulationName(analyzer::Modulation m) {
+    switch (m) {
+    case analyzer::Modulation::Qpsk: return "QPSK";
+    case analyzer::Modulation::Psk8: return "8-PSK";
+    case analyzer::Modulation::Qam16: return "16-QAM";
+    case analyzer::Modulation::Idle: break;
+    }
+    return "idle";
+}
+
+std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
+    // A frame of pilots only fits 32 readings: a few in the line, all in the detail.
+    std::string pn = std::to_string(r.pnOffset), pnDetail;
+    if (!r.alternatives.empty()) {
+        constexpr std::size_t kShown = 3;
+        pn += " (also fits";
+        for (std::size_t k = 0; k < r.alternatives.size(); ++k) {
+            const analyzer::Reading& a = r.alternatives[k];
+            if (k < kShown) pn += (k ? ", " : " ") + std::to_string(a.pnOffset);
+            if (k) pnDetail += '\n';
+            pnDetail += "PN offset " + std::to_string(a.pnOffset) + ", frame start " + fixed(a.frameStartChips, 3) + " chips";
+        }
+        if (r.alternatives.size() > kShown) pn += ", ... " + std::to_string(r.alternatives.size()) + " in all";
+        pn += ")";
+    }
+    std::string data = "none (no traffic)";
+    if (r.dataSource) {
+        data = dataSourceName(*r.dataSource);
+        if (r.dataBitErrors)
+            data += ", " + std::to_string(*r.dataBitErrors) + " bit errors in " + std::to_string(r.dataBits);
+    }
+    return {
+        {"measureRho", "rho", fixed(r.rho, 6)},
+        {"measureRhoPilot", "rho pilot", fixed(r.rhoPilot, 6)},
+        {"measureEvm", "EVM", fixed(r.evmRmsPercent, 2) + " % rms, " + fixed(r.evmPeakPercent, 2) + " % peak"},
+        {"measureFrequencyError", "Frequency error", fixed(r.frequencyErrorHz, 2) + " Hz"},
+        {"measureFrameStart", "Frame start", fixed(r.frameStartChips, 3) + " chips"},
+        {"measurePnOffset", "PN offset", pn, pnDetail},
+        {"measureDataSource", "Data source", data},
+        {"measureMirror", "Mirrored spectrum", r.mirrorSpectrum ? "yes" : "no"},
+        {"measureSampleRate", "Sample rate",
+         fixed(r.sampleRate / 1e6, 4) + " MHz (" + std::to_string(r.oversampling) + " x chip rate)"},
+        {"measureReference", "Reference",
+         filterName(r.reference.filterType) + ", equalizer " + (r.reference.phaseEqActive != 0 ? "on" : "off")},
+    };
+}
+
+std::vector<std::string> slotRow(const analyzer::SlotResult& s, int slotNumber) {
+    int rpcOn = 0;
+    for (const auto& c : s.rpc) rpcOn += c.has_value();
+    return {std::to_string(slotNumber),
+            s.macActive ? "active" : "idle",
+            s.ra ? reading(*s.ra) : "off",
+            std::to_string(rpcOn),
+            modulationName(s.traffic),
+            orDash(s.trafficPowerDb),
+            orDash(s.idlePowerDb),
+            fixed(s.rho, 6)};
+}
+
+std::string rpcChannelsText(const analyzer::SlotResult& s) {
+    std::string text;
+    for (std::size_t k = 0; k < s.rpc.size(); ++k)
+        if (s.rpc[k]) {
+            if (!text.empty()) text += '\n';
+            text += "MAC index " + std::to_string(int(k) + analyzer::kFirstRpcMacIndex) + ": " + reading(*s.rpc[k]);
+        }
+    return text.empty() ? "No RPC channel on" : text;
+}
+
+std::vector<CodeBar> codeDomainBars(const analyzer::SlotResult& s) {
+    std::vector<CodeBar> bars;
+    bars.reserve(kCodeBars);
+    for (std::size_t c = 0; c < analyzer::kMacCodes; ++c) bars.push_back({double(c), s.macCodePowerI[c], s.macCodeOnI[c]});
+    for (std::size_t c = 0; c < analyzer::kMacCodes; ++c)
+        bars.push_back({double(kMacQFirstBar + int(c)), s.macCodePowerQ[c], s.macCodeOnQ[c]});
+    // The 16 traffic codes carry the slot's data together, or nothing.
+    for (std::size_t c = 0; c < analyzer::kTrafficCodes; ++c)
+        bars.push_back({double(kTrafficFirstBar + int(c)), s.trafficCodePower[c], s.traffic != analyzer::Modulation::Idle});
+    return bars;
+}
+
+std::string codeBarText(const analyzer::SlotResult& s, int position) {
+    if (position < 0 || position >= kCodeBars) return {};
+    const CodeBar bar = codeDomainBars(s)[std::size_t(position)];
+    const std::string level = ": " + (std::isfinite(bar.powerDb) ? dB(bar.powerDb) : std::string("no power")) +
+                              (bar.on ? ", on" : ", off");
+    if (position >= kTrafficFirstBar) return "Traffic, Walsh " + std::to_string(position - kTrafficFirstBar) + level;
+    const bool q = position >= kMacQFirstBar;
+    const int code = q ? position - kMacQFirstBar : position;
+    std::string text = std::string(q ? "MAC Q" : "MAC I") + ", Walsh " + std::to_string(code);
+    if (const int index = macIndexAt(code, q); index >= 0) {
+        text += " (MAC index " + std::to_string(index);
+        if (index == analyzer::kRaMacIndex) text += ", RA";
+        text += ")";
+        if (const auto r = channelAt(s, index)) return text + level + ", bit " + std::to_string(r->bit);
+    }
+    return text + level;
+}
+
+dsp::CVec idealConstellation(analyzer::Modulation m) {
+    const double format = formatOf(m);
+    if (format == 0) return {};
+    const int k = engine::bitsPerSymbol(format);
+    dsp::CVec points;
+    double power = 0;
+    for (unsigned v = 0; v < (1u << k); ++v) {
+        std::vector<std::uint8_t> bits(static_cast<std::size_t>(k));
+        for (int b = 0; b < k; ++b) bits[std::size_t(b)] = (v >> (k - 1 - b)) & 1;
+        points.push_back(engine::Zuno_IQmap(bits, format));
+        power += std::norm(points.back());
+    }
+    const double scale = 1 / std::sqrt(power / double(points.size()));
+    for (auto& p : points) p *= scale;
+    return points;
+}
+
+}  // namespace plots

@@ -1,0 +1,202 @@
+// Plot > Measure... and File > Analyze I/Q File... in the running application: the calculated
+// frame measured against the settings it was made with, captures read from files with the
+// reference confirmed in a dialog, and every failure shown with its reason.
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <fstream>
+#include <gmock/gmock.h>
+
+#include "app/core/calculate.h"
+#include "app/core/sigmf.h"
+#include "app/core/torvik.h"
+#include "app/measure_menu.h"
+#include "app_fixture.h"
+#include "analyzer/analysis.h"
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::StartsWith;
+
+namespace {
+
+const std::vector<std::string> kPrompts{"Sample rate (Hz):", "PN offset (0-511, empty to search):",
+                                        "Reference filter (std|acp|rect):", "Phase equalizer (0|1):"};
+
+class MeasureMenuTest : public testsupport::AppTest {
+protected:
+    QWidget* lastWindow() {
+        const auto& ids = state().appInfo.ClientWindows;
+        return ids.empty() ? nullptr : ctx().clientWindows[ids.back()].data();
+    }
+    std::string label(QWidget* w, const char* tag) {
+        auto* l = w ? w->findChild<QLabel*>(tag) : nullptr;
+        return l ? l->text().toStdString() : std::string("(no ") + tag + ")";
+    }
+    void chooseFile(const std::string& name) { dialogs.files.push_back(host::FileChoice{dir.string() + "/", name}); }
+    // One frame from the default settings changed by `change`.
+    static dsp::CVec frame(const std::function<void(app::Parameters&)>& change) {
+        app::Parameters p = app::InitializeParameters();
+        change(p);
+        dsp::Rng rng(3);
+        return app::Calculate(p, rng).waveform;
+    }
+    void writeTorvik(const char* name, const dsp::CVec& x) {
+        const std::vector<std::uint8_t> bytes = app::torvikBytes(x);
+        std::ofstream(path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+};
+
+}  // namespace
+
+TEST_F(MeasureMenuTest, CalculatedFrameMeasuredAgainstTheSettingsItWasMadeWith) {
+    start();
+    // PN offset 100, oversampling 2, the standard filter without equalizer, traffic on, no idle
+    // noise (which no reference rebuilds).
+    type("txtOffsetIndex", "100");
+    type("txtOversampling", "2");
+    choose("pdFilterType", 2);
+    press("chkPhaseEq");
+    press("chkDATAchnActive");
+    press("chkIdleSlotGainActive");
+    press("pbCalculate");
+    ASSERT_FALSE(state().appInfo.LastCalcTimeStamp.empty());
+    // Changed since: the user measures the frame still held.
+    choose("pdFilterType", 3);
+    dialogs.answers.push_back("Yes");
+    trigger("menuPlotMeasure");
+
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "Waveform Not Recalculated");
+    QWidget* w = lastWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle(), "Measure 1xEV Forward Link (03DEC2001 9:05:03)");
+    EXPECT_EQ(label(w, "measureReference"), "IS-95 standard, equalizer off");
+    EXPECT_THAT(label(w, "measurePnOffset"), StartsWith("100"));
+    EXPECT_GE(std::stod(label(w, "measureRho")), 0.9999);  // the frame's own filter, at 14 bits
+    EXPECT_THAT(label(w, "measureDataSource"), StartsWith("PN15 sequence, 0 bit errors in "));
+    EXPECT_EQ(label(w, "measureSampleRate"), "2.4576 MHz (2 x chip rate)");
+    auto* table = w->findChild<QTableWidget*>("measureSlots");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->item(0, 4)->text(), "QPSK");
+    EXPECT_EQ(c("main").pointer(), "arrow");
+}
+
+TEST_F(MeasureMenuTest, CaptureFileWithItsRateConfirmedInTheRealDialog) {
+    // A SigMF recording at oversampling 3 says its rate; the main window stands at 5.
+    const dsp::CVec x = frame([](app::Parameters& p) {
+        p.OverSampling = 3;
+        p.PilotOffsetIndex = 37;
+        p.FilterType = 1;  // rectangular
+        p.IdleSlotGainActive = 0;
+    });
+    app::Parameters made = app::InitializeParameters();
+    app::writeSigmf(path("cap"), x, app::frameRecording(made, x.size(), 3 * 1228800.0, 2.2e9, "test"));
+    startWithRealDialogs();
+    chooseFile("cap.sigmf-meta");
+    std::vector<std::string> defaults;
+    hands.then([&](QWidget* d) {
+        EXPECT_EQ(d->windowTitle(), "Analyze I/Q File");
+        QStringList prompts;
+        for (QLabel* l : d->findChildren<QLabel*>()) prompts << l->text();
+        EXPECT_EQ(prompts.join("|").toStdString(), "Sample rate (Hz):|PN offset (0-511, empty to search):|"
+                                                   "Reference filter (std|acp|rect):|Phase equalizer (0|1):");
+        for (QLineEdit* e : d->findChildren<QLineEdit*>()) defaults.push_back(e->text().toStdString());
+        // The capture was made with the rectangular filter.
+        testsupport::type(d->findChildren<QLineEdit*>()[2], "rect", false);
+        testsupport::pressButton(d, "OK");
+    });
+    trigger("menuFileAnalyzeIQ");
+    EXPECT_TRUE(hands.done());
+    EXPECT_THAT(defaults, ElementsAre("3686400", "", "acp", "1"));
+    QWidget* w = lastWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle(), "Measure cap.sigmf-meta");
+    EXPECT_THAT(label(w, "measurePnOffset"), StartsWith("37"));
+    EXPECT_EQ(label(w, "measureReference"), "Rectangular, equalizer on");
+    EXPECT_GE(std::stod(label(w, "measureRho")), 0.9999);
+}
+
+TEST_F(MeasureMenuTest, HeaderlessCaptureOfOneFrameProposesItsOwnRate) {
+    // 65536 samples of 16-bit I/Q: one frame at oversampling 2, whatever the main window says.
+    writeTorvik("one.ci16be", frame([](app::Parameters& p) {
+                    p.OverSampling = 2;
+                    p.PilotOffsetIndex = 5;
+                }));
+    start();
+    state().parameters.FilterType = 2;  // the main window's filter is proposed as the reference
+    state().parameters.PhaseEq = 0;
+    chooseFile("one.ci16be");
+    dialogs.inputs.push_back(std::vector<std::string>{"2457600", "5", "acp", "1"});
+    trigger("menuFileAnalyzeIQ");
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].kind, "input");
+    EXPECT_EQ(dialogs.shown[1].buttons, kPrompts);
+    EXPECT_EQ(dialogs.shown[1].defaults, (std::vector<std::string>{"2457600", "", "std", "0"}));
+    QWidget* w = lastWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle(), "Measure one.ci16be");
+    EXPECT_THAT(label(w, "measurePnOffset"), StartsWith("5"));
+}
+
+TEST_F(MeasureMenuTest, FailuresShowTheReasonAndOpenNothing) {
+    writeTorvik("one.ci16be", frame([](app::Parameters& p) { p.OverSampling = 2; }));
+    start();
+    auto analyse = [&](const std::string& file, std::optional<std::vector<std::string>> answers) {
+        dialogs.shown.clear();
+        chooseFile(file);
+        dialogs.inputs.push_back(std::move(answers));
+        trigger("menuFileAnalyzeIQ");
+        EXPECT_TRUE(state().appInfo.ClientWindows.empty()) << file;
+        EXPECT_EQ(c("main").pointer(), "arrow") << file;
+        return dialogs.shown.back();
+    };
+
+    // The analyzer's own message: a rate that is no multiple of the chip rate.
+    auto shown = analyse("one.ci16be", std::vector<std::string>{"1000000", "", "acp", "1"});
+    EXPECT_EQ(shown.kind, "error");
+    EXPECT_EQ(shown.title, "Analysis Error");
+    EXPECT_THAT(shown.text, HasSubstr("1000000"));
+
+    // The reader's: a file that is not there, before any question.
+    dialogs.shown.clear();
+    chooseFile("missing.cf32");
+    trigger("menuFileAnalyzeIQ");
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].title, "Analysis Error");
+    EXPECT_THAT(dialogs.shown[1].text, HasSubstr("missing.cf32"));
+    EXPECT_TRUE(state().appInfo.ClientWindows.empty());
+
+    // Answers that do not fit name their field.
+    shown = analyse("one.ci16be", std::vector<std::string>{"fast", "", "acp", "1"});
+    EXPECT_EQ(shown.text, "'Sample rate (Hz):' needs a number, not 'fast'");
+    shown = analyse("one.ci16be", std::vector<std::string>{"2457600", "512", "acp", "1"});
+    EXPECT_EQ(shown.text, "'PN offset (0-511, empty to search):' needs a whole number from 0 to 511 or nothing, not '512'");
+    shown = analyse("one.ci16be", std::vector<std::string>{"2457600", "", "gauss", "1"});
+    EXPECT_EQ(shown.text, "'Reference filter (std|acp|rect):' needs std, acp or rect, not 'gauss'");
+    shown = analyse("one.ci16be", std::vector<std::string>{"2457600", "", "acp", "yes"});
+    EXPECT_EQ(shown.text, "'Phase equalizer (0|1):' needs 0 or 1, not 'yes'");
+
+    // Cancelled: the dialog, then the file choice.
+    shown = analyse("one.ci16be", std::nullopt);
+    EXPECT_EQ(shown.kind, "input");
+    dialogs.shown.clear();
+    trigger("menuFileAnalyzeIQ");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, "open");
+}
+
+TEST(MeasureRequest, AnswersBecomeTheAnalyzersOptions) {
+    const analyzer::Options o = app::analyzeRequest({"6144000", " 17 ", "STD", "0"});
+    EXPECT_EQ(o.sampleRate, 6144000);
+    EXPECT_EQ(o.pnOffset, 17);
+    EXPECT_EQ(o.filter, analyzer::ReferenceFilter::Standard);
+    EXPECT_FALSE(o.phaseEqualizer);
+    const analyzer::Options searched = app::analyzeRequest({"2457600", "  ", "rect", "1"});
+    EXPECT_FALSE(searched.pnOffset.has_value());
+    EXPECT_EQ(searched.filter, analyzer::ReferenceFilter::Rectangular);
+    EXPECT_TRUE(searched.phaseEqualizer);
+    // A PN offset that is no whole number, which the window's test leaves out.
+    EXPECT_THROW(app::analyzeRequest({"2457600", "1.5", "acp", "1"}), std::invalid_argument);
+}

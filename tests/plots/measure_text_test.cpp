@@ -1,0 +1,151 @@
+// What the Measure window writes of an analysis: the summary, the slot table, the code-domain
+// bars with the channel on each code, and the ideal constellation points.
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "plots/core/measure_text.h"
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+namespace {
+
+analyzer::Result sample() {
+    analyzer::Result r;
+    r.sampleRate = 6144000;
+    r.oversampling = 5;
+    r.pnOffset = 17;
+    r.frameStartChips = 1234.5678;
+    r.frequencyErrorHz = -0.126;
+    r.rho = 0.9999876;
+    r.rhoPilot = 0.99999;
+    r.evmRmsPercent = 0.352;
+    r.evmPeakPercent = 1.5;
+    r.dataSource = 5;
+    r.dataBitErrors = 3;
+    r.dataBits = 25600;
+    r.reference.filterType = 2.0;  // IS-95 standard
+    r.reference.phaseEqActive = 0;
+    for (auto& s : r.slotResults) {
+        s.macCodePowerI.fill(-70);
+        s.macCodePowerQ.fill(-70);
+        s.trafficCodePower.fill(-75);
+    }
+    return r;
+}
+
+plots::SummaryLine lineOf(const std::vector<plots::SummaryLine>& lines, const std::string& tag) {
+    for (const auto& l : lines)
+        if (l.tag == tag) return l;
+    return {tag, "", "(no " + tag + ")", ""};
+}
+
+std::string valueOf(const std::vector<plots::SummaryLine>& lines, const std::string& tag) { return lineOf(lines, tag).value; }
+
+}  // namespace
+
+TEST(MeasureText, SummaryNamesEveryFigureWithItsUnit) {
+    analyzer::Result r = sample();
+    auto lines = plots::measureSummary(r);
+    EXPECT_EQ(valueOf(lines, "measureRho"), "0.999988");
+    EXPECT_EQ(valueOf(lines, "measureEvm"), "0.35 % rms, 1.50 % peak");
+    EXPECT_EQ(valueOf(lines, "measureFrequencyError"), "-0.13 Hz");
+    EXPECT_EQ(valueOf(lines, "measureFrameStart"), "1234.568 chips");
+    EXPECT_EQ(valueOf(lines, "measurePnOffset"), "17");
+    EXPECT_EQ(valueOf(lines, "measureDataSource"), "PN9 sequence, 3 bit errors in 25600");
+    EXPECT_EQ(valueOf(lines, "measureSampleRate"), "6.1440 MHz (5 x chip rate)");
+    EXPECT_EQ(valueOf(lines, "measureReference"), "IS-95 standard, equalizer off");
+
+    // Other readings of the same samples, and a frame without traffic.
+    r.alternatives = {{33, 2258.5}, {49, 3282.5}};
+    r.dataSource.reset();
+    r.dataBitErrors.reset();
+    r.frequencyErrorHz = -0.001;  // rounds to zero: no sign
+    lines = plots::measureSummary(r);
+    EXPECT_EQ(valueOf(lines, "measureFrequencyError"), "0.00 Hz");
+    EXPECT_EQ(valueOf(lines, "measurePnOffset"), "17 (also fits 33, 49)");
+    EXPECT_EQ(lineOf(lines, "measurePnOffset").detail, "PN offset 33, frame start 2258.500 chips\nPN offset 49, frame start 3282.500 chips");
+    // A frame of pilots only: a few in the line, every one in the detail.
+    r.alternatives.clear();
+    for (int k = 1; k < 32; ++k) r.alternatives.push_back({(17 + 16 * k) % 512, 1024.0 * k});
+    lines = plots::measureSummary(r);
+    EXPECT_EQ(valueOf(lines, "measurePnOffset"), "17 (also fits 33, 49, 65, ... 31 in all)");
+    const std::string all = lineOf(lines, "measurePnOffset").detail;
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 30);
+    EXPECT_EQ(valueOf(lines, "measureDataSource"), "none (no traffic)");
+}
+
+TEST(MeasureText, SlotRowsAndTheirRpcChannels) {
+    analyzer::SlotResult s;
+    s.macActive = true;
+    s.ra = analyzer::ChannelReading{1, -3};
+    s.rpc[0] = analyzer::ChannelReading{0, -6.5};    // MAC index 5
+    s.rpc[58] = analyzer::ChannelReading{1, 10};     // MAC index 63
+    s.traffic = analyzer::Modulation::Qam16;
+    s.trafficPowerDb = -0.004;
+    s.rho = 0.99995;
+    EXPECT_THAT(plots::slotRow(s, 3),
+                ElementsAre("3", "active", "bit 1, -3.00 dB", "2", "16-QAM", "0.00", "\u2014", "0.999950"));
+    EXPECT_EQ(plots::rpcChannelsText(s), "MAC index 5: bit 0, -6.50 dB\nMAC index 63: bit 1, 10.00 dB");
+    EXPECT_EQ(plots::slotRow(s, 3).size(), plots::kSlotColumns.size());
+
+    analyzer::SlotResult idle;
+    idle.idlePowerDb = -10.02;
+    EXPECT_THAT(plots::slotRow(idle, 16), ElementsAre("16", "idle", "off", "0", "idle", "\u2014", "-10.02", "0.000000"));
+    EXPECT_EQ(plots::rpcChannelsText(idle), "No RPC channel on");
+}
+
+TEST(MeasureText, EachChannelLightsTheBarOfItsWalshCodeAndBranch) {
+    analyzer::SlotResult s = sample().slotResults[0];
+    // RA on MAC index 4 and RPC on MAC index 5 (the two branches), as the analyzer places them.
+    s.ra = analyzer::ChannelReading{0, -3};
+    s.rpc[0] = analyzer::ChannelReading{1, -7.25};
+    const int ra = analyzer::macWalshFunction(4) + (analyzer::macOnQuadrature(4) ? plots::kMacQFirstBar : 0);
+    const int rpc = analyzer::macWalshFunction(5) + (analyzer::macOnQuadrature(5) ? plots::kMacQFirstBar : 0);
+    ASSERT_NE(ra, rpc);
+    (ra < plots::kMacQFirstBar ? s.macCodeOnI[ra] : s.macCodeOnQ[ra - plots::kMacQFirstBar]) = true;
+    (rpc < plots::kMacQFirstBar ? s.macCodePowerI[rpc] : s.macCodePowerQ[rpc - plots::kMacQFirstBar]) = -7.25;
+    (rpc < plots::kMacQFirstBar ? s.macCodeOnI[rpc] : s.macCodeOnQ[rpc - plots::kMacQFirstBar]) = true;
+    s.traffic = analyzer::Modulation::Qpsk;
+    s.trafficCodePower[15] = -12;
+
+    const auto bars = plots::codeDomainBars(s);
+    ASSERT_EQ(bars.size(), std::size_t(plots::kCodeBars));
+    std::vector<int> on;
+    for (const auto& b : bars) {
+        EXPECT_EQ(b.position, double(&b - bars.data()));
+        if (b.on && b.position < plots::kTrafficFirstBar) on.push_back(int(b.position));
+    }
+    EXPECT_THAT(on, ElementsAre(std::min(ra, rpc), std::max(ra, rpc)));
+    EXPECT_EQ(bars[std::size_t(rpc)].powerDb, -7.25);
+    EXPECT_TRUE(bars[plots::kTrafficFirstBar].on);
+    EXPECT_EQ(bars[plots::kCodeBars - 1].powerDb, -12);
+
+    EXPECT_EQ(plots::codeBarText(s, rpc), "MAC Q, Walsh 34 (MAC index 5): -7.25 dB, on, bit 1");
+    EXPECT_EQ(plots::codeBarText(s, ra), "MAC I, Walsh 2 (MAC index 4, RA): -70.00 dB, on, bit 0");
+    EXPECT_EQ(plots::codeBarText(s, 40), "MAC I, Walsh 40: -70.00 dB, off");  // no MAC index rides there
+    EXPECT_EQ(plots::codeBarText(s, plots::kCodeBars - 1), "Traffic, Walsh 15: -12.00 dB, on");
+    EXPECT_EQ(plots::codeBarText(s, plots::kCodeBars), "");
+    EXPECT_EQ(plots::codeBarText(s, -1), "");
+
+    // A slot without traffic shows its traffic codes as unused.
+    s.traffic = analyzer::Modulation::Idle;
+    EXPECT_FALSE(plots::codeDomainBars(s)[plots::kTrafficFirstBar].on);
+}
+
+TEST(MeasureText, IdealPointsAtUnitMeanPower) {
+    EXPECT_TRUE(plots::idealConstellation(analyzer::Modulation::Idle).empty());
+    for (auto [m, count] : {std::pair{analyzer::Modulation::Qpsk, 4u}, {analyzer::Modulation::Psk8, 8u},
+                            {analyzer::Modulation::Qam16, 16u}}) {
+        const dsp::CVec points = plots::idealConstellation(m);
+        ASSERT_EQ(points.size(), count) << plots::modulationName(m);
+        double power = 0;
+        for (std::size_t a = 0; a < points.size(); ++a) {
+            power += std::norm(points[a]);
+            for (std::size_t b = 0; b < a; ++b) EXPECT_GT(std::abs(points[a] - points[b]), 0.3);  // all distinct
+        }
+        EXPECT_NEAR(power / double(count), 1, 1e-12) << plots::modulationName(m);
+    }
+}
