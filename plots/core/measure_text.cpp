@@ -106,6 +106,7 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
         {"measureFrameStart", "Frame start", fixed(r.frameStartChips, 3) + " chips"},
         {"measurePnOffset", "PN offset", pn, pnDetail},
         {"measureDataSource", "Data source", data},
+        {"measureFrameRead", "Frame read", r.cyclic ? "as one repeating frame" : "whole, within the capture"},
         {"measureMirror", "Mirrored spectrum", r.mirrorSpectrum ? "yes" : "no"},
         {"measureSampleRate", "Sample rate",
          fixed(r.sampleRate / 1e6, 4) + " MHz (" + std::to_string(r.oversampling) + " x chip rate)"},

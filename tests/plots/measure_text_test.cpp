@@ -57,6 +57,10 @@ TEST(MeasureText, SummaryNamesEveryFigureWithItsUnit) {
     EXPECT_EQ(valueOf(lines, "measureDataSource"), "PN9 sequence, 3 bit errors in 25600");
     EXPECT_EQ(valueOf(lines, "measureSampleRate"), "6.1440 MHz (5 x chip rate)");
     EXPECT_EQ(valueOf(lines, "measureReference"), "IS-95 standard, equalizer off");
+    EXPECT_EQ(valueOf(lines, "measureFrameRead"), "whole, within the capture");
+    r.cyclic = true;
+    EXPECT_EQ(valueOf(plots::measureSummary(r), "measureFrameRead"), "as one repeating frame");
+    r.cyclic = false;
 
     // Other readings of the same samples, and a frame without traffic.
     r.alternatives = {{33, 2258.5}, {49, 3282.5}};
