@@ -44,15 +44,6 @@ dsp::CVec derotatedSpectrum(const AlignmentInput& in, double frequencyHz) {
     return v;
 }
 
-// Advances the signal by `delay` samples: z(t) = v(t + delay), band-limited and cyclic. The
-// Nyquist bin of an even length keeps the real part of its rotation, as a real delay would.
-void advance(dsp::CVec& spectrum, double delay) {
-    const std::size_t n = spectrum.size();
-    forEachPhasor(n, kTwoPi * delay / static_cast<double>(n), [&](std::size_t k, dsp::cplx p) {
-        spectrum[k] *= (n % 2 == 0 && k == n / 2) ? dsp::cplx(p.real()) : p;
-    });
-}
-
 // Whole-sample lag of the largest correlation within `width` of `around`.
 double bestLag(const dsp::CVec& v, const dsp::CVec& refSpectrum, double around, std::size_t width) {
     const std::size_t n = v.size();
@@ -110,6 +101,14 @@ double residualFrequency(const dsp::CVec& z, const dsp::CVec& ref, double sample
 }
 
 }  // namespace
+
+// The Nyquist bin of an even length keeps the real part of its rotation, as a real delay would.
+void advance(dsp::CVec& spectrum, double delay) {
+    const std::size_t n = spectrum.size();
+    forEachPhasor(n, kTwoPi * delay / static_cast<double>(n), [&](std::size_t k, dsp::cplx p) {
+        spectrum[k] *= (n % 2 == 0 && k == n / 2) ? dsp::cplx(p.real()) : p;
+    });
+}
 
 dsp::CVec derotatedBand(const AlignmentInput& in, double frequencyHz, std::size_t bins) {
     const dsp::CVec v = derotatedSpectrum(in, frequencyHz);

@@ -32,6 +32,10 @@ struct AlignmentInput {
 // the starting delay.
 Alignment align(const AlignmentInput& in, Alignment start, int iterations, std::size_t lagSearch = 0);
 
+// Advances a signal, given by its transform, by `delay` samples: z(t) = v(t + delay),
+// band-limited and cyclic.
+void advance(dsp::CVec& spectrum, double delay);
+
 // The window with the alignment's delay and frequency removed.
 Aligned applyAlignment(const AlignmentInput& in, const Alignment& a);
 

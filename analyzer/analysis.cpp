@@ -55,7 +55,8 @@ double filterTypeOf(ReferenceFilter f) {
 }
 
 // A frame with nothing on but the pilot, in the reference transmitter's settings. The engine
-// oversamples by 2 at least: at R = 1 the reference is every second sample of its R = 2 frame.
+// oversamples by 2 at least: at R = 1 the reference is every second sample of its R = 2 frame
+// (at the capture's sampling phase).
 engine::FrameArgs emptyFrame(int pnOffset, int r, const Options& o, bool conjugated) {
     engine::FrameArgs a;
     a.PilotOffsetIndex = pnOffset;
@@ -162,7 +163,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     const dsp::CVec first(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(frame));
     const Acquisition acq = acquire(first, r);
     const int k0 = static_cast<int>(((acq.halfSlotStart + N - acq.codePhase) % N) / 64);
-    const ChainSettings chain{r, kindOf(options.filter), options.phaseEqualizer, acq.conjugated};
+    ChainSettings chain{r, kindOf(options.filter), options.phaseEqualizer, acq.conjugated};
 
     // Timing, frequency and content are found at two samples per chip, which hold the band of the
     // filtered signal; only the final measurement needs every sample.
@@ -176,10 +177,34 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
 
     // Pilot-only reference: timing and frequency good enough to read the content.
     const dsp::CVec firstBand = derotatedBand({&first, 0, fs}, acq.frequencyHz, bins);
-    const Waveform pilotRef = reference(emptyFrame(k0, r, options, acq.conjugated), bins);
+    const engine::FrameArgs pilotArgs = emptyFrame(k0, r, options, acq.conjugated);
+    Waveform pilotRef = reference(pilotArgs, bins);
     const AlignmentInput coarseInput{&firstBand, 0, workRate, &pilotRef.samples, &pilotRef.spectrum};
     const Alignment start{static_cast<double>(acq.halfSlotStart * ratio + acq.sampleShift) / scale, 0.0};
-    const Aligned coarse = applyAlignment(coarseInput, align(coarseInput, start, 3, 2 * work));
+    // At one sample per chip a fractional delay cannot be undone on the samples (their band
+    // overflows the sample rate): the reference is sampled where the capture was instead. The
+    // delay an alignment finds left then moves into the chain's phase, scaled by the secant of
+    // the last two moves: where a chip's images overlap, a moved phase shows as much less delay
+    // than it is.
+    auto settle = [&](const AlignmentInput& in, Waveform& ref, const engine::FrameArgs& args, Alignment a) {
+        double lastPhase = 0, lastLeft = 0;
+        for (int pass = 0; r == 1 && pass < 12; ++pass) {
+            const double whole = std::round(a.delay), left = whole - a.delay;
+            double step = left;
+            if (pass > 0 && left != lastLeft) step = std::clamp(left * (chain.phase - lastPhase) / (lastLeft - left), -0.5, 0.5);
+            lastPhase = chain.phase, lastLeft = left;
+            chain.phase += step;
+            a.delay = whole;
+            if (std::abs(step) < 1e-6) break;
+            ref = reference(args, bins);
+            a = align(in, a, 1);
+        }
+        return a;
+    };
+    const Alignment found = settle(coarseInput, pilotRef, pilotArgs, align(coarseInput, start, 3, 2 * work));
+    const Aligned coarse = applyAlignment(coarseInput, found);
+    // Where the frame starts, in chips, for a delay in samples at the working rate.
+    auto startOf = [&](double delaySamples, double rate) { return delaySamples / rate - chain.phase; };
 
     // Both ways of pairing half-slots into slots, and every slot that may be slot 1.
     const dsp::CVec content = pilotRelativeContent(chipsFromSpectrum(coarse.spectrum, chain), k0);
@@ -189,7 +214,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
         for (const auto& s : byParity[p]) misfit[p] += s.misfit;
     for (const auto& c : content) energy += std::norm(c);
     const double fewest = std::min(misfit[0], misfit[1]);
-    const double firstStart = coarse.alignment.delay / static_cast<double>(work);
+    const double firstStart = startOf(coarse.alignment.delay, static_cast<double>(work));
     std::vector<Candidate> tied;
     std::size_t bestRank = std::numeric_limits<std::size_t>::max();
     bool any = false;
@@ -239,7 +264,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
                           samples.begin() + static_cast<std::ptrdiff_t>(offset + frame));
             delay -= static_cast<double>(offset);
         } else {
-            cyclic = wrapStart(delay / r) >= 0;
+            cyclic = wrapStart(startOf(delay, r)) >= 0;
         }
     }
     auto read = [&](const dsp::CVec& spectrum) {
@@ -249,11 +274,13 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     // that reading: a reading the pilot-only alignment got slightly wrong would otherwise bias
     // the alignment it is measured with.
     const dsp::CVec band = derotatedBand({&window, offset, fs}, frequency, bins);
-    Waveform ref = reference(rebuild(firstReading, base), bins);
+    engine::FrameArgs made = rebuild(firstReading, base);
+    Waveform ref = reference(made, bins);
     const AlignmentInput fineInput{&band, 0, workRate, &ref.samples, &ref.spectrum};
-    Alignment estimate = align(fineInput, {delay / scale, 0.0}, 2);
-    ref = reference(rebuild(read(applyAlignment(fineInput, estimate).spectrum), base), bins);
-    estimate = align(fineInput, estimate, 2);
+    Alignment estimate = settle(fineInput, ref, made, align(fineInput, {delay / scale, 0.0}, 2));
+    made = rebuild(read(applyAlignment(fineInput, estimate).spectrum), base);
+    ref = reference(made, bins);
+    estimate = settle(fineInput, ref, made, align(fineInput, estimate, 2));
 
     // The final reading and the measurement at the full rate.
     Result res;
@@ -267,7 +294,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     res.pnOffset = primary.pnOffset;
     // The delay is cyclic within the window: a start a hair before the window's first sample is
     // not a frame later.
-    res.frameStartChips = static_cast<double>(offset) / r + wrapStart(fine.alignment.delay / r);
+    res.frameStartChips = static_cast<double>(offset) / r + wrapStart(startOf(fine.alignment.delay, r));
     res.cyclic = cyclic;
     res.frequencyErrorHz = fine.alignment.frequencyHz;
     res.phaseRad = std::arg(q.gain);

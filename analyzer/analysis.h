@@ -88,7 +88,8 @@ struct Result {
     // holds no whole frame after the start found.
     bool cyclic = false;
     // The engine's arguments of the reference waveform (recovered content, idle noise off). At
-    // R = 1 they say R = 2, the engine's least: the reference is every second sample of that.
+    // R = 1 they say R = 2, the engine's least: the reference is every second sample of that,
+    // taken at the capture's sampling phase.
     engine::FrameArgs reference;
 };
 

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <tuple>
 
+#include "analyzer/alignment.h"
 #include "analyzer/frame_layout.h"
 #include "dsp/fft.h"
 #include "engine/phase_eq.h"
@@ -19,28 +20,41 @@ struct Response {
     dsp::RVec energy;  // sum of |h|^2 over the R images of each chip-rate bin
 };
 
-// One response per chain, kept for the life of the process as the filter coefficients are.
-const Response& response(const ChainSettings& c) {
+std::shared_ptr<const Response> withEnergy(dsp::CVec h) {
+    auto resp = std::make_shared<Response>();
+    resp->h = std::move(h);
+    resp->energy.assign(kFrameChips, 0.0);
+    for (std::size_t k = 0; k < resp->h.size(); ++k) resp->energy[k % kFrameChips] += std::norm(resp->h[k]);
+    return resp;
+}
+
+// One response per chain at R >= 2, kept for the life of the process as the filter
+// coefficients are.
+std::shared_ptr<const Response> oversampled(int r, engine::FilterKind filter, bool equalizer) {
     static std::mutex mutex;
-    static std::map<std::tuple<int, engine::FilterKind, bool>, std::unique_ptr<Response>> cache;
+    static std::map<std::tuple<int, engine::FilterKind, bool>, std::shared_ptr<const Response>> cache;
     std::lock_guard lock(mutex);
-    auto& slot = cache[{c.r, c.filter, c.equalizer}];
+    auto& slot = cache[{r, filter, equalizer}];
     if (!slot) {
-        auto resp = std::make_unique<Response>();
-        const int r = std::max(c.r, 2);
         dsp::CVec impulse(kFrameChips);
         impulse[0] = 1.0;
-        resp->h = engine::filterChips(impulse, r, c.filter);
-        if (c.equalizer) resp->h = engine::equalizePhase(resp->h, r, false);
-        if (c.r == 1)
-            for (std::size_t m = 0; m < kFrameChips; ++m) resp->h[m] = resp->h[2 * m];
-        resp->h.resize(kFrameChips * static_cast<std::size_t>(c.r));
-        dsp::fft(resp->h);
-        resp->energy.assign(kFrameChips, 0.0);
-        for (std::size_t k = 0; k < resp->h.size(); ++k) resp->energy[k % kFrameChips] += std::norm(resp->h[k]);
-        slot = std::move(resp);
+        dsp::CVec h = engine::filterChips(impulse, r, filter);
+        if (equalizer) h = engine::equalizePhase(h, r, false);
+        dsp::fft(h);
+        slot = withEnergy(std::move(h));
     }
-    return *slot;
+    return slot;
+}
+
+// At R = 1 the phase varies from capture to capture: the R = 2 response advanced and folded onto
+// the chip rate (keeping every second sample adds each bin to its image, halved).
+std::shared_ptr<const Response> response(const ChainSettings& c) {
+    if (c.r != 1) return oversampled(c.r, c.filter, c.equalizer);
+    dsp::CVec h2 = oversampled(2, c.filter, c.equalizer)->h;
+    advance(h2, 2 * c.phase);
+    dsp::CVec h(kFrameChips);
+    for (std::size_t k = 0; k < kFrameChips; ++k) h[k] = 0.5 * (h2[k] + h2[k + kFrameChips]);
+    return withEnergy(std::move(h));
 }
 
 // Bin k of a transform of m bins that keeps the lowest frequencies of one of n bins (m <= n, both
@@ -54,7 +68,8 @@ std::size_t chainBin(std::size_t k, std::size_t m, std::size_t n, bool conjugate
 }  // namespace
 
 dsp::CVec chipsFromSpectrum(const dsp::CVec& spectrum, const ChainSettings& chain) {
-    const Response& resp = response(chain);
+    const auto held = response(chain);
+    const Response& resp = *held;
     const std::size_t m = spectrum.size(), n = resp.h.size();
     dsp::CVec c(kFrameChips);
     dsp::RVec energy(kFrameChips, 0.0);
@@ -72,7 +87,8 @@ dsp::CVec chipsFromSpectrum(const dsp::CVec& spectrum, const ChainSettings& chai
 }
 
 Waveform chainWaveform(const dsp::CVec& chips, const ChainSettings& chain, std::size_t bins) {
-    const Response& resp = response(chain);
+    const auto held = response(chain);
+    const Response& resp = *held;
     dsp::CVec c = chips;
     dsp::fft(c);
     const std::size_t n = resp.h.size();

@@ -6,12 +6,14 @@
 
 namespace analyzer {
 
-// At R = 1 the chain is the one at R = 2 with every second sample kept (the chip instants).
+// At R = 1 the chain is the one at R = 2 advanced by `phase` chips, with every second sample
+// kept: a capture at one sample per chip taken `phase` chips after the chip instants.
 struct ChainSettings {
     int r = 2;
     engine::FilterKind filter = engine::FilterKind::Is95Acp;
     bool equalizer = true;
     bool conjugated = false;  // the waveform is the conjugate of the filtered chips (mirror off)
+    double phase = 0;         // R = 1 only
 };
 
 // `spectrum`: the transform of 32768 R samples whose first is the first chip's instant, or its

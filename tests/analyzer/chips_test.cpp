@@ -56,3 +56,24 @@ TEST(Chain, MakesTheEnginesFrameAndGivesBackItsChips) {
                 EXPECT_LT(maxDiff(analyzer::chipsFromSpectrum(low, chain), chips), 1e-9);
             }
 }
+
+// At one sample per chip with a sampling phase, the chain's waveform is every second sample of
+// the frame at R = 2 advanced by that phase, and the chips come back from it.
+TEST(Chain, ChipRateChainSamplesAtItsPhase) {
+    std::mt19937_64 rng(15);
+    dsp::Rng unused(1);
+    for (double phase : {0.3, -0.45}) {
+        SCOPED_TRACE(testing::Message() << "phase " << phase);
+        engine::FrameArgs a = analyzertest::drawFrame(rng, 2).args;
+        a.IdleSlotGainActive = 0;
+        analyzer::ChainSettings chain = chainOf(a, 1);
+        chain.phase = phase;
+        const dsp::CVec chips = engine::frameChips(a);
+        const dsp::CVec early = analyzertest::impair(engine::Zuno_FwdChnFrame(a).waveform, 2, {-2 * phase}, unused);
+        dsp::CVec taken(chips.size());
+        for (std::size_t m = 0; m < taken.size(); ++m) taken[m] = early[2 * m];
+        EXPECT_LT(maxDiff(analyzer::chainWaveform(chips, chain, chips.size()).samples, taken), 1e-9);
+        dsp::fft(taken);
+        EXPECT_LT(maxDiff(analyzer::chipsFromSpectrum(taken, chain), chips), 1e-6);
+    }
+}
