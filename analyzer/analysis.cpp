@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -57,13 +58,18 @@ double filterTypeOf(ReferenceFilter f) {
 // A frame with nothing on but the pilot, in the reference transmitter's settings. The engine
 // oversamples by 2 at least: at R = 1 the reference is every second sample of its R = 2 frame
 // (at the capture's sampling phase).
-engine::FrameArgs emptyFrame(int pnOffset, int r, const Options& o, bool conjugated) {
+struct Reference {
+    ReferenceFilter filter;
+    bool equalizer;
+};
+
+engine::FrameArgs emptyFrame(int pnOffset, int r, const Reference& ref, bool conjugated) {
     engine::FrameArgs a;
     a.PilotOffsetIndex = pnOffset;
     a.IdleSlotGainActive = 0;
     a.oversamplingRate = std::max(r, 2);
-    a.filterType = filterTypeOf(o.filter);
-    a.phaseEqActive = o.phaseEqualizer ? 1 : 0;
+    a.filterType = filterTypeOf(ref.filter);
+    a.phaseEqActive = ref.equalizer ? 1 : 0;
     a.mirrorSpectrum = conjugated ? 0 : 1;
     return a;
 }
@@ -146,24 +152,17 @@ Options optionsFor(const engine::FrameArgs& args) {
     return o;
 }
 
-Result analyze(const dsp::CVec& samples, const Options& options) {
-    const int r = checkedRatio(options.sampleRate);
-    if (options.pnOffset && (*options.pnOffset < 0 || *options.pnOffset > 511))
-        throw std::runtime_error("the PN offset " + std::to_string(*options.pnOffset) + " is not in 0..511");
+namespace {
+
+// One reading of the samples against one reference transmitter.
+Result analyzeWith(const dsp::CVec& samples, const Options& options, const Reference& reference, int r) {
     const auto ratio = static_cast<std::size_t>(r);
     const std::size_t frame = N * ratio;
-    if (samples.size() < frame)
-        throw std::runtime_error("the capture holds " + std::to_string(samples.size()) + " samples; one frame at " +
-                                 number(options.sampleRate) + " Hz takes " + std::to_string(frame));
-    for (std::size_t t = 0; t < samples.size(); ++t)
-        if (!std::isfinite(std::norm(samples[t])))
-            throw std::runtime_error("sample " + std::to_string(t + 1) + " is not a finite number");
-
     const double fs = options.sampleRate;
     const dsp::CVec first(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(frame));
     const Acquisition acq = acquire(first, r);
     const int k0 = static_cast<int>(((acq.halfSlotStart + N - acq.codePhase) % N) / 64);
-    ChainSettings chain{r, kindOf(options.filter), options.phaseEqualizer, acq.conjugated};
+    ChainSettings chain{r, kindOf(reference.filter), reference.equalizer, acq.conjugated};
 
     // Timing, frequency and content are found at two samples per chip, which hold the band of the
     // filtered signal; only the final measurement needs every sample.
@@ -171,14 +170,14 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     const std::size_t bins = N * work;
     const double scale = static_cast<double>(ratio) / static_cast<double>(work);
     const double workRate = fs / scale;
-    auto reference = [&](const engine::FrameArgs& a, std::size_t size) {
+    auto waveformOf = [&](const engine::FrameArgs& a, std::size_t size) {
         return chainWaveform(engine::frameChips(a), chain, size);
     };
 
     // Pilot-only reference: timing and frequency good enough to read the content.
     const dsp::CVec firstBand = derotatedBand({&first, 0, fs}, acq.frequencyHz, bins);
-    const engine::FrameArgs pilotArgs = emptyFrame(k0, r, options, acq.conjugated);
-    Waveform pilotRef = reference(pilotArgs, bins);
+    const engine::FrameArgs pilotArgs = emptyFrame(k0, r, reference, acq.conjugated);
+    Waveform pilotRef = waveformOf(pilotArgs, bins);
     const AlignmentInput coarseInput{&firstBand, 0, workRate, &pilotRef.samples, &pilotRef.spectrum};
     const Alignment start{static_cast<double>(acq.halfSlotStart * ratio + acq.sampleShift) / scale, 0.0};
     // At one sample per chip a fractional delay cannot be undone on the samples (their band
@@ -196,7 +195,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
             chain.phase += step;
             a.delay = whole;
             if (std::abs(step) < 1e-6) break;
-            ref = reference(args, bins);
+            ref = waveformOf(args, bins);
             a = align(in, a, 1);
         }
         return a;
@@ -246,7 +245,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     }
     const Candidate primary = *chosen;
     const FrameContent firstReading = readFrame(byParity[primary.firstHalf % 2], primary.firstHalf / 2);
-    engine::FrameArgs base = emptyFrame(primary.pnOffset, r, options, acq.conjugated);
+    engine::FrameArgs base = emptyFrame(primary.pnOffset, r, reference, acq.conjugated);
 
     // Against the whole reference: the capture's first whole frame after the start; failing that,
     // the one a frame earlier when it begins a hair before the first sample; otherwise the first
@@ -275,11 +274,11 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     // the alignment it is measured with.
     const dsp::CVec band = derotatedBand({&window, offset, fs}, frequency, bins);
     engine::FrameArgs made = rebuild(firstReading, base);
-    Waveform ref = reference(made, bins);
+    Waveform ref = waveformOf(made, bins);
     const AlignmentInput fineInput{&band, 0, workRate, &ref.samples, &ref.spectrum};
     Alignment estimate = settle(fineInput, ref, made, align(fineInput, {delay / scale, 0.0}, 2));
     made = rebuild(read(applyAlignment(fineInput, estimate).spectrum), base);
-    ref = reference(made, bins);
+    ref = waveformOf(made, bins);
     estimate = settle(fineInput, ref, made, align(fineInput, estimate, 2));
 
     // The final reading and the measurement at the full rate.
@@ -287,7 +286,7 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     const Aligned fine = applyAlignment({&window, offset, fs}, {estimate.delay * scale, frequency + estimate.frequencyHz});
     const FrameContent reading = read(fine.spectrum);
     res.reference = rebuild(reading, base);
-    const Quality q = measureQuality(fine.samples, reference(res.reference, frame).samples, r);
+    const Quality q = measureQuality(fine.samples, waveformOf(res.reference, frame).samples, r, activeChips(res.reference));
 
     res.sampleRate = fs;
     res.oversampling = r;
@@ -299,16 +298,21 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     res.frequencyErrorHz = fine.alignment.frequencyHz;
     res.phaseRad = std::arg(q.gain);
     res.mirrorSpectrum = !acq.conjugated;
+    res.channelFilter = channelFilterName(r);
     res.rho = q.rho;
     res.rhoPilot = q.rhoPilot;
     res.evmRmsPercent = q.evmRmsPercent;
     res.evmPeakPercent = q.evmPeakPercent;
+    res.rhoWholeFrame = q.rhoWholeFrame;
+    res.evmRmsPercentWholeFrame = q.evmRmsPercentWholeFrame;
+    res.chipPowerDb = q.chipPowerDb;
     res.dataSource = reading.source.source;
     if (reading.source.source) res.dataBitErrors = reading.source.errors;
     res.dataBits = reading.bits.size();
     for (std::size_t j = 0; j < engine::kSlots; ++j) {
         res.slotResults[j] = reading.slots[j].result;
         res.slotResults[j].rho = q.slotRho[j];
+        res.slotResults[j].evmRmsPercent = q.slotEvmRmsPercent[j];
     }
     for (const Candidate& c : tied) {
         if (c.firstHalf == primary.firstHalf) continue;
@@ -318,6 +322,42 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     std::sort(res.alternatives.begin(), res.alternatives.end(),
               [](const Reading& a, const Reading& b) { return a.frameStartChips < b.frameStartChips; });
     return res;
+}
+
+}  // namespace
+
+Result analyze(const dsp::CVec& samples, const Options& options) {
+    const int r = checkedRatio(options.sampleRate);
+    if (options.pnOffset && (*options.pnOffset < 0 || *options.pnOffset > 511))
+        throw std::runtime_error("the PN offset " + std::to_string(*options.pnOffset) + " is not in 0..511");
+    const std::size_t frame = N * static_cast<std::size_t>(r);
+    if (samples.size() < frame)
+        throw std::runtime_error("the capture holds " + std::to_string(samples.size()) + " samples; one frame at " +
+                                 number(options.sampleRate) + " Hz takes " + std::to_string(frame));
+    for (std::size_t t = 0; t < samples.size(); ++t)
+        if (!std::isfinite(std::norm(samples[t])))
+            throw std::runtime_error("sample " + std::to_string(t + 1) + " is not a finite number");
+
+    std::vector<Reference> candidates;
+    for (ReferenceFilter f : kReferenceFilters)
+        for (bool eq : {true, false})
+            if (options.filter.value_or(f) == f && options.phaseEqualizer.value_or(eq) == eq) candidates.push_back({f, eq});
+    if (candidates.size() == 1) return analyzeWith(samples, options, candidates.front(), r);
+    // Each reference reads the samples anew; the one whose waveform the capture fits best wins.
+    std::optional<Result> best;
+    std::exception_ptr firstFailure;
+    for (const Reference& c : candidates) {
+        try {
+            Result res = analyzeWith(samples, options, c, r);
+            if (!best || res.rho > best->rho) best = std::move(res);
+        } catch (const std::runtime_error&) {
+            if (!firstFailure) firstFailure = std::current_exception();
+        }
+    }
+    if (!best) std::rethrow_exception(firstFailure);
+    best->referenceFound = true;
+    best->referencesTried = static_cast<int>(candidates.size());
+    return *best;
 }
 
 }  // namespace analyzer

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "dsp/types.h"
@@ -15,11 +16,15 @@ namespace analyzer {
 // The reference transmitter's baseband filter.
 enum class ReferenceFilter { Standard, Acp, Rectangular };
 
+inline constexpr ReferenceFilter kReferenceFilters[] = {ReferenceFilter::Acp, ReferenceFilter::Standard,
+                                                       ReferenceFilter::Rectangular};
+
 struct Options {
     double sampleRate = 5 * engine::kChipRate;  // Hz: R x 1228800 with R a whole number 1..64
     std::optional<int> pnOffset;                 // 0..511; searched when absent
-    ReferenceFilter filter = ReferenceFilter::Acp;
-    bool phaseEqualizer = true;
+    // Absent: each is tried and the reference that fits the capture best is kept.
+    std::optional<ReferenceFilter> filter = ReferenceFilter::Acp;
+    std::optional<bool> phaseEqualizer = true;
 };
 
 // The reference settings a frame was calculated with (rate, filter, equalizer); PN offset searched.
@@ -49,7 +54,8 @@ struct SlotResult {
     Modulation traffic = Modulation::Idle;
     std::optional<double> trafficPowerDb;  // mean chip power of the traffic chips; absent when idle
     std::optional<double> idlePowerDb;     // mean chip power over the idle positions; absent when none
-    double rho = 0;                        // waveform quality over the slot's samples
+    double rho = 0;                        // waveform quality over the slot's active chips
+    double evmRmsPercent = 0;              // over the slot's active chips, against the frame's gain
 
     // Code-domain powers in dB relative to the pilot, indexed by Walsh function, and which codes
     // carry a channel found on.
@@ -59,6 +65,10 @@ struct SlotResult {
     // The traffic symbols after despreading (1600, chip-rate order), scaled so that the ideal
     // points lie on the modulation's unit-power constellation; empty for an idle slot.
     dsp::CVec constellation;
+    // The pilot chips despread (192, ideally 1), and per burst (4) the symbol of each MAC channel
+    // found on, on its branch (I or Q), in units of the pilot; ideally +-10^(gain/20).
+    dsp::CVec pilotSymbols;
+    dsp::CVec macSymbols;
 };
 
 // Another way the same samples can be read (a different PN offset and frame start).
@@ -75,10 +85,20 @@ struct Result {
     double frequencyErrorHz = 0;
     double phaseRad = 0;          // carrier phase removed at the frame start
     bool mirrorSpectrum = false;  // the MirrorSpectrum setting that reproduces the capture
+    // Measured after the channel filter named, over the active chips (idle positions left out),
+    // and over the whole frame beside them.
+    std::string channelFilter;
     double rho = 0;
     double rhoPilot = 0;
     double evmRmsPercent = 0;
     double evmPeakPercent = 0;
+    double rhoWholeFrame = 0;
+    double evmRmsPercentWholeFrame = 0;
+    // Power of each chip (32768, slot 1 first) after the channel filter, in dB relative to the pilot.
+    dsp::RVec chipPowerDb;
+    // The reference was found (the best fit of referencesTried) rather than given.
+    bool referenceFound = false;
+    int referencesTried = 1;
     std::optional<int> dataSource;  // 1 zeros, 2 ones, 3 0101.., 4 1010.., 5 PN9, 6 PN15; absent: no traffic
     std::optional<std::size_t> dataBitErrors;
     std::size_t dataBits = 0;  // traffic bits the frame carries
@@ -94,7 +114,8 @@ struct Result {
 };
 
 // Throws std::runtime_error with a message a user can act on: a rate that is not R x 1228800
-// (naming it), fewer samples than one frame, no pilot found.
+// (naming it), fewer samples than one frame, no pilot found. With the filter or equalizer left
+// open, the reading with the highest rho among the references tried.
 Result analyze(const dsp::CVec& samples, const Options& options);
 
 }  // namespace analyzer

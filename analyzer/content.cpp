@@ -127,6 +127,15 @@ void readMac(const dsp::CVec& content, std::size_t firstHalf, SlotReading& out) 
         else r.rpc[static_cast<std::size_t>(mac - kFirstRpcMacIndex)] = reading;
         r.macActive = true;
     }
+    // Each burst's own symbol of every channel found on: its Walsh code carries one branch only,
+    // so the other branch of the despread value shows the noise.
+    forEachMacBurst(firstHalf, [&](std::size_t at) {
+        std::array<dsp::cplx, kMacCodes> burst;
+        for (std::size_t c = 0; c < kMacLength; ++c) burst[c] = content[at + c];
+        walshTransform(burst.data(), kMacCodes);
+        for (std::size_t w = 0; w < kMacCodes; ++w)
+            if (r.macCodeOnI[w] || r.macCodeOnQ[w]) r.macSymbols.push_back(burst[w] / static_cast<double>(kMacCodes));
+    });
     // What the channels found on leave unexplained in the four bursts.
     walshTransform(fitI.data(), kMacCodes);
     walshTransform(fitQ.data(), kMacCodes);
@@ -214,6 +223,11 @@ dsp::CVec pilotRelativeContent(const dsp::CVec& chips, int pnOffset) {
 
 SlotReading readSlot(const dsp::CVec& content, std::size_t firstHalf) {
     SlotReading out;
+    for (std::size_t half = 0; half < 2; ++half) {
+        const std::size_t base = ((firstHalf + half) % kHalfSlots) * kHalfSlotChips + kPilotStart;
+        out.result.pilotSymbols.insert(out.result.pilotSymbols.end(), content.begin() + static_cast<std::ptrdiff_t>(base),
+                                       content.begin() + static_cast<std::ptrdiff_t>(base + kPilotLength));
+    }
     readMac(content, firstHalf, out);
     readTraffic(content, firstHalf, out);
     double idle = 0;

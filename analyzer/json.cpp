@@ -23,6 +23,15 @@ const char* modulationName(Modulation m) {
     return "idle";
 }
 
+const char* referenceFilterName(const engine::FrameArgs& reference) {
+    switch (engine::filterKind(reference.filterType)) {
+        case engine::FilterKind::Rectangular: return "rect";
+        case engine::FilterKind::Is95Std: return "std";
+        case engine::FilterKind::Is95Acp: break;
+    }
+    return "acp";
+}
+
 Json toJson(const Result& r) {
     Json j;
     j["sample_rate"] = r.sampleRate;
@@ -32,10 +41,16 @@ Json toJson(const Result& r) {
     j["frequency_error_hz"] = r.frequencyErrorHz;
     j["phase_rad"] = r.phaseRad;
     j["mirror_spectrum"] = r.mirrorSpectrum ? 1 : 0;
+    j["reference_filter"] = referenceFilterName(r.reference);
+    j["reference_equalizer"] = r.reference.phaseEqActive != 0 ? 1 : 0;
+    j["reference_found"] = r.referenceFound;
+    j["channel_filter"] = r.channelFilter;
     j["rho"] = r.rho;
     j["rho_pilot"] = r.rhoPilot;
     j["evm_rms_percent"] = r.evmRmsPercent;
     j["evm_peak_percent"] = r.evmPeakPercent;
+    j["rho_whole_frame"] = r.rhoWholeFrame;
+    j["evm_rms_percent_whole_frame"] = r.evmRmsPercentWholeFrame;
     j["data_source"] = orNull(r.dataSource);
     j["data_bit_errors"] = orNull(r.dataBitErrors);
     j["data_bits"] = r.dataBits;
@@ -52,6 +67,7 @@ Json toJson(const Result& r) {
         o["traffic_power_db"] = orNull(s.trafficPowerDb);
         o["idle_power_db"] = orNull(s.idlePowerDb);
         o["rho"] = s.rho;
+        o["evm_rms_percent"] = s.evmRmsPercent;
         slots.push_back(std::move(o));
     }
     j["slots"] = std::move(slots);

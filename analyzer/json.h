@@ -11,4 +11,7 @@ nlohmann::ordered_json toJson(const Result& result);
 // "QPSK", "8-PSK", "16-QAM" or "idle".
 const char* modulationName(Modulation m);
 
+// The reference's baseband filter as zuno-ana's --reference names it: "acp", "std" or "rect".
+const char* referenceFilterName(const engine::FrameArgs& reference);
+
 }  // namespace analyzer

@@ -10,6 +10,7 @@
 #include "analyzer/analysis.h"
 #include "analyzer/measures.h"
 #include "frames.h"
+#include "engine/baseband_filter.h"
 
 namespace {
 
@@ -161,7 +162,16 @@ TEST(AnalyzerSweep, ImpairedCapturesStayWithinWhatTheNoiseAllows) {
         const double start = cyclicMiss(res.frameStartChips, im.delaySamples / r);
         EXPECT_LT(start, 0.05);
         EXPECT_NEAR(res.frequencyErrorHz, im.frequencyHz, 2.0);
-        const double expectedRho = 1 / (1 + std::pow(10.0, -im.snrDb / 10));
+        // The channel filter passes the noise's share sum(h^2) and the signal nearly whole; rho
+        // counts the chips that carry a channel.
+        const dsp::CVec filtered = engine::Zuno_BasebandFilter(wave, r, "IS95-STD");
+        double passed = 0, signal = 0;
+        for (double h : engine::FilterCoeff_IS95_Std(r)) passed += h * h;
+        const std::vector<bool> active = analyzer::activeChips(d.args);
+        for (std::size_t t = 0; t < filtered.size(); ++t)
+            if (active[t / static_cast<std::size_t>(r)]) signal += std::norm(filtered[t]);
+        signal /= static_cast<double>(std::count(active.begin(), active.end(), true) * r);
+        const double expectedRho = 1 / (1 + power * passed / signal * std::pow(10.0, -im.snrDb / 10));
         EXPECT_NEAR(res.rho, expectedRho, 0.005);
         w.start = std::max(w.start, start);
         w.frequency = std::max(w.frequency, std::abs(res.frequencyErrorHz - im.frequencyHz));
@@ -342,7 +352,7 @@ TEST(Analyzer, RhoOfAScaledCopyIsOneAtMost) {
     for (double s : {0.1, 0.7, 1.0, 7.3}) {
         dsp::CVec z(ref);
         for (auto& v : z) v *= dsp::cplx(s, s / 3);
-        const analyzer::Quality q = analyzer::measureQuality(z, ref, 2);
+        const analyzer::Quality q = analyzer::measureQuality(z, ref, 2, analyzer::activeChips(a));
         EXPECT_LE(q.rho, 1.0) << s;
         EXPECT_LE(q.rhoPilot, 1.0) << s;
         EXPECT_NEAR(q.rho, 1.0, 1e-12);
