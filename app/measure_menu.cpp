@@ -1,5 +1,10 @@
 #include "app/measure_menu.h"
 
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
 #include <cmath>
 #include <exception>
 #include <stdexcept>
@@ -23,16 +28,12 @@ namespace {
 constexpr const char* kErrorTitle = "Analysis Error";
 constexpr const char* kRequestTitle = "Analyze I/Q File";
 const std::vector<std::string> kPrompts{"Sample rate (Hz):", "PN offset (0-511, empty to search):",
-                                        "Reference filter (std|acp|rect):", "Phase equalizer (0|1):"};
-
-std::string referenceName(analyzer::ReferenceFilter f) {
-    switch (f) {
-    case analyzer::ReferenceFilter::Standard: return "std";
-    case analyzer::ReferenceFilter::Rectangular: return "rect";
-    case analyzer::ReferenceFilter::Acp: break;
-    }
-    return "acp";
-}
+                                        "Reference filter:", "Phase equalizer:"};
+constexpr const char* kFindIt = "Find it (best fit)";
+// The lists' entries and the answers they give analyzeRequest, in the lists' order.
+const std::vector<std::pair<const char*, const char*>> kFilterChoices{
+    {kFindIt, "find"}, {"IS-95 ACP-optimised", "acp"}, {"IS-95 standard", "std"}, {"Rectangular", "rect"}};
+const std::vector<std::pair<const char*, const char*>> kEqualizerChoices{{kFindIt, "find"}, {"On", "1"}, {"Off", "0"}};
 
 std::string trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t");
@@ -70,11 +71,50 @@ analyzer::Options analyzeRequest(const std::vector<std::string>& answers) {
     if (filter == "std") o.filter = analyzer::ReferenceFilter::Standard;
     else if (filter == "acp") o.filter = analyzer::ReferenceFilter::Acp;
     else if (filter == "rect") o.filter = analyzer::ReferenceFilter::Rectangular;
-    else refuse(2, answer(2), "std, acp or rect");
+    else if (filter == "find") o.filter.reset();
+    else refuse(2, answer(2), "std, acp, rect or find");
+    if (answer(3) == "find") {
+        o.phaseEqualizer.reset();
+        return o;
+    }
     const std::vector<double> eq = host::textToNumbers(answer(3));
-    if (eq.size() != 1 || (eq[0] != 0 && eq[0] != 1)) refuse(3, answer(3), "0 or 1");
+    if (eq.size() != 1 || (eq[0] != 0 && eq[0] != 1)) refuse(3, answer(3), "0, 1 or find");
     o.phaseEqualizer = eq[0] == 1;
     return o;
+}
+
+std::optional<std::vector<std::string>> askAnalyzeRequest(QWidget* parent, double rate) {
+    QDialog dialog(parent);
+    dialog.setObjectName("analyzeRequest");
+    dialog.setWindowTitle(kRequestTitle);
+    auto* form = new QFormLayout(&dialog);
+    auto* rateField = new QLineEdit(QString::fromStdString(host::numberText(rate)));
+    rateField->setObjectName("analyzeRate");
+    rateField->setMinimumWidth(220);
+    auto* pnField = new QLineEdit;
+    pnField->setObjectName("analyzePnOffset");
+    auto list = [](const char* tag, const std::vector<std::pair<const char*, const char*>>& choices, const char* tip) {
+        auto* c = new QComboBox;
+        c->setObjectName(tag);
+        for (const auto& [text, answer] : choices) c->addItem(text, answer);
+        c->setToolTip(tip);
+        return c;
+    };
+    // The capture need not come from these settings: by default every reference is tried.
+    auto* filterList = list("analyzeFilter", kFilterChoices,
+                            "The transmitter's baseband filter; \"Find it\" tries each and keeps the best fit");
+    auto* eqList = list("analyzeEqualizer", kEqualizerChoices,
+                        "The transmitter's phase equalizer; \"Find it\" tries with and without it");
+    QWidget* fields[] = {rateField, pnField, filterList, eqList};
+    for (std::size_t k = 0; k < kPrompts.size(); ++k) form->addRow(QString::fromStdString(kPrompts[k]), fields[k]);
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(box);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return std::vector<std::string>{rateField->text().toStdString(), pnField->text().toStdString(),
+                                    filterList->currentData().toString().toStdString(),
+                                    eqList->currentData().toString().toStdString()};
 }
 
 MeasureMenu::MeasureMenu(AppContext& ctx, CommonController& common) : ctx_(ctx), common_(common) {
@@ -103,14 +143,9 @@ void MeasureMenu::menuFileAnalyzeIQ(const host::Handles&) {
         ctx_.dialogs.error(kErrorTitle, e.what());
         return;
     }
-    // The reference the frame in the instrument was most likely made with: the main window's.
-    const Parameters& p = ctx_.state.parameters;
-    analyzer::Options defaults = analyzer::optionsFor(frameArguments(p, {}));
     const double rate = capture.sampleRate.value_or(oneFrameRate(capture.samples.size()).value_or(
         ctx_.state.SigGenSettings.SamplingRate));
-    const auto answers = ctx_.dialogs.input(kRequestTitle, kPrompts,
-                                            {host::numberText(rate), "", referenceName(defaults.filter),
-                                             defaults.phaseEqualizer ? "1" : "0"});
+    const auto answers = askAnalyzeRequest(ctx_.mainWindow, rate);
     if (!answers) return;
     analyzer::Options options;
     try {

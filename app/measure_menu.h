@@ -9,6 +9,8 @@
 
 #include "dsp/types.h"
 
+class QWidget;
+
 #include "app/app_context.h"
 #include "host/qt/handles.h"
 
@@ -21,9 +23,15 @@ namespace app {
 class CommonController;
 
 // The answers of the "Analyze I/Q File" dialog: sample rate in Hz, PN offset (empty: searched),
-// reference filter (std, acp or rect) and phase equalizer (0 or 1). Throws std::invalid_argument
-// naming the field and the answer that does not fit.
+// reference filter (std, acp, rect or find) and phase equalizer (0, 1 or find); "find" leaves the
+// analyzer to try each and keep the best fit. Throws std::invalid_argument naming the field and
+// the answer that does not fit.
 analyzer::Options analyzeRequest(const std::vector<std::string>& answers);
+
+// The "Analyze I/Q File" dialog: rate and PN offset typed, filter and equalizer chosen from lists
+// (by default "Find it (best fit)"). Its answers as analyzeRequest reads them; nothing when
+// cancelled.
+std::optional<std::vector<std::string>> askAnalyzeRequest(QWidget* parent, double rate);
 
 class MeasureMenu {
 public:

@@ -10,11 +10,12 @@ namespace ana {
 
 const char* const kAnaUsage =
     "usage: zuno-ana INPUT [--format cf64|cf32|ci16be|ci16le|sigmf|mat] [--rate HZ] [--pn-offset N]\n"
-    "                [--reference std|acp|rect] [--no-eq] [--json] [--help] [--version]\n"
+    "                [--reference std|acp|rect|auto] [--no-eq] [--json] [--help] [--version]\n"
     "Finds one forward-link frame in the I/Q samples of INPUT, recovers what it carries and measures\n"
     "it against the ideal waveform. The format follows from the file name's extension when not given;\n"
     "without --rate the rate is the file's own (SigMF, MAT wave export) or, for a file of exactly one\n"
-    "frame, 32768 chips at a whole number of samples per chip.\n";
+    "frame, 32768 chips at a whole number of samples per chip. --reference auto tries every filter,\n"
+    "with and without the equalizer (without only, with --no-eq), and keeps the best fit.\n";
 
 namespace {
 
@@ -28,6 +29,7 @@ double numberOf(const std::string& option, const std::string& text) {
 
 AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
     AnaOptions o;
+    bool noEq = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> const std::string& {
@@ -37,7 +39,7 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
         if (a == "--help" || a == "-h") o.help = true;
         else if (a == "--version") o.version = true;
         else if (a == "--json") o.json = true;
-        else if (a == "--no-eq") o.equalizer = false;
+        else if (a == "--no-eq") noEq = true;
         else if (a == "--format") o.format = app::formatNamed(value());
         else if (a == "--rate") o.rate = numberOf(a, value());
         else if (a == "--pn-offset") {
@@ -49,11 +51,14 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
             if (f == "std") o.filter = analyzer::ReferenceFilter::Standard;
             else if (f == "acp") o.filter = analyzer::ReferenceFilter::Acp;
             else if (f == "rect") o.filter = analyzer::ReferenceFilter::Rectangular;
-            else throw std::runtime_error("--reference must be std, acp or rect, not \"" + f + "\"");
+            else if (f == "auto") o.filter.reset();
+            else throw std::runtime_error("--reference must be std, acp, rect or auto, not \"" + f + "\"");
         } else if (!a.empty() && a[0] == '-') throw std::runtime_error("unknown option " + a);
         else if (!o.input.empty()) throw std::runtime_error("one input file only (" + o.input + ", " + a + ")");
         else o.input = a;
     }
+    if (noEq) o.equalizer = false;
+    else if (!o.filter) o.equalizer.reset();
     if (o.input.empty() && !o.help && !o.version) throw std::runtime_error("no input file\n" + std::string(kAnaUsage));
     return o;
 }

@@ -14,8 +14,9 @@ struct AnaOptions {
     std::optional<app::CaptureFormat> format;
     std::optional<double> rate;  // Hz
     std::optional<int> pnOffset;
-    analyzer::ReferenceFilter filter = analyzer::ReferenceFilter::Acp;
-    bool equalizer = true;
+    // Absent (--reference auto): found as the best fit, with the equalizer unless --no-eq.
+    std::optional<analyzer::ReferenceFilter> filter = analyzer::ReferenceFilter::Acp;
+    std::optional<bool> equalizer = true;
     bool json = false;
     bool help = false;
     bool version = false;

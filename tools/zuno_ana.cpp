@@ -31,8 +31,12 @@ void printSummary(const std::string& input, const analyzer::Result& r, std::size
     std::printf("%s: %zu samples at %.0f Hz (R = %d)\n", input.c_str(), samples, r.sampleRate, r.oversampling);
     std::printf("PN offset %d, frame start %.3f chips, frequency error %.2f Hz, mirror spectrum %d\n", r.pnOffset,
                 shown(r.frameStartChips, 1e-3), shown(r.frequencyErrorHz, 1e-2), r.mirrorSpectrum ? 1 : 0);
-    std::printf("rho %.6f, rho pilot %.6f, EVM %.3f %% rms, %.3f %% peak\n", r.rho, r.rhoPilot, r.evmRmsPercent,
-                r.evmPeakPercent);
+    std::printf("reference: filter %s, equalizer %s%s\n", analyzer::referenceFilterName(r.reference),
+                r.reference.phaseEqActive != 0 ? "on" : "off", r.referenceFound ? " (best fit found)" : "");
+    std::printf("measured after the channel filter: %s\n", r.channelFilter.c_str());
+    std::printf("active channels: rho %.6f, rho pilot %.6f, EVM %.3f %% rms, %.3f %% peak\n", r.rho, r.rhoPilot,
+                r.evmRmsPercent, r.evmPeakPercent);
+    std::printf("whole frame: rho %.6f, EVM %.3f %% rms\n", r.rhoWholeFrame, r.evmRmsPercentWholeFrame);
     if (r.dataSource)
         std::printf("data source %d (%s), %zu bit errors in %zu bits\n", *r.dataSource, kSourceNames[*r.dataSource - 1],
                     *r.dataBitErrors, r.dataBits);
@@ -47,16 +51,16 @@ void printSummary(const std::string& input, const analyzer::Result& r, std::size
         for (const auto& a : r.alternatives) std::printf(" PN %d at %.3f chips;", a.pnOffset, shown(a.frameStartChips, 1e-3));
         std::printf("\n");
     }
-    std::printf("slot  MAC     RA           RPC on  traffic  power dB  idle dB    rho\n");
+    std::printf("slot  MAC     RA           RPC on  traffic  power dB  idle dB    rho       EVM %%\n");
     for (std::size_t s = 0; s < r.slotResults.size(); ++s) {
         const auto& sl = r.slotResults[s];
         char ra[32] = "-";
         if (sl.ra) std::snprintf(ra, sizeof ra, "%d %.2f dB", sl.ra->bit, sl.ra->gainDb);
         int rpc = 0;
         for (const auto& c : sl.rpc) rpc += c.has_value();
-        std::printf("%4zu  %-6s  %-11s  %6d  %-7s  %8s  %7s  %.6f\n", s + 1, sl.macActive ? "active" : "idle", ra, rpc,
-                    analyzer::modulationName(sl.traffic), optionalDb(sl.trafficPowerDb).c_str(),
-                    optionalDb(sl.idlePowerDb).c_str(), sl.rho);
+        std::printf("%4zu  %-6s  %-11s  %6d  %-7s  %8s  %7s  %.6f  %6.3f\n", s + 1, sl.macActive ? "active" : "idle", ra,
+                    rpc, analyzer::modulationName(sl.traffic), optionalDb(sl.trafficPowerDb).c_str(),
+                    optionalDb(sl.idlePowerDb).c_str(), sl.rho, sl.evmRmsPercent);
     }
 }
 

@@ -99,9 +99,16 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
             data += ", " + std::to_string(*r.dataBitErrors) + " bit errors in " + std::to_string(r.dataBits);
     }
     return {
-        {"measureRho", "rho", fixed(r.rho, 6)},
+        {"measureRho", "rho (active channels)", fixed(r.rho, 6)},
+        {"measureEvm", "EVM (active channels)",
+         fixed(r.evmRmsPercent, 2) + " % rms, " + fixed(r.evmPeakPercent, 2) + " % peak"},
+        {"measureRhoWholeFrame", "rho (whole frame)", fixed(r.rhoWholeFrame, 6)},
+        {"measureEvmWholeFrame", "EVM (whole frame)", fixed(r.evmRmsPercentWholeFrame, 2) + " % rms"},
         {"measureRhoPilot", "rho pilot", fixed(r.rhoPilot, 6)},
-        {"measureEvm", "EVM", fixed(r.evmRmsPercent, 2) + " % rms, " + fixed(r.evmPeakPercent, 2) + " % peak"},
+        {"measureChannelFilter", "Measured after", r.channelFilter,
+         "Capture and reference pass this channel filter before they are compared; the active channels are "
+         "the pilot, the MAC bursts that are on and the traffic chips, without idle positions and the 6 chips "
+         "either side of them"},
         {"measureFrequencyError", "Frequency error", fixed(r.frequencyErrorHz, 2) + " Hz"},
         {"measureFrameStart", "Frame start", fixed(r.frameStartChips, 3) + " chips"},
         {"measurePnOffset", "PN offset", pn, pnDetail},
@@ -111,7 +118,8 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
         {"measureSampleRate", "Sample rate",
          fixed(r.sampleRate / 1e6, 4) + " MHz (" + std::to_string(r.oversampling) + " x chip rate)"},
         {"measureReference", "Reference",
-         filterName(r.reference.filterType) + ", equalizer " + (r.reference.phaseEqActive != 0 ? "on" : "off")},
+         filterName(r.reference.filterType) + ", equalizer " + (r.reference.phaseEqActive != 0 ? "on" : "off") +
+             (r.referenceFound ? " (found: the best fit of " + std::to_string(r.referencesTried) + ")" : "")},
     };
 }
 
@@ -125,7 +133,8 @@ std::vector<std::string> slotRow(const analyzer::SlotResult& s, int slotNumber) 
             modulationName(s.traffic),
             orDash(s.trafficPowerDb),
             orDash(s.idlePowerDb),
-            fixed(s.rho, 6)};
+            fixed(s.rho, 6),
+            fixed(s.evmRmsPercent, 2)};
 }
 
 std::string rpcChannelsText(const analyzer::SlotResult& s) {

@@ -24,8 +24,8 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& result);
 
 // The per-slot table: headings, and one row per slot (slot counted from 1). The RPC cell holds
 // the number of channels found on; rpcChannelsText lists them, one per line.
-inline constexpr std::array<const char*, 8> kSlotColumns{"Slot",    "MAC",          "RA",        "RPC on",
-                                                        "Traffic", "Traffic (dB)", "Idle (dB)", "rho"};
+inline constexpr std::array<const char*, 9> kSlotColumns{"Slot",         "MAC",       "RA",  "RPC on", "Traffic",
+                                                        "Traffic (dB)", "Idle (dB)", "rho", "EVM (%)"};
 std::vector<std::string> slotRow(const analyzer::SlotResult& slot, int slotNumber);
 std::string rpcChannelsText(const analyzer::SlotResult& slot);
 

@@ -23,6 +23,9 @@ analyzer::Result sample() {
     r.rhoPilot = 0.99999;
     r.evmRmsPercent = 0.352;
     r.evmPeakPercent = 1.5;
+    r.rhoWholeFrame = 0.512;
+    r.evmRmsPercentWholeFrame = 97.63;
+    r.channelFilter = "IS-95 standard baseband filter (pass 590 kHz, stop 740 kHz)";
     r.dataSource = 5;
     r.dataBitErrors = 3;
     r.dataBits = 25600;
@@ -57,6 +60,15 @@ TEST(MeasureText, SummaryNamesEveryFigureWithItsUnit) {
     EXPECT_EQ(valueOf(lines, "measureDataSource"), "PN9 sequence, 3 bit errors in 25600");
     EXPECT_EQ(valueOf(lines, "measureSampleRate"), "6.1440 MHz (5 x chip rate)");
     EXPECT_EQ(valueOf(lines, "measureReference"), "IS-95 standard, equalizer off");
+    EXPECT_EQ(valueOf(lines, "measureRhoWholeFrame"), "0.512000");
+    EXPECT_EQ(valueOf(lines, "measureEvmWholeFrame"), "97.63 % rms");
+    EXPECT_EQ(lineOf(lines, "measureRho").label, "rho (active channels)");
+    EXPECT_EQ(lineOf(lines, "measureRhoWholeFrame").label, "rho (whole frame)");
+    EXPECT_EQ(valueOf(lines, "measureChannelFilter"), "IS-95 standard baseband filter (pass 590 kHz, stop 740 kHz)");
+    r.referenceFound = true;
+    r.referencesTried = 6;
+    EXPECT_EQ(valueOf(plots::measureSummary(r), "measureReference"), "IS-95 standard, equalizer off (found: the best fit of 6)");
+    r.referenceFound = false;
     EXPECT_EQ(valueOf(lines, "measureFrameRead"), "whole, within the capture");
     r.cyclic = true;
     EXPECT_EQ(valueOf(plots::measureSummary(r), "measureFrameRead"), "as one repeating frame");
@@ -90,14 +102,15 @@ TEST(MeasureText, SlotRowsAndTheirRpcChannels) {
     s.traffic = analyzer::Modulation::Qam16;
     s.trafficPowerDb = -0.004;
     s.rho = 0.99995;
+    s.evmRmsPercent = 0.7071;
     EXPECT_THAT(plots::slotRow(s, 3),
-                ElementsAre("3", "active", "bit 1, -3.00 dB", "2", "16-QAM", "0.00", "\u2014", "0.999950"));
+                ElementsAre("3", "active", "bit 1, -3.00 dB", "2", "16-QAM", "0.00", "\u2014", "0.999950", "0.71"));
     EXPECT_EQ(plots::rpcChannelsText(s), "MAC index 5: bit 0, -6.50 dB\nMAC index 63: bit 1, 10.00 dB");
     EXPECT_EQ(plots::slotRow(s, 3).size(), plots::kSlotColumns.size());
 
     analyzer::SlotResult idle;
     idle.idlePowerDb = -10.02;
-    EXPECT_THAT(plots::slotRow(idle, 16), ElementsAre("16", "idle", "off", "0", "idle", "\u2014", "-10.02", "0.000000"));
+    EXPECT_THAT(plots::slotRow(idle, 16), ElementsAre("16", "idle", "off", "0", "idle", "\u2014", "-10.02", "0.000000", "0.00"));
     EXPECT_EQ(plots::rpcChannelsText(idle), "No RPC channel on");
 }
 

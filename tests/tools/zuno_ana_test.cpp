@@ -61,7 +61,8 @@ TEST_F(ZunoAna, ReadsEveryFormatOfTheGeneratorAndTheApplication) {
                 EXPECT_TRUE(s["idle_power_db"].is_null());
                 for (const char* key : {"ra_bit", "ra_gain_db", "traffic_power_db", "rho"}) EXPECT_TRUE(s.contains(key));
             }
-            for (const char* key : {"rho_pilot", "evm_rms_percent", "evm_peak_percent", "alternatives"})
+            for (const char* key : {"rho_pilot", "evm_rms_percent", "evm_peak_percent", "rho_whole_frame",
+                                    "evm_rms_percent_whole_frame", "channel_filter", "reference_filter", "alternatives"})
                 EXPECT_TRUE(j.contains(key)) << key;
             EXPECT_EQ(j["cyclic"], true);
         }
@@ -123,7 +124,7 @@ TEST_F(ZunoAna, BadInputEndsWithAMessageAndNonZeroStatus) {
         {path("zeros.cf64"), "zuno-ana: no pilot found in the samples"},
         {path("x.sigmf-meta"), "is not a SigMF meta file"},
         {path("f.cf32") + " --pn-offset 600", "zuno-ana: --pn-offset must be a whole number from 0 to 511"},
-        {path("f.cf32") + " --reference iir", "zuno-ana: --reference must be std, acp or rect, not \"iir\""},
+        {path("f.cf32") + " --reference iir", "zuno-ana: --reference must be std, acp, rect or auto, not \"iir\""},
         {"", "zuno-ana: no input file"},
     };
     for (const auto& c : cases) {
