@@ -2,6 +2,7 @@
 // frame measured against the settings it was made with, captures read from files with the
 // reference confirmed in a dialog, and every failure shown with its reason.
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -21,9 +22,6 @@ using testing::StartsWith;
 
 namespace {
 
-const std::vector<std::string> kPrompts{"Sample rate (Hz):", "PN offset (0-511, empty to search):",
-                                        "Reference filter (std|acp|rect):", "Phase equalizer (0|1):"};
-
 class MeasureMenuTest : public testsupport::AppTest {
 protected:
     QWidget* lastWindow() {
@@ -42,6 +40,16 @@ protected:
         dsp::Rng rng(3);
         return app::Calculate(p, rng).waveform;
     }
+    // Answers the "Analyze I/Q File" dialog when it opens: `act` fills it in, then Enter.
+    void answerRequest(std::function<void(QWidget*)> act) {
+        hands.then([act](QWidget* d) {
+            EXPECT_EQ(d->windowTitle(), "Analyze I/Q File");
+            act(d);
+            testsupport::key(Qt::Key_Return);
+        });
+    }
+    static QLineEdit* field(QWidget* d, const char* tag) { return d->findChild<QLineEdit*>(tag); }
+    static QComboBox* list(QWidget* d, const char* tag) { return d->findChild<QComboBox*>(tag); }
     void writeTorvik(const char* name, const dsp::CVec& x) {
         const std::vector<std::uint8_t> bytes = app::torvikBytes(x);
         std::ofstream(path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -100,22 +108,53 @@ TEST_F(MeasureMenuTest, CaptureFileWithItsRateConfirmedInTheRealDialog) {
         EXPECT_EQ(d->windowTitle(), "Analyze I/Q File");
         QStringList prompts;
         for (QLabel* l : d->findChildren<QLabel*>()) prompts << l->text();
-        EXPECT_EQ(prompts.join("|").toStdString(), "Sample rate (Hz):|PN offset (0-511, empty to search):|"
-                                                   "Reference filter (std|acp|rect):|Phase equalizer (0|1):");
+        EXPECT_EQ(prompts.join("|").toStdString(),
+                  "Sample rate (Hz):|PN offset (0-511, empty to search):|Reference filter:|Phase equalizer:");
         for (QLineEdit* e : d->findChildren<QLineEdit*>()) defaults.push_back(e->text().toStdString());
-        // The capture was made with the rectangular filter.
-        testsupport::type(d->findChildren<QLineEdit*>()[2], "rect", false);
+        QStringList filters;
+        for (int k = 0; k < list(d, "analyzeFilter")->count(); ++k) filters << list(d, "analyzeFilter")->itemText(k);
+        EXPECT_EQ(filters.join("|").toStdString(), "Find it (best fit)|IS-95 ACP-optimised|IS-95 standard|Rectangular");
+        EXPECT_EQ(list(d, "analyzeEqualizer")->currentText().toStdString(), "Find it (best fit)");
+        // The capture was made with the rectangular filter: the user says so, from the keyboard.
+        list(d, "analyzeFilter")->setFocus();
+        testsupport::key(Qt::Key_End);
         testsupport::pressButton(d, "OK");
     });
     trigger("menuFileAnalyzeIQ");
     EXPECT_TRUE(hands.done());
-    EXPECT_THAT(defaults, ElementsAre("3686400", "", "acp", "1"));
+    EXPECT_THAT(defaults, ElementsAre("3686400", ""));
     QWidget* w = lastWindow();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->windowTitle(), "Measure cap.sigmf-meta");
     EXPECT_THAT(label(w, "measurePnOffset"), StartsWith("37"));
-    EXPECT_EQ(label(w, "measureReference"), "Rectangular, equalizer on");
+    // The equalizer was left to be found: it says which fits.
+    EXPECT_THAT(label(w, "measureReference"), StartsWith("Rectangular, equalizer "));
+    EXPECT_THAT(label(w, "measureReference"), HasSubstr("(found: the best fit of 2)"));
     EXPECT_GE(std::stod(label(w, "measureRho")), 0.9999);
+}
+
+// A clean capture made with the ACP filter while the main window stands at the standard filter:
+// the dialog proposes no filter of its own but finds the one that made it.
+TEST_F(MeasureMenuTest, ReferenceIsFoundWhateverTheMainWindowSays) {
+    writeTorvik("acp.ci16be", frame([](app::Parameters& p) {
+                    p.OverSampling = 4;
+                    p.FilterType = 3;
+                    p.PhaseEq = 1;
+                    p.IdleSlotGainActive = 0;
+                    p.DATAchnActive = 1;
+                }));
+    start();
+    choose("pdFilterType", 2);
+    press("chkPhaseEq");
+    chooseFile("acp.ci16be");
+    answerRequest([](QWidget*) {});
+    trigger("menuFileAnalyzeIQ");
+    EXPECT_TRUE(hands.done());
+    QWidget* w = lastWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(label(w, "measureReference"), "IS-95 ACP-optimised, equalizer on (found: the best fit of 6)");
+    EXPECT_GE(std::stod(label(w, "measureRho")), 0.9999);
+    EXPECT_LT(std::stod(label(w, "measureEvm")), 1.0);
 }
 
 TEST_F(MeasureMenuTest, HeaderlessCaptureOfOneFrameProposesItsOwnRate) {
@@ -125,15 +164,19 @@ TEST_F(MeasureMenuTest, HeaderlessCaptureOfOneFrameProposesItsOwnRate) {
                     p.PilotOffsetIndex = 5;
                 }));
     start();
-    state().parameters.FilterType = 2;  // the main window's filter is proposed as the reference
+    state().parameters.FilterType = 2;  // not the capture's: not proposed
     state().parameters.PhaseEq = 0;
     chooseFile("one.ci16be");
-    dialogs.inputs.push_back(std::vector<std::string>{"2457600", "5", "acp", "1"});
+    std::string rate, filter;
+    answerRequest([&](QWidget* d) {
+        rate = field(d, "analyzeRate")->text().toStdString();
+        filter = list(d, "analyzeFilter")->currentText().toStdString();
+        type(field(d, "analyzePnOffset"), "5", false);
+    });
     trigger("menuFileAnalyzeIQ");
-    ASSERT_EQ(dialogs.shown.size(), 2u);
-    EXPECT_EQ(dialogs.shown[1].kind, "input");
-    EXPECT_EQ(dialogs.shown[1].buttons, kPrompts);
-    EXPECT_EQ(dialogs.shown[1].defaults, (std::vector<std::string>{"2457600", "", "std", "0"}));
+    EXPECT_TRUE(hands.done());
+    EXPECT_EQ(rate, "2457600");
+    EXPECT_EQ(filter, "Find it (best fit)");
     QWidget* w = lastWindow();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->windowTitle(), "Measure one.ci16be");
@@ -143,18 +186,27 @@ TEST_F(MeasureMenuTest, HeaderlessCaptureOfOneFrameProposesItsOwnRate) {
 TEST_F(MeasureMenuTest, FailuresShowTheReasonAndOpenNothing) {
     writeTorvik("one.ci16be", frame([](app::Parameters& p) { p.OverSampling = 2; }));
     start();
-    auto analyse = [&](const std::string& file, std::optional<std::vector<std::string>> answers) {
+    // The rate and PN offset typed, or the dialog cancelled with Escape.
+    auto analyse = [&](const std::string& file, std::optional<std::pair<QString, QString>> answers) {
         dialogs.shown.clear();
         chooseFile(file);
-        dialogs.inputs.push_back(std::move(answers));
+        hands.then([&](QWidget* d) {
+            if (!answers) return testsupport::key(Qt::Key_Escape);
+            type(field(d, "analyzeRate"), answers->first, false);
+            type(field(d, "analyzePnOffset"), answers->second, false);
+            list(d, "analyzeFilter")->setCurrentIndex(1);  // acp: one reading only
+            list(d, "analyzeEqualizer")->setCurrentIndex(1);
+            testsupport::pressButton(d, "OK");
+        });
         trigger("menuFileAnalyzeIQ");
+        EXPECT_TRUE(hands.done());
         EXPECT_TRUE(state().appInfo.ClientWindows.empty()) << file;
         EXPECT_EQ(c("main").pointer(), "arrow") << file;
         return dialogs.shown.back();
     };
 
     // The analyzer's own message: a rate that is no multiple of the chip rate.
-    auto shown = analyse("one.ci16be", std::vector<std::string>{"1000000", "", "acp", "1"});
+    auto shown = analyse("one.ci16be", std::pair<QString, QString>{"1000000", ""});
     EXPECT_EQ(shown.kind, "error");
     EXPECT_EQ(shown.title, "Analysis Error");
     EXPECT_THAT(shown.text, HasSubstr("1000000"));
@@ -169,18 +221,14 @@ TEST_F(MeasureMenuTest, FailuresShowTheReasonAndOpenNothing) {
     EXPECT_TRUE(state().appInfo.ClientWindows.empty());
 
     // Answers that do not fit name their field.
-    shown = analyse("one.ci16be", std::vector<std::string>{"fast", "", "acp", "1"});
+    shown = analyse("one.ci16be", std::pair<QString, QString>{"fast", ""});
     EXPECT_EQ(shown.text, "'Sample rate (Hz):' needs a number, not 'fast'");
-    shown = analyse("one.ci16be", std::vector<std::string>{"2457600", "512", "acp", "1"});
+    shown = analyse("one.ci16be", std::pair<QString, QString>{"2457600", "512"});
     EXPECT_EQ(shown.text, "'PN offset (0-511, empty to search):' needs a whole number from 0 to 511 or nothing, not '512'");
-    shown = analyse("one.ci16be", std::vector<std::string>{"2457600", "", "gauss", "1"});
-    EXPECT_EQ(shown.text, "'Reference filter (std|acp|rect):' needs std, acp or rect, not 'gauss'");
-    shown = analyse("one.ci16be", std::vector<std::string>{"2457600", "", "acp", "yes"});
-    EXPECT_EQ(shown.text, "'Phase equalizer (0|1):' needs 0 or 1, not 'yes'");
 
     // Cancelled: the dialog, then the file choice.
     shown = analyse("one.ci16be", std::nullopt);
-    EXPECT_EQ(shown.kind, "input");
+    EXPECT_EQ(shown.kind, "open");
     dialogs.shown.clear();
     trigger("menuFileAnalyzeIQ");
     ASSERT_EQ(dialogs.shown.size(), 1u);
@@ -192,11 +240,16 @@ TEST(MeasureRequest, AnswersBecomeTheAnalyzersOptions) {
     EXPECT_EQ(o.sampleRate, 6144000);
     EXPECT_EQ(o.pnOffset, 17);
     EXPECT_EQ(o.filter, analyzer::ReferenceFilter::Standard);
-    EXPECT_FALSE(o.phaseEqualizer);
+    EXPECT_EQ(o.phaseEqualizer, false);
     const analyzer::Options searched = app::analyzeRequest({"2457600", "  ", "rect", "1"});
     EXPECT_FALSE(searched.pnOffset.has_value());
     EXPECT_EQ(searched.filter, analyzer::ReferenceFilter::Rectangular);
-    EXPECT_TRUE(searched.phaseEqualizer);
+    EXPECT_EQ(searched.phaseEqualizer, true);
+    const analyzer::Options found = app::analyzeRequest({"2457600", "", "find", "find"});
+    EXPECT_FALSE(found.filter.has_value());
+    EXPECT_FALSE(found.phaseEqualizer.has_value());
+    EXPECT_THROW(app::analyzeRequest({"2457600", "", "gauss", "1"}), std::invalid_argument);
+    EXPECT_THROW(app::analyzeRequest({"2457600", "", "acp", "yes"}), std::invalid_argument);
     // A PN offset that is no whole number, which the window's test leaves out.
     EXPECT_THROW(app::analyzeRequest({"2457600", "1.5", "acp", "1"}), std::invalid_argument);
 }
