@@ -1,3 +1,4 @@
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -5,15 +6,22 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSpinBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <span>
 
 #include "plots/plot_canvas.h"
 #include "plots/plot_style.h"
 #include "plots/plots.h"
 #include "plots/core/measure_text.h"
+#include "host/core/output_file.h"
+#include "host/qt/dialogs.h"
 
 namespace plots {
 
@@ -58,6 +66,49 @@ void markGroup(QCustomPlot* plot, QCPAxisRect* axes, double from, double to, con
     text->setText(name);
 }
 
+// The colours of pilot, MAC, traffic and idle chips in the power against time.
+const QColor kKindColours[] = {{0, 130, 0}, {200, 120, 0}, kLineColour, {150, 150, 150}};
+
+// A square I/Q plane with the ideal points under the measured ones, which show through their middle.
+struct Constellation {
+    PlotCanvas* canvas = nullptr;
+    QCPAxisRect* axes = nullptr;
+    QCPCurve* points = nullptr;
+    QCPCurve* ideal = nullptr;
+};
+
+Constellation makeConstellation(const char* tag) {
+    Constellation c;
+    c.canvas = new PlotCanvas;
+    c.canvas->setObjectName(tag);
+    c.canvas->setMinimumSize(240, 240);
+    c.axes = c.canvas->addAxes(placeAxes(kDefaultAxes), QString(tag) + "Axes");
+    c.canvas->setSquare(c.axes, true);
+    setLabels(c.axes, "In-Phase", "Quadrature");
+    setGrids(c.axes, true);
+    c.ideal = c.canvas->addCurve(c.axes, {}, {});
+    c.ideal->setLineStyle(QCPCurve::lsNone);
+    c.ideal->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCross, QPen(kIdealColour, 2), QBrush(), 11));
+    c.points = c.canvas->addCurve(c.axes, {}, {});
+    c.points->setLineStyle(QCPCurve::lsNone);
+    c.points->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, kLineColour, 3));
+    return c;
+}
+
+void fillCurve(QCPCurve* curve, const dsp::CVec& values) {
+    QVector<QCPCurveData> data(qsizetype(values.size()));
+    for (qsizetype k = 0; k < data.size(); ++k) data[k] = {double(k), values[std::size_t(k)].real(), values[std::size_t(k)].imag()};
+    curve->data()->set(data, true);
+}
+
+// Wide enough for the farthest point, ideal or measured, and never narrower than `least`.
+double reachOf(const dsp::CVec& a, const dsp::CVec& b, double least) {
+    double m = least;
+    for (const auto* v : {&a, &b})
+        for (const dsp::cplx& p : *v) m = std::max(m, 1.15 * std::max(std::abs(p.real()), std::abs(p.imag())));
+    return std::min(m, 10.0);
+}
+
 // Grown beyond its place next to the main window, the window moves back within the screen.
 void keepOnScreen(QWidget* window) {
     const QScreen* screen = window->screen();
@@ -86,12 +137,30 @@ public:
         top->addWidget(table());
         column->addLayout(top);
         column->addLayout(slotChooser());
-        auto* plots = new QHBoxLayout;
-        plots->setSpacing(0);
-        plots->addWidget(codeChart(), 3);
-        plots->addWidget(constellation(), 1);
-        column->addLayout(plots, 1);
+        tabs_ = new QTabWidget;
+        tabs_->setObjectName("measureViews");
+        tabs_->addTab(codeChart(), "Code domain");
+        tabs_->addTab(constellations(), "Constellations");
+        tabs_->addTab(powerPage(), "Power vs time");
+        tabs_->addTab(slotEvmChart(), "EVM per slot");
+        column->addWidget(tabs_, 1);
         return frame;
+    }
+
+    // Writes the results where the user chooses: CSV or, for a name ending in .json, JSON.
+    void exportResults() {
+        host::Dialogs& dialogs = window_->dialogs();
+        const auto choice = dialogs.saveFile("*.csv *.json");
+        if (!choice) return;
+        const std::string path = choice->directory + choice->name;
+        const bool json = path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
+        const std::string text = json ? measureJson(r_) : measureCsv(r_);
+        try {
+            host::PendingFile file(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+            file.commit();
+        } catch (const std::exception& e) {
+            dialogs.error("Plot Error", e.what());
+        }
     }
 
     void chooseSlot(int slot) {
@@ -104,7 +173,7 @@ public:
         slot_ = slot;
         const analyzer::SlotResult& s = r_.slotResults[std::size_t(slot - 1)];
         drawCodes(s);
-        drawConstellation(s);
+        drawConstellations(s);
     }
 
     void hoverCodes(QMouseEvent* e) {
@@ -113,16 +182,38 @@ public:
         window_->showReadout(QString::fromStdString(codeBarText(r_.slotResults[std::size_t(slot_ - 1)], bar)));
     }
 
-    void hoverPoints(QMouseEvent* e) {
-        if (!pointAxes_->rect().contains(e->position().toPoint())) return window_->showReadout({});
-        const double i = xAxisOf(pointAxes_)->pixelToCoord(e->position().x());
-        const double q = yAxisOf(pointAxes_)->pixelToCoord(e->position().y());
+    void hoverPoints(QCPAxisRect* axes, QMouseEvent* e) {
+        if (!axes->rect().contains(e->position().toPoint())) return window_->showReadout({});
+        const double i = xAxisOf(axes)->pixelToCoord(e->position().x());
+        const double q = yAxisOf(axes)->pixelToCoord(e->position().y());
         window_->showReadout("I = " + QString::number(i, 'f', 3) + "   Q = " + QString::number(q, 'f', 3));
+    }
+
+    void hoverPower(QMouseEvent* e) {
+        if (!powerAxes_->rect().contains(e->position().toPoint()) || r_.chipPowerDb.empty()) return window_->showReadout({});
+        const TimeUnit& unit = kTimeUnits[std::size_t(std::max(0, unitBox_->currentIndex()))];
+        const double chip = xAxisOf(powerAxes_)->pixelToCoord(e->position().x()) * unit.chipsPerUnit;
+        if (chip < -0.5 || chip > double(r_.chipPowerDb.size()) - 0.5) return window_->showReadout({});
+        const auto m = std::size_t(std::clamp(std::lround(chip), 0L, long(r_.chipPowerDb.size()) - 1));
+        window_->showReadout(QString::fromStdString(powerReadout(r_, m, unit)));
+    }
+
+    void hoverSlotEvm(QMouseEvent* e) {
+        if (!evmAxes_->rect().contains(e->position().toPoint())) return window_->showReadout({});
+        const long slot = std::lround(xAxisOf(evmAxes_)->pixelToCoord(e->position().x()));
+        if (slot < 1 || slot > long(engine::kSlots)) return window_->showReadout({});
+        const analyzer::SlotResult& s = r_.slotResults[std::size_t(slot - 1)];
+        window_->showReadout("Slot " + QString::number(slot) + ": EVM " + QString::number(s.evmRmsPercent, 'f', 2) +
+                             " % rms, rho " + QString::number(s.rho, 'f', 6));
     }
 
     void focusTable() { table_->setFocus(); }
     PlotCanvas* codeCanvas() const { return codeCanvas_; }
-    PlotCanvas* pointCanvas() const { return pointCanvas_; }
+    std::vector<std::pair<PlotCanvas*, QCPAxisRect*>> planes() const {
+        return {{pilot_.canvas, pilot_.axes}, {mac_.canvas, mac_.axes}, {traffic_.canvas, traffic_.axes}};
+    }
+    PlotCanvas* powerCanvas() const { return powerCanvas_; }
+    PlotCanvas* evmCanvas() const { return evmCanvas_; }
 
 private:
     QWidget* summary() {
@@ -231,23 +322,101 @@ private:
         return codeCanvas_;
     }
 
-    PlotCanvas* constellation() {
-        pointCanvas_ = new PlotCanvas;
-        pointCanvas_->setObjectName("measureConstellation");
-        pointCanvas_->setMinimumSize(260, 260);
-        pointAxes_ = pointCanvas_->addAxes(placeAxes(kDefaultAxes), "measureConstellationAxes");
-        pointCanvas_->setSquare(pointAxes_, true);
-        setLabels(pointAxes_, "In-Phase", "Quadrature");
-        setGrids(pointAxes_, true);
-        // The ideal points under the measured ones, which show through their middle.
-        ideal_ = pointCanvas_->addCurve(pointAxes_, {}, {});
-        ideal_->setLineStyle(QCPCurve::lsNone);
-        ideal_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCross, QPen(kIdealColour, 2), QBrush(), 11));
-        points_ = pointCanvas_->addCurve(pointAxes_, {}, {});
-        points_->setLineStyle(QCPCurve::lsNone);
-        points_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, kLineColour, 3));
-        setLimits(pointAxes_, -kConstellationReach, kConstellationReach, -kConstellationReach, kConstellationReach);
-        return pointCanvas_;
+    // Pilot, MAC and traffic of the chosen slot side by side.
+    QWidget* constellations() {
+        auto* page = new QWidget;
+        auto* row = new QHBoxLayout(page);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(0);
+        pilot_ = makeConstellation("measurePilotConstellation");
+        mac_ = makeConstellation("measureMacConstellation");
+        traffic_ = makeConstellation("measureConstellation");
+        for (Constellation* c : {&pilot_, &mac_, &traffic_}) row->addWidget(c->canvas, 1);
+        return page;
+    }
+
+    QWidget* powerPage() {
+        auto* page = new QWidget;
+        auto* column = new QVBoxLayout(page);
+        column->setContentsMargins(0, 4, 0, 0);
+        auto* row = new QHBoxLayout;
+        unitBox_ = new QComboBox;
+        unitBox_->setObjectName("measureTimeUnit");
+        for (const TimeUnit& u : kTimeUnits) unitBox_->addItem(QString::fromUtf8(u.name));
+        unitBox_->setToolTip("The unit of the time axis and of the read-out under the mouse");
+        auto* label = new QLabel("Time in");
+        label->setBuddy(unitBox_);
+        row->addWidget(label);
+        row->addWidget(unitBox_);
+        row->addSpacing(12);
+        QString legend;
+        for (std::size_t k = 0; k < kChipKindNames.size(); ++k)
+            legend += "<span style='color:" + kKindColours[k].name() + "'>\u25a0</span> " + kChipKindNames[k] + "&nbsp;&nbsp; ";
+        row->addWidget(new QLabel(legend));
+        row->addStretch(1);
+        column->addLayout(row);
+        powerCanvas_ = new PlotCanvas;
+        powerCanvas_->setObjectName("measurePowerTime");
+        powerCanvas_->setMinimumSize(480, 240);
+        powerAxes_ = powerCanvas_->addAxes(placeAxes(kDefaultAxes), "measurePowerTimeAxes");
+        setGrids(powerAxes_, true);
+        for (std::size_t k = 0; k < kChipKindNames.size(); ++k) {
+            auto* g = new QCPGraph(xAxisOf(powerAxes_), yAxisOf(powerAxes_));
+            g->setName(kChipKindNames[k]);
+            g->setPen(QPen(kKindColours[k], 1));
+            g->setAdaptiveSampling(true);
+            kindGraphs_.push_back(g);
+        }
+        column->addWidget(powerCanvas_, 1);
+        connect(unitBox_, &QComboBox::currentIndexChanged, this, [this] { drawPower(); });
+        drawPower();
+        return page;
+    }
+
+    PlotCanvas* slotEvmChart() {
+        evmCanvas_ = new PlotCanvas;
+        evmCanvas_->setObjectName("measureSlotEvm");
+        evmCanvas_->setMinimumSize(480, 240);
+        evmAxes_ = evmCanvas_->addAxes(placeAxes(kDefaultAxes), "measureSlotEvmAxes");
+        setLabels(evmAxes_, "Slot", "EVM (% rms)");
+        yAxisOf(evmAxes_)->grid()->setVisible(true);
+        auto* bars = addBars(evmAxes_, kOnColour, "EVM");
+        QVector<double> x, y;
+        double most = 0;
+        for (std::size_t s = 0; s < engine::kSlots; ++s) {
+            x.push_back(double(s + 1));
+            y.push_back(r_.slotResults[s].evmRmsPercent);
+            most = std::max(most, r_.slotResults[s].evmRmsPercent);
+        }
+        bars->setData(x, y, true);
+        auto ticker = QSharedPointer<QCPAxisTickerText>::create();
+        for (int s = 1; s <= int(engine::kSlots); ++s) ticker->addTick(s, QString::number(s));
+        xAxisOf(evmAxes_)->setTicker(ticker);
+        setLimits(evmAxes_, 0.3, engine::kSlots + 0.7, 0, most > 0 ? most * 1.15 : 1);
+        evmCanvas_->setTitle(evmAxes_, "EVM per slot (active channels), frame " + QString::number(r_.evmRmsPercent, 'f', 2) + " %");
+        evmCanvas_->rememberHome();
+        return evmCanvas_;
+    }
+
+    void drawPower() {
+        const TimeUnit& unit = kTimeUnits[std::size_t(std::max(0, unitBox_->currentIndex()))];
+        const auto n = qsizetype(r_.chipPowerDb.size());
+        std::vector<QVector<double>> values(kChipKindNames.size(), QVector<double>(n, qQNaN()));
+        QVector<double> keys(n);
+        double lo = INFINITY, hi = -INFINITY;
+        for (qsizetype m = 0; m < n; ++m) {
+            keys[m] = double(m) / unit.chipsPerUnit;
+            const double v = r_.chipPowerDb[std::size_t(m)];
+            values[std::size_t(chipKind(r_, std::size_t(m)))][m] = v;
+            if (v > -100) lo = std::min(lo, v), hi = std::max(hi, v);
+        }
+        for (std::size_t k = 0; k < kindGraphs_.size(); ++k) kindGraphs_[k]->setData(keys, values[k], true);
+        setLabels(powerAxes_, "Time (" + QString::fromUtf8(unit.name) + ")", "Power (dB re pilot)");
+        const double floor = std::isfinite(lo) ? std::max(lo - 3, -60.0) : -40, top = std::isfinite(hi) ? hi + 3 : 10;
+        setLimits(powerAxes_, 0, double(n) / unit.chipsPerUnit, floor, top);
+        powerCanvas_->setTitle(powerAxes_, "Power against time over the frame");
+        powerCanvas_->rememberHome();
+        powerCanvas_->replot();
     }
 
     void drawCodes(const analyzer::SlotResult& s) {
@@ -275,21 +444,22 @@ private:
         codeCanvas_->replot();
     }
 
-    void drawConstellation(const analyzer::SlotResult& s) {
-        std::vector<double> i, q, idealI, idealQ;
-        for (const dsp::cplx& p : s.constellation) i.push_back(p.real()), q.push_back(p.imag());
-        for (const dsp::cplx& p : idealConstellation(s.traffic)) idealI.push_back(p.real()), idealQ.push_back(p.imag());
-        auto fill = [](QCPCurve* c, const std::vector<double>& x, const std::vector<double>& y) {
-            QVector<QCPCurveData> data(qsizetype(x.size()));
-            for (qsizetype k = 0; k < data.size(); ++k) data[k] = {double(k), x[std::size_t(k)], y[std::size_t(k)]};
-            c->data()->set(data, true);
+    void drawConstellations(const analyzer::SlotResult& s) {
+        const QString slot = ", slot " + QString::number(slot_);
+        const dsp::CVec pilotIdeal{1.0}, trafficIdeal = idealConstellation(s.traffic), macIdeal = idealMacPoints(s);
+        auto draw = [](Constellation& c, const dsp::CVec& points, const dsp::CVec& ideal, double reach, const QString& title) {
+            fillCurve(c.points, points);
+            fillCurve(c.ideal, ideal);
+            setLimits(c.axes, -reach, reach, -reach, reach);
+            c.canvas->setTitle(c.axes, title);
+            c.canvas->rememberHome();
+            c.canvas->replot();
         };
-        fill(points_, i, q);
-        fill(ideal_, idealI, idealQ);
-        pointCanvas_->setTitle(pointAxes_, "Traffic, slot " + QString::number(slot_) + ": " +
-                                               QString::fromStdString(modulationName(s.traffic)));
-        pointCanvas_->rememberHome();
-        pointCanvas_->replot();
+        draw(pilot_, s.pilotSymbols, pilotIdeal, reachOf(s.pilotSymbols, pilotIdeal, kConstellationReach), "Pilot" + slot);
+        draw(mac_, s.macSymbols, macIdeal, reachOf(s.macSymbols, macIdeal, kConstellationReach),
+             "MAC" + slot + (s.macActive ? QString() : ": idle"));
+        draw(traffic_, s.constellation, trafficIdeal, kConstellationReach,
+             "Traffic" + slot + ": " + QString::fromStdString(modulationName(s.traffic)));
     }
 
     PlotWindow* window_;
@@ -297,14 +467,18 @@ private:
     int slot_ = 1;
     QTableWidget* table_ = nullptr;
     QSpinBox* slotBox_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
     PlotCanvas* codeCanvas_ = nullptr;
-    PlotCanvas* pointCanvas_ = nullptr;
     QCPAxisRect* codeAxes_ = nullptr;
-    QCPAxisRect* pointAxes_ = nullptr;
     QCPBars* onBars_ = nullptr;
     QCPBars* offBars_ = nullptr;
-    QCPCurve* points_ = nullptr;
-    QCPCurve* ideal_ = nullptr;
+    Constellation pilot_, mac_, traffic_;
+    QComboBox* unitBox_ = nullptr;
+    PlotCanvas* powerCanvas_ = nullptr;
+    QCPAxisRect* powerAxes_ = nullptr;
+    std::vector<QCPGraph*> kindGraphs_;
+    PlotCanvas* evmCanvas_ = nullptr;
+    QCPAxisRect* evmAxes_ = nullptr;
 };
 
 }  // namespace
@@ -317,10 +491,23 @@ PlotWindow* KV_PlotMeasure(QWidget* hParent, const std::string& label, const ana
     auto* view = new MeasureView(window, result);
     window->setCentralWidget(view->build());
     window->addZoomable(view->codeCanvas());
-    window->addZoomable(view->pointCanvas());
+    for (const auto& [canvas, axes] : view->planes()) {
+        window->addZoomable(canvas);
+        QObject::connect(canvas, &QCustomPlot::mouseMove, view, [view, axes](QMouseEvent* e) { view->hoverPoints(axes, e); });
+    }
+    window->addZoomable(view->powerCanvas());
+    window->addZoomable(view->evmCanvas());
     view->chooseSlot(1);
     QObject::connect(view->codeCanvas(), &QCustomPlot::mouseMove, view, [view](QMouseEvent* e) { view->hoverCodes(e); });
-    QObject::connect(view->pointCanvas(), &QCustomPlot::mouseMove, view, [view](QMouseEvent* e) { view->hoverPoints(e); });
+    QObject::connect(view->powerCanvas(), &QCustomPlot::mouseMove, view, [view](QMouseEvent* e) { view->hoverPower(e); });
+    QObject::connect(view->evmCanvas(), &QCustomPlot::mouseMove, view, [view](QMouseEvent* e) { view->hoverSlotEvm(e); });
+    // File > Export Results..., before Close.
+    if (QMenu* file = window->menuBar()->findChild<QMenu*>(); file && !file->actions().isEmpty()) {
+        auto* item = new QAction("Export Results (CSV/JSON)...", file);
+        item->setObjectName("measureExport");
+        file->insertAction(file->actions().back(), item);
+        QObject::connect(item, &QAction::triggered, view, [view] { view->exportResults(); });
+    }
     showPlotWindow(window, PlotKind::Measure, label);
     // The arrow keys go through the slots from the start.
     view->focusTable();

@@ -52,6 +52,7 @@ public:
 
     // The file and error dialogs; the platform's own unless a caller gives others.
     void setDialogs(host::Dialogs& dialogs) { dialogs_ = &dialogs; }
+    host::Dialogs& dialogs() const { return *dialogs_; }
     // A line under the plot saying what lies under the mouse; empty clears it.
     void showReadout(const QString& text);
     QString readout() const;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "analyzer/json.h"
 #include "engine/traffic.h"
 
 namespace plots {
@@ -130,7 +131,7 @@ std::vector<std::string> slotRow(const analyzer::SlotResult& s, int slotNumber) 
             s.macActive ? "active" : "idle",
             s.ra ? reading(*s.ra) : "off",
             std::to_string(rpcOn),
-            modulationName(s.traffic),
+            plots::modulationName(s.traffic),
             orDash(s.trafficPowerDb),
             orDash(s.idlePowerDb),
             fixed(s.rho, 6),
@@ -193,5 +194,78 @@ dsp::CVec idealConstellation(analyzer::Modulation m) {
     for (auto& p : points) p *= scale;
     return points;
 }
+
+}  // namespace plots
+
+namespace plots {
+
+ChipKind chipKind(const analyzer::Result& r, std::size_t chip) {
+    const std::size_t slot = (chip / engine::kChipsPerSlot) % engine::kSlots, c = chip % 1024;
+    if (c >= 464 && c < 560) return ChipKind::Pilot;
+    const analyzer::SlotResult& s = r.slotResults[slot];
+    if (c >= 400 && c < 624) return s.macActive ? ChipKind::Mac : ChipKind::Idle;
+    return s.traffic != analyzer::Modulation::Idle ? ChipKind::Traffic : ChipKind::Idle;
+}
+
+std::string powerReadout(const analyzer::Result& r, std::size_t chip, const TimeUnit& unit) {
+    const double t = double(chip) / unit.chipsPerUnit;
+    const double db = chip < r.chipPowerDb.size() ? r.chipPowerDb[chip] : NAN;
+    std::string text = "t = ";
+    text += fixed(t, unit.chipsPerUnit == 1.0 ? 0 : 3);
+    text += ' ';
+    text += unit.name;
+    text += ", slot ";
+    text += std::to_string(chip / engine::kChipsPerSlot + 1);
+    text += ", ";
+    text += kChipKindNames[std::size_t(chipKind(r, chip))];
+    text += ": ";
+    text += dB(db);
+    return text;
+}
+
+namespace {
+
+// One CSV field, quoted: commas and quotes stay inside it.
+void appendField(std::string& csv, const std::string& text, bool first) {
+    if (!first) csv.push_back(',');
+    csv.push_back('"');
+    for (char ch : text) {
+        if (ch == '"') csv.push_back('"');
+        csv.push_back(ch);
+    }
+    csv.push_back('"');
+}
+
+}  // namespace
+
+dsp::CVec idealMacPoints(const analyzer::SlotResult& s) {
+    dsp::CVec points;
+    for (int index = analyzer::kRaMacIndex; index < int(analyzer::kMacCodes); ++index)
+        if (const auto c = channelAt(s, index)) {
+            const double a = std::pow(10.0, c->gainDb / 20) * (c->bit ? -1.0 : 1.0);
+            points.push_back(analyzer::macOnQuadrature(index) ? dsp::cplx(0, a) : dsp::cplx(a, 0));
+        }
+    return points;
+}
+
+std::string measureCsv(const analyzer::Result& r) {
+    std::string csv = "quantity,value\n";
+    for (const SummaryLine& line : measureSummary(r)) {
+        appendField(csv, line.label, true);
+        appendField(csv, line.value, false);
+        csv.push_back('\n');
+    }
+    csv.push_back('\n');
+    for (std::size_t c = 0; c < kSlotColumns.size(); ++c) appendField(csv, kSlotColumns[c], c == 0);
+    csv.push_back('\n');
+    for (std::size_t s = 0; s < r.slotResults.size(); ++s) {
+        const std::vector<std::string> row = slotRow(r.slotResults[s], int(s) + 1);
+        for (std::size_t c = 0; c < row.size(); ++c) appendField(csv, row[c], c == 0);
+        csv.push_back('\n');
+    }
+    return csv;
+}
+
+std::string measureJson(const analyzer::Result& r) { return analyzer::toJson(r).dump(1) + "\n"; }
 
 }  // namespace plots

@@ -48,3 +48,29 @@ std::string codeBarText(const analyzer::SlotResult& slot, int position);
 dsp::CVec idealConstellation(analyzer::Modulation m);
 
 }  // namespace plots
+
+namespace plots {
+
+// What each chip of the frame carries, for the power against time.
+enum class ChipKind { Pilot, Mac, Traffic, Idle };
+inline constexpr std::array<const char*, 4> kChipKindNames{"Pilot", "MAC", "Traffic", "Idle"};
+ChipKind chipKind(const analyzer::Result& result, std::size_t chip);
+
+// The time axis of the power against time: chips, slots or microseconds from the frame start.
+struct TimeUnit {
+    const char* name;     // as the unit list and the read-out show it
+    double chipsPerUnit;
+};
+inline constexpr std::array<TimeUnit, 3> kTimeUnits{{{"chips", 1.0}, {"slots", 2048.0}, {"\u00b5s", 1.2288}}};
+// "t = 1234.0 chips, slot 1, Pilot: -0.12 dB" in the unit chosen.
+std::string powerReadout(const analyzer::Result& result, std::size_t chip, const TimeUnit& unit);
+
+// Where each MAC channel found on would lie in the MAC constellation: +-10^(gain/20) on its branch.
+dsp::CVec idealMacPoints(const analyzer::SlotResult& slot);
+
+// The results as a file: CSV (the frame's figures as "quantity,value" lines, a blank line, then
+// the slot table) or the JSON object zuno-ana --json prints.
+std::string measureCsv(const analyzer::Result& result);
+std::string measureJson(const analyzer::Result& result);
+
+}  // namespace plots

@@ -3,6 +3,9 @@
 // what lies under the mouse, and the plot windows' menus.
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -13,6 +16,9 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <unistd.h>
 #include <gmock/gmock.h>
 #include <memory>
@@ -41,12 +47,21 @@ analyzer::Result analysis() {
     r.dataSource = 6;
     r.dataBitErrors = 0;
     r.dataBits = 40000;
+    r.evmRmsPercent = 0.42;
+    // Pilot at 0 dB, MAC bursts at -2 dB, traffic at -1 dB; slot 2 idle at -10 dB.
+    for (std::size_t m = 0; m < 32768; ++m) {
+        const std::size_t c = m % 1024;
+        const bool idle = m / 2048 == 1;
+        r.chipPowerDb.push_back(c >= 464 && c < 560 ? 0.0 : idle ? -10.0 : c >= 400 && c < 624 ? -2.0 : -1.0);
+    }
     for (std::size_t k = 0; k < r.slotResults.size(); ++k) {
         analyzer::SlotResult& s = r.slotResults[k];
         s.macCodePowerI.fill(-62);
         s.macCodePowerQ.fill(-61);
         s.trafficCodePower.fill(-65);
         s.rho = 0.99999;
+        s.evmRmsPercent = 0.5 + 0.1 * double(k);
+        s.pilotSymbols = {1.0, {1.01, -0.02}};
         if (k == 1) {
             s.idlePowerDb = -10;
             continue;
@@ -117,6 +132,21 @@ protected:
         static QAction none;
         return &none;
     }
+    // Brings a page of the views below the table forward, with a click on its tab.
+    void showPage(const QString& name) {
+        auto* tabs = in<QTabWidget>("measureViews");
+        for (int k = 0; k < tabs->count(); ++k)
+            if (tabs->tabText(k) == name) {
+                QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(k).center());
+                window->grab();
+                return;
+            }
+        ADD_FAILURE() << "no page " << name.toStdString();
+    }
+    static QPoint pixelAt(plots::PlotCanvas* c, double x, double y) {
+        QCPAxisRect* a = c->axisRect();
+        return {int(std::lround(a->axis(QCPAxis::atBottom)->coordToPixel(x))), int(std::lround(a->axis(QCPAxis::atLeft)->coordToPixel(y)))};
+    }
     QPoint cellCentre(int row, int column) {
         return table()->visualRect(table()->model()->index(row, column)).center();
     }
@@ -136,10 +166,10 @@ TEST_F(MeasureWindow, SummaryAndTableOfEverySlot) {
     ASSERT_EQ(t->rowCount(), 16);
     QStringList headings;
     for (int c = 0; c < t->columnCount(); ++c) headings << t->horizontalHeaderItem(c)->text();
-    EXPECT_EQ(headings.join("|"), "Slot|MAC|RA|RPC on|Traffic|Traffic (dB)|Idle (dB)|rho");
+    EXPECT_EQ(headings.join("|"), "Slot|MAC|RA|RPC on|Traffic|Traffic (dB)|Idle (dB)|rho|EVM (%)");
     QStringList second;
     for (int c = 0; c < t->columnCount(); ++c) second << t->item(1, c)->text();
-    EXPECT_EQ(second.join("|").toStdString(), "2|idle|off|0|idle|\u2014|-10.00|0.999990");
+    EXPECT_EQ(second.join("|").toStdString(), "2|idle|off|0|idle|\u2014|-10.00|0.999990|0.60");
     EXPECT_EQ(t->item(2, 4)->text(), "16-QAM");
     EXPECT_EQ(t->item(0, 3)->toolTip(), "MAC index 5: bit 0, -9.00 dB");
     // Every slot in sight without scrolling.
@@ -187,6 +217,84 @@ TEST_F(MeasureWindow, SlotChosenWithMouseAndKeyboard) {
     EXPECT_EQ(table()->currentRow(), 14);
 }
 
+// Power against time: the chip under the mouse, its slot and what it carries, in the unit chosen.
+TEST_F(MeasureWindow, PowerAgainstTimeReadsOutInTheChosenUnit) {
+    showPage("Power vs time");
+    auto* power = in<plots::PlotCanvas>("measurePowerTime");
+    QTest::mouseMove(power, pixelAt(power, 2048 + 512, -5));
+    EXPECT_THAT(window->readout().toStdString(), StartsWith("t = 25")) << window->readout().toStdString();
+    QTest::mouseMove(power, pixelAt(power, 512, -5));
+    // A pixel spans some 40 chips.
+    EXPECT_THAT(window->readout().toStdString(), testing::MatchesRegex("t = 5[0-9][0-9] chips, slot 1, Pilot: 0\\.00 dB"));
+
+    // Microseconds, chosen from the keyboard: the axis and the read-out follow.
+    auto* unit = in<QComboBox>("measureTimeUnit");
+    unit->setFocus();
+    testsupport::key(Qt::Key_End);
+    EXPECT_EQ(unit->currentText(), "\u00b5s");
+    EXPECT_EQ(power->axisRect()->axis(QCPAxis::atBottom)->label(), "Time (\u00b5s)");
+    QTest::mouseMove(power, pixelAt(power, 2048.0 / 1.2288 + 10, -5));
+    EXPECT_THAT(window->readout().toStdString(), testing::MatchesRegex("t = 16[78][0-9]\\.[0-9]+ µs, slot 2, Idle: -10\\.00 dB"));
+    testsupport::key(Qt::Key_Up);
+    EXPECT_EQ(unit->currentText(), "slots");
+    QTest::mouseMove(power, pixelAt(power, 2.2, -5));
+    EXPECT_THAT(window->readout().toStdString(), testing::MatchesRegex("t = 2\\.[0-9]+ slots, slot 3, (Traffic: -1|MAC: -2)\\.00 dB"));
+    EXPECT_GT(power->axisRect()->axis(QCPAxis::atBottom)->range().upper, 15.9);
+}
+
+TEST_F(MeasureWindow, EvmPerSlotAndThePilotMacAndTrafficConstellations) {
+    showPage("EVM per slot");
+    auto* evm = in<plots::PlotCanvas>("measureSlotEvm");
+    QTest::mouseMove(evm, pixelAt(evm, 3, 0.1));
+    EXPECT_EQ(window->readout(), "Slot 3: EVM 0.70 % rms, rho 0.999990");
+
+    showPage("Constellations");
+    auto* pilot = in<plots::PlotCanvas>("measurePilotConstellation");
+    auto* mac = in<plots::PlotCanvas>("measureMacConstellation");
+    EXPECT_EQ(titleOf(pilot), "Pilot, slot 1");
+    EXPECT_EQ(titleOf(mac), "MAC, slot 1");
+    EXPECT_EQ(pointsTitle(), "Traffic, slot 1: QPSK");
+    // The ideal MAC points: RA (bit 1, -3 dB) on I, the RPC channel (bit 0, -9 dB) on Q.
+    auto* idealMac = qobject_cast<QCPCurve*>(mac->plottable(0));
+    ASSERT_NE(idealMac, nullptr);
+    ASSERT_EQ(idealMac->data()->size(), 2);
+    EXPECT_NEAR(idealMac->data()->at(0)->key, -std::pow(10, -3 / 20.0), 1e-9);
+    EXPECT_NEAR(idealMac->data()->at(1)->value, std::pow(10, -9 / 20.0), 1e-9);
+    QTest::mouseMove(pilot, pixelAt(pilot, 1, 0));
+    EXPECT_THAT(window->readout().toStdString(), StartsWith("I = 1.0"));
+    // The idle slot says so.
+    table()->setFocus();
+    testsupport::key(Qt::Key_Down);
+    EXPECT_EQ(titleOf(mac), "MAC, slot 2: idle");
+}
+
+TEST_F(MeasureWindow, ResultsExportedAsCsvAndJson) {
+    host::ScriptedDialogs dialogs;
+    window->setDialogs(dialogs);
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("zuno-export-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    auto slurp = [](const std::filesystem::path& p) {
+        std::ostringstream s;
+        s << std::ifstream(p).rdbuf();
+        return s.str();
+    };
+    dialogs.files.push_back(host::FileChoice{folder.string() + "/", "m.csv"});
+    menuItem("Export Results (CSV/JSON)...")->trigger();
+    const std::string csv = slurp(folder / "m.csv");
+    EXPECT_THAT(csv, StartsWith("quantity,value\n\"rho (active channels)\",\"0.999991\"\n"));
+    EXPECT_THAT(csv, HasSubstr("\n\"Slot\",\"MAC\",\"RA\",\"RPC on\",\"Traffic\",\"Traffic (dB)\",\"Idle (dB)\",\"rho\",\"EVM (%)\"\n"
+                                "\"1\",\"active\",\"bit 1, -3.00 dB\",\"1\",\"QPSK\",\"0.00\",\"\u2014\",\"0.999990\",\"0.50\"\n"));
+    dialogs.files.push_back(host::FileChoice{folder.string() + "/", "m.json"});
+    menuItem("Export Results (CSV/JSON)...")->trigger();
+    const auto j = nlohmann::json::parse(slurp(folder / "m.json"));
+    EXPECT_EQ(j["rho"].get<double>(), 0.999991);
+    EXPECT_EQ(j["slots"][2]["evm_rms_percent"].get<double>(), 0.7);
+    // Cancelled: nothing written.
+    menuItem("Export Results (CSV/JSON)...")->trigger();
+    EXPECT_EQ(dialogs.shown.size(), 3u);
+    std::filesystem::remove_all(folder);
+}
+
 TEST_F(MeasureWindow, UnderTheMouseTheCodeAndItsChannel) {
     const int rpc = plots::kMacQFirstBar + analyzer::macWalshFunction(5);
     QTest::mouseMove(codes(), pixelOfBar(rpc));
@@ -194,6 +302,7 @@ TEST_F(MeasureWindow, UnderTheMouseTheCodeAndItsChannel) {
     QTest::mouseMove(codes(), pixelOfBar(plots::kTrafficFirstBar + 3));
     EXPECT_EQ(window->readout(), "Traffic, Walsh 3: -12.00 dB, on");
 
+    showPage("Constellations");
     QCPAxisRect* a = points()->axisRect();
     const QPoint at(int(a->axis(QCPAxis::atBottom)->coordToPixel(0.5)), int(a->axis(QCPAxis::atLeft)->coordToPixel(-1)));
     QTest::mouseMove(points(), at);
