@@ -305,7 +305,7 @@ Result analyzeWith(const dsp::CVec& samples, const Options& options, const Refer
     res.evmPeakPercent = q.evmPeakPercent;
     res.rhoWholeFrame = q.rhoWholeFrame;
     res.evmRmsPercentWholeFrame = q.evmRmsPercentWholeFrame;
-    res.chipPowerDb = q.chipPowerDb;
+    res.powerDb = q.powerDb;
     res.dataSource = reading.source.source;
     if (reading.source.source) res.dataBitErrors = reading.source.errors;
     res.dataBits = reading.bits.size();

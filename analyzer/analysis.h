@@ -94,8 +94,9 @@ struct Result {
     double evmPeakPercent = 0;
     double rhoWholeFrame = 0;
     double evmRmsPercentWholeFrame = 0;
-    // Power of each chip (32768, slot 1 first) after the channel filter, in dB relative to the pilot.
-    dsp::RVec chipPowerDb;
+    // Power after the channel filter, 16 chips at a time (2048 values, slot 1 first), in dB
+    // relative to the pilot.
+    dsp::RVec powerDb;
     // The reference was found (the best fit of referencesTried) rather than given.
     bool referenceFound = false;
     int referencesTried = 1;

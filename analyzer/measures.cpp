@@ -99,13 +99,15 @@ Quality measureQuality(const dsp::CVec& captured, const dsp::CVec& reference, in
     const dsp::CVec z = channelFiltered(captured, r), ref = channelFiltered(reference, r);
     Quality q;
     Sums whole, pilot;
+    std::size_t pilotChips = 0;
     std::array<Sums, engine::kSlots> slots;
     for (std::size_t m = 0; m < kFrameChips; ++m) {
         Sums chip;
         for (std::size_t t = m * ratio; t < (m + 1) * ratio; ++t) chip.add(z[t], ref[t]);
         whole.add(chip);
         if (active[m]) slots[m / engine::kChipsPerSlot].add(chip);
-        if (const std::size_t c = m % kHalfSlotChips; c >= kPilotStart && c < kPilotStart + kPilotLength) pilot.add(chip);
+        if (const std::size_t c = m % kHalfSlotChips; active[m] && c >= kPilotStart && c < kPilotStart + kPilotLength)
+            pilot.add(chip), pilotChips += 1;
     }
     Sums all;
     for (std::size_t s = 0; s < engine::kSlots; ++s) q.slotRho[s] = slots[s].rho(), all.add(slots[s]);
@@ -135,12 +137,13 @@ Quality measureQuality(const dsp::CVec& captured, const dsp::CVec& reference, in
         }
     const double refRms = std::abs(g) * std::sqrt(all.rr / static_cast<double>(std::max<std::size_t>(activeSamples, 1)));
     q.evmPeakPercent = refRms > 0 ? 100.0 * peak / refRms : 0.0;
-    const double pilotPower = std::norm(g) * pilot.rr / static_cast<double>(kHalfSlots * kPilotLength * ratio);
-    q.chipPowerDb.resize(kFrameChips);
-    for (std::size_t m = 0; m < kFrameChips; ++m) {
+    const double pilotPower = std::norm(g) * pilot.rr / static_cast<double>(std::max<std::size_t>(pilotChips, 1) * ratio);
+    const std::size_t step = kPowerStepChips * ratio;
+    q.powerDb.resize(kFrameChips / kPowerStepChips);
+    for (std::size_t g = 0; g < q.powerDb.size(); ++g) {
         double p = 0;
-        for (std::size_t t = m * ratio; t < (m + 1) * ratio; ++t) p += std::norm(z[t]);
-        q.chipPowerDb[m] = 10.0 * std::log10(std::max(p / static_cast<double>(ratio) / pilotPower, 1e-30));
+        for (std::size_t t = g * step; t < (g + 1) * step; ++t) p += std::norm(z[t]);
+        q.powerDb[g] = 10.0 * std::log10(std::max(p / static_cast<double>(step) / pilotPower, 1e-30));
     }
     return q;
 }

@@ -10,9 +10,13 @@
 
 namespace analyzer {
 
+// Pilot, MAC and traffic runs all start and end on multiples of 16 chips.
+constexpr std::size_t kPowerStepChips = 16;
+
 struct Quality {
     // Over the active chips: the pilot, the MAC bursts of slots whose MAC is on, the traffic
-    // chips of slots with traffic. Idle positions (idle noise, when on) are left out.
+    // chips of slots with traffic. Idle positions (idle noise, when on) are left out, with the
+    // chips either side into which the filters spread them; rhoPilot counts the pilot among these.
     double rho = 0;
     double rhoPilot = 0;
     double evmRmsPercent = 0;
@@ -24,8 +28,9 @@ struct Quality {
     std::array<double, engine::kSlots> slotRho{};
     std::array<double, engine::kSlots> slotEvmRmsPercent{};
     dsp::cplx gain = 0;  // z = gain x ref, best fit over the active chips
-    // Mean power of each chip of z (after the channel filter), in dB relative to the pilot.
-    dsp::RVec chipPowerDb;
+    // Mean power of z (after the channel filter) over each kPowerStepChips chips, in dB relative
+    // to the pilot.
+    dsp::RVec powerDb;
 };
 
 // Chip by chip (32768), whether the frame the arguments make carries a channel there.

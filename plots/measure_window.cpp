@@ -190,11 +190,11 @@ public:
     }
 
     void hoverPower(QMouseEvent* e) {
-        if (!powerAxes_->rect().contains(e->position().toPoint()) || r_.chipPowerDb.empty()) return window_->showReadout({});
+        if (!powerAxes_->rect().contains(e->position().toPoint()) || r_.powerDb.empty()) return window_->showReadout({});
         const TimeUnit& unit = kTimeUnits[std::size_t(std::max(0, unitBox_->currentIndex()))];
         const double chip = xAxisOf(powerAxes_)->pixelToCoord(e->position().x()) * unit.chipsPerUnit;
-        if (chip < -0.5 || chip > double(r_.chipPowerDb.size()) - 0.5) return window_->showReadout({});
-        const auto m = std::size_t(std::clamp(std::lround(chip), 0L, long(r_.chipPowerDb.size()) - 1));
+        if (chip < 0 || chip >= double(engine::kChipsPerFrame)) return window_->showReadout({});
+        const auto m = std::size_t(chip);
         window_->showReadout(QString::fromStdString(powerReadout(r_, m, unit)));
     }
 
@@ -400,20 +400,25 @@ private:
 
     void drawPower() {
         const TimeUnit& unit = kTimeUnits[std::size_t(std::max(0, unitBox_->currentIndex()))];
-        const auto n = qsizetype(r_.chipPowerDb.size());
-        std::vector<QVector<double>> values(kChipKindNames.size(), QVector<double>(n, qQNaN()));
-        QVector<double> keys(n);
+        // Each 16-chip step as a level, each kind its own line broken where another kind lies.
+        std::vector<QVector<double>> keys(kChipKindNames.size()), values(kChipKindNames.size());
         double lo = INFINITY, hi = -INFINITY;
-        for (qsizetype m = 0; m < n; ++m) {
-            keys[m] = double(m) / unit.chipsPerUnit;
-            const double v = r_.chipPowerDb[std::size_t(m)];
-            values[std::size_t(chipKind(r_, std::size_t(m)))][m] = v;
+        const std::size_t step = engine::kChipsPerFrame / std::max<std::size_t>(r_.powerDb.size(), 1);
+        for (std::size_t g = 0; g < r_.powerDb.size(); ++g) {
+            const double v = r_.powerDb[g];
+            const auto kind = std::size_t(chipKind(r_, g * step));
+            const double from = double(g * step) / unit.chipsPerUnit, to = double((g + 1) * step) / unit.chipsPerUnit;
+            keys[kind] << from << to;
+            values[kind] << v << v;
+            if (g + 1 == r_.powerDb.size() || std::size_t(chipKind(r_, (g + 1) * step)) != kind)
+                keys[kind] << to, values[kind] << qQNaN();
             if (v > -100) lo = std::min(lo, v), hi = std::max(hi, v);
         }
-        for (std::size_t k = 0; k < kindGraphs_.size(); ++k) kindGraphs_[k]->setData(keys, values[k], true);
+        const double n = double(engine::kChipsPerFrame);
+        for (std::size_t k = 0; k < kindGraphs_.size(); ++k) kindGraphs_[k]->setData(keys[k], values[k], true);
         setLabels(powerAxes_, "Time (" + QString::fromUtf8(unit.name) + ")", "Power (dB re pilot)");
         const double floor = std::isfinite(lo) ? std::max(lo - 3, -60.0) : -40, top = std::isfinite(hi) ? hi + 3 : 10;
-        setLimits(powerAxes_, 0, double(n) / unit.chipsPerUnit, floor, top);
+        setLimits(powerAxes_, 0, n / unit.chipsPerUnit, floor, top);
         powerCanvas_->setTitle(powerAxes_, "Power against time over the frame");
         powerCanvas_->rememberHome();
         powerCanvas_->replot();

@@ -209,7 +209,8 @@ ChipKind chipKind(const analyzer::Result& r, std::size_t chip) {
 
 std::string powerReadout(const analyzer::Result& r, std::size_t chip, const TimeUnit& unit) {
     const double t = double(chip) / unit.chipsPerUnit;
-    const double db = chip < r.chipPowerDb.size() ? r.chipPowerDb[chip] : NAN;
+    const std::size_t group = chip / 16;
+    const double db = group < r.powerDb.size() ? r.powerDb[group] : NAN;
     std::string text = "t = ";
     text += fixed(t, unit.chipsPerUnit == 1.0 ? 0 : 3);
     text += ' ';

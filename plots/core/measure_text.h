@@ -62,7 +62,7 @@ struct TimeUnit {
     double chipsPerUnit;
 };
 inline constexpr std::array<TimeUnit, 3> kTimeUnits{{{"chips", 1.0}, {"slots", 2048.0}, {"\u00b5s", 1.2288}}};
-// "t = 1234.0 chips, slot 1, Pilot: -0.12 dB" in the unit chosen.
+// "t = 1234 chips, slot 1, Pilot: -0.12 dB" in the unit chosen: the power of the 16 chips around.
 std::string powerReadout(const analyzer::Result& result, std::size_t chip, const TimeUnit& unit);
 
 // Where each MAC channel found on would lie in the MAC constellation: +-10^(gain/20) on its branch.

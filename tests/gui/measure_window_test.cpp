@@ -49,10 +49,10 @@ analyzer::Result analysis() {
     r.dataBits = 40000;
     r.evmRmsPercent = 0.42;
     // Pilot at 0 dB, MAC bursts at -2 dB, traffic at -1 dB; slot 2 idle at -10 dB.
-    for (std::size_t m = 0; m < 32768; ++m) {
+    for (std::size_t m = 0; m < 32768; m += 16) {
         const std::size_t c = m % 1024;
         const bool idle = m / 2048 == 1;
-        r.chipPowerDb.push_back(c >= 464 && c < 560 ? 0.0 : idle ? -10.0 : c >= 400 && c < 624 ? -2.0 : -1.0);
+        r.powerDb.push_back(c >= 464 && c < 560 ? 0.0 : idle ? -10.0 : c >= 400 && c < 624 ? -2.0 : -1.0);
     }
     for (std::size_t k = 0; k < r.slotResults.size(); ++k) {
         analyzer::SlotResult& s = r.slotResults[k];
