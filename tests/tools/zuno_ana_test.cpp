@@ -74,6 +74,17 @@ TEST_F(ZunoAna, ReadsEveryFormatOfTheGeneratorAndTheApplication) {
     EXPECT_NE(text.text.find("data source 5 (PN9), 0 bit errors in 102400 bits"), std::string::npos) << text.text;
     EXPECT_NE(text.text.find("  16  active"), std::string::npos) << text.text;
 
+    // The reference left to be found: the standard filter without equalizer that made this frame,
+    // said in the JSON and the summary.
+    ASSERT_EQ(zunoGen(frame + " --set FilterType=2 --set PhaseEq=0 --format cf64 --out " + path("std.cf64")).status, 0);
+    const auto found = nlohmann::json::parse(zunoAna(path("std.cf64") + " --reference auto --json").text);
+    EXPECT_EQ(found["reference_filter"], "std");
+    EXPECT_EQ(found["reference_equalizer"], 0);
+    EXPECT_EQ(found["reference_found"], true);
+    EXPECT_GT(found["rho"].get<double>(), 0.9999);
+    EXPECT_NE(zunoAna(path("std.cf64") + " --reference auto --no-eq").text.find("reference: filter std, equalizer off (best fit found)"),
+              std::string::npos);
+
     // A frame and a half of the repeating output whose slot 1 starts three quarters in: no whole
     // frame follows the start, so the first frame's worth is read as cyclic, and said so.
     {
