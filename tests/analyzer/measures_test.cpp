@@ -106,7 +106,7 @@ TEST(Measures, PerSlotEvmShowsTheSlotThatIsOff) {
     double pilot = 0;
     for (std::size_t h = 0; h < 32; ++h)
         for (std::size_t c = 464; c < 560; c += 16) pilot += std::pow(10.0, q.powerDb[(h * 1024 + c) / 16] / 10) / 192;
-    EXPECT_NEAR(10 * std::log10(pilot), 0.0, 0.01);
+    EXPECT_NEAR(10 * std::log10(pilot), 0.0, 0.05);
 }
 
 // Left to find it, the analyzer tries every filter with and without the equalizer and keeps the
