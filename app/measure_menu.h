@@ -1,8 +1,8 @@
 #pragma once
 // The Measure window's two ways in (module rfCommonUI): Plot > Measure... analyses the calculated
 // frame against the settings it was calculated with; File > Analyze I/Q File... analyses a
-// capture against the reference the user confirms. A failure shows the reason in the
-// "Analysis Error" box.
+// capture against the reference the user chooses or leaves to be found. A failure shows the
+// reason in the "Analysis Error" box.
 #include <optional>
 #include <string>
 #include <vector>

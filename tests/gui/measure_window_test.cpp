@@ -1,6 +1,7 @@
 // The Measure window as a test engineer uses it: the summary and the slot table, a slot chosen
-// with the mouse and the keyboard, the code-domain chart and the constellation of that slot,
-// what lies under the mouse, and the plot windows' menus.
+// with the mouse and the keyboard, the code-domain chart, the constellations, the power against
+// time and the EVM per slot, what lies under the mouse in the unit chosen, the results exported,
+// and the plot windows' menus.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
