@@ -166,3 +166,35 @@ TEST(MeasureText, IdealPointsAtUnitMeanPower) {
         EXPECT_NEAR(power / double(count), 1, 1e-12) << plots::modulationName(m);
     }
 }
+
+TEST(MeasureText, PositionsAndIdealMacPointsOfTheFramesSlots) {
+    analyzer::Result r;
+    r.slotResults[0].macActive = true;
+    r.slotResults[0].traffic = analyzer::Modulation::Psk8;
+    EXPECT_EQ(plots::chipKind(r, 0), plots::ChipKind::Traffic);
+    EXPECT_EQ(plots::chipKind(r, 400), plots::ChipKind::Mac);
+    EXPECT_EQ(plots::chipKind(r, 464), plots::ChipKind::Pilot);
+    EXPECT_EQ(plots::chipKind(r, 1024 + 623), plots::ChipKind::Mac);
+    EXPECT_EQ(plots::chipKind(r, 1024 + 624), plots::ChipKind::Traffic);
+    EXPECT_EQ(plots::chipKind(r, 2048), plots::ChipKind::Idle);         // slot 2: nothing on
+    EXPECT_EQ(plots::chipKind(r, 2048 + 410), plots::ChipKind::Idle);
+    EXPECT_EQ(plots::chipKind(r, 32767 - 500), plots::ChipKind::Pilot);
+
+    analyzer::SlotResult s;
+    s.ra = analyzer::ChannelReading{1, 0};      // MAC index 4: I
+    s.rpc[2] = analyzer::ChannelReading{0, -6};  // MAC index 7: Q
+    const dsp::CVec ideal = plots::idealMacPoints(s);
+    ASSERT_EQ(ideal.size(), 2u);
+    EXPECT_EQ(ideal[0], dsp::cplx(-1, 0));
+    EXPECT_NEAR(ideal[1].imag(), std::pow(10, -6 / 20.0), 1e-12);
+    EXPECT_EQ(ideal[1].real(), 0);
+}
+
+TEST(MeasureText, CsvKeepsCommasAndQuotesInsideTheirFields) {
+    analyzer::Result r = sample();
+    r.channelFilter = "a \"quoted\", filter";
+    const std::string csv = plots::measureCsv(r);
+    EXPECT_NE(csv.find("\n\"Measured after\",\"a \"\"quoted\"\", filter\"\n"), std::string::npos) << csv;
+    // 1 heading, the summary, a blank line, the table's heading and 16 rows.
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), long(1 + plots::measureSummary(r).size() + 1 + 1 + 16));
+}
