@@ -4,9 +4,10 @@
 #include <cmath>
 #include <cstddef>
 #include <numbers>
-#include <sstream>
 #include <stdexcept>
 #include <string>
+
+#include "dsp/number_text.h"
 
 namespace dsp {
 namespace {
@@ -17,12 +18,7 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 // design that oscillates.
 constexpr int kMaxIterations = 250;
 
-std::string show(double v) {
-    std::ostringstream s;
-    s.precision(10);
-    s << v;
-    return s.str();
-}
+std::string show(double v) { return generalText(v, 10); }
 
 [[noreturn]] void badInput(const std::string& what) { throw std::invalid_argument("remezDesign: " + what); }
 

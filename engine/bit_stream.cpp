@@ -1,10 +1,10 @@
 #include "engine/bit_stream.h"
 
 #include <cmath>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 
+#include "dsp/number_text.h"
 #include "engine/pn_codes.h"
 
 namespace engine {
@@ -13,19 +13,13 @@ namespace {
 
 constexpr double kMaxBits = 4294967296.0;  // 2^32
 
-std::string numberText(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.15g", v);
-    return buf;
-}
-
 }  // namespace
 
 dsp::Bits GenerateBitStream(double type, std::optional<double> len, const std::optional<dsp::Bits>& pattern) {
     if (!len) return {};
     const double count = *len;
     if (!(count >= 0) || count != std::floor(count) || count > kMaxBits)
-        throw std::invalid_argument("Bit stream length " + numberText(count) +
+        throw std::invalid_argument("Bit stream length " + dsp::generalText(count) +
                                     " is not a whole number of bits in 0..4294967296");
     const auto n = static_cast<std::size_t>(count);
 

@@ -1,17 +1,12 @@
 #include "engine/circular_shift.h"
 
-#include <cstdio>
 #include <string>
+
+#include "dsp/number_text.h"
 
 namespace engine {
 
 namespace {
-
-std::string numberText(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.15g", v);
-    return buf;
-}
 
 // Floored modulo, so that a negative amount rotates the other way.
 std::size_t wrap(double amount, std::size_t length) {
@@ -25,11 +20,11 @@ std::size_t wrap(double amount, std::size_t length) {
 
 std::size_t rotationCount(double count, std::size_t length) {
     if (!std::isfinite(count))
-        throw std::invalid_argument("Rotation count " + numberText(count) + " is not a finite number");
+        throw std::invalid_argument("Rotation count " + dsp::generalText(count) + " is not a finite number");
     const double k = std::round(count);
     if (k <= 0) return 0;
     if (k > static_cast<double>(length))
-        throw std::invalid_argument("Rotation count " + numberText(count) + " exceeds the row length " +
+        throw std::invalid_argument("Rotation count " + dsp::generalText(count) + " exceeds the row length " +
                                     std::to_string(length));
     return static_cast<std::size_t>(k);
 }
@@ -40,7 +35,7 @@ dsp::Matrix circularShift(const dsp::Matrix& matrix, double amount, double posit
     if (!(position >= 1) || position != std::floor(position) || position > static_cast<double>(count))
         throw std::invalid_argument(byRow ? "Row does not exist" : "Column does not exist");
     if (!std::isfinite(amount))
-        throw std::invalid_argument("circularShift amount " + numberText(amount) + " is not a finite number");
+        throw std::invalid_argument("circularShift amount " + dsp::generalText(amount) + " is not a finite number");
 
     dsp::Matrix out(matrix);
     const auto p = static_cast<std::size_t>(position) - 1;

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
 #include "dsp/db.h"
+#include "dsp/number_text.h"
 #include "engine/bursts.h"
 #include "engine/phase_eq.h"
 #include "engine/pn_codes.h"
@@ -18,13 +18,6 @@ namespace engine {
 namespace {
 
 constexpr std::size_t kMargin = 4;  // RF blanking margin in chips
-
-std::string text(double v) {
-    std::ostringstream s;
-    s.precision(15);
-    s << v;
-    return s.str();
-}
 
 [[noreturn]] void fail(const std::string& what) { throw std::invalid_argument(what); }
 
@@ -40,13 +33,13 @@ dsp::Bits mask(std::initializer_list<std::size_t> runs) {
 }
 
 void checkFinite(const char* name, double v) {
-    if (!std::isfinite(v)) fail(std::string(name) + " = " + text(v) + " is not a finite number");
+    if (!std::isfinite(v)) fail(std::string(name) + " = " + dsp::generalText(v) + " is not a finite number");
 }
 
 void checkSlotVector(const char* name, const dsp::RVec& v) {
     if (v.size() != kSlots) fail(std::string(name) + " must hold 16 values, one per slot (got " + std::to_string(v.size()) + ")");
     for (std::size_t i = 0; i < v.size(); ++i)
-        if (!std::isfinite(v[i])) fail(std::string(name) + " of slot " + std::to_string(i + 1) + " = " + text(v[i]) + " is not a finite number");
+        if (!std::isfinite(v[i])) fail(std::string(name) + " of slot " + std::to_string(i + 1) + " = " + dsp::generalText(v[i]) + " is not a finite number");
 }
 
 void checkRpcMatrix(const char* name, const dsp::Matrix& m) {
@@ -56,19 +49,19 @@ void checkRpcMatrix(const char* name, const dsp::Matrix& m) {
         for (std::size_t r = 0; r < m.rows; ++r)
             if (!std::isfinite(m(r, c)))
                 fail(std::string(name) + " of slot " + std::to_string(r + 1) + ", channel " + std::to_string(c + 1) + " = " +
-                     text(m(r, c)) + " is not a finite number");
+                     dsp::generalText(m(r, c)) + " is not a finite number");
 }
 
 int checkedOversampling(double r) {
     if (!(r >= 2 && r <= kMaxOversampling) || r != std::floor(r))
-        fail("oversampling (OverSampling) = " + text(r) + " must be a whole number from 2 to " + std::to_string(kMaxOversampling));
+        fail("oversampling (OverSampling) = " + dsp::generalText(r) + " must be a whole number from 2 to " + std::to_string(kMaxOversampling));
     return static_cast<int>(r);
 }
 
 void checkArguments(const FrameArgs& a) {
     checkFinite("PilotOffsetIndex", a.PilotOffsetIndex);
     if (a.PilotOffsetIndex < 0 || a.PilotOffsetIndex > 511 || a.PilotOffsetIndex != std::floor(a.PilotOffsetIndex))
-        fail("PilotOffsetIndex = " + text(a.PilotOffsetIndex) + " must be a whole number from 0 to 511");
+        fail("PilotOffsetIndex = " + dsp::generalText(a.PilotOffsetIndex) + " must be a whole number from 0 to 511");
     checkSlotVector("DATAactive", a.DATAactive);
     checkSlotVector("RAactive", a.RAactive);
     checkSlotVector("RAbit", a.RAbit);
@@ -86,7 +79,7 @@ void checkArguments(const FrameArgs& a) {
         if (a.DATAactive[i] != 1.0) continue;
         const double f = a.DATAformat[i];
         if (f != 1.0 && f != 2.0 && f != 3.0)
-            fail("DATAformat of slot " + std::to_string(i + 1) + " = " + text(f) +
+            fail("DATAformat of slot " + std::to_string(i + 1) + " = " + dsp::generalText(f) +
                  " is not a modulation format (1 QPSK, 2 8-PSK, 3 16-QAM)");
         bitsNeeded += static_cast<std::size_t>(f + 1) * kTrafficChips;
     }
@@ -101,7 +94,7 @@ std::string overflowCause(const FrameArgs& a) {
     std::string cause = "the frame's samples are not finite numbers";
     double worst = -std::numeric_limits<double>::infinity();
     auto consider = [&](double dB, const std::string& what) {
-        if (dB > worst) worst = dB, cause = what + " = " + text(dB) + " dB is too large: the frame's samples overflow";
+        if (dB > worst) worst = dB, cause = what + " = " + dsp::generalText(dB) + " dB is too large: the frame's samples overflow";
     };
     if (a.IdleSlotGainActive != 0) consider(a.IdleSlotGain, "IdleSlotGain (IdleSlotGain)");
     for (std::size_t i = 0; i < kSlots; ++i) {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 
+#include "dsp/number_text.h"
 #include "engine/circular_shift.h"
 #include "engine/walsh.h"
 
@@ -17,12 +17,6 @@ namespace {
 constexpr std::size_t kShortCodeLength = 32768;
 constexpr int kMaxOffsetIndex = 511;
 constexpr double kMaxPnLength = 4294967296.0;  // 2^32
-
-std::string numberText(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.15g", v);
-    return buf;
-}
 
 // Coefficients of x^0 .. x^15.
 const std::vector<double> kTapsI{1, 0, 0, 0, 0, 1, 0, 1, 1, 1, 0, 0, 0, 1, 0, 1};
@@ -87,7 +81,7 @@ Bits pnSeed(const std::optional<std::vector<double>>& seed, int n) {
     for (std::size_t i = 0; i < size; ++i) {
         const double b = (*seed)[i];
         if (b != 0 && b != 1)
-            throw std::invalid_argument("PN generator seed bit " + std::to_string(i + 1) + " is " + numberText(b) +
+            throw std::invalid_argument("PN generator seed bit " + std::to_string(i + 1) + " is " + dsp::generalText(b) +
                                         "; seed bits must be 0 or 1");
         s[i] = static_cast<std::uint8_t>(b);
     }
@@ -125,7 +119,7 @@ Bits lfsr(int order, const std::vector<double>& taps, std::size_t m, const Bits&
     for (std::size_t k = 0; k < n; ++k) {
         const double t = taps[k];
         if (!std::isfinite(t) || t != std::floor(t))
-            throw std::invalid_argument("LFSR tap " + std::to_string(k + 1) + " is " + numberText(t) +
+            throw std::invalid_argument("LFSR tap " + std::to_string(k + 1) + " is " + dsp::generalText(t) +
                                         "; taps must be whole numbers");
         if (std::fmod(std::fabs(t), 2.0) == 1.0) lags.push_back(n - k);
     }
@@ -159,7 +153,7 @@ CVec Zuno_FwdQuadSpreading(const CVec& frame, double offsetIndex) {
         throw std::invalid_argument("Quadrature spreading needs a frame of " + std::to_string(kShortCodeLength) +
                                     " chips, got " + std::to_string(frame.size()));
     if (!(offsetIndex >= 0 && offsetIndex <= kMaxOffsetIndex) || offsetIndex != std::floor(offsetIndex))
-        throw std::invalid_argument("PilotOffsetIndex = " + numberText(offsetIndex) +
+        throw std::invalid_argument("PilotOffsetIndex = " + dsp::generalText(offsetIndex) +
                                     " is not a whole number in 0..511");
 
     const CVec& pn = complexShortCode();
@@ -181,8 +175,8 @@ Bits PNgenerator(const PNgeneratorArgs& args) {
     }
     length = std::max(length, 1.0);
     if (length > kMaxPnLength)
-        throw std::invalid_argument("PN generator dataLength = " + numberText(length) + " exceeds the limit of " +
-                                    numberText(kMaxPnLength) + " bits");
+        throw std::invalid_argument("PN generator dataLength = " + dsp::generalText(length) + " exceeds the limit of " +
+                                    dsp::generalText(kMaxPnLength) + " bits");
     const auto dataLength = static_cast<std::size_t>(length);
 
     const int userInvert = args.userInvert && *args.userInvert == 1 ? 1 : 0;

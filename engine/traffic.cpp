@@ -2,11 +2,11 @@
 
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 #include <stdexcept>
 #include <string>
 
+#include "dsp/number_text.h"
 #include "engine/walsh.h"
 
 namespace engine {
@@ -14,12 +14,6 @@ namespace engine {
 namespace {
 
 constexpr double kGain = 0.25;
-
-std::string numberText(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.15g", v);
-    return buf;
-}
 
 using SymbolTable = std::array<dsp::cplx, 16>;
 
@@ -77,14 +71,14 @@ int bitsPerSymbol(double format) {
     if (format == 1) return 2;
     if (format == 2) return 3;
     if (format == 3) return 4;
-    throw std::invalid_argument("DATAformat = " + numberText(format) +
+    throw std::invalid_argument("DATAformat = " + dsp::generalText(format) +
                                 " is not a modulation format (1 QPSK, 2 8-PSK, 3 16-QAM)");
 }
 
 dsp::cplx Zuno_IQmap(std::span<const std::uint8_t> data, double format) {
     const int k = bitsPerSymbol(format);
     if (data.size() != static_cast<std::size_t>(k))
-        throw std::invalid_argument("A symbol of DATAformat " + numberText(format) + " takes " + std::to_string(k) +
+        throw std::invalid_argument("A symbol of DATAformat " + dsp::generalText(format) + " takes " + std::to_string(k) +
                                     " bits, got " + std::to_string(data.size()));
     return symbolTables()[static_cast<std::size_t>(k - 2)][symbolIndex(data)];
 }
