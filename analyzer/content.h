@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "analyzer/analysis.h"
+#include "analyzer/result.h"
 #include "dsp/types.h"
 
 namespace analyzer {

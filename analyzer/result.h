@@ -1,0 +1,100 @@
+#pragma once
+// What the analyzer reports of a frame: per slot, the code channels found and their quality;
+// for the frame, its timing, frequency, quality and the engine's arguments that rebuild it.
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dsp/types.h"
+#include "engine/bursts.h"
+#include "engine/frame.h"
+
+namespace analyzer {
+
+enum class Modulation { Idle, Qpsk, Psk8, Qam16 };
+
+constexpr std::size_t kMacCodes = 64;      // Walsh functions of the MAC bursts, on I and on Q
+constexpr std::size_t kTrafficCodes = 16;  // Walsh functions of the traffic chips
+constexpr int kFirstRpcMacIndex = 5;       // RPC channel k (0-based) is MAC index k + 5
+constexpr int kRaMacIndex = 4;
+
+// Where MAC index 0..63 lies: Walsh function (0..63) and branch.
+constexpr int macWalshFunction(int macIndex) { return macIndex / 2 + 32 * (macIndex % 2); }
+constexpr bool macOnQuadrature(int macIndex) { return macIndex % 2 == 1; }
+
+// A code channel found on: its bit (0/1) and gain in dB relative to the pilot.
+struct ChannelReading {
+    int bit = 0;
+    double gainDb = 0;
+};
+
+struct SlotResult {
+    bool macActive = false;
+    std::optional<ChannelReading> ra;                                 // absent: RA channel off
+    std::array<std::optional<ChannelReading>, engine::kRpcChannels> rpc;  // MAC indices 5..63
+    Modulation traffic = Modulation::Idle;
+    std::optional<double> trafficPowerDb;  // mean chip power of the traffic chips; absent when idle
+    std::optional<double> idlePowerDb;     // mean chip power over the idle positions; absent when none
+    double rho = 0;                        // waveform quality over the slot's active chips
+    double evmRmsPercent = 0;              // over the slot's active chips, against the frame's gain
+
+    // Code-domain powers in dB relative to the pilot, indexed by Walsh function, and which codes
+    // carry a channel found on.
+    std::array<double, kMacCodes> macCodePowerI{}, macCodePowerQ{};
+    std::array<bool, kMacCodes> macCodeOnI{}, macCodeOnQ{};
+    std::array<double, kTrafficCodes> trafficCodePower{};
+    // The traffic symbols after despreading (1600, chip-rate order), scaled so that the ideal
+    // points lie on the modulation's unit-power constellation; empty for an idle slot.
+    dsp::CVec constellation;
+    // The pilot chips despread (192, ideally 1), and per burst (4) the symbol of each MAC channel
+    // found on, on its branch (I or Q), in units of the pilot; ideally +-10^(gain/20).
+    dsp::CVec pilotSymbols;
+    dsp::CVec macSymbols;
+};
+
+// Another way the same samples can be read (a different PN offset and frame start).
+struct Reading {
+    int pnOffset = 0;
+    double frameStartChips = 0;
+};
+
+struct Result {
+    double sampleRate = 0;  // Hz
+    int oversampling = 0;   // R
+    int pnOffset = 0;
+    double frameStartChips = 0;  // first chip of slot 1, in chips from the first sample
+    double frequencyErrorHz = 0;
+    double phaseRad = 0;          // carrier phase removed at the frame start
+    bool mirrorSpectrum = false;  // the MirrorSpectrum setting that reproduces the capture
+    // Measured after the channel filter named, over the active chips (idle positions left out),
+    // and over the whole frame beside them.
+    std::string channelFilter;
+    double rho = 0;
+    double rhoPilot = 0;
+    double evmRmsPercent = 0;
+    double evmPeakPercent = 0;
+    double rhoWholeFrame = 0;
+    double evmRmsPercentWholeFrame = 0;
+    // Power after the channel filter, 16 chips at a time (2048 values, slot 1 first), in dB
+    // relative to the pilot.
+    dsp::RVec powerDb;
+    // The reference was found (the best fit of referencesTried) rather than given.
+    bool referenceFound = false;
+    int referencesTried = 1;
+    std::optional<int> dataSource;  // 1 zeros, 2 ones, 3 0101.., 4 1010.., 5 PN9, 6 PN15; absent: no traffic
+    std::optional<std::size_t> dataBitErrors;
+    std::size_t dataBits = 0;  // traffic bits the frame carries
+    std::array<SlotResult, engine::kSlots> slotResults;
+    std::vector<Reading> alternatives;  // by frame start
+    // Read as the first 32768 R samples repeating: a capture of one frame, or a longer one that
+    // holds no whole frame after the start found.
+    bool cyclic = false;
+    // The engine's arguments of the reference waveform (recovered content, idle noise off). At
+    // R = 1 they say R = 2, the engine's least: the reference is every second sample of that,
+    // taken at the capture's sampling phase.
+    engine::FrameArgs reference;
+};
+
+}  // namespace analyzer
