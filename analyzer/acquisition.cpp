@@ -13,7 +13,7 @@ namespace analyzer {
 
 namespace {
 
-constexpr std::size_t N = kFrameChips;
+constexpr std::size_t N = kChipsPerFrame;
 // Stretches of half a half-slot: none holds parts of two pilot bursts, which a frequency error
 // near the burst rate's half would set against each other. Stretches may cut every burst in two
 // (frame starts near a multiple of 512 chips), halving its correlation; those a quarter
@@ -108,7 +108,7 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
         const std::size_t gate = a.codePhase % 64 + 64 * i;
         double metric = 0;
         for (std::size_t n = 0; n < kHalfSlots; ++n)
-            metric += std::norm(windowSum(pu, gate + kPilotStart + n * kHalfSlotChips, 0, kPilotLength));
+            metric += std::norm(windowSum(pu, gate + kPilotStart + n * kHalfSlotChips, 0, kPilotChips));
         if (metric > bestGate) bestGate = metric, a.halfSlotStart = gate;
     }
 
@@ -122,7 +122,7 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
     std::vector<Burst> bursts;
     for (std::size_t n = 0; n < kHalfSlots; ++n) {
         const std::size_t at = (a.halfSlotStart + kPilotStart + n * kHalfSlotChips) % N;
-        if (at + kPilotLength > N) continue;  // wraps past the window's end: not in time order
+        if (at + kPilotChips > N) continue;  // wraps past the window's end: not in time order
         bursts.push_back({at, windowSum(p, at, 8, 48), windowSum(p, at, 48, 88)});
     }
     std::sort(bursts.begin(), bursts.end(), [](const Burst& x, const Burst& y) { return x.at < y.at; });

@@ -30,7 +30,7 @@ int checkedRatio(double sampleRate) {
 void checkCapture(const dsp::CVec& samples, const Options& options, int r) {
     if (options.pnOffset && (*options.pnOffset < 0 || *options.pnOffset > 511))
         throw std::runtime_error("the PN offset " + std::to_string(*options.pnOffset) + " is not in 0..511");
-    const std::size_t frame = kFrameChips * static_cast<std::size_t>(r);
+    const std::size_t frame = kChipsPerFrame * static_cast<std::size_t>(r);
     if (samples.size() < frame)
         throw std::runtime_error("the capture holds " + std::to_string(samples.size()) + " samples; one frame at " +
                                  number(options.sampleRate) + " Hz takes " + std::to_string(frame));

@@ -23,8 +23,8 @@ struct Response {
 std::shared_ptr<const Response> withEnergy(dsp::CVec h) {
     auto resp = std::make_shared<Response>();
     resp->h = std::move(h);
-    resp->energy.assign(kFrameChips, 0.0);
-    for (std::size_t k = 0; k < resp->h.size(); ++k) resp->energy[k % kFrameChips] += std::norm(resp->h[k]);
+    resp->energy.assign(kChipsPerFrame, 0.0);
+    for (std::size_t k = 0; k < resp->h.size(); ++k) resp->energy[k % kChipsPerFrame] += std::norm(resp->h[k]);
     return resp;
 }
 
@@ -36,7 +36,7 @@ std::shared_ptr<const Response> oversampled(int r, engine::FilterKind filter, bo
     std::lock_guard lock(mutex);
     auto& slot = cache[{r, filter, equalizer}];
     if (!slot) {
-        dsp::CVec impulse(kFrameChips);
+        dsp::CVec impulse(kChipsPerFrame);
         impulse[0] = 1.0;
         dsp::CVec h = engine::filterChips(impulse, r, filter);
         if (equalizer) h = engine::equalizePhase(h, r, false);
@@ -52,8 +52,8 @@ std::shared_ptr<const Response> response(const ChainSettings& c) {
     if (c.r != 1) return oversampled(c.r, c.filter, c.equalizer);
     dsp::CVec h2 = oversampled(2, c.filter, c.equalizer)->h;
     advance(h2, 2 * c.phase);
-    dsp::CVec h(kFrameChips);
-    for (std::size_t k = 0; k < kFrameChips; ++k) h[k] = 0.5 * (h2[k] + h2[k + kFrameChips]);
+    dsp::CVec h(kChipsPerFrame);
+    for (std::size_t k = 0; k < kChipsPerFrame; ++k) h[k] = 0.5 * (h2[k] + h2[k + kChipsPerFrame]);
     return withEnergy(std::move(h));
 }
 
@@ -71,17 +71,17 @@ dsp::CVec chipsFromSpectrum(const dsp::CVec& spectrum, const ChainSettings& chai
     const auto held = response(chain);
     const Response& resp = *held;
     const std::size_t m = spectrum.size(), n = resp.h.size();
-    dsp::CVec c(kFrameChips);
-    dsp::RVec energy(kFrameChips, 0.0);
+    dsp::CVec c(kChipsPerFrame);
+    dsp::RVec energy(kChipsPerFrame, 0.0);
     double peak = 0;
     for (std::size_t k = 0; k < m; ++k) {
         const std::size_t at = chainBin(k, m, n, chain.conjugated);
         const dsp::cplx w = chain.conjugated ? std::conj(spectrum[k]) : spectrum[k];
-        c[at % kFrameChips] += std::conj(resp.h[at]) * w;
-        energy[at % kFrameChips] += std::norm(resp.h[at]);
+        c[at % kChipsPerFrame] += std::conj(resp.h[at]) * w;
+        energy[at % kChipsPerFrame] += std::norm(resp.h[at]);
     }
     for (double e : energy) peak = std::max(peak, e);
-    for (std::size_t k = 0; k < kFrameChips; ++k) c[k] /= energy[k] + 1e-15 * peak;
+    for (std::size_t k = 0; k < kChipsPerFrame; ++k) c[k] /= energy[k] + 1e-15 * peak;
     dsp::ifft(c);
     return c;
 }
@@ -97,7 +97,7 @@ Waveform chainWaveform(const dsp::CVec& chips, const ChainSettings& chain, std::
     // Oversampling repeats the chips' spectrum R times.
     for (std::size_t k = 0; k < bins; ++k) {
         const std::size_t at = chainBin(k, bins, n, chain.conjugated);
-        const dsp::cplx v = resp.h[at] * c[at % kFrameChips];
+        const dsp::cplx v = resp.h[at] * c[at % kChipsPerFrame];
         w.spectrum[k] = chain.conjugated ? std::conj(v) : v;
     }
     w.samples = w.spectrum;

@@ -83,21 +83,21 @@ void forEachMacBurst(std::size_t firstHalf, F&& f) {
 }
 
 void readMac(const dsp::CVec& content, std::size_t firstHalf, SlotReading& out) {
-    dsp::CVec row(kMacLength);
+    dsp::CVec row(kMacBurstChips);
     forEachMacBurst(firstHalf, [&](std::size_t at) {
-        for (std::size_t c = 0; c < kMacLength; ++c) row[c] += content[at + c] / 4.0;
+        for (std::size_t c = 0; c < kMacBurstChips; ++c) row[c] += content[at + c] / 4.0;
     });
     std::array<double, kMacCodes> pi{}, pq{};
-    for (std::size_t c = 0; c < kMacLength; ++c) pi[c] = row[c].real(), pq[c] = row[c].imag();
+    for (std::size_t c = 0; c < kMacBurstChips; ++c) pi[c] = row[c].real(), pq[c] = row[c].imag();
     walshTransform(pi.data(), kMacCodes);
     walshTransform(pq.data(), kMacCodes);
     // Noise differs between the four bursts, channels do not: their spread gives the noise of
     // one code's four-burst mean on one branch, (sigma^2 / 2) / 4 / 64.
     double spread = 0;
     forEachMacBurst(firstHalf, [&](std::size_t at) {
-        for (std::size_t c = 0; c < kMacLength; ++c) spread += std::norm(content[at + c] - row[c]);
+        for (std::size_t c = 0; c < kMacBurstChips; ++c) spread += std::norm(content[at + c] - row[c]);
     });
-    const double codeNoise = spread / (3.0 * kMacLength) / 512.0;
+    const double codeNoise = spread / (3.0 * kMacBurstChips) / 512.0;
     double unused = 0;
     std::size_t unusedCount = 0;
     SlotResult& r = out.result;
@@ -131,7 +131,7 @@ void readMac(const dsp::CVec& content, std::size_t firstHalf, SlotReading& out) 
     // so the other branch of the despread value shows the noise.
     forEachMacBurst(firstHalf, [&](std::size_t at) {
         std::array<dsp::cplx, kMacCodes> burst;
-        for (std::size_t c = 0; c < kMacLength; ++c) burst[c] = content[at + c];
+        for (std::size_t c = 0; c < kMacBurstChips; ++c) burst[c] = content[at + c];
         walshTransform(burst.data(), kMacCodes);
         for (std::size_t w = 0; w < kMacCodes; ++w)
             if (r.macCodeOnI[w] || r.macCodeOnQ[w]) r.macSymbols.push_back(burst[w] / static_cast<double>(kMacCodes));
@@ -140,7 +140,7 @@ void readMac(const dsp::CVec& content, std::size_t firstHalf, SlotReading& out) 
     walshTransform(fitI.data(), kMacCodes);
     walshTransform(fitQ.data(), kMacCodes);
     forEachMacBurst(firstHalf, [&](std::size_t at) {
-        for (std::size_t c = 0; c < kMacLength; ++c) out.misfit += std::norm(content[at + c] - dsp::cplx(fitI[c], fitQ[c]));
+        for (std::size_t c = 0; c < kMacBurstChips; ++c) out.misfit += std::norm(content[at + c] - dsp::cplx(fitI[c], fitQ[c]));
     });
 }
 
@@ -204,13 +204,13 @@ void readTraffic(const dsp::CVec& content, std::size_t firstHalf, SlotReading& o
 dsp::CVec pilotRelativeContent(const dsp::CVec& chips, int pnOffset) {
     const dsp::CVec& code = shortCode();
     const std::size_t shift = 64 * static_cast<std::size_t>(pnOffset);
-    dsp::CVec a(kFrameChips);
-    for (std::size_t m = 0; m < kFrameChips; ++m) a[m] = chips[m] * std::conj(code[(m + shift) % kFrameChips]) / 2.0;
+    dsp::CVec a(kChipsPerFrame);
+    for (std::size_t m = 0; m < kChipsPerFrame; ++m) a[m] = chips[m] * std::conj(code[(m + shift) % kChipsPerFrame]) / 2.0;
     std::array<dsp::cplx, kHalfSlots> pilot{};
     double amplitude = 0;
     for (std::size_t h = 0; h < kHalfSlots; ++h) {
-        for (std::size_t c = 0; c < kPilotLength; ++c) pilot[h] += a[h * kHalfSlotChips + kPilotStart + c];
-        pilot[h] /= static_cast<double>(kPilotLength);
+        for (std::size_t c = 0; c < kPilotChips; ++c) pilot[h] += a[h * kHalfSlotChips + kPilotStart + c];
+        pilot[h] /= static_cast<double>(kPilotChips);
         amplitude += std::abs(pilot[h]) / kHalfSlots;
     }
     for (std::size_t h = 0; h < kHalfSlots; ++h) {
@@ -226,7 +226,7 @@ SlotReading readSlot(const dsp::CVec& content, std::size_t firstHalf) {
     for (std::size_t half = 0; half < 2; ++half) {
         const std::size_t base = ((firstHalf + half) % kHalfSlots) * kHalfSlotChips + kPilotStart;
         out.result.pilotSymbols.insert(out.result.pilotSymbols.end(), content.begin() + static_cast<std::ptrdiff_t>(base),
-                                       content.begin() + static_cast<std::ptrdiff_t>(base + kPilotLength));
+                                       content.begin() + static_cast<std::ptrdiff_t>(base + kPilotChips));
     }
     readMac(content, firstHalf, out);
     readTraffic(content, firstHalf, out);
@@ -234,7 +234,7 @@ SlotReading readSlot(const dsp::CVec& content, std::size_t firstHalf) {
     std::size_t idleChips = 0;
     if (!out.result.macActive)
         forEachMacBurst(firstHalf, [&](std::size_t at) {
-            for (std::size_t c = 0; c < kMacLength; ++c) idle += std::norm(content[at + c]), ++idleChips;
+            for (std::size_t c = 0; c < kMacBurstChips; ++c) idle += std::norm(content[at + c]), ++idleChips;
         });
     if (out.format == 0) forEachDataChip(firstHalf, [&](std::size_t at) { idle += std::norm(content[at]), ++idleChips; });
     if (idleChips > 0) out.result.idlePowerDb = db(idle / static_cast<double>(idleChips));

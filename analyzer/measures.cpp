@@ -40,7 +40,7 @@ std::shared_ptr<const dsp::RVec> channelResponse(int r) {
     auto& slot = cache[r];
     if (!slot) {
         const std::vector<double>& h = engine::cachedCoefficients(engine::FilterKind::Is95Std, r);
-        const std::size_t n = kFrameChips * static_cast<std::size_t>(r);
+        const std::size_t n = kChipsPerFrame * static_cast<std::size_t>(r);
         const double centre = (static_cast<double>(h.size()) - 1) / 2;
         const auto d = static_cast<std::size_t>(std::floor(centre));
         dsp::CVec x(n);
@@ -59,13 +59,13 @@ std::shared_ptr<const dsp::RVec> channelResponse(int r) {
 }  // namespace
 
 std::vector<bool> activeChips(const engine::FrameArgs& a) {
-    std::vector<bool> on(kFrameChips, false);
+    std::vector<bool> on(kChipsPerFrame, false);
     for (std::size_t h = 0; h < kHalfSlots; ++h) {
         const std::size_t slot = h / 2, base = h * kHalfSlotChips;
         auto mark = [&](std::size_t from, std::size_t to) { std::fill(on.begin() + long(base + from), on.begin() + long(base + to), true); };
-        mark(kPilotStart, kPilotStart + kPilotLength);
+        mark(kPilotStart, kPilotStart + kPilotChips);
         if (a.RAactive[slot] + a.RPCchnActive[slot] >= 1)
-            for (std::size_t m : kMacStarts) mark(m, m + kMacLength);
+            for (std::size_t m : kMacStarts) mark(m, m + kMacBurstChips);
         if (a.DATAactive[slot] == 1)
             for (const auto& run : kDataRuns) mark(run[0], run[1]);
     }
@@ -92,21 +92,21 @@ Quality measureQuality(const dsp::CVec& captured, const dsp::CVec& reference, in
     // The filters spread what fills an idle position (idle noise) over a few chips either side,
     // which the reference does not hold: the chips next to idle positions are left out too.
     std::vector<bool> active = channels;
-    for (std::size_t m = 0; m < kFrameChips; ++m)
+    for (std::size_t m = 0; m < kChipsPerFrame; ++m)
         if (!channels[m])
             for (std::size_t d = 1; d <= kIdleGuardChips; ++d)
-                active[(m + d) % kFrameChips] = false, active[(m + kFrameChips - d) % kFrameChips] = false;
+                active[(m + d) % kChipsPerFrame] = false, active[(m + kChipsPerFrame - d) % kChipsPerFrame] = false;
     const dsp::CVec z = channelFiltered(captured, r), ref = channelFiltered(reference, r);
     Quality q;
     Sums whole, pilot;
     std::size_t pilotChips = 0;
     std::array<Sums, engine::kSlots> slots;
-    for (std::size_t m = 0; m < kFrameChips; ++m) {
+    for (std::size_t m = 0; m < kChipsPerFrame; ++m) {
         Sums chip;
         for (std::size_t t = m * ratio; t < (m + 1) * ratio; ++t) chip.add(z[t], ref[t]);
         whole.add(chip);
         if (active[m]) slots[m / engine::kChipsPerSlot].add(chip);
-        if (const std::size_t c = m % kHalfSlotChips; active[m] && c >= kPilotStart && c < kPilotStart + kPilotLength)
+        if (const std::size_t c = m % kHalfSlotChips; active[m] && c >= kPilotStart && c < kPilotStart + kPilotChips)
             pilot.add(chip), pilotChips += 1;
     }
     Sums all;
@@ -130,7 +130,7 @@ Quality measureQuality(const dsp::CVec& captured, const dsp::CVec& reference, in
     // Peak error at the chip instants, over the RMS of the scaled reference.
     std::size_t activeSamples = 0;
     double peak = 0;
-    for (std::size_t m = 0; m < kFrameChips; ++m)
+    for (std::size_t m = 0; m < kChipsPerFrame; ++m)
         if (active[m]) {
             activeSamples += ratio;
             peak = std::max(peak, std::abs(z[m * ratio] - g * ref[m * ratio]));
@@ -139,7 +139,7 @@ Quality measureQuality(const dsp::CVec& captured, const dsp::CVec& reference, in
     q.evmPeakPercent = refRms > 0 ? 100.0 * peak / refRms : 0.0;
     const double pilotPower = std::norm(g) * pilot.rr / static_cast<double>(std::max<std::size_t>(pilotChips, 1) * ratio);
     const std::size_t step = kPowerStepChips * ratio;
-    q.powerDb.resize(kFrameChips / kPowerStepChips);
+    q.powerDb.resize(kChipsPerFrame / kPowerStepChips);
     for (std::size_t g = 0; g < q.powerDb.size(); ++g) {
         double p = 0;
         for (std::size_t t = g * step; t < (g + 1) * step; ++t) p += std::norm(z[t]);

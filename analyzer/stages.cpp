@@ -13,7 +13,7 @@ namespace analyzer {
 
 namespace {
 
-constexpr std::size_t N = kFrameChips;
+constexpr std::size_t N = kChipsPerFrame;
 
 engine::FilterKind kindOf(ReferenceFilter f) {
     switch (f) {

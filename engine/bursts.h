@@ -4,12 +4,9 @@
 
 #include "dsp/noise.h"
 #include "dsp/types.h"
+#include "engine/frame_layout.h"
 
 namespace engine {
-
-constexpr std::size_t kPilotChips = 96;
-constexpr std::size_t kMacChips = 256;
-constexpr std::size_t kRpcChannels = 59;
 
 // 96 chips of +1.
 dsp::RVec Zuno_FwdPilot();

@@ -107,21 +107,23 @@ std::string overflowCause(const FrameArgs& a) {
     return cause;
 }
 
-// Places traffic, MAC and pilot chips of one slot in time order.
+// Places traffic, MAC and pilot chips of one slot in time order: in each half-slot the next
+// traffic and MAC chips, in the order they were made.
 void fillSlot(dsp::cplx* slot, const dsp::CVec& data, const dsp::CVec& mac) {
-    auto put = [&](std::size_t at, const dsp::cplx* from, std::size_t n) { std::copy_n(from, n, slot + at); };
     const dsp::cplx* d = data.data();
     const dsp::cplx* m = mac.data();
-    put(0, d, 400);
-    put(400, m, 64);
-    std::fill_n(slot + 464, kPilotChips, dsp::cplx(1.0));
-    put(560, m + 64, 64);
-    put(624, d + 400, 400);
-    put(1024, d + 800, 400);
-    put(1424, m + 128, 64);
-    std::fill_n(slot + 1488, kPilotChips, dsp::cplx(1.0));
-    put(1584, m + 192, 64);
-    put(1648, d + 1200, 400);
+    for (std::size_t h = 0; h < 2; ++h) {
+        dsp::cplx* half = slot + h * kHalfSlotChips;
+        for (const auto& run : kDataRuns) {
+            std::copy_n(d, run[1] - run[0], half + run[0]);
+            d += run[1] - run[0];
+        }
+        for (std::size_t start : kMacStarts) {
+            std::copy_n(m, kMacBurstChips, half + start);
+            m += kMacBurstChips;
+        }
+        std::fill_n(half + kPilotStart, kPilotChips, dsp::cplx(1.0));
+    }
 }
 
 }  // namespace
@@ -200,7 +202,7 @@ FrameResult Zuno_FwdChnFrame(const FrameArgs& a, dsp::Rng& rng) {
     dsp::Bits marker1(kChipsPerFrame, 0), marker2(kChipsPerFrame, 1);
     for (std::size_t i = 0; i < kSlots; ++i) {
         marker1[i * kChipsPerSlot] = 1;
-        marker1[i * kChipsPerSlot + 1024] = 1;
+        marker1[i * kChipsPerSlot + kHalfSlotChips] = 1;
     }
     const dsp::CVec frame = spreadChips(a, rng, marker2);
 

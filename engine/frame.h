@@ -6,12 +6,10 @@
 #include "dsp/noise.h"
 #include "dsp/types.h"
 #include "engine/baseband_filter.h"
+#include "engine/frame_layout.h"
 
 namespace engine {
 
-constexpr std::size_t kSlots = 16;
-constexpr std::size_t kChipsPerSlot = 2048;
-constexpr std::size_t kChipsPerFrame = kSlots * kChipsPerSlot;
 constexpr double kChipRate = 1228800.0;
 constexpr int kMaxOversampling = 256;  // 8.4 M samples; stored files may exceed the window's 30
 

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "dsp/types.h"
+#include "engine/frame_layout.h"
 
 namespace engine {
 
 using Streams = std::vector<dsp::CVec>;  // one row per Walsh stream
 
-constexpr std::size_t kTrafficChips = 1600;
 constexpr std::size_t kTrafficStreams = 16;
 
 // Bits per symbol of a modulation format (1 QPSK, 2 8-PSK, 3 16-QAM); throws

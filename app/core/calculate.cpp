@@ -10,8 +10,6 @@ namespace app {
 
 namespace {
 
-constexpr double kTrafficChipsPerSlot = 1600;
-
 dsp::RVec toVector(const SlotVector& v) {
     return dsp::RVec(v.begin(), v.end());
 }
@@ -23,7 +21,7 @@ dsp::RVec gated(const SlotVector& v, double channelOn) {
 }
 
 double bitsPerSlot(double mod) {
-    return kTrafficChipsPerSlot * (mod + 1);
+    return static_cast<double>(engine::kTrafficChips) * (mod + 1);
 }
 
 }  // namespace

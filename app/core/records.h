@@ -17,7 +17,7 @@
 
 namespace app {
 
-constexpr std::size_t kRpcChannels = 59;
+using engine::kRpcChannels;
 constexpr double kDefaultOverSampling = 5;
 
 constexpr SlotVector slotFill(double v) {

@@ -48,7 +48,7 @@ TEST(Chain, MakesTheEnginesFrameAndGivesBackItsChips) {
                 EXPECT_LT(maxDiff(full.spectrum, spectrum), 1e-6);
                 EXPECT_LT(maxDiff(analyzer::chipsFromSpectrum(spectrum, chain), chips), 1e-9);
 
-                const std::size_t bins = 2 * analyzer::kFrameChips;
+                const std::size_t bins = 2 * engine::kChipsPerFrame;
                 const analyzer::Waveform band = analyzer::chainWaveform(chips, chain, bins);
                 dsp::CVec low(bins);
                 for (std::size_t k = 0; k < bins; ++k) low[k] = spectrum[k < bins / 2 ? k : k + n - bins];
