@@ -9,12 +9,11 @@
 
 #include "dsp/remez.h"
 #include "dsp/stream_store.h"
+#include "engine/frame.h"
 
 namespace engine {
 
 namespace {
-
-constexpr double kChipRate = 1228800.0;
 
 std::vector<double> bandEdges(int oversmpl) {
     const double scale = 2.0 / oversmpl / kChipRate;

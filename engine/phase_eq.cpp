@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/frame.h"
 
 namespace engine {
 
@@ -13,7 +14,6 @@ namespace {
 constexpr double kAlpha = 1.36;
 constexpr double kOmega0 = 1979203.3717615698;  // 2 pi 315 kHz
 constexpr double kMatchHz = 500000.0;
-constexpr double kChipRate = 1228800.0;
 constexpr std::size_t kSegments = 8;
 
 // Samples after which the state's contribution has fallen below 1e-20 of its size, far below
