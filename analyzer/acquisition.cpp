@@ -46,6 +46,41 @@ dsp::cplx windowSum(const dsp::CVec& p, std::size_t start, std::size_t from, std
 
 namespace {
 
+// Frequency of the despread chips `p` whose half-slots begin at `halfSlotStart`.
+double pilotFrequency(const dsp::CVec& p, std::size_t halfSlotStart) {
+    // Frequency: burst-to-burst rotation (ambiguous by the burst rate, 1200 Hz), resolved by the
+    // rotation between the halves of each burst. Edge chips are left out: they hold the
+    // neighbouring MAC chips' filter tails.
+    struct Burst {
+        std::size_t at;
+        dsp::cplx first, second;
+    };
+    std::vector<Burst> bursts;
+    for (std::size_t n = 0; n < kHalfSlots; ++n) {
+        const std::size_t at = (halfSlotStart + kPilotStart + n * kHalfSlotChips) % N;
+        if (at + kPilotChips > N) continue;  // wraps past the window's end: not in time order
+        bursts.push_back({at, windowSum(p, at, 8, 48), windowSum(p, at, 48, 88)});
+    }
+    std::sort(bursts.begin(), bursts.end(), [](const Burst& x, const Burst& y) { return x.at < y.at; });
+    dsp::cplx step = 0, halves = 0;
+    for (std::size_t n = 0; n < bursts.size(); ++n) {
+        halves += bursts[n].second * std::conj(bursts[n].first);
+        if (n + 1 < bursts.size())
+            step += (bursts[n + 1].first + bursts[n + 1].second) * std::conj(bursts[n].first + bursts[n].second);
+    }
+    const double burstRate = engine::kChipRate / kHalfSlotChips;
+    const double f0 = std::arg(step) / (2 * std::numbers::pi) * burstRate;
+    const double measured = std::arg(halves);
+    double bestMiss = 1e9, frequency = 0;
+    for (int m = -4; m <= 4; ++m) {
+        const double f = f0 + m * burstRate;
+        const double miss = std::abs(std::remainder(2 * std::numbers::pi * f * 40 / engine::kChipRate - measured,
+                                                    2 * std::numbers::pi));
+        if (miss < bestMiss) bestMiss = miss, frequency = f;
+    }
+    return frequency;
+}
+
 Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::size_t segmentStart) {
     const auto ratio = static_cast<std::size_t>(r);
     // Chip-rate sums: whatever the fraction of a chip the frame starts at, most of each chip's
@@ -112,36 +147,7 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
         if (metric > bestGate) bestGate = metric, a.halfSlotStart = gate;
     }
 
-    // Frequency: burst-to-burst rotation (ambiguous by the burst rate, 1200 Hz), resolved by the
-    // rotation between the halves of each burst. Edge chips are left out: they hold the
-    // neighbouring MAC chips' filter tails.
-    struct Burst {
-        std::size_t at;
-        dsp::cplx first, second;
-    };
-    std::vector<Burst> bursts;
-    for (std::size_t n = 0; n < kHalfSlots; ++n) {
-        const std::size_t at = (a.halfSlotStart + kPilotStart + n * kHalfSlotChips) % N;
-        if (at + kPilotChips > N) continue;  // wraps past the window's end: not in time order
-        bursts.push_back({at, windowSum(p, at, 8, 48), windowSum(p, at, 48, 88)});
-    }
-    std::sort(bursts.begin(), bursts.end(), [](const Burst& x, const Burst& y) { return x.at < y.at; });
-    dsp::cplx step = 0, halves = 0;
-    for (std::size_t n = 0; n < bursts.size(); ++n) {
-        halves += bursts[n].second * std::conj(bursts[n].first);
-        if (n + 1 < bursts.size())
-            step += (bursts[n + 1].first + bursts[n + 1].second) * std::conj(bursts[n].first + bursts[n].second);
-    }
-    const double burstRate = engine::kChipRate / kHalfSlotChips;
-    const double f0 = std::arg(step) / (2 * std::numbers::pi) * burstRate;
-    const double measured = std::arg(halves);
-    double bestMiss = 1e9;
-    for (int m = -4; m <= 4; ++m) {
-        const double f = f0 + m * burstRate;
-        const double miss = std::abs(std::remainder(2 * std::numbers::pi * f * 40 / engine::kChipRate - measured,
-                                                    2 * std::numbers::pi));
-        if (miss < bestMiss) bestMiss = miss, a.frequencyHz = f;
-    }
+    a.frequencyHz = pilotFrequency(p, a.halfSlotStart);
     // Despreading the conjugate measured the conjugate's frequency.
     if (a.conjugated) a.frequencyHz = -a.frequencyHz;
     a.sampleShift = shift;
