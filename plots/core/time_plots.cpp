@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plots/core/units.h"
+#include "plots/core/vector_state.h"
 
 namespace plots {
 
@@ -18,6 +19,7 @@ bool isInteger(double v) { return std::isfinite(v) && v == std::floor(v); }
 }  // namespace
 
 IqTimeData computeIqTime(double sampleRate, const dsp::CVec& iqWave) {
+    clearVectorState();
     if (sampleRate <= 0) sampleRate = 1;
     IqTimeData d;
     if (!iqWave.empty()) {
@@ -37,10 +39,15 @@ IqTimeData computeIqTime(double sampleRate, const dsp::CVec& iqWave) {
     }
     const std::size_t points = d.i.size();
 
+    // The instrument plays the largest component at its converters' full scale, whatever the
+    // oversampling makes of the computed level: that scale is the one a user can read.
     double peak = 0;
     for (std::size_t k = 0; k < points; ++k) peak = std::max({peak, std::abs(d.i[k]), std::abs(d.q[k])});
-    // A silent waveform still needs an amplitude range to draw its flat line in.
-    d.iMax = peak > 0 ? peak : 1;
+    if (peak > 0)
+        for (std::size_t k = 0; k < points; ++k) {
+            d.i[k] /= peak;
+            d.q[k] /= peak;
+        }
 
     const double period = static_cast<double>(points) / sampleRate;
     const UnitScale units = DetermineTimeUnits(period);
@@ -113,6 +120,7 @@ void addTrace(const double* y, const ColumnPlan& plan, double yLimit, std::size_
 
 EyeDensity eyeDensity(const dsp::CVec& x, double n, double period, double offset, std::size_t columns,
                       std::size_t rows) {
+    clearVectorState();
     if (x.empty()) throw std::invalid_argument("Input variable X is empty.");
     if (!(period > 0) || !std::isfinite(period)) throw std::invalid_argument("PERIOD must be a positive number.");
     if (!isInteger(n) || n <= 1) throw std::invalid_argument("N must be an integer greater than 1.");
@@ -159,6 +167,7 @@ EyeDensity eyeDensity(const dsp::CVec& x, double n, double period, double offset
 }
 
 ScatterData scatterPoints(const dsp::CVec& x, double n, double offset) {
+    clearVectorState();
     if (x.empty()) throw std::invalid_argument("Input variable X is empty.");
     if (!isInteger(n) || n < 1) throw std::invalid_argument("N must be a positive integer.");
     if (!isInteger(offset) || offset < 0) throw std::invalid_argument("OFFSET must be a nonnegative integer.");

@@ -9,7 +9,7 @@ namespace plots {
 
 struct IqTimeData {
     dsp::RVec t;  // display units, 0..tMax
-    dsp::RVec i, q;
+    dsp::RVec i, q;   // relative to the DAC's full scale: the largest component is 1
     double iMax = 1;  // both axes show -iMax..iMax
     double tMax = 0;
     std::string tUnits;

@@ -211,7 +211,7 @@ TEST_F(PlotWindows, CcdfWindow) {
     QCPAxis* x = a->axis(QCPAxis::atBottom);
     QCPAxis* y = a->axis(QCPAxis::atLeft);
     EXPECT_EQ(x->label(), "dB above Average");
-    EXPECT_EQ(y->label(), "Frequency of occurence (%)");
+    EXPECT_EQ(y->label(), "Frequency of occurrence (%)");
     EXPECT_EQ(y->scaleType(), QCPAxis::stLogarithmic);
     EXPECT_EQ(x->range(), QCPRange(0, 20));
     EXPECT_EQ(y->range().upper, 100);
@@ -294,8 +294,9 @@ TEST_F(PlotWindows, SpectrumAndIqWindows) {
     QCPAxisRect* qa = axes(stacked, "KV_Qwave");
     ASSERT_TRUE(ia && qa);
     EXPECT_EQ(ia->axis(QCPAxis::atBottom)->label(), "");
-    EXPECT_EQ(qa->axis(QCPAxis::atBottom)->label(), "Time (mS)");
-    EXPECT_EQ(ia->axis(QCPAxis::atLeft)->label(), "Amplitude (V)");
+    EXPECT_EQ(qa->axis(QCPAxis::atBottom)->label(), "Time (ms)");
+    EXPECT_EQ(ia->axis(QCPAxis::atLeft)->label(), "Amplitude (DAC full scale = 1)");
+    EXPECT_EQ(ia->axis(QCPAxis::atLeft)->range(), QCPRange(-1, 1));
     EXPECT_EQ(ia->axis(QCPAxis::atLeft)->range(), qa->axis(QCPAxis::atLeft)->range());
     EXPECT_NEAR(qa->axis(QCPAxis::atBottom)->range().upper, 26.6667, 1e-4);
     canvas(stacked)->replot();
@@ -400,7 +401,7 @@ TEST_F(PlotWindows, WaterfallTurnsByDraggingBesideItsSpectrogram) {
     EXPECT_EQ(view->data().n, 40u);
     EXPECT_EQ(view->data().m, 100u);
     EXPECT_EQ(view->xLabel(), "Frequency (MHz)");
-    EXPECT_EQ(view->yLabel(), "Time (mS)");
+    EXPECT_EQ(view->yLabel(), "Time (ms)");
     EXPECT_EQ(view->zLabel(), "LogMag (dB)");
     EXPECT_EQ(view->title(), "Spectrum");
     // The standard menu bar, not the plot menus.
@@ -434,7 +435,7 @@ TEST_F(PlotWindows, WaterfallTurnsByDraggingBesideItsSpectrogram) {
     EXPECT_EQ(cells->colorScale()->axis()->label(), "LogMag (dB)");
     QCPAxisRect* a = map->axisRect();
     EXPECT_TRUE(a->axis(QCPAxis::atLeft)->rangeReversed());
-    EXPECT_EQ(a->axis(QCPAxis::atLeft)->label(), "Time (mS)");
+    EXPECT_EQ(a->axis(QCPAxis::atLeft)->label(), "Time (ms)");
     EXPECT_EQ(a->axis(QCPAxis::atBottom)->label(), "Frequency (MHz)");
 
     // A single slice still gets a time axis to stand on.
@@ -457,7 +458,7 @@ TEST_F(PlotWindows, WaterfallZoomsByBoxAndWheelAndSaysWhatIsUnderTheMouse) {
         if ((hit = view->pick(QPointF(view->width() / 2, y)))) at = QPoint(view->width() / 2, y);
     ASSERT_TRUE(hit);
     QTest::mouseMove(view, at);
-    EXPECT_EQ(w->readout(), QString("f = %1 MHz   t = %2 mS   %3 dB")
+    EXPECT_EQ(w->readout(), QString("f = %1 MHz   t = %2 ms   %3 dB")
                                 .arg(hit->f, 0, 'f', 4)
                                 .arg(hit->t, 0, 'g', 5)
                                 .arg(hit->level, 0, 'f', 1));

@@ -10,6 +10,7 @@
 
 #include "tests/hwio/sim_process.h"
 #include "tools/zuno_sim_session.h"
+#include "zuno_version.h"
 
 using testing::HasSubstr;
 
@@ -106,9 +107,9 @@ TEST(ZunoSim, EveryClientIsServedWhileOneFloods) {
         for (int i = 0; i < 64; ++i)
             if (::send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) <= 0) break;
     });
-    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
     flood.join();
-    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
     ::close(fd);
 }
 
@@ -141,7 +142,7 @@ TEST(ZunoSim, AClientThatDoesNotReadIsNotAnsweredWithoutEnd) {
         if (n <= 0) break;  // the simulator stopped taking them: as it should
         sent += static_cast<std::size_t>(n);
     }
-    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
     // Unbounded, the answers would take tens of gigabytes; AddressSanitizer holds up to 256 MB
     // of freed memory back.
 #ifdef __SANITIZE_ADDRESS__
