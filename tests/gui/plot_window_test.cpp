@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -424,6 +425,8 @@ TEST_F(PlotWindows, WaterfallTurnsByDraggingBesideItsSpectrogram) {
     ASSERT_NE(tabs, nullptr);
     EXPECT_EQ(tabs->tabText(0), "3-D Waterfall");
     EXPECT_EQ(tabs->tabText(1), "Spectrogram");
+    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+    ASSERT_EQ(tabs->currentIndex(), 1);
     auto* map = w->findChild<plots::PlotCanvas*>("spectrogram");
     ASSERT_NE(map, nullptr);
     auto* cells = qobject_cast<QCPColorMap*>(map->plottable(0));
