@@ -74,6 +74,14 @@ QTableWidgetItem* cell(const QString& text, bool editable) {
     return item;
 }
 
+// The cell's item, made when there is none yet; kept otherwise, so that it can be rewritten
+// while its own change is being handled.
+QTableWidgetItem* cellOf(QTableWidget* t, int row, int column, bool editable) {
+    if (QTableWidgetItem* item = t->item(row, column)) return item;
+    t->setItem(row, column, cell({}, editable));
+    return t->item(row, column);
+}
+
 QTableWidget* table(const char* tag, int rows, const QStringList& columns) {
     auto* t = new QTableWidget(rows, int(columns.size()));
     t->setObjectName(tag);
@@ -346,19 +354,19 @@ public:
         for (int r = 0; r < int(m.aclr.size()); ++r) {
             const AclrResult& a = m.aclr[std::size_t(r)];
             aclr_->setVerticalHeaderItem(r, new QTableWidgetItem("\u00b1" + kiloOrMega(a.row.offset)));
-            aclr_->setItem(r, kOffset, cell(numberText(a.row.offset / 1e6), true));
-            aclr_->setItem(r, kBandwidth, cell(numberText(a.row.bandwidth / 1e3), true));
-            aclr_->setItem(r, kLimit, cell(numberText(a.row.limit), true));
+            cellOf(aclr_, r, kOffset, true)->setText(numberText(a.row.offset / 1e6));
+            cellOf(aclr_, r, kBandwidth, true)->setText(numberText(a.row.bandwidth / 1e3));
+            cellOf(aclr_, r, kLimit, true)->setText(numberText(a.row.limit));
             const bool measured = !std::isnan(a.lower) && !std::isnan(a.upper);
             for (auto [column, v] : {std::pair{kLower, a.lower}, std::pair{kUpper, a.upper}}) {
-                QTableWidgetItem* item = cell(number(v), false);
+                QTableWidgetItem* item = cellOf(aclr_, r, column, false);
+                item->setText(number(v));
                 item->setForeground(std::isnan(v) ? QColor(Qt::gray) : v <= a.row.limit ? QColor(0, 120, 0) : QColor(Qt::red));
-                if (std::isnan(v)) item->setToolTip("beyond the sampled band");
-                aclr_->setItem(r, column, item);
+                item->setToolTip(std::isnan(v) ? "beyond the sampled band" : "");
             }
-            QTableWidgetItem* result = cell(measured ? (a.pass ? "PASS" : "FAIL") : "beyond the sampled band", false);
+            QTableWidgetItem* result = cellOf(aclr_, r, kResult, false);
+            result->setText(measured ? (a.pass ? "PASS" : "FAIL") : "beyond the sampled band");
             result->setForeground(!measured ? QColor(Qt::gray) : a.pass ? QColor(0, 120, 0) : QColor(Qt::red));
-            aclr_->setItem(r, kResult, result);
         }
         shadeBands();
     }
@@ -468,24 +476,20 @@ private:
             break;
         default: return;
         }
-        // Redrawn from the rows outside the table's own signal.
-        QMetaObject::invokeMethod(this, [this] {
-            measure();
-            canvas_->replot();
-        }, Qt::QueuedConnection);
+        measure();
+        canvas_->replot();
     }
 
     void editMarker(QTableWidgetItem* item) {
         if (item->column() != kFrequency) return;
         const std::size_t j = std::size_t(item->row());
         if (const auto f = readFrequency(item->text().toStdString(), units_.factor)) {
-            QMetaObject::invokeMethod(this, [this, j, hz = *f] { placeMarker(j, hz / units_.factor); },
-                                      Qt::QueuedConnection);
+            placeMarker(j, *f / units_.factor);
         } else {
             refuse("Marker " + QString::number(j + 1), item->text(),
                    markers_[j].mode == Mode::Off ? QString("no marker")
                                                  : numberText(markers_[j].f) + " " + QString::fromStdString(units_.text));
-            QMetaObject::invokeMethod(this, [this] { showMarkers(); }, Qt::QueuedConnection);
+            showMarkers();
         }
     }
 

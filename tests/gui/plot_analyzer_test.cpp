@@ -72,7 +72,7 @@ protected:
         QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(editor, text);
         QTest::keyClick(editor, Qt::Key_Return);
-        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();  // the view takes the text over once Enter is handled
     }
 };
 

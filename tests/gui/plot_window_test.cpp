@@ -112,32 +112,36 @@ protected:
 
 TEST_F(PlotWindows, NamesAndPlaces) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    // Without a parent: the default place, measured from the bottom of the screen.
+    // Without a parent: the default place, measured from the bottom of the screen; the CCDF
+    // grows from there to make room for its read-outs.
     auto* test = keep(plots::KV_PlotCCDF());
     EXPECT_EQ(test->windowTitle(), "CCDF Test Data");
     EXPECT_TRUE(test->isVisible());
-    EXPECT_EQ(test->geometry(), QRect(150, screen.height() - 150 - 340, 340, 340));
+    EXPECT_EQ(test->geometry().topLeft(), QPoint(150, screen.height() - 150 - 340));
+    EXPECT_EQ(test->size(), QSize(640, 480));
 
-    // Next to a parent at (100, 50) of 1000 x 800: four fifths of its size, moved per kind.
+    // Next to a parent at (100, 50) of 500 x 400: four fifths of its size, moved per kind.
+    parent.setGeometry(100, 50, 500, 400);
     const dsp::CVec x = waveform();
     auto* ccdf = keep(plots::KV_PlotCCDF(&parent, "L1", x));
     EXPECT_EQ(ccdf->windowTitle(), "CCDF L1");
-    EXPECT_EQ(ccdf->geometry(), QRect(180, 274, 800, 640));
+    EXPECT_EQ(ccdf->geometry().topLeft(), QPoint(140, screen.height() - 350 + 32 - 320));
     auto* spectrum = keep(plots::KV_PlotSpectrum(&parent, "L2", 1e6, x));
     EXPECT_EQ(spectrum->windowTitle(), "Magnitude Spectrum L2");
-    EXPECT_EQ(spectrum->geometry(), QRect(200, 66, 800, 640));
+    EXPECT_EQ(spectrum->geometry(), QRect(150, screen.height() - 350 - 72 - 320, 400, 320));
     auto* waterfall = keep(plots::KV_PlotWaterfall(&parent, "L3", 1e6, 0, x));
     EXPECT_EQ(waterfall->windowTitle(), "Spectrum Waterfall L3");
-    EXPECT_EQ(waterfall->geometry(), QRect(260, 338, 800, 640));
+    EXPECT_EQ(waterfall->geometry(), QRect(180, screen.height() - 350 + 64 - 320, 400, 320));
+    const QRect besideCcdf(140, screen.height() - 350 + 32 - 320, 400, 320);
     auto* iq = keep(plots::KV_PlotIQTime(&parent, "L4", 1e6, 0, x));
     EXPECT_EQ(iq->windowTitle(), "I(t) Q(t) L4");
-    EXPECT_EQ(iq->geometry(), QRect(180, 274, 800, 640));
+    EXPECT_EQ(iq->geometry(), besideCcdf);
     auto* eye = keep(plots::KV_PlotEyeDiagram(&parent, "L5", x, 8, 1e-6, 0, dialogs));
     EXPECT_EQ(eye->windowTitle(), "Eye Diagram L5");
-    EXPECT_EQ(eye->geometry(), QRect(180, 274, 800, 640));
+    EXPECT_EQ(eye->geometry(), besideCcdf);
     auto* scatter = keep(plots::KV_PlotScatterDiagram(&parent, "L6", x, 8, 0, 0, dialogs));
     EXPECT_EQ(scatter->windowTitle(), "Scatter Diagram L6");
-    EXPECT_EQ(scatter->geometry(), QRect(180, 274, 800, 640));
+    EXPECT_EQ(scatter->geometry(), besideCcdf);
     EXPECT_TRUE(dialogs.shown.empty());
 
     // Closing deletes the window.
