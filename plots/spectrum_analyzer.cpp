@@ -88,6 +88,7 @@ QTableWidget* table(const char* tag, int rows, const QStringList& columns) {
     t->setHorizontalHeaderLabels(columns);
     t->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    t->horizontalHeader()->setStretchLastSection(true);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->setSelectionMode(QAbstractItemView::SingleSelection);
     t->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -237,8 +238,8 @@ public:
         g->addWidget(channel_, 1, 1);
         g->addWidget(new QLabel("Occupied bandwidth (99 %)"), 2, 0);
         g->addWidget(occupied_, 2, 1);
-        aclr_ = table("analyzerAclr", 0,
-                      {"Offset (MHz)", "Bandwidth (kHz)", "Limit (dBc)", "Lower (dBc)", "Upper (dBc)", "Result"});
+        aclr_ = table("analyzerAclr", 0, {"Offset (MHz)", "BW (kHz)", "Limit (dBc)", "Lower (dBc)", "Upper (dBc)", "Result"});
+        aclr_->verticalHeader()->hide();
         aclr_->setToolTip("Bands below and above the carrier at each offset, relative to the channel power; "
                           "double-click an offset, bandwidth or limit to change it");
         connect(aclr_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) { editAclr(item); });
@@ -267,13 +268,12 @@ public:
         buttons->addWidget(remove);
         buttons->addStretch(1);
         g->addLayout(buttons, 4, 0, 1, 2);
-        h->addWidget(acp, 3);
+        h->addWidget(acp, 1);
 
         auto* marks = new QGroupBox("Markers");
         auto* v = new QVBoxLayout(marks);
-        markerTable_ = table("analyzerMarkers", kMarkers,
-                             {"Mode", "Frequency (" + QString::fromStdString(units_.text) + ")", "Level",
-                              "\u0394f (" + QString::fromStdString(units_.text) + ")", "\u0394 level (dB)"});
+        const QString f = QString::fromStdString(units_.text);
+        markerTable_ = table("analyzerMarkers", kMarkers, {"Mode", "Freq (" + f + ")", "Level", "\u0394f (" + f + ")", "\u0394 (dB)"});
         markerTable_->setToolTip("Click the plot: the chosen marker; Shift+click: marker 2 as a delta to marker 1. "
                                  "Type a frequency to place a marker there.");
         for (int j = 0; j < kMarkers; ++j) {
@@ -293,7 +293,7 @@ public:
         markerTable_->selectRow(0);
         connect(markerTable_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) { editMarker(item); });
         v->addWidget(markerTable_);
-        h->addWidget(marks, 2);
+        h->addWidget(marks, 1);
         panel->setMaximumHeight(230);
         return panel;
     }
@@ -339,6 +339,7 @@ public:
         setLabels(axes_, QString::fromStdString("Frequency (" + units_.text + ")"),
                   unit == LevelUnit::DbmPerHz ? "PSD (dBm/Hz)" : "Power in RBW (dB re total power)");
         refUnit_->setText(unitText());
+        markerTable_->horizontalHeaderItem(kLevel)->setText("Level (" + unitText() + ")");
         showView();
     }
 
@@ -353,7 +354,6 @@ public:
         aclr_->setRowCount(int(m.aclr.size()));
         for (int r = 0; r < int(m.aclr.size()); ++r) {
             const AclrResult& a = m.aclr[std::size_t(r)];
-            aclr_->setVerticalHeaderItem(r, new QTableWidgetItem("\u00b1" + kiloOrMega(a.row.offset)));
             cellOf(aclr_, r, kOffset, true)->setText(numberText(a.row.offset / 1e6));
             cellOf(aclr_, r, kBandwidth, true)->setText(numberText(a.row.bandwidth / 1e3));
             cellOf(aclr_, r, kLimit, true)->setText(numberText(a.row.limit));
@@ -365,7 +365,8 @@ public:
                 item->setToolTip(std::isnan(v) ? "beyond the sampled band" : "");
             }
             QTableWidgetItem* result = cellOf(aclr_, r, kResult, false);
-            result->setText(measured ? (a.pass ? "PASS" : "FAIL") : "beyond the sampled band");
+            result->setText(measured ? (a.pass ? "PASS" : "FAIL") : "beyond band");
+            result->setToolTip(measured ? "" : "beyond the sampled band");
             result->setForeground(!measured ? QColor(Qt::gray) : a.pass ? QColor(0, 120, 0) : QColor(Qt::red));
         }
         shadeBands();
@@ -535,7 +536,7 @@ private:
             if (on) m.dot->setGraphKey(m.f);
             const bool delta = on && m.mode == Mode::Delta && oneOn;
             markerTable_->item(row, kFrequency)->setText(on ? QString::number(m.f, 'f', 4) : QString());
-            markerTable_->item(row, kLevel)->setText(on ? number(level) + " " + unitText() : QString());
+            markerTable_->item(row, kLevel)->setText(on ? number(level) : QString());
             markerTable_->item(row, kDeltaF)->setText(delta ? QString::number(m.f - f1, 'f', 4) : QString());
             markerTable_->item(row, kDeltaLevel)->setText(delta ? number(level - level1) : QString());
         }
@@ -593,7 +594,7 @@ PlotWindow* KV_PlotSpectrumAnalyzer(QWidget* hParent, const std::string& label, 
     if (sampleRate <= 0) sampleRate = 1;
     auto [window, canvas] = openCanvasWindow(PlotKind::SpectrumAnalyzer, hParent);
     // Room for the tables under a plot that still shows the bands.
-    window->resize(window->size().expandedTo(QSize(900, 640)));
+    window->resize(window->size().expandedTo(QSize(1000, 680)));
     window->setDialogs(dialogs);
     auto* analyzer = new Analyzer(window, canvas, sampleRate, outputDbm, iqWave);
     QWidget* controls = analyzer->controls();

@@ -132,9 +132,13 @@ EyeDensity eyeDensity(const dsp::CVec& x, double n, double period, double offset
     d.rows = std::max<std::size_t>(rows, 1);
     d.period = period;
     d.complex = std::any_of(x.begin(), x.end(), [](const dsp::cplx& v) { return v.imag() != 0; });
-    double peak = 0;
-    for (const dsp::cplx& v : x) peak = std::max(peak, std::abs(v));
+    double peak = 0, component = 0;
+    for (const dsp::cplx& v : x) {
+        peak = std::max(peak, std::abs(v));
+        component = std::max({component, std::abs(v.real()), std::abs(v.imag())});
+    }
     d.yLimit = peak > 0 ? 1.05 * peak : 1;
+    d.fullScale = component > 0 ? component : 1;
 
     // Counted column by column, so that the rows one trace fills in a column lie side by side;
     // one part at a time, so that its counts stay in the cache.
@@ -175,15 +179,16 @@ ScatterData scatterPoints(const dsp::CVec& x, double n, double offset) {
     ScatterData s;
     double peak = 0;
     for (const dsp::cplx& v : x) peak = std::max({peak, std::abs(v.real()), std::abs(v.imag())});
-    s.limit = peak > 0 ? 1.07 * peak : 1;
+    const double scale = peak > 0 ? 1 / peak : 1;
+    s.limit = 1.07;
     const auto step = static_cast<std::size_t>(n);
     const auto first = static_cast<std::size_t>(offset);
     const std::size_t count = first < x.size() ? (x.size() - first + step - 1) / step : 0;
     s.i.reserve(count);
     s.q.reserve(count);
     for (std::size_t k = first; k < x.size(); k += step) {
-        s.i.push_back(x[k].real());
-        s.q.push_back(x[k].imag());
+        s.i.push_back(x[k].real() * scale);
+        s.q.push_back(x[k].imag() * scale);
     }
     return s;
 }

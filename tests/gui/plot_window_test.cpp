@@ -12,7 +12,10 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QLabel>
+#include <QPushButton>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -282,6 +285,58 @@ TEST_F(PlotWindows, CcdfGatedByTheBlankingMarker) {
     EXPECT_EQ(c->graph(0)->data()->at(0)->value, ungated);
 }
 
+TEST_F(PlotWindows, CcdfReadOutsAndAStoredReference) {
+    // A waveform of 4000 samples: too few to tell 0.01 % from nothing.
+    const dsp::CVec x = waveform(4000);
+    std::optional<plots::CcdfReference> reference;
+    auto* first = keep(plots::KV_PlotCCDF(&parent, "first", x, {}, -30, &reference));
+    auto* table = first->findChild<QTableWidget*>("ccdfReadouts");
+    ASSERT_NE(table, nullptr);
+    QStringList columns;
+    for (int c = 0; c < table->columnCount(); ++c) columns << table->horizontalHeaderItem(c)->text();
+    EXPECT_EQ(columns.join(","), "Mean power,Peak power,Crest factor,10 %,1 %,0.1 %,0.01 %");
+    auto shown = [](QTableWidget* t, int row) {
+        QStringList cells;
+        for (int c = 0; c < t->columnCount(); ++c) cells << t->item(row, c)->text();
+        return cells.join(" | ").toStdString();
+    };
+    const plots::CcdfData c = plots::computeCcdf(x);
+    auto dB = [](double v, const char* unit = " dB") { return QString::number(v, 'f', 2).toStdString() + unit; };
+    // The mean is the output power; the peak lies the crest factor above it.
+    EXPECT_EQ(shown(table, 0), "-30.00 dBm | " + dB(-30 + c.crestDb, " dBm") + " | " + dB(c.crestDb) + " | " +
+                                   dB(c.aboveMean[0]) + " | " + dB(c.aboveMean[1]) + " | " + dB(c.aboveMean[2]) +
+                                   " | \u2014");
+    EXPECT_EQ(shown(table, 1), " |  |  |  |  |  | ");
+    EXPECT_EQ(first->findChild<QLabel*>("ccdfReferenceName")->text(), "No reference stored");
+    EXPECT_EQ(canvas(first)->legend->itemCount(), 2);
+
+    // Stored as the reference with a click; a second waveform, clipped and 10 dB louder, is read
+    // against it.
+    testsupport::press(first->findChild<QPushButton*>("ccdfStoreReference"));
+    ASSERT_TRUE(reference.has_value());
+    EXPECT_EQ(reference->name, "CCDF first");
+    dsp::CVec clipped = x;
+    for (auto& v : clipped)
+        if (std::abs(v) > 0.6) v *= 0.6 / std::abs(v);
+    auto* second = keep(plots::KV_PlotCCDF(&parent, "second", clipped, {}, -20, &reference));
+    auto* t2 = second->findChild<QTableWidget*>("ccdfReadouts");
+    const plots::CcdfData d = plots::computeCcdf(clipped);
+    EXPECT_EQ(t2->item(0, 0)->text(), "-20.00 dBm");
+    EXPECT_EQ(t2->item(1, 0)->text(), "-30.00 dBm");
+    EXPECT_EQ(t2->item(2, 0)->text(), "10.00 dB");
+    EXPECT_EQ(t2->item(1, 2)->text().toStdString(), dB(c.crestDb));
+    EXPECT_EQ(t2->item(2, 2)->text().toStdString(), dB(d.crestDb - c.crestDb));
+    EXPECT_LT(d.crestDb, c.crestDb);
+    EXPECT_EQ(second->findChild<QLabel*>("ccdfReferenceName")->text(), "Reference: CCDF first");
+    // The reference curve is drawn beside the waveform's and named.
+    plots::PlotCanvas* c2 = canvas(second);
+    ASSERT_TRUE(c2->graph(2)->visible());
+    EXPECT_EQ(c2->graph(2)->name(), "Reference: CCDF first");
+    EXPECT_EQ(c2->legend->itemCount(), 3);
+    EXPECT_EQ(c2->graph(2)->dataCount(), 201);
+    EXPECT_EQ(c2->graph(2)->data()->at(0)->value, c.Y[0]);
+}
+
 TEST_F(PlotWindows, SpectrumAndIqWindows) {
     const dsp::CVec x = waveform(163840);
     auto* s = keep(plots::KV_PlotSpectrum(&parent, "s", 6144000, x));
@@ -345,13 +400,15 @@ TEST_F(PlotWindows, EyeAndScatterDiagrams) {
     EXPECT_NEAR(ei->axis(QCPAxis::atBottom)->range().lower, -0.5, 1e-9);
     EXPECT_NEAR(ei->axis(QCPAxis::atBottom)->range().upper, 0.5, 1e-9);
     EXPECT_EQ(ei->axis(QCPAxis::atBottom)->label(), "Time (chips)");
-    EXPECT_EQ(ei->axis(QCPAxis::atLeft)->label(), "Amplitude");
+    EXPECT_EQ(ei->axis(QCPAxis::atLeft)->label(), "Amplitude (DAC full scale = 1)");
     // A persistence picture: the first trace starts at sample 7, so its cell at the left edge
     // is hit, and the picture is no solid block.
     auto* map = qobject_cast<QCPColorMap*>(canvas(eye)->plottable(0));
     ASSERT_NE(map, nullptr);
     int column = 0, row = 0;
-    map->data()->coordToCell(-0.499, x[7].real(), &column, &row);
+    double fullScale = 0;
+    for (const auto& v : x) fullScale = std::max({fullScale, std::abs(v.real()), std::abs(v.imag())});
+    map->data()->coordToCell(-0.499, x[7].real() / fullScale, &column, &row);
     EXPECT_GT(map->data()->cell(column, row), 0);
     int empty = 0;
     for (int r = 0; r < map->data()->valueSize(); ++r) empty += map->data()->cell(column, r) == 0;

@@ -430,10 +430,11 @@ TEST(ScatterData, RefusedInputsAndPoints) {
     EXPECT_EQ(errorOf([&] { plots::scatterPoints(x, 1, -1); }), "OFFSET must be a nonnegative integer.");
     EXPECT_EQ(errorOf([&] { plots::scatterPoints(x, 1, 0.5); }), "OFFSET must be a nonnegative integer.");
 
+    // Against the full scale the largest component (-3) reaches.
     const plots::ScatterData s = plots::scatterPoints(x, 2, 1);
     EXPECT_THAT(s.i, ElementsAre(0, 0));
-    EXPECT_THAT(s.q, ElementsAre(2, -1));
-    EXPECT_DOUBLE_EQ(s.limit, 1.07 * 3);
+    EXPECT_THAT(s.q, ElementsAre(2 / 3.0, -1 / 3.0));
+    EXPECT_DOUBLE_EQ(s.limit, 1.07);
     EXPECT_EQ(plots::scatterPoints(x, 1, 0).i.size(), 5u);
     EXPECT_TRUE(plots::scatterPoints(x, 1, 9).i.empty());
 }
