@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 
 #include "app/plot_menu.h"
+#include "engine/dac.h"
 #include "app_fixture.h"
 #include "plots/plot_canvas.h"
 #include "plots/plot_window.h"
@@ -178,11 +179,18 @@ TEST_F(PlotMenuTest, EyeAndScatterFromTheMenu) {
     ASSERT_EQ(plotCount(), 2u);
     QWidget* scatter = plotWindow(1);
     EXPECT_THAT(scatter->windowTitle().toStdString(), StartsWith("Scatter Diagram 1xEV Forward Link ("));
-    // Trace on: the path through every sample after the delay (5 samples, reduced to 4), and
-    // one point per symbol.
+    // Trace on: the path from the sample after the delay (5 samples, reduced to 4) to the last,
+    // through the samples it cannot do without, against the full scale; and one point per symbol.
     auto* canvas = scatter->findChild<plots::PlotCanvas*>();
     ASSERT_EQ(canvas->plottableCount(), 2);
-    EXPECT_EQ(canvas->plottable(0)->interface1D()->dataCount(), int(state().waveform.size()) - 4);
+    const dsp::CVec played = engine::applyDacRes(state().waveform, 14);
+    double fullScale = 0;
+    for (const auto& v : played) fullScale = std::max({fullScale, std::abs(v.real()), std::abs(v.imag())});
+    const auto* path = canvas->plottable(0)->interface1D();
+    EXPECT_LE(path->dataCount(), int(played.size()) - 4);
+    EXPECT_GT(path->dataCount(), int(played.size()) / 20);
+    EXPECT_DOUBLE_EQ(path->dataMainKey(0), played[4].real() / fullScale);
+    EXPECT_DOUBLE_EQ(path->dataMainValue(path->dataCount() - 1), played.back().imag() / fullScale);
     EXPECT_EQ(canvas->plottable(1)->interface1D()->dataCount(), int(state().waveform.size()) / 5);
 
     // With oversampling 1 an eye trace is one sample long: the Plot Error, and nothing kept.

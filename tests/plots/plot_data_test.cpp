@@ -9,6 +9,7 @@
 #include "plots/core/envelope.h"
 #include "plots/core/placement.h"
 #include "plots/core/spectrum.h"
+#include "plots/core/thin_path.h"
 #include "plots/core/time_plots.h"
 #include "plots/core/units.h"
 #include "tests/support/error_text.h"
@@ -465,6 +466,40 @@ TEST(PlotPlacement, WindowsFitInsideTheAvailableArea) {
     // Wider than the screen: as wide as it can be; a minimum size wins, the title bar still shows.
     EXPECT_EQ(plots::fitInside({-50, 40, 1400, 300}, frame, screen), (R{2, 40, 1020, 300}));
     EXPECT_EQ(plots::fitInside({500, 300, 900, 900}, frame, screen, 1200, 800), (R{2, 28, 1200, 800}));
+}
+
+TEST(PlotPath, ThinnedWithinTheToleranceKeepingCornersAndEnds) {
+    // A straight line needs its ends only; a corner stays.
+    dsp::RVec x, y;
+    for (int k = 0; k < 100; ++k) x.push_back(k * 0.01), y.push_back(k * 0.02);
+    EXPECT_THAT(plots::thinPath(x, y, 1e-3), ElementsAre(0, 99));
+    for (int k = 1; k < 50; ++k) x.push_back(x[99]), y.push_back(y[99] - k * 0.01);
+    const auto corner = plots::thinPath(x, y, 1e-3);
+    EXPECT_THAT(corner, ElementsAre(0, 99, 148));
+
+    // A smooth path with a little noise, turning and coming back on itself: every point left out
+    // lies within the tolerance of the segment between the kept points around it.
+    std::mt19937 rng(9);
+    std::normal_distribution<double> jitter(0, 1e-4);
+    dsp::RVec px, py;
+    for (int k = 0; k < 20000; ++k) {
+        const double t = k * 0.002;
+        px.push_back(std::cos(t) * (0.5 + 0.3 * std::sin(3.1 * t)) + jitter(rng));
+        py.push_back(std::sin(1.7 * t) * 0.6 + jitter(rng));
+    }
+    const double tol = 1e-3;
+    const auto kept = plots::thinPath(px, py, tol);
+    EXPECT_EQ(kept.front(), 0u);
+    EXPECT_EQ(kept.back(), px.size() - 1);
+    EXPECT_LT(kept.size(), px.size() / 3);
+    for (std::size_t j = 0; j + 1 < kept.size(); ++j) {
+        const double ax = px[kept[j]], ay = py[kept[j]], bx = px[kept[j + 1]], by = py[kept[j + 1]];
+        const double len2 = (bx - ax) * (bx - ax) + (by - ay) * (by - ay);
+        for (std::size_t i = kept[j] + 1; i < kept[j + 1]; ++i) {
+            const double t = len2 > 0 ? std::clamp(((px[i] - ax) * (bx - ax) + (py[i] - ay) * (by - ay)) / len2, 0.0, 1.0) : 0;
+            ASSERT_LE(std::hypot(px[i] - ax - t * (bx - ax), py[i] - ay - t * (by - ay)), tol * (1 + 1e-9)) << i;
+        }
+    }
 }
 
 TEST(PlotEnvelope, ThinsLongRowsAndKeepsTheirPeaks) {
