@@ -18,10 +18,11 @@ FrameMargins marginsOf(const QWidget* w) {
 
 bool framed(const FrameMargins& m) { return m.left > 0 || m.top > 0 || m.right > 0 || m.bottom > 0; }
 
-// The window system tells a window's frame only once it is shown: before that, borrow the frame of
-// a window already shown, or allow for a title bar.
-FrameMargins frameOf(const QWidget* window) {
+// Some window systems tell a window's frame as soon as the window exists, others only once it is
+// shown: before that, borrow the frame of a window already shown, or allow for a title bar.
+FrameMargins frameOf(QWidget* window) {
     if (window->windowFlags() & Qt::FramelessWindowHint) return {};
+    window->winId();
     if (const FrameMargins m = marginsOf(window); framed(m)) return m;
     for (const QWidget* w : QApplication::topLevelWidgets())
         if (w != window && w->isVisible() && !(w->windowFlags() & Qt::FramelessWindowHint))

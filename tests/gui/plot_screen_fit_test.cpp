@@ -28,8 +28,8 @@ class ScreenFit : public testsupport::AppTest {};
 }  // namespace
 
 TEST_F(ScreenFit, TheMainWindowItsDialogsSplashAndAboutBox) {
-    // The slot setup dialog is 990 pixels wide: this runs on a screen of 1024 x 700, the smallest
-    // the application is used on (the test gui_screen_1024x700).
+    // The slot setup dialog is 990 pixels wide: the window tests run on a screen of 1024 x 700,
+    // the smallest the application is used on.
     if (available().width() < 1024 || available().height() < 700) GTEST_SKIP() << "needs a screen of 1024 x 700";
     start();
     ASSERT_TRUE(main->isVisible());

@@ -41,7 +41,7 @@ TEST(ZunoSimSession, OverlongLinesAreCutWithTooMuchData) {
     // No newline for a long time, then an unclosed quote: both end in -223 and the next line is
     // served as usual.
     EXPECT_EQ(trickle(session, std::string(sim::Session::kMaxLine + 10, 'A') + "\n*IDN?\n"),
-              "Zuno,Simulated Signal Generator,SIM0001,1.0\n");
+              "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion) + "\n");
     EXPECT_EQ(feed(session, ":SYST:ERR?\n"), "-223,\"Too much data\"\n");
     EXPECT_EQ(feed(session, ":FREQ \"" + std::string(300000, 'x') + "\n*OPC?\n:SYST:ERR?\n"),
               "1\n-223,\"Too much data\"\n");
@@ -68,7 +68,7 @@ TEST(ZunoSimSession, RepliesAreBounded) {
     const std::string idn = "*IDN?\n";
     std::string replies;
     EXPECT_EQ(session.feed((idn + idn + idn).data(), 3 * idn.size(), replies, 10), idn.size());
-    EXPECT_EQ(replies, "Zuno,Simulated Signal Generator,SIM0001,1.0\n");
+    EXPECT_EQ(replies, "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion) + "\n");
 
     std::string queries = ":SIM:STAT?";
     while (queries.size() < 40000) queries += ";:SIM:STAT?";
