@@ -268,7 +268,7 @@ public:
         buttons->addWidget(remove);
         buttons->addStretch(1);
         g->addLayout(buttons, 4, 0, 1, 2);
-        h->addWidget(acp, 1);
+        h->addWidget(acp, 11);
 
         auto* marks = new QGroupBox("Markers");
         auto* v = new QVBoxLayout(marks);
@@ -293,7 +293,7 @@ public:
         markerTable_->selectRow(0);
         connect(markerTable_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) { editMarker(item); });
         v->addWidget(markerTable_);
-        h->addWidget(marks, 1);
+        h->addWidget(marks, 9);
         panel->setMaximumHeight(230);
         return panel;
     }
