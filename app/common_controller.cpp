@@ -107,7 +107,7 @@ int CommonController::checkWaveformReady(const Handles& h, const std::string& ac
     const std::string answer = ctx_.dialogs.question(
         "Waveform Not Recalculated",
         "Settings have changed since last calculating the waveform.\n" + action +
-            " will use the last calculated waveform.\nDo you wish to " + a + " anyway ?",
+            " will use the last calculated waveform.\nDo you wish to " + a + " anyway?",
         {"Yes", recalc, "Cancel"}, recalc);
     if (answer == "Cancel") return 0;
     if (answer == recalc) return executeCalculation(h) ? 1 : 0;
@@ -119,7 +119,7 @@ void CommonController::menuConfigBBG(QObject* item, const Handles& h, const std:
         const std::string answer = ctx_.dialogs.question(
             "Waveform too large",
             "The waveform based on the current settings \nis too large to for Option 001. Changing to\nOption 001 will "
-            "reset all settings to the defaults.\nDo you wish to change anyway ?",
+            "reset all settings to the defaults.\nDo you wish to change anyway?",
             {"Yes", "Cancel"}, "Cancel");
         // Closing the question resets nothing either: only "Yes" gives the settings up.
         if (answer != "Yes") return;

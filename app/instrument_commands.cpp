@@ -74,10 +74,10 @@ void InstrumentCommands::pbDownload(const host::Handles& handles) {
         showStatus(ctx_, "Download to " + address + " cancelled");
     } else if (download.status != 0) {
         showStatus(ctx_, "Download to " + address + " failed: " + firstLine(download.response));
-        ctx_.dialogs.message("Error Occured During Waveform Download", download.response);
+        ctx_.dialogs.message("Error Occurred During Waveform Download", download.response);
     } else if (setup.status != 0) {
         showStatus(ctx_, "Instrument setup failed: " + firstLine(setup.response));
-        ctx_.dialogs.message("Error Occured During Instrument Setup", setup.response);
+        ctx_.dialogs.message("Error Occurred During Instrument Setup", setup.response);
     } else {
         showStatus(ctx_, "Downloaded to " + address);
         ctx_.dialogs.message("Download Completed", "Waveform has been successfully transferred to the instrument");
@@ -93,7 +93,7 @@ void InstrumentCommands::pbRefresh(const host::Handles&) {
         showStatus(ctx_, "Settings sent to " + address);
     } else {
         showStatus(ctx_, "Instrument setup failed: " + firstLine(setup.response));
-        ctx_.dialogs.message("Error Occured During Instrument Setup", setup.response);
+        ctx_.dialogs.message("Error Occurred During Instrument Setup", setup.response);
     }
 }
 

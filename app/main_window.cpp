@@ -12,6 +12,7 @@
 #include "host/qt/binder.h"
 #include "host/qt/control.h"
 #include "host/qt/layout.h"
+#include "plots/screen_fit.h"
 
 namespace app {
 
@@ -121,6 +122,7 @@ QWidget* MainWindow::InitializeFigures() {
     ctx_.mainWindow = main;
     KV_AddMenu(main, ctx_.state.appInfo.Platform, ctx_.registry);
     addStatusLine(main);
+    plots::fitOnScreen(main);
     ctx_.registry.module(kCommonModule).invoke("InitializeFigure", Call{nullptr, Handles(main)});
 
     // The dialog windows, hidden, centred on the main window; each dialog arrives with its module.
@@ -134,6 +136,7 @@ QWidget* MainWindow::InitializeFigures() {
                             Dialog{"VskConfigAdv_c", &FigureList::AdvSettings, "VskConfigAdv_c"}}) {
         // A missing layout or module fails the start-up: a window that silently never opens is worse.
         QWidget* w = host::loadFigure(d.layout, main, ctx_.registry);
+        plots::fitOnScreen(w);
         ctx_.figureList.*d.slot = w;
         if (!ctx_.registry.has(d.module, "InitializeFigure"))
             throw std::runtime_error(std::string("the dialog window ") + d.layout + " has no module " + d.module +

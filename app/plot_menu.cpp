@@ -131,8 +131,8 @@ void PlotMenu::menuPlotScatterDiagram(const host::Handles& h) {
 void PlotMenu::menuPlotCCDF(const host::Handles& h) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     BusyPointer busy(ctx_.mainWindow);
-    keep(plots::KV_PlotCCDF(ctx_.mainWindow, plotLabel(ctx_), playedWaveform(ctx_),
-                            ctx_.state.markers[1]));
+    keep(plots::KV_PlotCCDF(ctx_.mainWindow, plotLabel(ctx_), playedWaveform(ctx_), ctx_.state.markers[1],
+                            ctx_.state.SigGenSettings.Amplitude, &ccdfReference_));
 }
 
 }  // namespace app

@@ -13,6 +13,7 @@
 #include "host/core/mat_file.h"
 #include "host/qt/binder.h"
 #include "host/qt/control.h"
+#include "zuno_version.h"
 
 namespace app {
 
@@ -93,7 +94,7 @@ void WaveformExport::menuFileExportSigMF(const host::Handles& handles) {
     try {
         const SigmfRecording recording =
             frameRecording(calculated, s.waveform.size(), s.SigGenSettings.SamplingRate, s.SigGenSettings.Frequency,
-                           "zuno-fwd " + s.appInfo.Rev);
+                           zuno::versionLine("zuno-fwd"));
         const std::string base = sigmfBaseName(choice->directory + choice->name);
         writeSigmf(base, s.waveform, recording);
         showStatus(ctx_, "Saved " + base + ".sigmf-meta");

@@ -4,7 +4,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QSpinBox>
 #include <QMenu>
 #include <QMenuBar>
@@ -107,19 +106,6 @@ double reachOf(const dsp::CVec& a, const dsp::CVec& b, double least) {
     for (const auto* v : {&a, &b})
         for (const dsp::cplx& p : *v) m = std::max(m, 1.15 * std::max(std::abs(p.real()), std::abs(p.imag())));
     return std::min(m, 10.0);
-}
-
-// Grown beyond its place next to the main window, the window moves back within the screen.
-void keepOnScreen(QWidget* window) {
-    const QScreen* screen = window->screen();
-    if (!screen) return;
-    const QRect area = screen->availableGeometry();
-    QRect frame = window->frameGeometry();
-    frame.moveRight(std::min(frame.right(), area.right()));
-    frame.moveBottom(std::min(frame.bottom(), area.bottom()));
-    frame.moveLeft(std::max(frame.left(), area.left()));
-    frame.moveTop(std::max(frame.top(), area.top()));
-    window->move(frame.topLeft());
 }
 
 // The window's state: the analysis and the chosen slot, which the table, the slot box, the
@@ -516,8 +502,6 @@ PlotWindow* KV_PlotMeasure(QWidget* hParent, const std::string& label, const ana
     showPlotWindow(window, PlotKind::Measure, label);
     // The arrow keys go through the slots from the start.
     view->focusTable();
-    // Once shown, with the frame the window system gave it.
-    keepOnScreen(window);
     return window;
 }
 

@@ -127,7 +127,7 @@ TEST_F(DownloadTest, TheFirstRejectedLineIsReportedAfterTheWholeSequence) {
     linkTo(sim);
     dialogs.answers.push_back("Calculate & Download");
     press("pbDownload");
-    ASSERT_EQ(dialogs.shown.back().title, "Error Occured During Instrument Setup");
+    ASSERT_EQ(dialogs.shown.back().title, "Error Occurred During Instrument Setup");
     EXPECT_EQ(dialogs.shown.back().text,
               "Line 4 (\" :source:power:level:immediate:amplitude -30dbm\") failed: The instrument reported: "
               "-221,\"Settings conflict\"");
@@ -137,7 +137,7 @@ TEST_F(DownloadTest, TheFirstRejectedLineIsReportedAfterTheWholeSequence) {
     // Refresh reports the same way; a setting the instrument cannot take names its line too.
     state().SigGenSettings.SamplingRate = 2e8;
     press("pbRefresh");
-    EXPECT_EQ(dialogs.shown.back().title, "Error Occured During Instrument Setup");
+    EXPECT_EQ(dialogs.shown.back().title, "Error Occurred During Instrument Setup");
     EXPECT_THAT(dialogs.shown.back().text, HasSubstr("Line 4"));
     EXPECT_TRUE(console.str().empty()) << console.str();
 }
@@ -149,17 +149,17 @@ TEST_F(DownloadTest, AFailedTransferSkipsPlayback) {
         linkTo(sim);
         dialogs.answers.push_back("Calculate & Download");
         press("pbDownload");
-        ASSERT_EQ(dialogs.shown.back().title, "Error Occured During Waveform Download");
+        ASSERT_EQ(dialogs.shown.back().title, "Error Occurred During Waveform Download");
         EXPECT_THAT(dialogs.shown.back().text, HasSubstr("connection refused"));
         press("pbRefresh");
-        EXPECT_EQ(dialogs.shown.back().title, "Error Occured During Instrument Setup");
+        EXPECT_EQ(dialogs.shown.back().title, "Error Occurred During Instrument Setup");
         EXPECT_THAT(dialogs.shown.back().text, HasSubstr("Line 1"));
     }
     {
         SimProcess sim({"--drop-after", "300000"});
         linkTo(sim);
         press("pbDownload");
-        EXPECT_EQ(dialogs.shown.back().title, "Error Occured During Waveform Download");
+        EXPECT_EQ(dialogs.shown.back().title, "Error Occurred During Waveform Download");
         EXPECT_THAT(dialogs.shown.back().text, HasSubstr("closed the connection"));
         // The frame fits the socket buffers: the drop shows only after the transfer, and is
         // still told as the transfer's.

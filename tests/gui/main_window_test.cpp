@@ -173,7 +173,7 @@ TEST_F(MainWindowTest, CalculateAndTheReadinessQuestions) {
     EXPECT_EQ(r.title, "Waveform Not Recalculated");
     EXPECT_EQ(r.text,
               "Settings have changed since last calculating the waveform.\nPlot will use the last calculated waveform.\n"
-              "Do you wish to plot anyway ?");
+              "Do you wish to plot anyway?");
     EXPECT_EQ(r.buttons, (std::vector<std::string>{"Yes", "Recalc & Plot", "Cancel"}));
     EXPECT_EQ(r.defaultButton, "Recalc & Plot");
     EXPECT_EQ(common.checkWaveformReady(h, "Plot"), 0);
@@ -243,7 +243,7 @@ TEST_F(MainWindowTest, MemoryOptionMenus) {
     EXPECT_EQ(q.title, "Waveform too large");
     EXPECT_EQ(q.text,
               "The waveform based on the current settings \nis too large to for Option 001. Changing to\nOption 001 will "
-              "reset all settings to the defaults.\nDo you wish to change anyway ?");
+              "reset all settings to the defaults.\nDo you wish to change anyway?");
     EXPECT_EQ(q.buttons, (std::vector<std::string>{"Yes", "Cancel"}));
     EXPECT_EQ(q.defaultButton, "Cancel");
     EXPECT_TRUE(c("menuConfigBBG1Opt2").checked());
