@@ -106,6 +106,9 @@ def line(item, name):
 
 def ok_cancel(vbox):
     row = layout(ET.SubElement(vbox, "item"), "QHBoxLayout", "layButtons", spacing=8)
+    # Where the dialog says why it kept a value.
+    status = widget(ET.SubElement(row, "item"), "QLabel", "lblStatus")
+    prop(status, "wordWrap", "bool", "true")
     spacer = ET.SubElement(ET.SubElement(row, "item"), "spacer", name="spcButtons")
     prop(spacer, "orientation", "enum", "Qt::Horizontal")
     prop(spacer, "sizeHint", "size", (40, 20), stdset=False)
