@@ -14,13 +14,21 @@ namespace {
 
 class KeysTest : public AppTest {
 protected:
-    // Runs `script` inside the wait on `window` that starts next; a failed assertion ends it.
+    // Runs `script` inside the wait on `window` that starts next. The script's keys should end
+    // the wait; when they do not, that fails the test and the wait is ended here.
     void inside(QWidget* window, std::function<void()> script) {
-        QTimer::singleShot(0, window, [this, window, script] {
+        QTimer::singleShot(0, window, [window, script] {
+            answered(window);
             script();
-            if (HasFatalFailure() && host::isWaiting(window)) host::uiresume(window);
+            if (!hasAnswered(window)) {
+                ADD_FAILURE() << window->objectName().toStdString() << " still waits after the keys";
+                host::uiresume(window);
+            }
         });
     }
+    // The closing buttons store their answer with the window before its wait ends.
+    static void answered(QWidget* window) { window->setProperty("answer", QString()); }
+    static bool hasAnswered(QWidget* window) { return !window->property("answer").toString().isEmpty(); }
     // Typed without Enter: the key that ends the dialog comes next.
     static void typeOnly(QObject* field, const QString& text) { testsupport::type(field, text, false); }
 };
@@ -87,16 +95,27 @@ TEST_F(KeysTest, EnterIsOkAndEscapeIsCancelInTheSettingsDialogs) {
 TEST_F(KeysTest, EnterAndEscapeInTheConnectionDialog) {
     start();
     auto& connection = application->instrument().connection();
+    // The keys should end the dialog; when they do not, Cancel does, after the failure.
+    auto endStill = [&] {
+        if (!hasAnswered(connection.window())) {
+            ADD_FAILURE() << "the connection dialog is still open";
+            testsupport::press(host::Handles(connection.window())["pbCancel"]);
+        }
+    };
     QTimer::singleShot(0, [&] {
+        answered(connection.window());
         typeOnly(host::Handles(connection.window())["editTimeout"], "3");
         testsupport::key(Qt::Key_Return);
+        endStill();
     });
     auto [ok, kept] = connection.KV_SigGen(main, std::nullopt, "c");
     EXPECT_EQ(ok, "OK");
     EXPECT_EQ(application->instrument().linkOptions.timeout, 3);
     QTimer::singleShot(0, [&] {
+        answered(connection.window());
         typeOnly(host::Handles(connection.window())["editTimeout"], "4");
         testsupport::key(Qt::Key_Escape);
+        endStill();
     });
     auto [cancel, same] = connection.KV_SigGen(main, std::nullopt, "c");
     EXPECT_EQ(cancel, "Cancel");
@@ -110,6 +129,11 @@ TEST_F(KeysTest, EscapeClosesTheAboutBox) {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->isVisible() && w->objectName() == "figureKV_About") shown = true;
         testsupport::key(Qt::Key_Escape);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->objectName() == "figureKV_About") {
+                ADD_FAILURE() << "Escape left the about box open";
+                w->close();
+            }
     });
     trigger("menuHelpAbout");
     EXPECT_TRUE(shown);
