@@ -75,7 +75,7 @@ void WaveformExport::menuSpecialSaveWave(const host::Handles& handles) {
     try {
         // The N x 2 copy lives only until the file is written.
         host::writeMatFile(choice->directory + choice->name,
-                           waveExport(ctx_.state.waveform, ctx_.state.SigGenSettings.SamplingRate));
+                           waveExport(ctx_.state.waveform, ctx_.state.waveformRate()));
         showStatus(ctx_, "Saved " + choice->directory + choice->name);
     } catch (const std::exception& e) {
         ctx_.dialogs.error("Error Saving " + choice->name, e.what());
@@ -93,7 +93,7 @@ void WaveformExport::menuFileExportSigMF(const host::Handles& handles) {
     const Parameters& calculated = s.appInfo.LastCaluclatedParameterSet.value_or(s.parameters);
     try {
         const SigmfRecording recording =
-            frameRecording(calculated, s.waveform.size(), s.SigGenSettings.SamplingRate, s.SigGenSettings.Frequency,
+            frameRecording(calculated, s.waveform.size(), s.waveformRate(), s.SigGenSettings.Frequency,
                            zuno::versionLine("zuno-fwd"));
         const std::string base = sigmfBaseName(choice->directory + choice->name);
         writeSigmf(base, s.waveform, recording);

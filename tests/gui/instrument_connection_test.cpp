@@ -239,11 +239,14 @@ TEST_F(ConnectionTest, TheTimeOutIsSetHereAndACheckCanBeCancelled) {
     EXPECT_EQ(cmds.linkOptions.timeout, 10);
     open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this] {
         EXPECT_EQ(in("editTimeout").string(), "10");
-        testsupport::type(h()["editTimeout"], "soon");
+        testsupport::type(h()["editTimeout"], "soon", false);
+        testsupport::key(Qt::Key_Tab);
         EXPECT_EQ(in("editTimeout").string(), "10") << "not a number: the time-out stays";
-        testsupport::type(h()["editTimeout"], "0");
+        testsupport::type(h()["editTimeout"], "0", false);
+        testsupport::key(Qt::Key_Tab);
         EXPECT_EQ(in("editTimeout").string(), "0.1");
-        testsupport::type(h()["editTimeout"], "0.5");
+        testsupport::type(h()["editTimeout"], "0.5", false);
+        testsupport::key(Qt::Key_Tab);
         press("pbCheckHardware");
         EXPECT_THAT(in("lblStatus").string(), HasSubstr("did not answer \"*IDN?\" within 0.5 s"));
         press("pbOK");
@@ -251,14 +254,16 @@ TEST_F(ConnectionTest, TheTimeOutIsSetHereAndACheckCanBeCancelled) {
     EXPECT_EQ(cmds.linkOptions.timeout, 0.5);
     open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this] {
         EXPECT_EQ(in("editTimeout").string(), "0.5");
-        testsupport::type(h()["editTimeout"], "600");
+        testsupport::type(h()["editTimeout"], "600", false);
+        testsupport::key(Qt::Key_Tab);
         press("pbCancel");
     });
     EXPECT_EQ(cmds.linkOptions.timeout, 0.5) << "Cancel keeps it";
 
     cmds.progressDelayMs = 0;
     open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this] {
-        testsupport::type(h()["editTimeout"], "600");
+        testsupport::type(h()["editTimeout"], "600", false);
+        testsupport::key(Qt::Key_Tab);
         hands.then([](QWidget* progress) { testsupport::pressButton(progress, "Cancel"); });
         press("pbCheckHardware");
         EXPECT_TRUE(hands.done());

@@ -121,7 +121,7 @@ TEST_F(DownloadTest, RefreshSendsTheEdgeCaseSettingsAsWritten) {
 
 }
 
-TEST_F(DownloadTest, TheFirstRejectedLineIsReportedAfterTheWholeSequence) {
+TEST_F(DownloadTest, ARejectedLineIsReportedAfterEverySettingLine) {
     start();
     SimProcess sim({"--reject", ":source:power:level:immediate:amplitude"});
     linkTo(sim);
@@ -130,9 +130,9 @@ TEST_F(DownloadTest, TheFirstRejectedLineIsReportedAfterTheWholeSequence) {
     ASSERT_EQ(dialogs.shown.back().title, "Error Occurred During Instrument Setup");
     EXPECT_EQ(dialogs.shown.back().text,
               "Line 4 (\" :source:power:level:immediate:amplitude -30dbm\") failed: The instrument reported: "
-              "-221,\"Settings conflict\"");
-    EXPECT_EQ(playback(sim).size(), 16u) << "every line is sent, then local";
-    EXPECT_TRUE(sim.state()["output"]);
+              "-221,\"Settings conflict\"\nThe player and the RF output were not switched on.");
+    EXPECT_EQ(playback(sim).size(), 14u) << "every setting line is sent, then local";
+    EXPECT_FALSE(sim.state()["output"]);
 
     // Refresh reports the same way; a setting the instrument cannot take names its line too.
     state().SigGenSettings.SamplingRate = 2e8;

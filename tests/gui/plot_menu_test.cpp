@@ -193,9 +193,9 @@ TEST_F(PlotMenuTest, EyeAndScatterFromTheMenu) {
     EXPECT_DOUBLE_EQ(path->dataMainValue(path->dataCount() - 1), played.back().imag() / fullScale);
     EXPECT_EQ(canvas->plottable(1)->interface1D()->dataCount(), int(state().waveform.size()) / 5);
 
-    // With oversampling 1 an eye trace is one sample long: the Plot Error, and nothing kept.
-    state().parameters.OverSampling = 1;
-    dialogs.answers = {"Yes"};
+    // A frame held at oversampling 1 makes an eye trace one sample long: the Plot Error, and
+    // nothing kept. (The frame's own oversampling counts, not the setting's.)
+    state().waveformOverSampling = 1;
     dialogs.inputs = {std::vector<std::string>{"1", "0"}};
     trigger("menuPlotEyeDiagram");
     EXPECT_EQ(plotCount(), 2u);
