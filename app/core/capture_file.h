@@ -4,11 +4,10 @@
 #include <optional>
 #include <string>
 
+#include "app/core/capture_source.h"
 #include "dsp/types.h"
 
 namespace app {
-
-enum class CaptureFormat { Cf64, Cf32, Ci16be, Ci16le, Sigmf, Mat };
 
 // "cf64", "cf32", "ci16be", "ci16le", "sigmf", "mat"; throws std::runtime_error otherwise.
 CaptureFormat formatNamed(const std::string& name);
@@ -21,7 +20,8 @@ struct Capture {
     std::optional<double> sampleRate;  // Hz, when the file says
 };
 
-// Throws std::runtime_error naming the file and what is wrong with it.
+// The whole capture (see CaptureSource to read a part). Throws std::runtime_error naming the file
+// and what is wrong with it.
 Capture readCapture(const std::string& path, CaptureFormat format);
 
 }  // namespace app

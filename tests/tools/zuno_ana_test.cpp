@@ -1,7 +1,9 @@
 // zuno-ana on the generator's files in every format, its JSON, and its refusals.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <nlohmann/json.hpp>
 
@@ -131,6 +133,55 @@ TEST_F(ZunoAna, BadInputEndsWithAMessageAndNonZeroStatus) {
         const auto r = zunoAna(c.args);
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.text.find(c.message), std::string::npos) << r.text;
+    }
+}
+
+// Meta files built to exhaust the reader: refused with a message that quotes only a short start.
+TEST_F(ZunoAna, HostileSigmfMetaIsRefusedWithAShortQuote) {
+    std::ofstream(path("d.sigmf-data"), std::ios::binary) << std::string(64, '\0');
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    std::ofstream(path("d.sigmf-meta")) << R"({"global": {"core:datatype": )" << deep << "}}";
+    const auto r = zunoAna(path("d.sigmf-meta"));
+    EXPECT_EQ(r.status, 1) << r.text.substr(0, 300);
+    EXPECT_NE(r.text.find("nested more than 32 levels deep"), std::string::npos) << r.text.substr(0, 300);
+
+    std::string wide = R"({"global": {"core:datatype": [)";
+    for (int i = 0; i < 100000; ++i) wide += "{\"a\": [1, 2, \"three\"]},";
+    std::ofstream(path("d.sigmf-meta")) << wide << "0]}}";
+    const auto w = zunoAna(path("d.sigmf-meta"));
+    EXPECT_EQ(w.status, 1);
+    EXPECT_NE(w.text.find(R"(data type [{"a":[1,2,"three"]},{"a":[1,2,"three"]},{"a":[1,2,"three"]}... is not one)"), std::string::npos) << w.text.substr(0, 300);
+    EXPECT_LT(w.text.size(), 400u);
+}
+
+// A long capture is read from its start, two frames of it, and the result says so.
+TEST_F(ZunoAna, ALongCaptureIsReadInPart) {
+    ASSERT_EQ(zunoGen("--seed 1 --set OverSampling=2 --set PilotOffsetIndex=9 --out " + path("f.cf32") + " --format cf32").status, 0);
+    std::ifstream in(path("f.cf32"), std::ios::binary);
+    const std::string frame{std::istreambuf_iterator<char>(in), {}};
+    std::ofstream(path("long.cf32"), std::ios::binary) << frame << frame << frame << frame << frame;
+    const auto r = zunoAna(path("long.cf32") + " --rate 2457600 --json");
+    ASSERT_EQ(r.status, 0) << r.text;
+    const auto j = nlohmann::json::parse(r.text);
+    EXPECT_EQ(j["pn_offset"], 9);
+    EXPECT_EQ(j["samples_in_file"], 5 * 65536);
+    EXPECT_EQ(j["samples_read"], 2 * 65536);
+    const auto summary = zunoAna(path("long.cf32") + " --rate 2457600");
+    EXPECT_NE(summary.text.find("327680 samples at 2457600 Hz"), std::string::npos) << summary.text;
+    EXPECT_NE(summary.text.find("read the first 131072 samples (two frames), 40.0 % of the file"), std::string::npos);
+}
+
+// Captures of any size are read within a bounded memory: a 2 GB and a 3 GB file of zeros (sparse,
+// taking no disk) under an address-space limit far below their size.
+TEST_F(ZunoAna, CapturesOfAnySizeAreReadWithinBoundedMemory) {
+    for (const char* size : {"2G", "3G"}) {
+        SCOPED_TRACE(size);
+        ASSERT_EQ(testsupport::runCommand("truncate -s " + std::string(size) + " " + path("big.ci16le")).status, 0);
+        const auto r = testsupport::runCommand("ulimit -v 1000000; " + std::string(ZUNO_ANA_PATH) + " " +
+                                               path("big.ci16le") + " --rate 9830400");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.text.find("zuno-ana: no pilot found in the samples"), std::string::npos) << r.text;
+        std::filesystem::remove(path("big.ci16le"));
     }
 }
 
