@@ -46,8 +46,11 @@ CaptureFormat formatOfPath(const std::string& path) {
 
 Capture readCapture(const std::string& path, CaptureFormat format) {
     const CaptureSource source(path, format);
-    if (source.sampleCount() > dsp::CVec().max_size())
-        throw std::runtime_error(path + " holds more samples than fit in memory");
+    // Read whole, samples take 16 bytes each: beyond 2 GB of them the caller must read in pieces.
+    constexpr std::uint64_t kMaxWhole = std::uint64_t{1} << 27;
+    if (source.sampleCount() > kMaxWhole)
+        throw std::runtime_error("cannot read " + path + ": it holds " + std::to_string(source.sampleCount()) +
+                                 " samples, more than the " + std::to_string(kMaxWhole) + " read at once");
     return {source.read(0, static_cast<std::size_t>(source.sampleCount())), source.sampleRate()};
 }
 

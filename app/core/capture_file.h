@@ -20,8 +20,8 @@ struct Capture {
     std::optional<double> sampleRate;  // Hz, when the file says
 };
 
-// The whole capture (see CaptureSource to read a part). Throws std::runtime_error naming the file
-// and what is wrong with it.
+// The whole capture, of up to 2^27 samples (see CaptureSource to read a part of a longer one).
+// Throws std::runtime_error naming the file and what is wrong with it.
 Capture readCapture(const std::string& path, CaptureFormat format);
 
 }  // namespace app
