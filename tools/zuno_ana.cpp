@@ -86,8 +86,11 @@ int run(const std::vector<std::string>& args) {
     const auto result = analyzer::analyze(capture.read(0, read), a);
     if (options.json) {
         auto j = analyzer::toJson(result);
-        j["samples_in_file"] = capture.sampleCount();
-        j["samples_read"] = read;
+        // Only a part read is worth saying: otherwise the reading is that of the samples alone.
+        if (read < capture.sampleCount()) {
+            j["samples_in_file"] = capture.sampleCount();
+            j["samples_read"] = read;
+        }
         std::cout << j.dump(1) << "\n";
     } else {
         printSummary(options.input, result, read, capture.sampleCount());
