@@ -329,8 +329,9 @@ TEST_F(MainWindowTest, WholeFlowFromStartToExit) {
 
 // Run once more by the test list on a desktop with a decimal comma (ZUNO_COMMA_LOCALE set).
 TEST_F(MainWindowTest, NumbersKeepTheirPointOnACommaDesktop) {
-    if (std::getenv("ZUNO_COMMA_LOCALE"))
+    if (std::getenv("ZUNO_COMMA_LOCALE")) {
         ASSERT_EQ(QLocale::system().decimalPoint(), ",") << "the comma locale did not take effect";
+    }
     start();
     EXPECT_EQ(c("txtFrequency").string(), "2.2");
     type("txtFrequency", "2.2");
