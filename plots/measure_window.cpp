@@ -142,8 +142,7 @@ public:
         const bool json = path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
         const std::string text = json ? measureJson(r_) : measureCsv(r_);
         try {
-            host::PendingFile file(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-            file.commit();
+            host::writeFileAtomically(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
         } catch (const std::exception& e) {
             dialogs.error("Plot Error", e.what());
         }
