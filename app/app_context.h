@@ -39,6 +39,10 @@ struct AppContext {
     // The configuration file, in the current directory unless a test moves it.
     std::string configFile = "defaults.mat";
 
+    // The frame settings as the parameter file last opened or saved holds them (a new file's
+    // defaults before either): what File New, Open and Exit would lose is measured against it.
+    Parameters fileParameters = InitializeParameters();
+
     // Windows listed in appInfo.ClientWindows, by the handle number stored there.
     std::map<double, QPointer<QWidget>> clientWindows;
     double addClientWindow(QWidget* w) {

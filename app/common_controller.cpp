@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "app/config_file.h"
+#include "app/file_menu.h"
 #include "app/status_line.h"
 #include "app/window_parts.h"
 #include "host/core/compare.h"
@@ -30,7 +31,6 @@ CommonController::CommonController(AppContext& ctx) : ctx_(ctx) {
     m.add("menuHelpAbout_Callback", [this](const Call&) {
         KV_About(ctx_.mainWindow, &ctx_.state.appInfo, ctx_.registry);
     });
-    m.add("menuFileExit_Callback", [this](const Call& c) { AppShutDown(c.handles); });
     m.add("AppShutDown", [this](const Call& c) { AppShutDown(c.handles); });
 }
 
@@ -63,7 +63,8 @@ void CommonController::InitializeFigure(const Handles& h) {
 }
 
 void CommonController::redrawAppTitle(const Handles& h) {
-    std::string title = "Brennix Lumora - " + ctx_.state.appInfo.Name;
+    // "*" first: settings that a File New, Open or Exit would ask about.
+    std::string title = std::string(unsavedChanges(ctx_) ? "*" : "") + "Brennix Lumora - " + ctx_.state.appInfo.Name;
     const std::string& file = ctx_.state.configuration.LastParameterFilename;
     if (!file.empty()) title += " : " + file;
     ctl(h.has("main") ? h["main"] : ctx_.mainWindow.data()).setName(title);
@@ -81,7 +82,7 @@ bool CommonController::executeCalculation(const Handles&) {
         const host::ClockReading now = ctx_.clock.now();
         ctx_.state.appInfo.LastCalcTimeStamp.assign(now.begin(), now.end());
         ctx_.state.appInfo.LastCaluclatedParameterSet = ctx_.state.parameters;
-        showStatus(ctx_, calculatedText(ctx_.state.waveform, samplingRate(ctx_.state.parameters.OverSampling),
+        showStatus(ctx_, calculatedText(ctx_.state.waveform, ctx_.state.waveformRate(),
                                         took.count()));
     }
     main.setPointer(pointer);
@@ -107,7 +108,7 @@ int CommonController::checkWaveformReady(const Handles& h, const std::string& ac
     const std::string answer = ctx_.dialogs.question(
         "Waveform Not Recalculated",
         "Settings have changed since last calculating the waveform.\n" + action +
-            " will use the last calculated waveform.\nDo you wish to " + a + " anyway ?",
+            " will use the last calculated waveform.\nDo you wish to " + a + " anyway?",
         {"Yes", recalc, "Cancel"}, recalc);
     if (answer == "Cancel") return 0;
     if (answer == recalc) return executeCalculation(h) ? 1 : 0;
@@ -119,7 +120,7 @@ void CommonController::menuConfigBBG(QObject* item, const Handles& h, const std:
         const std::string answer = ctx_.dialogs.question(
             "Waveform too large",
             "The waveform based on the current settings \nis too large to for Option 001. Changing to\nOption 001 will "
-            "reset all settings to the defaults.\nDo you wish to change anyway ?",
+            "reset all settings to the defaults.\nDo you wish to change anyway?",
             {"Yes", "Cancel"}, "Cancel");
         // Closing the question resets nothing either: only "Yes" gives the settings up.
         if (answer != "Yes") return;

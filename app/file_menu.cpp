@@ -1,11 +1,13 @@
 #include "app/file_menu.h"
 
 #include <exception>
+#include <filesystem>
 #include <optional>
 
 #include "app/core/parameter_file.h"
 #include "app/status_line.h"
 #include "app/waveform_export.h"
+#include "host/core/compare.h"
 
 namespace app {
 
@@ -22,25 +24,54 @@ std::string addFileExtention(const std::string& name, const std::string& ext) {
     return name + ext;
 }
 
+bool unsavedChanges(const AppContext& ctx) {
+    return !host::compareStruct(toValue(ctx.state.parameters), toValue(ctx.fileParameters));
+}
+
 FileMenu::FileMenu(AppContext& ctx) : ctx_(ctx) {
     host::Module& m = ctx_.registry.module(kCommonModule);
     m.add("menuFileNew_Callback", [this](const host::Call& c) { menuFileNew(c.handles); });
     m.add("menuFileOpen_Callback", [this](const host::Call& c) { menuFileOpen(c.handles); });
     m.add("menuFileSave_Callback", [this](const host::Call& c) { menuFileSave(c.handles); });
     m.add("menuFileSaveAs_Callback", [this](const host::Call& c) { menuFileSaveAs(c.handles); });
+    m.add("menuFileExit_Callback", [this](const host::Call& c) { menuFileExit(c.handles); });
+}
+
+bool FileMenu::setAsideChanges(const host::Handles& handles) {
+    if (!unsavedChanges(ctx_)) return true;
+    const std::string& file = ctx_.state.configuration.LastParameterFilename;
+    const std::string name = file.empty() ? "Untitled" : std::filesystem::path(file).filename().string();
+    const std::string answer =
+        ctx_.dialogs.question("Save Changes", "Save changes to " + name + "?", {"Save", "Discard", "Cancel"}, "Save");
+    if (answer == "Discard") return true;
+    if (answer != "Save") return false;
+    menuFileSave(handles);
+    return !unsavedChanges(ctx_);
+}
+
+void FileMenu::menuFileExit(const host::Handles& handles) {
+    if (!setAsideChanges(handles)) return;
+    ctx_.registry.call(kCommonModule, "AppShutDown", {nullptr, handles});
+}
+
+void FileMenu::redrawTitle(const host::Handles& handles) {
+    ctx_.registry.call(kCommonModule, "redrawAppTitle", {nullptr, handles});
 }
 
 void FileMenu::menuFileNew(const host::Handles& handles) {
+    if (!setAsideChanges(handles)) return;
     ctx_.state.configuration.LastParameterFilename.clear();
     usedThisRun_.clear();
     const std::string& module = ctx_.state.appInfo.ApplicationFunction;
     ctx_.registry.call(module, "InitializeParameters", {nullptr, handles});
     ctx_.registry.call(module, "InitializeSigGenSettings", {nullptr, handles});
+    ctx_.fileParameters = ctx_.state.parameters;
     // The redraw also puts the unnamed title back.
     ctx_.registry.call(module, "redraw", {nullptr, handles});
 }
 
 void FileMenu::menuFileOpen(const host::Handles& handles) {
+    if (!setAsideChanges(handles)) return;
     const std::optional<host::FileChoice> choice =
         ctx_.dialogs.openFile("*" + ctx_.state.appInfo.ParameterFileExtension);
     if (!choice) return;
@@ -55,7 +86,7 @@ void FileMenu::menuFileSave(const host::Handles& handles) {
     // one: writing the current ones over it unasked could destroy the user's file, so such a
     // setting is saved like an unnamed one.
     if (!last.empty() && last == usedThisRun_) {
-        saveParameters(last, ctx_.state.parameters);
+        if (saveParameters(last, ctx_.state.parameters)) redrawTitle(handles);
         return;
     }
     const std::optional<host::FileChoice> choice =
@@ -78,6 +109,7 @@ void FileMenu::menuFileSaveAs(const host::Handles& handles) {
 bool FileMenu::saveParameters(const std::string& filename, const Parameters& record) {
     try {
         writeParameterFile(filename, record);
+        ctx_.fileParameters = record;
         showStatus(ctx_, "Saved " + filename);
         return true;
     } catch (const std::exception& e) {
@@ -97,6 +129,7 @@ bool FileMenu::loadParameters(const std::string& filename, const host::Handles& 
         return false;
     }
     ctx_.state.parameters = std::move(loaded);
+    ctx_.fileParameters = ctx_.state.parameters;
     // The instrument's sample clock and RF blanking follow the file's oversampling and idle-slot
     // noise, as they follow those two controls: a waveform must never play at another clock.
     SigGenSettings& sig = ctx_.state.SigGenSettings;
@@ -116,7 +149,7 @@ void FileMenu::saveAndName(const std::string& filename, const host::Handles& han
 void FileMenu::nameFile(const std::string& filename, const host::Handles& handles) {
     ctx_.state.configuration.LastParameterFilename = filename;
     usedThisRun_ = filename;
-    ctx_.registry.call(kCommonModule, "redrawAppTitle", {nullptr, handles});
+    redrawTitle(handles);
 }
 
 }  // namespace app

@@ -10,16 +10,21 @@ namespace app {
 // name followed by ext unless name already ends in ext, compared exactly (case included).
 std::string addFileExtention(const std::string& name, const std::string& ext);
 
+// True when the frame settings differ from those of the last parameter file opened or saved.
+bool unsavedChanges(const AppContext& ctx);
+
 class FileMenu {
 public:
-    // Registers menuFileNew_Callback, menuFileOpen_Callback, menuFileSave_Callback and
-    // menuFileSaveAs_Callback in the module rfCommonUI.
+    // Registers menuFileNew_Callback, menuFileOpen_Callback, menuFileSave_Callback,
+    // menuFileSaveAs_Callback and menuFileExit_Callback in the module rfCommonUI.
     explicit FileMenu(AppContext& ctx);
 
     void menuFileNew(const host::Handles& handles);
     void menuFileOpen(const host::Handles& handles);
     void menuFileSave(const host::Handles& handles);
     void menuFileSaveAs(const host::Handles& handles);
+    // Shuts the application down (AppShutDown) unless the user keeps changed settings open.
+    void menuFileExit(const host::Handles& handles);
 
     // Writes `fileParameters`; shows "Error Saving <filename>" with the reason and returns false
     // when that fails.
@@ -28,6 +33,11 @@ public:
     bool loadParameters(const std::string& filename, const host::Handles& handles);
 
 private:
+    // Before changed settings are set aside: asks "Save changes to <file>?". True when the
+    // settings are saved or discarded, false when the user keeps them (Cancel, a closed
+    // question, a save that did not happen).
+    bool setAsideChanges(const host::Handles& handles);
+    void redrawTitle(const host::Handles& handles);
     void saveAndName(const std::string& filename, const host::Handles& handles);
     // Makes `filename` the current parameter file and shows it in the title.
     void nameFile(const std::string& filename, const host::Handles& handles);

@@ -2,10 +2,12 @@
 
 #include "app/common_controller.h"
 #include "app/status_line.h"
+#include "host/core/text.h"
 #include "host/qt/control.h"
 #include "instrument/advanced_settings.h"
 #include "instrument/connection_dialog.h"
 #include "instrument/core/download_play.h"
+#include "instrument/core/front_panel.h"
 #include "instrument/core/link_ops.h"
 #include "instrument/siggen_panel.h"
 
@@ -24,13 +26,18 @@ InstrumentCommands::InstrumentCommands(AppContext& ctx, CommonController& common
     m.add("pbDownload_Callback", [this](const Call& c) { pbDownload(c.handles); });
     m.add("pbRefresh_Callback", [this](const Call& c) { pbRefresh(c.handles); });
     m.add("menuConfigSigGenIO_Callback", [this](const Call& c) { menuConfigSigGenIO(c.handles); });
+    m.add("pbRFOutput_Callback", [this](const Call& c) { pbSwitch(c.source, c.handles, Switch::Output); });
+    m.add("pbPlayer_Callback", [this](const Call& c) { pbSwitch(c.source, c.handles, Switch::Player); });
+    m.add("pbReadBack_Callback", [this](const Call& c) { pbReadBack(c.handles); });
 }
 
 InstrumentCommands::~InstrumentCommands() = default;
 
-instrument::LinkJob InstrumentCommands::playJob() const {
+instrument::LinkJob InstrumentCommands::playJob(double sampleRate) const {
     const AppState& s = ctx_.state;
-    return [platform = s.appInfo.Platform, settings = s.SigGenSettings, config = s.configuration](const hwio::Options& o) {
+    app::SigGenSettings settings = s.SigGenSettings;
+    settings.SamplingRate = sampleRate;
+    return [platform = s.appInfo.Platform, settings, config = s.configuration](const hwio::Options& o) {
         if (platform == "c") return instrument::VSKPlay_c(settings.Title, settings, config, o);
         return instrument::VSKPlay(settings.Title, settings, config, o);
     };
@@ -64,7 +71,7 @@ void InstrumentCommands::pbDownload(const host::Handles& handles) {
     }
     hwio::Result download, setup;
     run("Downloading the waveform to the signal generator...",
-        [&download, &setup, play = playJob(), link = toValue(s.configuration), waveform = s.waveform,
+        [&download, &setup, play = playJob(s.waveformRate()), link = toValue(s.configuration), waveform = s.waveform,
          markers = s.markers, title = s.SigGenSettings.Title](const hwio::Options& o) {
             download = instrument::hwDownload(link, waveform, markers, "norm", 1, title, o);
             if (download.status == 0) setup = play(o);
@@ -74,27 +81,94 @@ void InstrumentCommands::pbDownload(const host::Handles& handles) {
         showStatus(ctx_, "Download to " + address + " cancelled");
     } else if (download.status != 0) {
         showStatus(ctx_, "Download to " + address + " failed: " + firstLine(download.response));
-        ctx_.dialogs.message("Error Occured During Waveform Download", download.response);
+        ctx_.dialogs.error("Error Occurred During Waveform Download", download.response);
     } else if (setup.status != 0) {
+        playingRate_ = s.waveformRate();
+        showSwitches(handles, setup);
         showStatus(ctx_, "Instrument setup failed: " + firstLine(setup.response));
-        ctx_.dialogs.message("Error Occured During Instrument Setup", setup.response);
+        ctx_.dialogs.error("Error Occurred During Instrument Setup", setup.response);
     } else {
+        playingRate_ = s.waveformRate();
+        showSwitches(handles, setup);
         showStatus(ctx_, "Downloaded to " + address);
         ctx_.dialogs.message("Download Completed", "Waveform has been successfully transferred to the instrument");
     }
 }
 
-void InstrumentCommands::pbRefresh(const host::Handles&) {
+void InstrumentCommands::pbRefresh(const host::Handles& handles) {
     const std::string address = linkAddress(ctx_.state.configuration);
-    const hwio::Result setup = run("Sending the settings to the signal generator...", playJob());
+    // The waveform in the instrument plays at the rate it was computed for; before any download
+    // of this run that is unknown, and the settings' rate goes.
+    const hwio::Result setup = run("Sending the settings to the signal generator...",
+                                   playJob(playingRate_.value_or(ctx_.state.SigGenSettings.SamplingRate)));
     if (setup.status == hwio::kCancelled) {
         showStatus(ctx_, "Sending the settings to " + address + " cancelled");
-    } else if (setup.status == 0) {
+        return;
+    }
+    showSwitches(handles, setup);
+    if (setup.status == 0) {
         showStatus(ctx_, "Settings sent to " + address);
     } else {
         showStatus(ctx_, "Instrument setup failed: " + firstLine(setup.response));
-        ctx_.dialogs.message("Error Occured During Instrument Setup", setup.response);
+        ctx_.dialogs.error("Error Occurred During Instrument Setup", setup.response);
     }
+}
+
+void InstrumentCommands::showSwitches(const host::Handles& h, const hwio::Result& setup) {
+    // The playback step switches the player off first and both on last, only after every
+    // setting was taken; a link that failed leaves them unknown, shown as they were.
+    if (setup.status != 0 && setup.status != hwio::kInstrumentError) return;
+    if (h.has("pbPlayer")) host::ctl(h["pbPlayer"]).setValue(setup.status == 0);
+    if (setup.status == 0 && h.has("pbRFOutput")) host::ctl(h["pbRFOutput"]).setValue(1);
+}
+
+void InstrumentCommands::pbSwitch(QObject* button, const host::Handles&, Switch which) {
+    const bool on = host::ctl(button).value() != 0;
+    const std::string what = which == Switch::Output ? "RF output" : "Player";
+    const std::string address = linkAddress(ctx_.state.configuration);
+    const hwio::Result r =
+        run((which == Switch::Output ? "Switching the RF output " : "Switching the player ") + std::string(on ? "on..." : "off..."),
+            [which, on, link = toValue(ctx_.state.configuration)](const hwio::Options& o) {
+                return which == Switch::Output ? instrument::switchOutput(link, on, o) : instrument::switchPlayer(link, on, o);
+            });
+    if (r.status == 0) {
+        showStatus(ctx_, what + (on ? " on" : " off") + " at " + address);
+        return;
+    }
+    // The button shows what the instrument does, as far as it is known.
+    host::ctl(button).setValue(on ? 0 : 1);
+    if (r.status == hwio::kCancelled) {
+        showStatus(ctx_, "Switching the " + host::toLower(what) + " cancelled");
+        return;
+    }
+    showStatus(ctx_, what + " not switched " + (on ? "on" : "off") + ": " + firstLine(r.response));
+    ctx_.dialogs.error("Signal Generator Not Switched", r.response);
+}
+
+void InstrumentCommands::pbReadBack(const host::Handles&) {
+    const std::string address = linkAddress(ctx_.state.configuration);
+    instrument::ReadBack seen;
+    const hwio::Result r = run("Reading the signal generator's error queue and waveforms...",
+                               [&seen, link = toValue(ctx_.state.configuration)](const hwio::Options& o) {
+                                   return instrument::readBack(link, seen, o);
+                               });
+    if (r.status == hwio::kCancelled) {
+        showStatus(ctx_, "Reading back from " + address + " cancelled");
+        return;
+    }
+    if (r.status != 0) {
+        showStatus(ctx_, "Reading back from " + address + " failed: " + firstLine(r.response));
+        ctx_.dialogs.error("Signal Generator Not Read", r.response);
+        return;
+    }
+    std::string text = seen.errors.empty() ? "Error queue: no errors" : "Error queue:";
+    for (const auto& e : seen.errors) text += "\n    " + e;
+    text += seen.waveforms.empty() ? "\n\nWaveform memory: empty" : "\n\nWaveform memory:";
+    for (const auto& w : seen.waveforms) text += "\n    " + w;
+    showStatus(ctx_, "Read back from " + address + ": " + std::to_string(seen.errors.size()) +
+                         (seen.errors.size() == 1 ? " error, " : " errors, ") + std::to_string(seen.waveforms.size()) +
+                         (seen.waveforms.size() == 1 ? " waveform" : " waveforms"));
+    ctx_.dialogs.message("Signal Generator Read Back", text);
 }
 
 void InstrumentCommands::menuConfigSigGenIO(const host::Handles&) {

@@ -3,6 +3,7 @@
 // and the signal generator panels and connection dialog they work with. Every link operation
 // runs off the window's thread (instrument/link_progress.h).
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/app_context.h"
@@ -30,6 +31,11 @@ public:
     void pbDownload(const host::Handles& handles);
     void pbRefresh(const host::Handles& handles);
     void menuConfigSigGenIO(const host::Handles& handles);
+    // The panel's RF output and player buttons (checked: on) and its read-back of the error
+    // queue and waveform memory, without a download.
+    enum class Switch { Output, Player };
+    void pbSwitch(QObject* button, const host::Handles& handles, Switch which);
+    void pbReadBack(const host::Handles& handles);
 
     // Time-outs and devices of every instrument command, the hardware check's included; the
     // connection dialog sets the time-out.
@@ -42,15 +48,20 @@ public:
     instrument::ConnectionDialog& connection() { return *connection_; }
 
 private:
-    // The playback step for this application's platform, on copies of the settings it sends.
-    instrument::LinkJob playJob() const;
+    // The playback step for this application's platform, on copies of the settings it sends,
+    // with the sample clock at `sampleRate`.
+    instrument::LinkJob playJob(double sampleRate) const;
     hwio::Result run(const std::string& title, const instrument::LinkJob& job);
+    // The panel's switch buttons after a playback step with this result.
+    void showSwitches(const host::Handles& handles, const hwio::Result& setup);
 
     AppContext& ctx_;
     CommonController& common_;
     std::unique_ptr<instrument::AdvancedSettings> advanced_;
     std::unique_ptr<instrument::SigGenPanel> panel_;
     std::unique_ptr<instrument::ConnectionDialog> connection_;
+    // The rate of the waveform this run downloaded last.
+    std::optional<double> playingRate_;
 };
 
 }  // namespace app

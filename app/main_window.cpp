@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <stdexcept>
@@ -12,6 +13,8 @@
 #include "host/qt/binder.h"
 #include "host/qt/control.h"
 #include "host/qt/layout.h"
+#include "plots/screen_fit.h"
+#include "host/qt/numeric_entry.h"
 
 namespace app {
 
@@ -23,17 +26,18 @@ namespace {
 
 constexpr double kMinimumSplashSeconds = 3.0;
 
-// An edit field's numbers: each optionally truncated toward zero, the largest of them and the
-// low bound, then at most the high bound. No number at all gives the low bound.
-double readClamped(QObject* field, double low, double high, bool truncate) {
-    double v = low;
-    for (double x : host::textToNumbers(ctl(field).string())) {
-        if (truncate) x = std::trunc(x);
-        if (x > v) v = x;  // NaN never wins
-    }
-    return std::min(v, high);
+// A frame setting typed into its field: the number, optionally truncated toward zero, limited
+// to low ... high; text that is no number keeps `kept` (the status line says why).
+double readSetting(QObject* field, const host::NumericField& how, double kept, double low, double high,
+                   bool truncate, const std::string& unit = {}) {
+    const auto x = host::readField(field, how, host::numberText(kept) + unit);
+    if (!x) return kept;
+    return std::clamp(truncate ? std::trunc(*x) : *x, low, high);
 }
 
+const host::NumericField kOffsetField{"Pilot PN offset index", {}};
+const host::NumericField kIdleGainField{"Noise power", {{"dB", 1}}};
+const host::NumericField kOversamplingField{"Oversampling", {}};
 
 }  // namespace
 
@@ -51,15 +55,19 @@ MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
     m.add("Calculate", [this](const Call&) { Calculate(); });
 
     Parameters& p = s.parameters;
-    auto callback = [&m](const char* name, std::function<void(QObject*, const Handles&)> f) {
-        m.add(name, [f = std::move(f)](const Call& c) { f(c.source, c.handles); });
+    // Every setting changed here may mark the title as unsaved, or clear the mark again.
+    auto callback = [this, &m](const char* name, std::function<void(QObject*, const Handles&)> f) {
+        m.add(name, [this, f = std::move(f)](const Call& c) {
+            f(c.source, c.handles);
+            ctx_.registry.call(kCommonModule, "redrawAppTitle", Call{nullptr, c.handles});
+        });
     };
     callback("pdMode_Callback", [this, &p](QObject* h, const Handles& hs) {
         p.Mode = ctl(h).value();
         redrawFormatParameters(hs);
     });
     callback("txtOffsetIndex_Callback", [this, &p](QObject* h, const Handles& hs) {
-        p.PilotOffsetIndex = readClamped(h, 0, 511, true);
+        p.PilotOffsetIndex = readSetting(h, kOffsetField, p.PilotOffsetIndex, 0, 511, true);
         redrawFormatParameters(hs);
     });
     callback("chkMACchnActive_Callback", [&p](QObject* h, const Handles&) { p.MACchnActive = ctl(h).value(); });
@@ -75,11 +83,11 @@ MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
         redraw(hs);
     });
     callback("txtIdleSlotGain_Callback", [this, &p](QObject* h, const Handles& hs) {
-        p.IdleSlotGain = readClamped(h, -80, 0, false);
+        p.IdleSlotGain = readSetting(h, kIdleGainField, p.IdleSlotGain, -80, 0, false, " dB");
         redrawFormatParameters(hs);
     });
     callback("txtOversampling_Callback", [this, &s](QObject* h, const Handles& hs) {
-        s.parameters.OverSampling = readClamped(h, 2, 30, true);
+        s.parameters.OverSampling = readSetting(h, kOversamplingField, s.parameters.OverSampling, 2, 30, true);
         s.parameters.ProjectedLength = projectedLength(s.parameters.OverSampling);
         s.SigGenSettings.SamplingRate = samplingRate(s.parameters.OverSampling);
         redraw(hs);
@@ -121,6 +129,7 @@ QWidget* MainWindow::InitializeFigures() {
     ctx_.mainWindow = main;
     KV_AddMenu(main, ctx_.state.appInfo.Platform, ctx_.registry);
     addStatusLine(main);
+    plots::fitOnScreen(main);
     ctx_.registry.module(kCommonModule).invoke("InitializeFigure", Call{nullptr, Handles(main)});
 
     // The dialog windows, hidden, centred on the main window; each dialog arrives with its module.
@@ -134,6 +143,7 @@ QWidget* MainWindow::InitializeFigures() {
                             Dialog{"VskConfigAdv_c", &FigureList::AdvSettings, "VskConfigAdv_c"}}) {
         // A missing layout or module fails the start-up: a window that silently never opens is worse.
         QWidget* w = host::loadFigure(d.layout, main, ctx_.registry);
+        plots::fitOnScreen(w);
         ctx_.figureList.*d.slot = w;
         if (!ctx_.registry.has(d.module, "InitializeFigure"))
             throw std::runtime_error(std::string("the dialog window ") + d.layout + " has no module " + d.module +
@@ -199,6 +209,7 @@ void MainWindow::Calculate() {
         engine::FrameResult frame = app::Calculate(ctx_.state.parameters);
         ctx_.state.waveform = std::move(frame.waveform);
         ctx_.state.markers = std::move(frame.events);
+        ctx_.state.waveformOverSampling = ctx_.state.parameters.OverSampling;
     } catch (const std::exception& e) {
         showStatus(ctx_, "Calculation failed: " + firstLine(e.what()));
         ctx_.dialogs.error("Calculation Error", e.what());

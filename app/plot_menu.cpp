@@ -74,22 +74,22 @@ void PlotMenu::keep(QWidget* window) {
 void PlotMenu::menuPlotSpectrum(const host::Handles& h) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     BusyPointer busy(ctx_.mainWindow);
-    keep(plots::KV_PlotSpectrum(ctx_.mainWindow, plotLabel(ctx_), ctx_.state.SigGenSettings.SamplingRate,
+    keep(plots::KV_PlotSpectrum(ctx_.mainWindow, plotLabel(ctx_), ctx_.state.waveformRate(),
                                 playedWaveform(ctx_)));
 }
 
 void PlotMenu::menuPlotSpectrumAnalyzer(const host::Handles& h) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     BusyPointer busy(ctx_.mainWindow);
-    const SigGenSettings& s = ctx_.state.SigGenSettings;
-    keep(plots::KV_PlotSpectrumAnalyzer(ctx_.mainWindow, plotLabel(ctx_), s.SamplingRate, s.Amplitude,
+    keep(plots::KV_PlotSpectrumAnalyzer(ctx_.mainWindow, plotLabel(ctx_), ctx_.state.waveformRate(),
+                                        ctx_.state.SigGenSettings.Amplitude,
                                         playedWaveform(ctx_), ctx_.dialogs));
 }
 
 void PlotMenu::menuPlotWaterfall(const host::Handles& h) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     BusyPointer busy(ctx_.mainWindow);
-    const double rate = ctx_.state.SigGenSettings.SamplingRate;
+    const double rate = ctx_.state.waveformRate();
     const double slice = (static_cast<double>(ctx_.state.waveform.size()) / rate) / 200.0;
     keep(plots::KV_PlotWaterfall(ctx_.mainWindow, plotLabel(ctx_), rate, slice,
                                  playedWaveform(ctx_)));
@@ -98,7 +98,7 @@ void PlotMenu::menuPlotWaterfall(const host::Handles& h) {
 void PlotMenu::menuPlotIQTime(const host::Handles& h, double overlay) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     BusyPointer busy(ctx_.mainWindow);
-    keep(plots::KV_PlotIQTime(ctx_.mainWindow, plotLabel(ctx_), ctx_.state.SigGenSettings.SamplingRate, overlay,
+    keep(plots::KV_PlotIQTime(ctx_.mainWindow, plotLabel(ctx_), ctx_.state.waveformRate(), overlay,
                               playedWaveform(ctx_)));
 }
 
@@ -107,13 +107,13 @@ void PlotMenu::menuPlotEyeDiagram(const host::Handles& h) {
     const auto answers = ctx_.dialogs.input("Eye Diagram Configuration",
                                             {"Enter number of symbols:", "Enter symbol delay (0-1):"}, {"1", "0"});
     if (!answers) return;
-    const double os = ctx_.state.parameters.OverSampling;
+    const double os = ctx_.state.waveformOverSampling;
     const double samples = static_cast<double>(ctx_.state.waveform.size());
     const EyeRequest r = eyeRequest(*answers, samples, os);
     BusyPointer busy(ctx_.mainWindow);
     const double n = r.symbols * os;
     keep(plots::KV_PlotEyeDiagram(ctx_.mainWindow, plotLabel(ctx_), playedWaveform(ctx_), n,
-                                  n / ctx_.state.SigGenSettings.SamplingRate, r.delay, ctx_.dialogs));
+                                  n / ctx_.state.waveformRate(), r.delay, ctx_.dialogs));
 }
 
 void PlotMenu::menuPlotScatterDiagram(const host::Handles& h) {
@@ -121,7 +121,7 @@ void PlotMenu::menuPlotScatterDiagram(const host::Handles& h) {
     const auto answers = ctx_.dialogs.input("Scatter Diagram Configuration",
                                             {"Trace On (0|1):", "Enter symbol delay (0-1):"}, {"1", "0"});
     if (!answers) return;
-    const double os = ctx_.state.parameters.OverSampling;
+    const double os = ctx_.state.waveformOverSampling;
     const ScatterRequest r = scatterRequest(*answers, os);
     BusyPointer busy(ctx_.mainWindow);
     keep(plots::KV_PlotScatterDiagram(ctx_.mainWindow, plotLabel(ctx_), playedWaveform(ctx_),
@@ -131,8 +131,8 @@ void PlotMenu::menuPlotScatterDiagram(const host::Handles& h) {
 void PlotMenu::menuPlotCCDF(const host::Handles& h) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     BusyPointer busy(ctx_.mainWindow);
-    keep(plots::KV_PlotCCDF(ctx_.mainWindow, plotLabel(ctx_), playedWaveform(ctx_),
-                            ctx_.state.markers[1]));
+    keep(plots::KV_PlotCCDF(ctx_.mainWindow, plotLabel(ctx_), playedWaveform(ctx_), ctx_.state.markers[1],
+                            ctx_.state.SigGenSettings.Amplitude, &ccdfReference_));
 }
 
 }  // namespace app

@@ -8,6 +8,7 @@
 
 #include "app/app_context.h"
 #include "host/qt/handles.h"
+#include "plots/core/ccdf.h"
 
 namespace app {
 
@@ -57,6 +58,8 @@ private:
 
     AppContext& ctx_;
     CommonController& common_;
+    // The CCDF stored for comparison, kept while the application runs.
+    std::optional<plots::CcdfReference> ccdfReference_;
 };
 
 }  // namespace app

@@ -13,6 +13,7 @@
 #include "host/core/mat_file.h"
 #include "host/qt/binder.h"
 #include "host/qt/control.h"
+#include "zuno_version.h"
 
 namespace app {
 
@@ -74,7 +75,7 @@ void WaveformExport::menuSpecialSaveWave(const host::Handles& handles) {
     try {
         // The N x 2 copy lives only until the file is written.
         host::writeMatFile(choice->directory + choice->name,
-                           waveExport(ctx_.state.waveform, ctx_.state.SigGenSettings.SamplingRate));
+                           waveExport(ctx_.state.waveform, ctx_.state.waveformRate()));
         showStatus(ctx_, "Saved " + choice->directory + choice->name);
     } catch (const std::exception& e) {
         ctx_.dialogs.error("Error Saving " + choice->name, e.what());
@@ -92,8 +93,8 @@ void WaveformExport::menuFileExportSigMF(const host::Handles& handles) {
     const Parameters& calculated = s.appInfo.LastCaluclatedParameterSet.value_or(s.parameters);
     try {
         const SigmfRecording recording =
-            frameRecording(calculated, s.waveform.size(), s.SigGenSettings.SamplingRate, s.SigGenSettings.Frequency,
-                           "zuno-fwd " + s.appInfo.Rev);
+            frameRecording(calculated, s.waveform.size(), s.waveformRate(), s.SigGenSettings.Frequency,
+                           zuno::versionLine("zuno-fwd"));
         const std::string base = sigmfBaseName(choice->directory + choice->name);
         writeSigmf(base, s.waveform, recording);
         showStatus(ctx_, "Saved " + base + ".sigmf-meta");

@@ -14,6 +14,7 @@
 #include "host/qt/handles.h"
 #include "host/qt/layout.h"
 #include "host/qt/modal.h"
+#include "plots/screen_fit.h"
 
 namespace app {
 
@@ -82,11 +83,11 @@ MenuHeaders KV_AddMenu(QWidget* window, const std::string& platform, host::Regis
     addItems(menus.Plot,
              {{"&Spectrum", "menuPlotSpectrum"},
               {"Spectrum Analyzer...", "menuPlotSpectrumAnalyzer"},
-              {"&Waterfall", "menuPlotWaterfall", false, true},
+              {"&Waterfall", "menuPlotWaterfall"},
               {"I(t) Q(t)", "menuPlotIQTime", true},
-              {"I(t) Q(t) Overlayed", "menuPlotIQTimeSameAxes"},
-              {"&Eye Diagram", "menuPlotEyeDiagram", false, true},
-              {"S&catter Diagram", "menuPlotScatterDiagram", false, true},
+              {"I(t) Q(t) Overlaid", "menuPlotIQTimeSameAxes"},
+              {"&Eye Diagram", "menuPlotEyeDiagram"},
+              {"S&catter Diagram", "menuPlotScatterDiagram"},
               {"&CCDF", "menuPlotCCDF", true},
               {"Measure...", "menuPlotMeasure", true}},
              window, registry);
@@ -119,6 +120,7 @@ QWidget* KV_Splash(host::Registry& registry) {
     QWidget* splash = host::openFigureReusing("KV_Splash", "figureKV_Splash", nullptr, registry);
     if (!splash->isVisible()) splash->setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
     host::positionChildWindow(splash, nullptr);
+    plots::fitOnScreen(splash);
     showPicture(host::Handles(splash), "txtLogo", ":/images/splash.jpg");
     splash->show();
     splash->raise();
@@ -175,6 +177,7 @@ void KV_About(QWidget* parent, const AppInfo* app, host::Registry& registry) {
     // Centred only now: the larger fonts and the texts change the box's size.
     box->adjustSize();
     host::positionChildWindow(box, parent);
+    plots::fitOnScreen(box);
 
     box->setWindowModality(Qt::ApplicationModal);
     box->show();

@@ -135,7 +135,7 @@ void WelchData(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(plots::welch(samples(), kRate, length, 0));
 }
 void EyeData(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(plots::eyeDensity(samples(), 30, 30 / kRate, 0, 400, 300));
+    for (auto _ : state) benchmark::DoNotOptimize(plots::eyeDensity(samples(), 30, 30 / kRate, 0, 300, 300));
 }
 BENCHMARK(SpectrumData)->Unit(benchmark::kMillisecond);
 BENCHMARK(WelchData)->Unit(benchmark::kMillisecond);

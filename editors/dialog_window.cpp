@@ -5,10 +5,14 @@
 #include <QEvent>
 #include <QPointer>
 #include <QVariant>
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "host/core/tag_index.h"
 #include "host/qt/modal.h"
+#include "host/core/number_text.h"
+#include "host/qt/numeric_entry.h"
 
 namespace editors {
 
@@ -54,12 +58,22 @@ void fastEditPopup(QObject* popup) {
 void wheelScrolls(QWidget* window, QWidget* bar) { window->installEventFilter(new WheelForwarder(window, bar)); }
 
 std::string runModal(QWidget* window) {
+    // What the last opening said about its fields is no news in this one.
+    if (window) host::showWindowStatus(window, "");
     const std::string answer = host::waitForAnswer(window);
     if (window) window->hide();
     return answer;
 }
 
 void finish(const host::Handles& handles, const char* answer) { host::finishWait(handles.window(), answer); }
+
+double readRowEntry(QObject* field, const std::string& label, const std::string& unit, double kept, double low,
+                    double high) {
+    host::NumericField how{label, {}};
+    if (!unit.empty()) how.units.push_back({unit, 1});
+    const auto x = host::readField(field, how, host::numberText(kept) + (unit.empty() ? "" : " " + unit));
+    return x ? std::clamp(std::round(*x), low, high) : kept;
+}
 
 int rowOf(const QObject* control, int rows) {
     const std::string tag = control ? control->objectName().toStdString() : std::string();

@@ -24,6 +24,12 @@ void fastEditPopup(QObject* popup);
 // Turns of the wheel anywhere over the window that no control takes move the scroll bar.
 void wheelScrolls(QWidget* window, QWidget* bar);
 
+// A whole number typed into a row's field (halves away from zero), limited to low ... high;
+// text that is no number keeps `kept`, and the window's status says why, naming `label`.
+// `unit` is the one unit the field takes besides a bare number ("dB"), or empty.
+double readRowEntry(QObject* field, const std::string& label, const std::string& unit, double kept, double low,
+                    double high);
+
 // The 1-based row number at the end of the control's tag; throws when it is not 1..rows.
 int rowOf(const QObject* control, int rows);
 

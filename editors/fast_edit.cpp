@@ -17,15 +17,6 @@ Uniform defaultUniform() {
     };
 }
 
-double readRoundedLimited(std::string_view text, double low, double high) {
-    double v = high;
-    for (double x : host::textToNumbers(text)) {
-        x = std::round(x);
-        if (x < v) v = x;  // NaN never wins
-    }
-    return std::max(v, low);
-}
-
 namespace {
 
 template <class F>

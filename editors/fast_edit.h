@@ -13,10 +13,6 @@ using Uniform = std::function<double()>;
 // Draws from the process-wide random source.
 Uniform defaultUniform();
 
-// An edit field's entry: each number rounded to the nearest integer (halves away from zero),
-// the smallest of them and `high`, then at least `low`. No number at all gives `high`.
-double readRoundedLimited(std::string_view text, double low, double high);
-
 // The patterns over n elements (16 slots or 59 channels) for pop-up position p (1-based);
 // nothing for a position that is not listed. Element k counts from 1 in the descriptions.
 //   activity:    1 all on, 2 all but every 4th k, 3 odd k only, 4 every 4th k only, 5 none, 6 random

@@ -8,6 +8,7 @@
 
 #include "editors/dialog_window.h"
 #include "host/core/number_text.h"
+#include "host/core/text.h"
 #include "host/qt/control.h"
 #include "host/qt/layout.h"
 
@@ -54,12 +55,14 @@ void RpcSetup::registerOperations() {
     });
     m.add("RPCvalue_Callback", [this](const Call& c) {
         const int r = rowOf(c.source, kRpcVisibleRows);
-        chn_.Value[column(r)] = readRoundedLimited(ctl(c.source).string(), 0, 1);
+        const std::size_t j = column(r);
+        chn_.Value[j] = readRowEntry(c.source, "RPC channel " + std::to_string(j) + " value", "", chn_.Value[j], 0, 1);
         redrawChn(c.handles, r);
     });
     m.add("RPCgain_Callback", [this](const Call& c) {
         const int r = rowOf(c.source, kRpcVisibleRows);
-        chn_.Gain[column(r)] = readRoundedLimited(ctl(c.source).string(), -30, 30);
+        const std::size_t j = column(r);
+        chn_.Gain[j] = readRowEntry(c.source, "RPC channel " + std::to_string(j) + " gain", "dB", chn_.Gain[j], -30, 30);
         redrawChn(c.handles, r);
     });
 
@@ -150,15 +153,12 @@ void RpcSetup::normalize() {
     const auto answer = dialogs_.input("Normalizing RPC Chn Power",
                                        {"Enter value (in dB) to Normalize to (-30db to + 30db)"}, {"0"});
     if (!answer) return;
-    const auto numbers = host::textToNumbers(answer->empty() ? std::string() : answer->front());
-    if (numbers.empty()) {
+    const auto typed = host::readTypedNumber(answer->empty() ? std::string() : answer->front());
+    if (!typed || (!typed->unit.empty() && host::toLower(typed->unit) != "db")) {
         dialogs_.error("Invaild User Input", "Only numercial values between -30 and +30 are accepted");
         return;
     }
-    double level = 30;
-    for (double x : numbers)
-        if (x < level) level = x;  // NaN never wins
-    normalizeGains(chn_.Active, chn_.Gain, std::max(level, -30.0));
+    normalizeGains(chn_.Active, chn_.Gain, std::clamp(typed->value, -30.0, 30.0));
 }
 
 }  // namespace editors

@@ -80,11 +80,13 @@ void SlotSetup::registerOperations() {
         redrawRAslot(hs, i);
     });
     row("RAvalue_Callback", [this](QObject* h, const Handles& hs, int i) {
-        slot_.RAslotValue[at(i)] = readRoundedLimited(ctl(h).string(), 0, 1);
+        slot_.RAslotValue[at(i)] =
+            readRowEntry(h, "Slot " + std::to_string(i) + " RA value", "", slot_.RAslotValue[at(i)], 0, 1);
         redrawRAslot(hs, i);
     });
     row("RAgain_Callback", [this](QObject* h, const Handles& hs, int i) {
-        slot_.RAslotGain[at(i)] = readRoundedLimited(ctl(h).string(), -30, 30);
+        slot_.RAslotGain[at(i)] =
+            readRowEntry(h, "Slot " + std::to_string(i) + " RA gain", "dB", slot_.RAslotGain[at(i)], -30, 30);
         redrawRAslot(hs, i);
     });
     row("RPCactive_Callback", [this](QObject* h, const Handles& hs, int i) {

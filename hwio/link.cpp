@@ -251,7 +251,7 @@ Result run(std::int32_t code, const Config& config, std::string_view text, const
         throw;
     }
     Session s(*transport, options);
-    if (code == HWIO_SEND || code == HWIO_QUERY || code == HWIO_DOWNLOAD) {
+    if ((code == HWIO_SEND || code == HWIO_QUERY || code == HWIO_DOWNLOAD) && options.clearErrors) {
         // Errors another client left in the queue are not this operation's.
         s.line("*CLS");
     }

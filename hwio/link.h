@@ -73,6 +73,9 @@ struct Options {
     std::uint16_t portmapperPort = 111;
     Progress progress;
     std::size_t pieceBytes = 256 * 1024;  // download progress goes by pieces of this size
+    // A send, query or download first clears errors other clients left in the instrument's
+    // queue; false keeps them, so that the operation reports them (reading the queue back).
+    bool clearErrors = true;
 };
 
 struct Waveform {

@@ -118,6 +118,8 @@ public:
     bool ready() const { return ready_; }
     // The completed record; the reader then starts on the next.
     std::string take();
+    // Bytes of the record so far.
+    std::size_t held() const { return record_.size(); }
 
 private:
     std::size_t max_;

@@ -1,10 +1,12 @@
 #include "instrument/advanced_settings.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "host/core/number_text.h"
 #include "host/qt/control.h"
 #include "host/qt/layout.h"
+#include "host/qt/numeric_entry.h"
 #include "instrument/entry_rules.h"
 #include "host/qt/modal.h"
 
@@ -32,11 +34,15 @@ AdvancedSettings::AdvancedSettings(host::Registry& registry) : registry_(registr
     op("pdSamplingRateUnits_Callback", [this](QObject*, const Handles& h) { updateSamplingRate(h); });
     op("updateSamplingRate", [this](QObject*, const Handles& h) { updateSamplingRate(h); });
     op("txtScaling_Callback", [this, &s](QObject* c, const Handles& h) {
-        s.Scaling = limitEntry(roundHundredths(entryNumber(ctl(c).string())), 1, 100);
+        static const host::NumericField how{"I/Q scaling", {{"%", 1}}};
+        if (auto x = host::readField(c, how, host::numberText(s.Scaling) + " %"))
+            s.Scaling = std::clamp(roundHundredths(*x), 1.0, 100.0);
         redrawAll(h);
     });
     op("txtModAtten_Callback", [this, &s](QObject* c, const Handles& h) {
-        s.ModAtten = limitEntry(roundWhole(entryNumber(ctl(c).string())), 0, 40);
+        static const host::NumericField how{"Modulator attenuation", {{"dB", 1}}};
+        if (auto x = host::readField(c, how, host::numberText(s.ModAtten) + " dB"))
+            s.ModAtten = std::clamp(roundWhole(*x), 0.0, 40.0);
         redrawAll(h);
     });
     op("pbOK_Callback", [](QObject*, const Handles& h) { host::finishWait(h.window(), "OK"); });
@@ -102,9 +108,9 @@ void AdvancedSettings::redrawAll(const Handles& h) {
 }
 
 void AdvancedSettings::updateSamplingRate(const Handles& h) {
-    std::optional<double> x = entryNumber(ctl(h["txtSamplingRate"]).string());
-    if (x) *x *= unitFactor(ctl(h["pdSamplingRateUnits"]).value());
-    newSettings_.SamplingRate = limitEntry(x, 1, 100000000);
+    if (auto x = readScaled(h["txtSamplingRate"], h["pdSamplingRateUnits"], "Sampling rate", newSettings_.SamplingRate, 1,
+                            100000000))
+        newSettings_.SamplingRate = *x;
     redrawAll(h);
 }
 
@@ -120,6 +126,7 @@ std::pair<std::string, app::SigGenSettings> AdvancedSettings::run(QWidget* fig,
     const Handles h(fig);
     newSettings_ = settings.value_or(defaultSettings());
     redrawAll(h);
+    host::showWindowStatus(fig, "");
     const std::string answer = host::waitForAnswer(fig);
     if (h.valid()) fig->hide();
     return {answer, newSettings_};

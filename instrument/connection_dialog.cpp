@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "host/core/number_text.h"
+#include "host/qt/numeric_entry.h"
 #include "host/qt/binder.h"
 #include "host/qt/control.h"
 #include "host/qt/layout.h"
@@ -317,7 +318,8 @@ void ConnectionDialog::pbCheckHardware(const Handles& h) {
 }
 
 void ConnectionDialog::editTimeout(const Handles& h) {
-    if (const auto x = entryNumber(ctl(h["editTimeout"]).string()); x && std::isfinite(*x))
+    static const host::NumericField how{"Time-out", {{"s", 1}}};
+    if (const auto x = host::readField(h["editTimeout"], how, host::numberText(timeout_) + " s"))
         timeout_ = std::clamp(*x, 0.1, 3600.0);
     ctl(h["editTimeout"]).setString(host::numberText(timeout_));
 }

@@ -1,34 +1,18 @@
 #include "instrument/entry_rules.h"
 
+#include <QComboBox>
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <cstring>
 
 #include "host/core/number_text.h"
+#include "host/qt/control.h"
+#include "host/qt/numeric_entry.h"
 
 namespace instrument {
 
-std::optional<double> entryNumber(std::string_view text) {
-    const auto numbers = host::textToNumbers(text);
-    if (numbers.size() != 1) return std::nullopt;
-    return numbers.front();
-}
+double roundWhole(double x) { return std::round(x); }
 
-double limitEntry(std::optional<double> x, double low, double high) {
-    if (!x || std::isnan(*x)) return high;
-    return std::max(std::min(*x, high), low);
-}
-
-std::optional<double> roundWhole(std::optional<double> x) {
-    if (x) x = std::round(*x);
-    return x;
-}
-
-std::optional<double> roundHundredths(std::optional<double> x) {
-    if (x) x = std::round(*x * 100) / 100;
-    return x;
-}
+double roundHundredths(double x) { return std::round(x * 100) / 100; }
 
 double unitFactor(double unitItem) { return std::pow(10.0, 3 * (unitItem - 1)); }
 
@@ -36,6 +20,18 @@ Scaled withUnit(double hz, int units) {
     int item = 1;
     while (item < units && hz >= unitFactor(item + 1)) ++item;
     return {static_cast<double>(item), hz / unitFactor(item)};
+}
+
+std::optional<double> readScaled(QObject* field, QObject* unitPopup, const std::string& label, double hz, double low,
+                                 double high) {
+    auto* popup = qobject_cast<QComboBox*>(unitPopup);
+    const Scaled kept = withUnit(hz, popup ? popup->count() : 1);
+    const std::string keptText =
+        host::numberText(kept.shown) + (popup ? " " + popup->itemText(static_cast<int>(kept.unitItem) - 1).toStdString() : "");
+    const host::NumericField how{label, host::thousandsUnits(unitPopup), unitFactor(host::ctl(unitPopup).value())};
+    const auto x = host::readField(field, how, keptText);
+    if (!x) return std::nullopt;
+    return std::clamp(*x, low, high);
 }
 
 }  // namespace instrument

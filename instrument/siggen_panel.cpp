@@ -1,7 +1,10 @@
 #include "instrument/siggen_panel.h"
 
+#include <algorithm>
+
 #include "host/core/number_text.h"
 #include "host/qt/control.h"
+#include "host/qt/numeric_entry.h"
 #include "instrument/entry_rules.h"
 
 namespace instrument {
@@ -46,14 +49,16 @@ void SigGenPanel::redrawSigGenSettings(const Handles& h) {
 }
 
 void SigGenPanel::updateFrequency(const Handles& h) {
-    std::optional<double> x = entryNumber(ctl(h["txtFrequency"]).string());
-    if (x) *x *= unitFactor(ctl(h["pdFrequencyUnits"]).value());
-    settings_.Frequency = limitEntry(x, 100000, 6000000000);
+    if (auto x = readScaled(h["txtFrequency"], h["pdFrequencyUnits"], "Carrier frequency", settings_.Frequency, 100000,
+                            6000000000))
+        settings_.Frequency = *x;
     redrawSigGenSettings(h);
 }
 
 void SigGenPanel::txtAmplitude(QObject* control) {
-    settings_.Amplitude = limitEntry(roundWhole(entryNumber(ctl(control).string())), -136, 20);
+    static const host::NumericField how{"Output power", {{"dBm", 1}}};
+    if (auto x = host::readField(control, how, host::numberText(settings_.Amplitude) + " dBm"))
+        settings_.Amplitude = std::clamp(roundWhole(*x), -136.0, 20.0);
     ctl(control).setString(host::numberText(settings_.Amplitude));
 }
 

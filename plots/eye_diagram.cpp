@@ -14,8 +14,9 @@ namespace plots {
 
 namespace {
 
-// Cells of the persistence display: finer than a window shows them needs no more work.
-constexpr std::size_t kColumns = 400;
+// Cells of the persistence display, about a pixel and a half each in the window as it opens:
+// finer costs time (every trace is counted column by column) that the picture does not show.
+constexpr std::size_t kColumns = 300;
 constexpr std::size_t kRows = 300;
 
 // White where no trace passes, then light to deep blue and on to red where most traces run.
@@ -35,24 +36,26 @@ void drawEye(PlotCanvas* canvas, const Box& where, const char* tag, const char* 
     QCPAxisRect* axes = canvas->addAxes(where, tag);
     // Chips, the unit the symbol timing is counted in.
     const double half = e.period * engine::kChipRate / 2;
-    const double dx = 2 * half / double(e.columns), dy = 2 * e.yLimit / double(e.rows);
+    // Counted in the waveform's own units, shown against the DAC's full scale.
+    const double top = e.yLimit / e.fullScale;
+    const double dx = 2 * half / double(e.columns), dy = 2 * top / double(e.rows);
     auto* map = new QCPColorMap(xAxisOf(axes), yAxisOf(axes));
     map->data()->setSize(int(e.columns), int(e.rows));
-    map->data()->setRange({-half + dx / 2, half - dx / 2}, {-e.yLimit + dy / 2, e.yLimit - dy / 2});
+    map->data()->setRange({-half + dx / 2, half - dx / 2}, {-top + dy / 2, top - dy / 2});
     // On a logarithmic scale a single stray trace still shows beside ten thousand on top of each other.
-    double top = 0;
+    double most = 0;
     for (std::size_t r = 0; r < e.rows; ++r)
         for (std::size_t c = 0; c < e.columns; ++c) {
             const double v = std::log1p(e.count(grid, c, r));
             map->data()->setCell(int(c), int(r), v);
-            top = std::max(top, v);
+            most = std::max(most, v);
         }
     map->setGradient(persistence());
-    map->setDataRange({0, top > 0 ? top : 1});
+    map->setDataRange({0, most > 0 ? most : 1});
     map->setInterpolate(false);
     canvas->setTitle(axes, title);
-    setLabels(axes, "Time (chips)", "Amplitude");
-    setLimits(axes, -half, half, -e.yLimit, e.yLimit);
+    setLabels(axes, "Time (chips)", "Amplitude (DAC full scale = 1)");
+    setLimits(axes, -half, half, -top, top);
     // A grid to read the eye's opening by, over the picture rather than hidden under it.
     setGrids(axes, true);
     xAxisOf(axes)->grid()->setLayer("overlay");

@@ -4,7 +4,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QSpinBox>
 #include <QMenu>
 #include <QMenuBar>
@@ -109,19 +108,6 @@ double reachOf(const dsp::CVec& a, const dsp::CVec& b, double least) {
     return std::min(m, 10.0);
 }
 
-// Grown beyond its place next to the main window, the window moves back within the screen.
-void keepOnScreen(QWidget* window) {
-    const QScreen* screen = window->screen();
-    if (!screen) return;
-    const QRect area = screen->availableGeometry();
-    QRect frame = window->frameGeometry();
-    frame.moveRight(std::min(frame.right(), area.right()));
-    frame.moveBottom(std::min(frame.bottom(), area.bottom()));
-    frame.moveLeft(std::max(frame.left(), area.left()));
-    frame.moveTop(std::max(frame.top(), area.top()));
-    window->move(frame.topLeft());
-}
-
 // The window's state: the analysis and the chosen slot, which the table, the slot box, the
 // code-domain chart and the constellation all show.
 class MeasureView : public QObject {
@@ -156,8 +142,7 @@ public:
         const bool json = path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
         const std::string text = json ? measureJson(r_) : measureCsv(r_);
         try {
-            host::PendingFile file(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-            file.commit();
+            host::writeFileAtomically(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
         } catch (const std::exception& e) {
             dialogs.error("Plot Error", e.what());
         }
@@ -516,8 +501,6 @@ PlotWindow* KV_PlotMeasure(QWidget* hParent, const std::string& label, const ana
     showPlotWindow(window, PlotKind::Measure, label);
     // The arrow keys go through the slots from the start.
     view->focusTable();
-    // Once shown, with the frame the window system gave it.
-    keepOnScreen(window);
     return window;
 }
 

@@ -28,7 +28,7 @@ inline void setLabels(QCPAxisRect* axes, const QString& x, const QString& y) {
     yAxisOf(axes)->setLabel(y);
 }
 
-// What lies under the mouse, "f = 1.2288 MHz   t = 3.3 mS   -42.1 dB"; NaN parts are left out.
+// What lies under the mouse, "f = 1.2288 MHz   t = 3.3 ms   -42.1 dB"; NaN parts are left out.
 inline QString readoutText(double f, const QString& fUnits, double t, const QString& tUnits, double level,
                            const QString& levelUnits) {
     QStringList parts;

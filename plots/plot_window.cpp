@@ -22,6 +22,7 @@
 #include "host/qt/handles.h"
 #include "plots/figure_output.h"
 #include "plots/plot_canvas.h"
+#include "plots/screen_fit.h"
 
 namespace plots {
 
@@ -162,7 +163,7 @@ QWidget* plotFrame() {
     return frame;
 }
 
-void addControls(PlotWindow* window, QWidget* above, QWidget* beside) {
+void addControls(PlotWindow* window, QWidget* above, QWidget* beside, QWidget* below) {
     QWidget* plot = window->takeCentralWidget();
     QWidget* frame = plotFrame();
     auto* grid = new QGridLayout(frame);
@@ -180,6 +181,12 @@ void addControls(PlotWindow* window, QWidget* above, QWidget* beside) {
         side->addStretch(1);
         grid->addLayout(side, 1, 1);
     }
+    if (below) {
+        auto* bottom = new QHBoxLayout;
+        bottom->setContentsMargins(8, 4, 8, 8);
+        bottom->addWidget(below);
+        grid->addLayout(bottom, 2, 0, 1, 2);
+    }
     grid->setColumnStretch(0, 1);
     grid->setRowStretch(1, 1);
     window->setCentralWidget(frame);
@@ -195,6 +202,8 @@ void placePlotWindow(QWidget* window, PlotKind kind, QWidget* parent) {
 void showPlotWindow(PlotWindow* window, PlotKind kind, const std::string& label) {
     window->setWindowTitle(QString::fromStdString(windowPrefix(kind) + label));
     for (Zoomable* z : window->zoomables()) z->rememberHome();
+    // Last, when the contents have set the least size the window can take.
+    fitOnScreen(window);
     window->show();
 }
 

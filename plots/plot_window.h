@@ -76,8 +76,9 @@ struct CanvasWindow {
 CanvasWindow openCanvasWindow(PlotKind kind, QWidget* parent);
 // An empty panel in the grey of the plots, for controls around them.
 QWidget* plotFrame();
-// Puts a row of controls above the window's plot and, when given, a panel to its right.
-void addControls(PlotWindow* window, QWidget* above, QWidget* beside = nullptr);
+// Puts a row of controls above the window's plot and, when given, a panel to its right and one
+// below it.
+void addControls(PlotWindow* window, QWidget* above, QWidget* beside = nullptr, QWidget* below = nullptr);
 
 // Moves the window to its place next to `parent` (or to its default place without one).
 void placePlotWindow(QWidget* window, PlotKind kind, QWidget* parent);
@@ -86,7 +87,8 @@ void placePlotWindow(QWidget* window, PlotKind kind, QWidget* parent);
 Box toBox(const QRect& r, const QRect& screen);
 QRect toRect(const Box& b, const QRect& screen);
 
-// Names the window (prefix and label), remembers the drawn ranges for Zoom Reset and shows it.
+// Names the window (prefix and label), remembers the drawn ranges for Zoom Reset and shows it
+// inside the screen's available area.
 void showPlotWindow(PlotWindow* window, PlotKind kind, const std::string& label);
 
 // The Zoom and Rotate items of the window's Tools menu: each switches its mode on (and the other

@@ -2,9 +2,12 @@
 // The plot windows. Each opens a new top-level window next to `hParent` (the main window, or
 // none), named by its kind and `label`, draws the waveform and returns the window, which is
 // deleted when the user closes it.
+#include <cmath>
+#include <optional>
 #include <string>
 
 #include "dsp/types.h"
+#include "plots/core/ccdf.h"
 #include "plots/plot_window.h"
 
 namespace host {
@@ -18,10 +21,15 @@ struct Result;
 namespace plots {
 
 // The distribution of instantaneous power above the average, against the Gaussian noise
-// reference. An empty waveform shows an amplitude-modulated test tone. With a gate (the RF
-// blanking marker, one value per sample) the window offers to count only where it is high.
+// reference, with the mean and peak power (in dBm when the output power `outputDbm`, the whole
+// waveform's mean, is given), the crest factor and the levels 10 % to 0.01 % of the samples reach.
+// An empty waveform shows an amplitude-modulated test tone. With a gate (the RF blanking marker,
+// one value per sample) the window offers to count only where it is high. A curve stored as the
+// reference goes to `reference` (shared by the windows given the same one) and is drawn and read
+// beside every later curve.
 PlotWindow* KV_PlotCCDF(QWidget* hParent = nullptr, const std::string& label = "Test Data",
-                        const dsp::CVec& iqWave = {}, const dsp::Bits& gate = {});
+                        const dsp::CVec& iqWave = {}, const dsp::Bits& gate = {}, double outputDbm = NAN,
+                        std::optional<CcdfReference>* reference = nullptr);
 
 // The magnitude spectrum of the whole waveform, peak at 0 dB.
 PlotWindow* KV_PlotSpectrum(QWidget* hParent, const std::string& label, double sampleRate, const dsp::CVec& iqWave);

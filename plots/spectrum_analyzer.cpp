@@ -1,11 +1,16 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -26,16 +31,27 @@ namespace {
 
 constexpr std::array<double, 7> kBandwidths{1e3, 3e3, 10e3, 30e3, 100e3, 300e3, 1e6};
 constexpr double kDefaultBandwidth = 30e3;
-constexpr double kShownSpan = 5e6;
+// The channel and the bands the emission limits name, as an analyser's span would show them.
+constexpr double kDefaultSpan = 5e6;
+constexpr double kLeastSpan = 1e3;
+// Ten divisions of 10 dB below the reference level.
+constexpr double kShownRange = 100;
+constexpr int kMarkers = 4;
+const QColor kHoldColour{230, 120, 0};
+
+enum AclrColumn { kOffset, kBandwidth, kLimit, kLower, kUpper, kResult };
+enum MarkerColumn { kMode, kFrequency, kLevel, kDeltaF, kDeltaLevel };
 
 QString kiloOrMega(double hz) {
     return std::abs(hz) >= 1e6 ? QString::number(hz / 1e6, 'g', 6) + " MHz" : QString::number(hz / 1e3, 'g', 6) + " kHz";
 }
 
-QString signedOffset(double hz) { return (hz > 0 ? "+" : "") + kiloOrMega(hz); }
+QString number(double v, int decimals = 2) { return std::isnan(v) ? QString("\u2014") : QString::number(v, 'f', decimals); }
+
+QString numberText(double v) { return QString::fromStdString(host::numberText(v)); }
 
 // A translucent band across the whole height of the axes, from f0 to f1.
-void shadeBand(QCustomPlot* plot, QCPAxisRect* axes, double f0, double f1, const QColor& colour) {
+QCPItemRect* shadeBand(QCustomPlot* plot, QCPAxisRect* axes, double f0, double f1, const QColor& colour) {
     auto* band = new QCPItemRect(plot);
     for (QCPItemPosition* p : {band->topLeft, band->bottomRight}) {
         p->setAxes(xAxisOf(axes), yAxisOf(axes));
@@ -48,115 +64,237 @@ void shadeBand(QCustomPlot* plot, QCPAxisRect* axes, double f0, double f1, const
     band->setPen(Qt::NoPen);
     band->setBrush(colour);
     band->setLayer("background");
+    return band;
 }
 
-// The window's state: the waveform, the estimate at the chosen settings, its measurements and
-// the two markers; it redraws what a change of each setting affects.
+QTableWidgetItem* cell(const QString& text, bool editable) {
+    auto* item = new QTableWidgetItem(text);
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    if (!editable) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    return item;
+}
+
+// The cell's item, made when there is none yet; kept otherwise, so that it can be rewritten
+// while its own change is being handled.
+QTableWidgetItem* cellOf(QTableWidget* t, int row, int column, bool editable) {
+    if (QTableWidgetItem* item = t->item(row, column)) return item;
+    t->setItem(row, column, cell({}, editable));
+    return t->item(row, column);
+}
+
+QTableWidget* table(const char* tag, int rows, const QStringList& columns) {
+    auto* t = new QTableWidget(rows, int(columns.size()));
+    t->setObjectName(tag);
+    t->setHorizontalHeaderLabels(columns);
+    t->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    t->horizontalHeader()->setStretchLastSection(true);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                       QAbstractItemView::AnyKeyPressed);
+    return t;
+}
+
+// The window's state: the waveform, the estimate at the chosen settings, the shown span and
+// reference level, the measurements with their table, and the markers; it redraws what a change
+// of each setting affects.
 class Analyzer : public QObject {
 public:
     Analyzer(PlotWindow* window, PlotCanvas* canvas, double rate, double outputDbm, dsp::CVec x)
         : QObject(window), window_(window), canvas_(canvas), rate_(rate), outputDbm_(outputDbm), x_(std::move(x)),
-          units_(DetermineFrequencyUnits(rate)) {
+          units_(DetermineFrequencyUnits(rate)), span_(std::min(rate, kDefaultSpan)), rows_(kDefaultAclrRows) {
         axes_ = canvas_->addAxes(placeAxes(kDefaultAxes), "analyzerAxes");
         trace_ = canvas_->addLine(axes_, {}, {}, kLineColour);
+        trace_->setName("Average");
+        hold_ = canvas_->addLine(axes_, {}, {}, kHoldColour);
+        hold_->setName("Max hold");
+        hold_->setVisible(false);
         canvas_->setTitle(axes_, "Power Spectrum");
         setGrids(axes_, true);
-        auto unitsOf = [&](double hz) { return hz / units_.factor; };
-        shadeBand(canvas_, axes_, unitsOf(-kChannelBandwidth / 2), unitsOf(kChannelBandwidth / 2), QColor(0, 160, 0, 28));
-        for (double offset : kLeakageOffsets)
-            shadeBand(canvas_, axes_, unitsOf(offset - kLeakageBandwidth / 2), unitsOf(offset + kLeakageBandwidth / 2),
-                      QColor(230, 120, 0, 90));
         for (std::size_t j = 0; j < markers_.size(); ++j) {
-            markers_[j].dot = new QCPItemTracer(canvas_);
-            markers_[j].dot->setStyle(j == 0 ? QCPItemTracer::tsCircle : QCPItemTracer::tsSquare);
-            markers_[j].dot->setPen(QPen(Qt::red, 1.5));
-            markers_[j].dot->setSize(9);
-            markers_[j].dot->setVisible(false);
-            markers_[j].tag = new QCPItemText(canvas_);
-            markers_[j].tag->position->setParentAnchor(markers_[j].dot->position);
-            markers_[j].tag->position->setCoords(0, -12);
-            markers_[j].tag->setText(j == 0 ? "1" : "\u0394");
-            markers_[j].tag->setColor(Qt::red);
-            markers_[j].tag->setVisible(false);
+            Marker& m = markers_[j];
+            m.dot = new QCPItemTracer(canvas_);
+            m.dot->setStyle(j == 0 ? QCPItemTracer::tsCircle : QCPItemTracer::tsSquare);
+            m.dot->setPen(QPen(Qt::red, 1.5));
+            m.dot->setSize(9);
+            m.dot->setVisible(false);
+            m.tag = new QCPItemText(canvas_);
+            m.tag->position->setParentAnchor(m.dot->position);
+            m.tag->position->setCoords(0, -12);
+            m.tag->setText(QString::number(j + 1));
+            m.tag->setColor(Qt::red);
+            m.tag->setVisible(false);
         }
     }
 
+    // Centre, span and reference level; resolution bandwidth, averaging, max hold and units.
     QWidget* controls() {
-        auto* row = new QWidget;
-        auto* h = new QHBoxLayout(row);
-        h->setContentsMargins(0, 0, 0, 0);
+        auto* box = new QWidget;
+        auto* rows = new QVBoxLayout(box);
+        rows->setContentsMargins(0, 0, 0, 0);
+        rows->setSpacing(4);
+        auto* first = new QHBoxLayout;
+        auto* second = new QHBoxLayout;
+        rows->addLayout(first);
+        rows->addLayout(second);
+        auto field = [this](const char* tag, const QString& tip) {
+            auto* e = new QLineEdit;
+            e->setObjectName(tag);
+            e->setToolTip(tip);
+            e->setMaximumWidth(90);
+            connect(e, &QLineEdit::editingFinished, this, [this] { readView(); });
+            return e;
+        };
+        const QString mhz = QString::fromStdString(units_.text);
+        centre_ = field("analyzerCentre", "Centre of the shown band (" + mhz + ", or with Hz, kHz, MHz)");
+        spanEdit_ = field("analyzerSpan", "Width of the shown band, up to the whole sampled band");
+        ref_ = field("analyzerRefLevel", "Level at the top of the plot; ten divisions of 10 dB below it");
+        auto* full = new QPushButton("Full Span");
+        full->setObjectName("analyzerFullSpan");
+        full->setToolTip("The whole sampled band");
+        connect(full, &QPushButton::clicked, this, [this] {
+            centreHz_ = 0;
+            span_ = rate_;
+            showView();
+        });
+        refUnit_ = new QLabel;
+        first->addWidget(new QLabel("Centre (" + mhz + ")"));
+        first->addWidget(centre_);
+        first->addSpacing(8);
+        first->addWidget(new QLabel("Span (" + mhz + ")"));
+        first->addWidget(spanEdit_);
+        first->addWidget(full);
+        first->addSpacing(8);
+        first->addWidget(new QLabel("Ref level"));
+        first->addWidget(ref_);
+        first->addWidget(refUnit_);
+        first->addStretch(1);
+
         rbw_ = new QComboBox;
         rbw_->setObjectName("analyzerRbw");
         for (double b : kBandwidths) rbw_->addItem(kiloOrMega(b), b);
         rbw_->setCurrentIndex(int(std::find(kBandwidths.begin(), kBandwidths.end(), kDefaultBandwidth) - kBandwidths.begin()));
         averages_ = new QSpinBox;
         averages_->setObjectName("analyzerAverages");
-        averages_->setToolTip("Segments averaged, from the start of the frame");
+        averages_->setToolTip("Segments averaged (and held), from the start of the frame");
         averages_->setRange(1, 1);  // all of them, once the first estimate knows how many
+        maxHold_ = new QCheckBox("Max hold");
+        maxHold_->setObjectName("analyzerMaxHold");
+        maxHold_->setToolTip("A second trace with the largest level any one segment showed");
         unit_ = new QComboBox;
         unit_->setObjectName("analyzerUnit");
         unit_->addItems({"dBm/Hz", "dB re total power"});
         auto* peak = new QPushButton("Peak");
         peak->setObjectName("analyzerPeak");
-        peak->setToolTip("Marker 1 to the highest point");
-        h->addWidget(new QLabel("RBW"));
-        h->addWidget(rbw_);
-        h->addSpacing(12);
-        h->addWidget(new QLabel("Averages"));
-        h->addWidget(averages_);
-        h->addSpacing(12);
-        h->addWidget(new QLabel("Units"));
-        h->addWidget(unit_);
-        h->addSpacing(12);
-        h->addWidget(peak);
-        h->addStretch(1);
+        peak->setToolTip("The marker chosen in the table to the highest point");
+        second->addWidget(new QLabel("RBW"));
+        second->addWidget(rbw_);
+        second->addSpacing(8);
+        second->addWidget(new QLabel("Averages"));
+        second->addWidget(averages_);
+        second->addWidget(maxHold_);
+        second->addSpacing(8);
+        second->addWidget(new QLabel("Units"));
+        second->addWidget(unit_);
+        second->addSpacing(8);
+        second->addWidget(peak);
+        second->addStretch(1);
         connect(rbw_, &QComboBox::activated, this, [this] { estimate(true); });
         connect(averages_, &QSpinBox::valueChanged, this, [this] { estimate(false); });
-        connect(unit_, &QComboBox::activated, this, [this] { redraw(); });
-        connect(peak, &QPushButton::clicked, this, [this] {
-            if (!levels_.empty()) setMarker(0, std::size_t(std::max_element(levels_.begin(), levels_.end()) - levels_.begin()));
+        connect(maxHold_, &QCheckBox::toggled, this, [this] { redraw(); });
+        connect(unit_, &QComboBox::activated, this, [this] {
+            refDb_.reset();  // a level in the other unit means nothing
+            redraw();
         });
-        return row;
+        connect(peak, &QPushButton::clicked, this, [this] {
+            if (levels_.empty()) return;
+            const std::size_t k = std::size_t(std::max_element(levels_.begin(), levels_.end()) - levels_.begin());
+            placeMarker(chosenMarker(), freq_[k]);
+        });
+        return box;
     }
 
-    QWidget* readouts() {
+    // The channel power and occupied bandwidth, the adjacent-channel table and the marker table.
+    QWidget* tables() {
         auto* panel = new QWidget;
-        auto* g = new QGridLayout(panel);
-        g->setContentsMargins(0, 0, 0, 0);
-        int row = 0;
-        auto heading = [&](const QString& text) {
-            auto* l = new QLabel("<b>" + text + "</b>");
-            g->addWidget(l, row++, 0, 1, 2);
-        };
-        auto value = [&](const char* tag) {
-            auto* l = new QLabel;
-            l->setObjectName(tag);
-            l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-            g->addWidget(l, row++, 0, 1, 2);
-            return l;
-        };
-        heading("Channel power (" + kiloOrMega(kChannelBandwidth) + ")");
-        channel_ = value("analyzerChannelPower");
-        heading("Occupied bandwidth (99 %)");
-        occupied_ = value("analyzerOccupiedBandwidth");
-        heading("Adjacent-channel leakage in " + kiloOrMega(kLeakageBandwidth));
-        for (std::size_t j = 0; j < leakage_.size(); ++j)
-            leakage_[j] = value(("analyzerLeakage" + std::to_string(j + 1)).c_str());
-        auto limit = [&](const QString& text, const char* tag, double initial) {
-            g->addWidget(new QLabel(text), row, 0);
-            auto* e = new QLineEdit(QString::fromStdString(host::numberText(initial)));
-            e->setObjectName(tag);
-            e->setMaximumWidth(70);
-            g->addWidget(e, row++, 1);
-            connect(e, &QLineEdit::editingFinished, this, [this] { measure(); });
-            return e;
-        };
-        nearLimit_ = limit("Limit at \u00b1750 kHz (dBc)", "analyzerNearLimit", -45);
-        farLimit_ = limit("Limit at \u00b11.98 MHz (dBc)", "analyzerFarLimit", -60);
-        heading("Markers");
-        markerText_ = value("analyzerMarkers");
-        markerText_->setText("Click: marker 1; Shift+click: delta marker");
-        panel->setMinimumWidth(250);
+        auto* h = new QHBoxLayout(panel);
+        h->setContentsMargins(0, 0, 0, 0);
+
+        auto* acp = new QGroupBox("Channel power and ACLR");
+        auto* g = new QGridLayout(acp);
+        g->addWidget(new QLabel("Channel bandwidth (MHz)"), 0, 0);
+        channelBandwidth_ = new QLineEdit(numberText(channelHz_ / 1e6));
+        channelBandwidth_->setObjectName("analyzerChannelBandwidth");
+        channelBandwidth_->setMaximumWidth(90);
+        connect(channelBandwidth_, &QLineEdit::editingFinished, this, [this] { readChannelBandwidth(); });
+        g->addWidget(channelBandwidth_, 0, 1);
+        channel_ = new QLabel;
+        channel_->setObjectName("analyzerChannelPower");
+        occupied_ = new QLabel;
+        occupied_->setObjectName("analyzerOccupiedBandwidth");
+        for (QLabel* l : {channel_, occupied_}) l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        g->addWidget(new QLabel("Channel power"), 1, 0);
+        g->addWidget(channel_, 1, 1);
+        g->addWidget(new QLabel("Occupied bandwidth (99 %)"), 2, 0);
+        g->addWidget(occupied_, 2, 1);
+        aclr_ = table("analyzerAclr", 0, {"Offset (MHz)", "BW (kHz)", "Limit (dBc)", "Lower (dBc)", "Upper (dBc)", "Result"});
+        aclr_->verticalHeader()->hide();
+        aclr_->setToolTip("Bands below and above the carrier at each offset, relative to the channel power; "
+                          "double-click an offset, bandwidth or limit to change it");
+        connect(aclr_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) { editAclr(item); });
+        g->addWidget(aclr_, 3, 0, 1, 2);
+        auto* buttons = new QHBoxLayout;
+        auto* add = new QPushButton("Add Row");
+        add->setObjectName("analyzerAclrAdd");
+        auto* remove = new QPushButton("Remove Row");
+        remove->setObjectName("analyzerAclrRemove");
+        connect(add, &QPushButton::clicked, this, [this] {
+            // The next offset out, as wide and as strict as the last.
+            AclrRow next = rows_.empty() ? kDefaultAclrRows.front() : rows_.back();
+            if (!rows_.empty()) next.offset += 0.5e6;
+            rows_.push_back(next);
+            measure();
+            canvas_->replot();
+        });
+        connect(remove, &QPushButton::clicked, this, [this] {
+            const int row = aclr_->currentRow();
+            if (row < 0 || row >= int(rows_.size())) return;
+            rows_.erase(rows_.begin() + row);
+            measure();
+            canvas_->replot();
+        });
+        buttons->addWidget(add);
+        buttons->addWidget(remove);
+        buttons->addStretch(1);
+        g->addLayout(buttons, 4, 0, 1, 2);
+        h->addWidget(acp, 11);
+
+        auto* marks = new QGroupBox("Markers");
+        auto* v = new QVBoxLayout(marks);
+        const QString f = QString::fromStdString(units_.text);
+        markerTable_ = table("analyzerMarkers", kMarkers, {"Mode", "Freq (" + f + ")", "Level", "\u0394f (" + f + ")", "\u0394 (dB)"});
+        markerTable_->setToolTip("Click the plot: the chosen marker; Shift+click: marker 2 as a delta to marker 1. "
+                                 "Type a frequency to place a marker there.");
+        for (int j = 0; j < kMarkers; ++j) {
+            markerTable_->setVerticalHeaderItem(j, new QTableWidgetItem("M" + QString::number(j + 1)));
+            auto* mode = new QComboBox;
+            mode->setObjectName("analyzerMarkerMode" + QString::number(j + 1));
+            mode->addItems(j == 0 ? QStringList{"Off", "Normal"} : QStringList{"Off", "Normal", "Delta"});
+            connect(mode, &QComboBox::activated, this, [this, j](int index) {
+                markers_[std::size_t(j)].mode = Mode(index);
+                showMarkers();
+                canvas_->replot();
+            });
+            markerTable_->setCellWidget(j, kMode, mode);
+            markerTable_->setItem(j, kFrequency, cell({}, true));
+            for (int c : {kLevel, kDeltaF, kDeltaLevel}) markerTable_->setItem(j, c, cell({}, false));
+        }
+        markerTable_->selectRow(0);
+        connect(markerTable_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) { editMarker(item); });
+        v->addWidget(markerTable_);
+        h->addWidget(marks, 9);
+        panel->setMaximumHeight(230);
         return panel;
     }
 
@@ -177,56 +315,74 @@ public:
         redraw();
     }
 
-    // The trace in the chosen unit.
+    // The traces in the chosen unit, the view and everything read off them.
     void redraw() {
         const LevelUnit unit = this->unit();
-        levels_.resize(spectrum_.density.size());
-        for (std::size_t k = 0; k < levels_.size(); ++k)
-            levels_[k] = densityLevel(spectrum_.density[k], spectrum_, unit, outputDbm_);
-        trace_->setData(QVector<double>(freq_.begin(), freq_.end()), QVector<double>(levels_.begin(), levels_.end()), true);
-        double lo = 0, hi = 0;
-        if (!levels_.empty()) {
-            const auto [a, b] = std::minmax_element(levels_.begin(), levels_.end());
-            decadeLimits(*a, *b, lo, hi);
+        auto levels = [&](const dsp::RVec& density) {
+            dsp::RVec out(density.size());
+            for (std::size_t k = 0; k < out.size(); ++k) out[k] = densityLevel(density[k], spectrum_, unit, outputDbm_);
+            return out;
+        };
+        levels_ = levels(spectrum_.density);
+        const QVector<double> f(freq_.begin(), freq_.end());
+        trace_->setData(f, QVector<double>(levels_.begin(), levels_.end()), true);
+        if (maxHold_->isChecked()) {
+            const dsp::RVec held = levels(spectrum_.maxHold);
+            hold_->setData(f, QVector<double>(held.begin(), held.end()), true);
+            topLevel_ = held.empty() ? 0 : *std::max_element(held.begin(), held.end());
+        } else {
+            topLevel_ = levels_.empty() ? 0 : *std::max_element(levels_.begin(), levels_.end());
         }
+        hold_->setVisible(maxHold_->isChecked());
+        canvas_->legend->setVisible(maxHold_->isChecked());
+        if (maxHold_->isChecked()) canvas_->showLegend();
         setLabels(axes_, QString::fromStdString("Frequency (" + units_.text + ")"),
                   unit == LevelUnit::DbmPerHz ? "PSD (dBm/Hz)" : "Power in RBW (dB re total power)");
-        // The channel and the bands the emission limits name, as an analyser's span would
-        // show them; zooming out shows the rest.
-        const double half = std::min(rate_ / 2, kShownSpan / 2) / units_.factor;
-        setLimits(axes_, -half, half, lo, hi);
-        canvas_->rememberHome();
-        showMarkers();
-        measure();
-        canvas_->replot();
+        refUnit_->setText(unitText());
+        markerTable_->horizontalHeaderItem(kLevel)->setText("Level (" + unitText() + ")");
+        showView();
     }
 
-    // The read-outs, after a new estimate or new limits.
+    // The read-outs, after a new estimate, new rows or a new channel bandwidth.
     void measure() {
-        const double nearLimit = readLimit(nearLimit_, -45), farLimit = readLimit(farLimit_, -60);
-        const ChannelMeasurements m = measureChannel(spectrum_, nearLimit, farLimit);
+        const ChannelMeasurements m = measureChannel(spectrum_, channelHz_, rows_);
         const bool dBm = unit() == LevelUnit::DbmPerHz;
-        channel_->setText(QString::number(powerLevel(m.channelPower, spectrum_, unit(), outputDbm_), 'f', 2) +
+        channel_->setText(number(powerLevel(m.channelPower, spectrum_, unit(), outputDbm_)) +
                           (dBm ? " dBm" : " dB re total"));
-        occupied_->setText(QString::number(m.occupied.width() / 1e6, 'f', 4) + " MHz");
-        for (std::size_t j = 0; j < leakage_.size(); ++j) {
-            const Leakage& l = m.leakage[j];
-            QString text = signedOffset(l.offset) + ":  ";
-            if (std::isnan(l.dBc)) {
-                text += "beyond the sampled band";
-                leakage_[j]->setStyleSheet("color: grey");
-            } else {
-                text += QString::number(l.dBc, 'f', 2) + " dBc  " + (l.pass ? "PASS" : "FAIL");
-                leakage_[j]->setStyleSheet(l.pass ? "color: darkgreen" : "color: red; font-weight: bold");
+        occupied_->setText(number(m.occupied.width() / 1e6, 4) + " MHz");
+        const QSignalBlocker quiet(aclr_);
+        aclr_->setRowCount(int(m.aclr.size()));
+        for (int r = 0; r < int(m.aclr.size()); ++r) {
+            const AclrResult& a = m.aclr[std::size_t(r)];
+            cellOf(aclr_, r, kOffset, true)->setText(numberText(a.row.offset / 1e6));
+            cellOf(aclr_, r, kBandwidth, true)->setText(numberText(a.row.bandwidth / 1e3));
+            cellOf(aclr_, r, kLimit, true)->setText(numberText(a.row.limit));
+            const bool measured = !std::isnan(a.lower) && !std::isnan(a.upper);
+            for (auto [column, v] : {std::pair{kLower, a.lower}, std::pair{kUpper, a.upper}}) {
+                QTableWidgetItem* item = cellOf(aclr_, r, column, false);
+                item->setText(number(v));
+                item->setForeground(std::isnan(v) ? QColor(Qt::gray) : v <= a.row.limit ? QColor(0, 120, 0) : QColor(Qt::red));
+                item->setToolTip(std::isnan(v) ? "beyond the sampled band" : "");
             }
-            leakage_[j]->setText(text);
+            QTableWidgetItem* result = cellOf(aclr_, r, kResult, false);
+            result->setText(measured ? (a.pass ? "PASS" : "FAIL") : "beyond band");
+            result->setToolTip(measured ? "" : "beyond the sampled band");
+            result->setForeground(!measured ? QColor(Qt::gray) : a.pass ? QColor(0, 120, 0) : QColor(Qt::red));
         }
+        shadeBands();
     }
 
-    // Marker 1 on a click, the delta marker on Shift+click, at the bin nearest the mouse.
+    // Marker 1 (or the marker chosen in the table) on a click, marker 2 as a delta to marker 1 on
+    // Shift+click, at the bin nearest the mouse.
     void click(QMouseEvent* e) {
         if (!axes_->rect().contains(e->position().toPoint()) || freq_.empty()) return;
-        setMarker(e->modifiers() & Qt::ShiftModifier ? 1 : 0, binAt(e->position().x()));
+        const double f = freq_[binAt(e->position().x())];
+        if (e->modifiers() & Qt::ShiftModifier) {
+            markers_[1].mode = Mode::Delta;
+            placeMarker(1, f);
+        } else {
+            placeMarker(chosenMarker(), f);
+        }
     }
 
     void hover(QMouseEvent* e) {
@@ -239,84 +395,196 @@ public:
     }
 
 private:
+    enum class Mode { Off, Normal, Delta };
     struct Marker {
         QCPItemTracer* dot = nullptr;
         QCPItemText* tag = nullptr;
-        std::optional<double> f;  // display units
+        Mode mode = Mode::Off;
+        double f = 0;  // display units
     };
 
     LevelUnit unit() const { return unit_->currentIndex() == 0 ? LevelUnit::DbmPerHz : LevelUnit::DbReTotal; }
     QString unitText() const { return unit() == LevelUnit::DbmPerHz ? "dBm/Hz" : "dB"; }
 
-    // The field's number within 0..-200 dBc; anything else leaves the limit as it was.
-    static double readLimit(QLineEdit* e, double fallback) {
-        const std::vector<double> v = host::textToNumbers(e->text().toStdString());
-        const double previous = e->property("limit").isValid() ? e->property("limit").toDouble() : fallback;
-        const double limit = v.size() == 1 && std::isfinite(v[0]) ? std::clamp(v[0], -200.0, 0.0) : previous;
-        e->setProperty("limit", limit);
-        e->setText(QString::fromStdString(host::numberText(limit)));
-        return limit;
+    // A typed value that is no number keeps the previous one; the status line says so.
+    void refuse(const QString& what, const QString& text, const QString& kept) {
+        window_->showReadout(what + ": \"" + text + "\" is not a number; kept " + kept);
     }
 
-    std::size_t binAt(double pixel) const {
-        const double f = xAxisOf(axes_)->pixelToCoord(pixel);
+    // Centre, span and reference level as typed, limited to what the sampled band holds.
+    void readView() {
+        const double unitHz = units_.factor;
+        if (const auto c = readFrequency(centre_->text().toStdString(), unitHz)) centreHz_ = *c;
+        else refuse("Centre", centre_->text(), numberText(centreHz_ / unitHz) + " " + QString::fromStdString(units_.text));
+        if (const auto s = readFrequency(spanEdit_->text().toStdString(), unitHz)) span_ = *s;
+        else refuse("Span", spanEdit_->text(), numberText(span_ / unitHz) + " " + QString::fromStdString(units_.text));
+        const QString refText = ref_->text();
+        if (const auto r = readLevel(refText.toStdString())) {
+            // The automatic level shown unchanged stays automatic.
+            if (refText != numberText(shownRef())) refDb_ = std::clamp(*r, -300.0, 300.0);
+        } else {
+            refuse("Ref level", refText, numberText(shownRef()) + " " + unitText());
+        }
+        showView();
+    }
+
+    // The reference level: typed, or the next 10 dB above the highest point of the traces.
+    double shownRef() const { return refDb_.value_or(10 * std::ceil(topLevel_ / 10)); }
+
+    void showView() {
+        span_ = std::clamp(span_, std::min(kLeastSpan, rate_), rate_);
+        const double room = (rate_ - span_) / 2;
+        centreHz_ = std::clamp(centreHz_, -room, room);
+        centre_->setText(numberText(centreHz_ / units_.factor));
+        spanEdit_->setText(numberText(span_ / units_.factor));
+        const double top = shownRef();
+        ref_->setText(numberText(top));
+        setLimits(axes_, (centreHz_ - span_ / 2) / units_.factor, (centreHz_ + span_ / 2) / units_.factor,
+                  top - kShownRange, top);
+        canvas_->rememberHome();
+        showMarkers();
+        measure();
+        canvas_->replot();
+    }
+
+    void readChannelBandwidth() {
+        if (const auto b = readFrequency(channelBandwidth_->text().toStdString(), 1e6); b && *b > 0)
+            channelHz_ = std::min(*b, rate_);
+        else
+            refuse("Channel bandwidth", channelBandwidth_->text(), numberText(channelHz_ / 1e6) + " MHz");
+        channelBandwidth_->setText(numberText(channelHz_ / 1e6));
+        measure();
+        canvas_->replot();
+    }
+
+    void editAclr(QTableWidgetItem* item) {
+        const std::size_t r = std::size_t(item->row());
+        if (r >= rows_.size()) return;
+        AclrRow& row = rows_[r];
+        const std::string text = item->text().toStdString();
+        switch (item->column()) {
+        case kOffset:
+            if (const auto v = readFrequency(text, 1e6); v && *v >= 0) row.offset = *v;
+            else refuse("Offset", item->text(), kiloOrMega(row.offset));
+            break;
+        case kBandwidth:
+            if (const auto v = readFrequency(text, 1e3); v && *v > 0) row.bandwidth = *v;
+            else refuse("Bandwidth", item->text(), kiloOrMega(row.bandwidth));
+            break;
+        case kLimit:
+            if (const auto v = readLevel(text)) row.limit = std::clamp(*v, -200.0, 0.0);
+            else refuse("Limit", item->text(), numberText(row.limit) + " dBc");
+            break;
+        default: return;
+        }
+        measure();
+        canvas_->replot();
+    }
+
+    void editMarker(QTableWidgetItem* item) {
+        if (item->column() != kFrequency) return;
+        const std::size_t j = std::size_t(item->row());
+        if (const auto f = readFrequency(item->text().toStdString(), units_.factor)) {
+            placeMarker(j, *f / units_.factor);
+        } else {
+            refuse("Marker " + QString::number(j + 1), item->text(),
+                   markers_[j].mode == Mode::Off ? QString("no marker")
+                                                 : numberText(markers_[j].f) + " " + QString::fromStdString(units_.text));
+            showMarkers();
+        }
+    }
+
+    std::size_t chosenMarker() const { return std::size_t(std::max(0, markerTable_->currentRow())); }
+
+    std::size_t binAt(double pixel) const { return binOf(xAxisOf(axes_)->pixelToCoord(pixel)); }
+    std::size_t binOf(double f) const {
         const auto it = std::lower_bound(freq_.begin(), freq_.end(), f);
         std::size_t k = std::min<std::size_t>(it - freq_.begin(), freq_.size() - 1);
         if (k > 0 && f - freq_[k - 1] < freq_[k] - f) --k;
         return k;
     }
 
-    void setMarker(std::size_t which, std::size_t bin) {
-        markers_[which].f = freq_[bin];
+    // On the bin nearest `f` (display units); an unused marker becomes a normal one.
+    void placeMarker(std::size_t which, double f) {
+        if (freq_.empty()) return;
+        Marker& m = markers_[which];
+        m.f = freq_[binOf(f)];
+        if (m.mode == Mode::Off) m.mode = Mode::Normal;
         showMarkers();
         canvas_->replot();
     }
 
     void showMarkers() {
-        QStringList lines;
-        std::array<double, 2> level{NAN, NAN};
+        const QSignalBlocker quiet(markerTable_);
+        const double f1 = markers_[0].f;
+        const bool oneOn = markers_[0].mode != Mode::Off && !freq_.empty();
+        const double level1 = oneOn ? levels_[binOf(f1)] : NAN;
         for (std::size_t j = 0; j < markers_.size(); ++j) {
             Marker& m = markers_[j];
-            m.dot->setVisible(m.f.has_value());
-            m.tag->setVisible(m.f.has_value());
+            const bool on = m.mode != Mode::Off && !freq_.empty();
+            m.dot->setVisible(on);
+            m.tag->setVisible(on);
+            m.tag->setText((m.mode == Mode::Delta ? "\u0394" : "") + QString::number(j + 1));
             // A tracer on the trace before there is one to follow only complains.
-            m.dot->setGraph(m.f && !freq_.empty() ? trace_ : nullptr);
-            if (!m.f || freq_.empty()) continue;
-            m.dot->setGraphKey(*m.f);
-            const auto it = std::lower_bound(freq_.begin(), freq_.end(), *m.f - 1e-12);
-            level[j] = levels_[std::min<std::size_t>(it - freq_.begin(), levels_.size() - 1)];
+            m.dot->setGraph(on ? trace_ : nullptr);
+            const int row = int(j);
+            if (auto* mode = qobject_cast<QComboBox*>(markerTable_->cellWidget(row, kMode))) {
+                const QSignalBlocker still(mode);
+                mode->setCurrentIndex(int(m.mode));
+            }
+            const double level = on ? levels_[binOf(m.f)] : NAN;
+            if (on) m.dot->setGraphKey(m.f);
+            const bool delta = on && m.mode == Mode::Delta && oneOn;
+            markerTable_->item(row, kFrequency)->setText(on ? QString::number(m.f, 'f', 4) : QString());
+            markerTable_->item(row, kLevel)->setText(on ? number(level) : QString());
+            markerTable_->item(row, kDeltaF)->setText(delta ? QString::number(m.f - f1, 'f', 4) : QString());
+            markerTable_->item(row, kDeltaLevel)->setText(delta ? number(level - level1) : QString());
         }
-        const QString fUnits = QString::fromStdString(units_.text);
-        if (markers_[0].f)
-            lines << "M1  " + QString::number(*markers_[0].f, 'f', 4) + " " + fUnits + "  " +
-                         QString::number(level[0], 'f', 2) + " " + unitText();
-        if (markers_[1].f) {
-            const double from = markers_[0].f.value_or(0), base = markers_[0].f ? level[0] : 0;
-            lines << "\u0394  " + QString::number(*markers_[1].f - from, 'f', 4) + " " + fUnits + "  " +
-                         QString::number(level[1] - base, 'f', 2) + (markers_[0].f ? " dB" : " " + unitText());
-        }
-        if (!lines.isEmpty()) markerText_->setText(lines.join("\n"));
+    }
+
+    // The channel and the adjacent bands of the table, shaded.
+    void shadeBands() {
+        for (QCPItemRect* band : bands_) canvas_->removeItem(band);
+        bands_.clear();
+        const double u = units_.factor;
+        bands_.push_back(shadeBand(canvas_, axes_, -channelHz_ / 2 / u, channelHz_ / 2 / u,
+                                   QColor(0, 160, 0, 28)));
+        for (const AclrRow& r : rows_)
+            for (double side : {-1.0, 1.0})
+                bands_.push_back(shadeBand(canvas_, axes_, (side * r.offset - r.bandwidth / 2) / u,
+                                           (side * r.offset + r.bandwidth / 2) / u, QColor(230, 120, 0, 90)));
     }
 
     PlotWindow* window_;
     PlotCanvas* canvas_;
     QCPAxisRect* axes_ = nullptr;
     QCPGraph* trace_ = nullptr;
+    QCPGraph* hold_ = nullptr;
     double rate_, outputDbm_;
     dsp::CVec x_;
     UnitScale units_;
     PowerSpectrum spectrum_;
     dsp::RVec freq_, levels_;
-    std::array<Marker, 2> markers_;
+    double centreHz_ = 0, span_;
+    std::optional<double> refDb_;
+    double topLevel_ = 0;
+    double channelHz_ = kChannelBandwidth;
+    std::vector<AclrRow> rows_;
+    std::vector<QCPItemRect*> bands_;
+    std::array<Marker, kMarkers> markers_;
+    QLineEdit* centre_ = nullptr;
+    QLineEdit* spanEdit_ = nullptr;
+    QLineEdit* ref_ = nullptr;
+    QLabel* refUnit_ = nullptr;
     QComboBox* rbw_ = nullptr;
     QSpinBox* averages_ = nullptr;
+    QCheckBox* maxHold_ = nullptr;
     QComboBox* unit_ = nullptr;
-    QLineEdit* nearLimit_ = nullptr;
-    QLineEdit* farLimit_ = nullptr;
+    QLineEdit* channelBandwidth_ = nullptr;
     QLabel* channel_ = nullptr;
     QLabel* occupied_ = nullptr;
-    std::array<QLabel*, 4> leakage_{};
-    QLabel* markerText_ = nullptr;
+    QTableWidget* aclr_ = nullptr;
+    QTableWidget* markerTable_ = nullptr;
 };
 
 }  // namespace
@@ -325,13 +593,13 @@ PlotWindow* KV_PlotSpectrumAnalyzer(QWidget* hParent, const std::string& label, 
                                     const dsp::CVec& iqWave, host::Dialogs& dialogs) {
     if (sampleRate <= 0) sampleRate = 1;
     auto [window, canvas] = openCanvasWindow(PlotKind::SpectrumAnalyzer, hParent);
-    // Room for the read-outs beside a plot that still shows the bands.
-    window->resize(window->size().expandedTo(QSize(780, 520)));
+    // Room for the tables under a plot that still shows the bands.
+    window->resize(window->size().expandedTo(QSize(1000, 680)));
     window->setDialogs(dialogs);
     auto* analyzer = new Analyzer(window, canvas, sampleRate, outputDbm, iqWave);
     QWidget* controls = analyzer->controls();
-    QWidget* readouts = analyzer->readouts();
-    addControls(window, controls, readouts);
+    QWidget* tables = analyzer->tables();
+    addControls(window, controls, nullptr, tables);
     analyzer->estimate(true);
 
     // A click places a marker; a drag is the zoom box's.

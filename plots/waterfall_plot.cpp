@@ -14,17 +14,22 @@ namespace plots {
 
 namespace {
 
-// The slices as a colour map: frequency across, time running down, level in colour.
+// The slices' levels as the colour map's cells.
+void fillCells(QCPColorMap* map, const WaterfallData& d) {
+    map->data()->setSize(int(d.n), int(d.m));
+    map->data()->setRange({d.freq.front(), d.freq.back()}, {d.time.front(), d.time.back()});
+    for (std::size_t i = 0; i < d.m; ++i)
+        for (std::size_t k = 0; k < d.n; ++k) map->data()->setCell(int(k), int(i), std::clamp(d.at(i, k), d.mMin, d.mMax));
+}
+
+// The slices as a colour map: frequency across, time running down, level in colour. Its cells
+// are filled when it is first shown: the window opens on the three-dimensional view.
 PlotCanvas* spectrogram(const WaterfallView* view, const QString& fLabel, const QString& tLabel) {
     const WaterfallData& d = view->data();
     auto* canvas = new PlotCanvas;
     canvas->setObjectName("spectrogram");
     QCPAxisRect* axes = canvas->addAxes(placeAxes(kDefaultAxes), "spectrogramAxes");
     auto* map = new QCPColorMap(xAxisOf(axes), yAxisOf(axes));
-    map->data()->setSize(int(d.n), int(d.m));
-    map->data()->setRange({d.freq.front(), d.freq.back()}, {d.time.front(), d.time.back()});
-    for (std::size_t i = 0; i < d.m; ++i)
-        for (std::size_t k = 0; k < d.n; ++k) map->data()->setCell(int(k), int(i), std::clamp(d.at(i, k), d.mMin, d.mMax));
     // The bar first: joining it takes over its range.
     map->setColorScale(canvas->addColourScale(axes, "LogMag (dB)"));
     map->setGradient(QCPColorGradient::gpJet);
@@ -108,6 +113,12 @@ PlotWindow* KV_PlotWaterfall(QWidget* hParent, const std::string& label, double 
     tabs->setDocumentMode(true);
     tabs->addTab(view, "3-D Waterfall");
     tabs->addTab(map, "Spectrogram");
+    QObject::connect(tabs, &QTabWidget::currentChanged, map, [map, view](int index) {
+        if (index != 1 || map->property("filled").toBool()) return;
+        fillCells(qobject_cast<QCPColorMap*>(map->plottable(0)), view->data());
+        map->setProperty("filled", true);
+        map->replot();
+    });
     window->setCentralWidget(tabs);
     window->addZoomable(view);
     window->addZoomable(map);

@@ -49,6 +49,7 @@ WaterfallView::WaterfallView(WaterfallData data, QWidget* parent) : QWidget(pare
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     resetZoom();
+    setView(kAzimuth, kElevation);
 }
 
 void WaterfallView::setLabels(const QString& x, const QString& y, const QString& z, const QString& title) {
@@ -62,6 +63,10 @@ void WaterfallView::setLabels(const QString& x, const QString& y, const QString&
 void WaterfallView::setView(double azimuth, double elevation) {
     az_ = std::remainder(azimuth, 360.0);
     el_ = std::clamp(elevation, -90.0, 90.0);
+    cosAz_ = std::cos(az_ * kDegree);
+    sinAz_ = std::sin(az_ * kDegree);
+    cosEl_ = std::cos(el_ * kDegree);
+    sinEl_ = std::sin(el_ * kDegree);
     update();
 }
 
@@ -124,10 +129,9 @@ double WaterfallView::w(double z) const {
 // The viewer looks from the azimuth (measured from the front, -v) and elevation; screen x runs
 // along the horizontal perpendicular of the line of sight.
 QPointF WaterfallView::project(const Point3& p) const {
-    const double a = az_ * kDegree, e = el_ * kDegree;
-    const double x = p.u * std::cos(a) + p.v * std::sin(a);
-    const double d = -p.u * std::sin(a) + p.v * std::cos(a);
-    const double y = p.w * std::cos(e) + d * std::sin(e);
+    const double x = p.u * cosAz_ + p.v * sinAz_;
+    const double d = -p.u * sinAz_ + p.v * cosAz_;
+    const double y = p.w * cosEl_ + d * sinEl_;
     return {centre_.x() + scale_ * x, centre_.y() - scale_ * y};
 }
 

@@ -109,6 +109,8 @@ private:
     QString xLabel_, yLabel_, zLabel_, title_;
     double xMin_ = 0, xMax_ = 1, yMin_ = 0, yMax_ = 1;
     double az_ = kAzimuth, el_ = kElevation;
+    // Of the view angles, for the projection of every point of every slice.
+    double cosAz_ = 1, sinAz_ = 0, cosEl_ = 1, sinEl_ = 0;
     bool rotate_ = true;
     bool zoom_ = false;
     QPoint dragFrom_;

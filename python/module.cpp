@@ -42,7 +42,7 @@ using Overrides = std::vector<std::string>;  // JSON objects of fields, applied 
 
 app::Parameters settings(const std::optional<std::string>& path, const Overrides& overrides) {
     app::Parameters p = path ? app::parametersFrom(*path) : app::InitializeParameters();
-    for (const auto& text : overrides) app::applyOverrides(p, nlohmann::json::parse(text));
+    for (const auto& text : overrides) app::applySettingsText(p, text);
     return p;
 }
 

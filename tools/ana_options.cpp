@@ -1,5 +1,6 @@
 #include "tools/ana_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -63,13 +64,20 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
     return o;
 }
 
-double captureRate(const AnaOptions& options, const app::Capture& capture) {
+double captureRate(const AnaOptions& options, const app::CaptureSource& capture) {
     if (options.rate) return *options.rate;
-    if (capture.sampleRate) return *capture.sampleRate;
-    const std::size_t n = capture.samples.size();
+    if (capture.sampleRate()) return *capture.sampleRate();
+    const std::uint64_t n = capture.sampleCount();
     if (n > 0 && n % engine::kChipsPerFrame == 0 && n / engine::kChipsPerFrame <= 64)
         return static_cast<double>(n / engine::kChipsPerFrame) * engine::kChipRate;
     throw std::runtime_error(options.input + " does not say its sample rate and is not one frame long: give --rate");
+}
+
+std::size_t samplesToRead(double rate, std::uint64_t inFile) {
+    // A rate the analyzer refuses still reads a bounded start, for its message.
+    const double perChip = std::isfinite(rate) ? std::clamp(std::round(rate / engine::kChipRate), 1.0, 64.0) : 1.0;
+    const std::uint64_t frame = engine::kChipsPerFrame * static_cast<std::uint64_t>(perChip);
+    return static_cast<std::size_t>(std::min(inFile, 2 * frame));
 }
 
 }  // namespace ana

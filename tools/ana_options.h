@@ -27,7 +27,11 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args);
 
 // The rate the capture is analysed at: --rate, else the file's own, else one frame's worth of
 // samples at a whole oversampling ratio. Throws std::runtime_error when none applies.
-double captureRate(const AnaOptions& options, const app::Capture& capture);
+double captureRate(const AnaOptions& options, const app::CaptureSource& capture);
+
+// How many samples from the start the analysis reads: two frames at `rate`, enough for a frame
+// to follow wherever in the first one it starts; all of a shorter file.
+std::size_t samplesToRead(double rate, std::uint64_t inFile);
 
 extern const char* const kAnaUsage;
 

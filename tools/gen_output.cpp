@@ -13,6 +13,7 @@
 #include "app/core/torvik.h"
 #include "app/core/waveform_files.h"
 #include "host/core/mat_file.h"
+#include "zuno_version.h"
 
 namespace gen {
 
@@ -103,7 +104,7 @@ std::vector<host::PendingFile> prepareOutputs(const GenOptions& o, const dsp::CV
     if (o.out && o.format == SampleFormat::Sigmf) {
         const app::SigmfRecording recording =
             app::frameRecording(parameters, w.size(), sampleRate, app::InitializeSigGenSettings(parameters).Frequency,
-                                "zuno-gen " + app::InitializeAppInfo().Rev);
+                                zuno::versionLine("zuno-gen"));
         for (auto& f : app::prepareSigmf(app::sigmfBaseName(*o.out), w, recording)) files.push_back(std::move(f));
     } else if (o.out) {
         files.emplace_back(*o.out, sampleBytes(w, o.format, *o.out));

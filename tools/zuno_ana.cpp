@@ -27,8 +27,12 @@ std::string optionalDb(const std::optional<double>& v) {
     return buf;
 }
 
-void printSummary(const std::string& input, const analyzer::Result& r, std::size_t samples) {
-    std::printf("%s: %zu samples at %.0f Hz (R = %d)\n", input.c_str(), samples, r.sampleRate, r.oversampling);
+void printSummary(const std::string& input, const analyzer::Result& r, std::size_t samples, std::uint64_t inFile) {
+    std::printf("%s: %llu samples at %.0f Hz (R = %d)\n", input.c_str(), static_cast<unsigned long long>(inFile),
+                r.sampleRate, r.oversampling);
+    if (samples < inFile)
+        std::printf("read the first %zu samples (two frames), %.1f %% of the file\n", samples,
+                    100.0 * static_cast<double>(samples) / static_cast<double>(inFile));
     std::printf("PN offset %d, frame start %.3f chips, frequency error %.2f Hz, mirror spectrum %d\n", r.pnOffset,
                 shown(r.frameStartChips, 1e-3), shown(r.frequencyErrorHz, 1e-2), r.mirrorSpectrum ? 1 : 0);
     std::printf("reference: filter %s, equalizer %s%s\n", analyzer::referenceFilterName(r.reference),
@@ -75,15 +79,26 @@ int run(const std::vector<std::string>& args) {
         return 0;
     }
     const auto format = options.format ? *options.format : app::formatOfPath(options.input);
-    const auto capture = app::readCapture(options.input, format);
+    const app::CaptureSource capture(options.input, format);
     analyzer::Options a;
     a.sampleRate = ana::captureRate(options, capture);
     a.pnOffset = options.pnOffset;
     a.filter = options.filter;
     a.phaseEqualizer = options.equalizer;
-    const auto result = analyzer::analyze(capture.samples, a);
-    if (options.json) std::cout << analyzer::toJson(result).dump(1) << "\n";
-    else printSummary(options.input, result, capture.samples.size());
+    // The start of the file is all the analysis looks at; a long capture is not held whole.
+    const std::size_t read = ana::samplesToRead(a.sampleRate, capture.sampleCount());
+    const auto result = analyzer::analyze(capture.read(0, read), a);
+    if (options.json) {
+        auto j = analyzer::toJson(result);
+        // Only a part read is worth saying: otherwise the reading is that of the samples alone.
+        if (read < capture.sampleCount()) {
+            j["samples_in_file"] = capture.sampleCount();
+            j["samples_read"] = read;
+        }
+        std::cout << j.dump(1) << "\n";
+    } else {
+        printSummary(options.input, result, read, capture.sampleCount());
+    }
     return 0;
 }
 

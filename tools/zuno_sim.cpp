@@ -5,6 +5,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -124,14 +125,15 @@ Options parse(int argc, char** argv) {
 // then the port stays bound, so connecting to it is refused rather than reaching another program.
 // Returns -1 with errno set when the port cannot be had.
 int listenOn(int port, bool refuse) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking, so that the loop takes every waiting connection and then goes on.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<std::uint16_t>(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || (!refuse && ::listen(fd, 16) != 0)) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || (!refuse && ::listen(fd, 128) != 0)) {
         const int err = errno;
         ::close(fd);
         errno = err;
@@ -168,6 +170,8 @@ struct Connection {
     // The client went away or was dropped.
     virtual void closing() {}
     virtual std::string& out() { return sent; }
+    // Bytes held for the client both ways, for the bound on all connections together.
+    virtual std::size_t held() const { return sent.size(); }
 
     int fd;
     Kind kind;
@@ -187,6 +191,7 @@ struct ScpiConnection : Connection {
     void resume(sim::Clock::time_point) override { exchange.resume(); }
     void closing() override { exchange.session.reset(); }
     std::string& out() override { return exchange.out; }
+    std::size_t held() const override { return exchange.held(); }
     sim::Exchange exchange;
 };
 
@@ -200,6 +205,7 @@ struct RpcConnection : Connection {
     bool accepting() const override { return !channel->due(); }
     void resume(sim::Clock::time_point now) override { sent += channel->expire(now); }
     std::optional<sim::Clock::time_point> due() const override { return channel->due(); }
+    std::size_t held() const override { return sent.size() + channel->held(); }
     std::unique_ptr<sim::RpcChannel> channel;
 };
 
@@ -214,6 +220,18 @@ void flush(Connection& c) {
         out.erase(0, static_cast<std::size_t>(n));
     }
 }
+
+// Clients served at once: well inside the descriptors the process may open, so that the
+// listeners, the terminal and the files a command opens always have some.
+std::size_t connectionLimit() {
+    rlimit r{};
+    if (::getrlimit(RLIMIT_NOFILE, &r) != 0 || r.rlim_cur == RLIM_INFINITY) return 512;
+    return static_cast<std::size_t>(std::clamp<rlim_t>(r.rlim_cur / 2, 8, 512));
+}
+
+// What all connections together may hold of unfinished messages and unread replies: one
+// waveform block of the largest size, with room for everyone else's smaller traffic.
+std::size_t heldLimit(const sim::Instrument& instrument) { return instrument.maxReplyBytes() + (64u << 20); }
 
 int run(const Options& o) {
     sim::Instrument instrument(o.faults, o.memory);
@@ -260,25 +278,75 @@ int run(const Options& o) {
     };
     const Listener listeners[] = {
         {scpi, Connection::Kind::Scpi}, {portmapper, Connection::Kind::Portmapper}, {core, Connection::Kind::Core}};
+    const std::size_t maxConnections = connectionLimit(), maxHeld = heldLimit(instrument);
+    std::size_t clients = 0;  // links but the terminal
+    // When accept fails for want of descriptors or memory, the listeners rest a while instead of
+    // waking the loop again at once.
+    std::optional<sim::Clock::time_point> acceptRests;
+    sim::Clock::time_point lastRefusalNote{};
+    // Takes the connections waiting on `l`; false when accepting failed and must rest.
     auto accept = [&](const Listener& l) {
-        const int fd = ::accept4(l.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0) return;
-        const int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        switch (l.kind) {
-            case Connection::Kind::Portmapper:
-                links.push_back(std::make_unique<RpcConnection>(
-                    fd, l.kind, std::make_unique<sim::PortmapperChannel>(static_cast<std::uint16_t>(corePort))));
-                return;
-            case Connection::Kind::Core:
-                links.push_back(std::make_unique<RpcConnection>(
-                    fd, l.kind, std::make_unique<sim::CoreChannel>(instrument, kMaxWrite)));
-                break;
-            default:
-                links.push_back(std::make_unique<ScpiConnection>(fd, l.kind, instrument));
-                break;
+        for (int taken = 0; taken < 64; ++taken) {
+            const int fd = ::accept4(l.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED;
+            if (clients >= maxConnections) {
+                // Refused at once and plainly: the client sees the connection reset, not a silence.
+                const linger reset{1, 0};
+                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+                ::close(fd);
+                if (sim::Clock::now() - lastRefusalNote > std::chrono::seconds(1)) {
+                    std::fprintf(stderr, "zuno-sim: refusing connections: %zu clients are connected, the most it serves\n",
+                                 clients);
+                    lastRefusalNote = sim::Clock::now();
+                }
+                continue;
+            }
+            ++clients;
+            const int one = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            switch (l.kind) {
+                case Connection::Kind::Portmapper:
+                    links.push_back(std::make_unique<RpcConnection>(
+                        fd, l.kind, std::make_unique<sim::PortmapperChannel>(static_cast<std::uint16_t>(corePort))));
+                    continue;
+                case Connection::Kind::Core:
+                    links.push_back(std::make_unique<RpcConnection>(
+                        fd, l.kind, std::make_unique<sim::CoreChannel>(instrument, kMaxWrite)));
+                    break;
+                default:
+                    links.push_back(std::make_unique<ScpiConnection>(fd, l.kind, instrument));
+                    break;
+            }
+            ++instrument.connections;
         }
-        ++instrument.connections;
+        return true;
+    };
+    using Link = std::list<std::unique_ptr<Connection>>::iterator;
+    auto drop = [&](Link it) {
+        (*it)->closing();
+        ::close((*it)->fd);
+        if ((*it)->kind != Connection::Kind::Serial) --clients;
+        return links.erase(it);
+    };
+    // Past the bound on what all clients together hold, the one holding most goes; `next`, the
+    // link the caller goes on with, stays valid.
+    std::size_t held = 0;
+    auto bound = [&](Link& next) {
+        while (held > maxHeld) {
+            held = 0;
+            Link largest = links.end();
+            for (auto it = links.begin(); it != links.end(); ++it) {
+                held += (*it)->held();
+                if ((*it)->kind != Connection::Kind::Serial && (largest == links.end() || (*it)->held() > (*largest)->held()))
+                    largest = it;
+            }
+            if (held <= maxHeld || largest == links.end()) return;
+            std::fprintf(stderr, "zuno-sim: dropping a connection that holds %zu bytes: clients hold more than %zu\n",
+                         (*largest)->held(), maxHeld);
+            held -= (*largest)->held();
+            if (largest == next) next = drop(largest);
+            else drop(largest);
+        }
     };
 
     // Each pass takes at most one buffer from every client that has sent something, so a client
@@ -286,31 +354,44 @@ int run(const Options& o) {
     std::vector<char> buffer(1 << 20);
     while (!stopping) {
         const auto now = sim::Clock::now();
-        int waitMs = 200;
+        long long waitMs = 200;
+        if (acceptRests && now >= *acceptRests) acceptRests.reset();
+        if (acceptRests)
+            waitMs = std::min<long long>(waitMs, std::chrono::duration_cast<std::chrono::milliseconds>(*acceptRests - now).count() + 1);
         // A socket that does not listen reports a hang-up at once: left out, it is not polled.
         std::vector<pollfd> fds;
-        for (const Listener& l : listeners) fds.push_back({refuse ? -1 : l.fd, POLLIN, 0});
+        std::vector<Connection*> polled;  // whose entry each is: a link dropped for the bound leaves a gap
+        for (const Listener& l : listeners) fds.push_back({refuse || acceptRests ? -1 : l.fd, POLLIN, 0});
         // The instrument's channels stall; the portmapper, a program of its own, does not.
         auto stalled = [&](const Connection& c) { return o.faults.stall && c.kind != Connection::Kind::Portmapper; };
         auto reading = [&](Connection& c) { return !stalled(c) && c.accepting() && c.out().size() < sim::Exchange::kMaxPendingReply; };
         for (auto& l : links) {
-            fds.push_back({l->fd, static_cast<short>((reading(*l) ? POLLIN : 0) | (l->out().empty() ? 0 : POLLOUT)), 0});
+            // A client that hangs up is noticed at once, also while none of its bytes are read.
+            const short hangUp = l->kind == Connection::Kind::Serial ? 0 : POLLRDHUP;
+            fds.push_back({l->fd, static_cast<short>((reading(*l) ? POLLIN : 0) | (l->out().empty() ? 0 : POLLOUT) | hangUp), 0});
+            polled.push_back(l.get());
             if (const auto d = l->due())
-                waitMs = std::min<int>(waitMs, static_cast<int>(std::max<long long>(
-                    0, std::chrono::duration_cast<std::chrono::milliseconds>(*d - now).count() + 1)));
+                waitMs = std::min<long long>(
+                    waitMs, std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(*d - now).count() + 1));
         }
-        if (::poll(fds.data(), fds.size(), waitMs) < 0 && errno != EINTR) throw std::runtime_error(std::strerror(errno));
+        if (::poll(fds.data(), fds.size(), static_cast<int>(waitMs)) < 0 && errno != EINTR)
+            throw std::runtime_error(std::strerror(errno));
         for (std::size_t i = 0; i < std::size(listeners); ++i)
-            if (fds[i].revents & POLLIN) accept(listeners[i]);
+            if ((fds[i].revents & POLLIN) && !accept(listeners[i]))
+                acceptRests = sim::Clock::now() + std::chrono::milliseconds(100);
         std::size_t k = std::size(listeners);
-        for (auto it = links.begin(); it != links.end(); ++k) {
+        held = 0;
+        for (const auto& l : links) held += l->held();
+        for (auto it = links.begin(); it != links.end();) {
+            while (k < fds.size() && polled[k - std::size(listeners)] != it->get()) ++k;
             Connection& l = **it;
+            const std::size_t before = l.held();
             const bool serial = l.kind == Connection::Kind::Serial;
             const short ev = k < fds.size() ? fds[k].revents : 0;
             bool closed = false;
             if (ev & POLLOUT) flush(l);
             l.resume(sim::Clock::now());
-            const bool hungUp = ev & (POLLHUP | POLLERR);
+            const bool hungUp = ev & (POLLHUP | POLLERR | POLLRDHUP);
             if (hungUp && !serial && !reading(l)) {
                 closed = true;  // gone while not being read: polling it again would spin
             } else if (reading(l) && ((ev & POLLIN) || hungUp)) {
@@ -331,13 +412,15 @@ int run(const Options& o) {
             if (auto* s = dynamic_cast<ScpiConnection*>(&l); s && serial && s->exchange.session.inBlock() &&
                                                              sim::Clock::now() - l.lastInput > std::chrono::seconds(1))
                 s->exchange.session.reset();
+            const std::size_t after = l.held();
             if (closed && !serial) {
-                l.closing();
-                ::close(l.fd);
-                it = links.erase(it);
+                held -= before;
+                it = drop(it);
             } else {
+                held = held - before + after;
                 ++it;
             }
+            bound(it);
         }
     }
     for (auto& l : links) ::close(l->fd);

@@ -10,6 +10,8 @@
 #include <optional>
 #include <set>
 
+#include "zuno_version.h"
+
 namespace sim {
 
 namespace {
@@ -19,7 +21,7 @@ constexpr std::size_t kMaxErrors = 30;
 constexpr std::size_t kMaxLogEntry = 1024;
 constexpr std::size_t kMaxLogBytes = 1 << 20;
 constexpr std::size_t kMaxPathDepth = 8;
-const char* const kIdentity = "Zuno,Simulated Signal Generator,SIM0001,1.0";
+const std::string kIdentity = "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion);
 
 std::string upper(std::string_view s) {
     std::string out(s);

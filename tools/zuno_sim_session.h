@@ -24,6 +24,8 @@ public:
     // Takes all `n` bytes; returns the replies.
     std::string feed(const char* data, std::size_t n);
     bool inBlock() const { return state_ == State::BlockData; }
+    // Bytes of the unfinished message.
+    std::size_t held() const { return line_.size() + block_.size(); }
     // The link marked the end of a message (VXI-11's END): a message without its line end runs.
     void endOfMessage(std::string& replies);
     // Forgets an unfinished message (the link dropped or paused in the middle of a block).
@@ -64,6 +66,8 @@ struct Exchange {
     void resume();
     // Whether more input can be taken now.
     bool accepting() const { return in.empty() && out.size() < kMaxPendingReply; }
+    // Bytes held for the client, both ways.
+    std::size_t held() const { return session.held() + in.size() + out.size(); }
 
     Session session;
     std::string in, out;

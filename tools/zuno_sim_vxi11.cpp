@@ -11,6 +11,9 @@ namespace {
 
 constexpr std::size_t kMaxDeviceName = 64;
 constexpr std::uint32_t kDeviceTrigger = 14, kDeviceLock = 18, kDeviceUnlock = 19;
+constexpr std::int32_t kOutOfResources = 9;
+// Links of one connection; each holds a conversation, so a client may not open them without end.
+constexpr std::size_t kMaxLinks = 64;
 
 // Each procedure's results when the link is unknown: the error, then zeros in its other fields.
 std::string invalidLink(std::uint32_t procedure) {
@@ -79,6 +82,12 @@ std::optional<Clock::time_point> CoreChannel::due() const {
     return waiting_->due;
 }
 
+std::size_t CoreChannel::held() const {
+    std::size_t n = RpcChannel::held();
+    for (const auto& [id, link] : links_) n += link->held();
+    return n;
+}
+
 std::string CoreChannel::createLink(XdrReader& args) {
     args.i32();  // the client's id
     args.u32();  // lock the device: there is no other to lock it from
@@ -87,6 +96,7 @@ std::string CoreChannel::createLink(XdrReader& args) {
     for (char& c : device) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     XdrWriter w;
     if (device != "inst0") return w.i32(kDeviceNotAccessible).i32(0).u32(0).u32(0).bytes();
+    if (links_.size() >= kMaxLinks) return w.i32(kOutOfResources).i32(0).u32(0).u32(0).bytes();
     const std::int32_t id = nextLink_++;
     links_.emplace(id, std::make_unique<Exchange>(inst_));
     // No abort channel: a client ends an operation by closing the connection.
@@ -104,7 +114,7 @@ std::optional<std::string> CoreChannel::read(Exchange& link, XdrReader& args, st
     if (link.out.empty()) {
         // Nothing was asked: the reply never comes, and the read gives up after its time-out.
         inst_.reportError(-420, "Query UNTERMINATED");
-        waiting_ = Waiting{xid, now + std::chrono::milliseconds(ioTimeout)};
+        waiting_ = Waiting{xid, now + std::min<std::chrono::milliseconds>(std::chrono::milliseconds(ioTimeout), kMaxIoTimeout)};
         return std::nullopt;
     }
     std::size_t n = std::min<std::size_t>(requested == 0 ? 1 : requested, link.out.size());

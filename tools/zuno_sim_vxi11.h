@@ -29,6 +29,9 @@ public:
     virtual std::optional<Clock::time_point> due() const { return std::nullopt; }
     // The replies of waiting calls that fell due, and of the calls queued behind them.
     std::string expire(Clock::time_point now);
+    // Bytes held for the client: its unfinished record and calls not yet run, and what its
+    // links' conversations hold.
+    virtual std::size_t held() const { return input_.size() + reader_.held(); }
 
 protected:
     explicit RpcChannel(std::size_t maxRecord) : reader_(maxRecord) {}
@@ -60,6 +63,10 @@ public:
     // Writes carry at most `maxWrite` bytes; a link's reply is read in pieces of up to that too.
     CoreChannel(Instrument& instrument, std::uint32_t maxWrite);
     std::optional<Clock::time_point> due() const override;
+    std::size_t held() const override;
+    // The longest a read waits for a reply, whatever time-out the client asks: a wait ties up
+    // the link's connection, and nothing here answers late.
+    static constexpr std::chrono::milliseconds kMaxIoTimeout{10000};
 
 private:
     struct Waiting {

@@ -18,6 +18,10 @@ struct AppState {
     // Results of the last calculation; meaningful only while appInfo.LastCalcTimeStamp is set.
     dsp::CVec waveform;
     std::array<dsp::Bits, 2> markers;  // marker 1 (half-slot timing), marker 2 (RF blanking)
+    // The oversampling the held waveform was computed with: it plays and plots at its own rate,
+    // whatever the settings say now.
+    double waveformOverSampling = 0;
+    double waveformRate() const { return samplingRate(waveformOverSampling); }
 };
 
 }  // namespace app

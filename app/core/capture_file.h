@@ -4,11 +4,10 @@
 #include <optional>
 #include <string>
 
+#include "app/core/capture_source.h"
 #include "dsp/types.h"
 
 namespace app {
-
-enum class CaptureFormat { Cf64, Cf32, Ci16be, Ci16le, Sigmf, Mat };
 
 // "cf64", "cf32", "ci16be", "ci16le", "sigmf", "mat"; throws std::runtime_error otherwise.
 CaptureFormat formatNamed(const std::string& name);
@@ -21,6 +20,7 @@ struct Capture {
     std::optional<double> sampleRate;  // Hz, when the file says
 };
 
+// The whole capture, of up to 2^27 samples (see CaptureSource to read a part of a longer one).
 // Throws std::runtime_error naming the file and what is wrong with it.
 Capture readCapture(const std::string& path, CaptureFormat format);
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/core/json_text.h"
 #include "host/core/input_file.h"
 #include "host/core/text.h"
 #include "host/core/value.h"
@@ -17,26 +18,10 @@ namespace {
 using nlohmann::json;
 
 // Settings nest two levels (parameters.slot) and a 16x59 field is a list of lists; far deeper
-// nesting is a mistake, and unbounded nesting would exhaust the stack of anything that walks it.
-constexpr int kMaxDepth = 32;
+// nesting or far more values are a mistake, whichever way the settings arrive.
 constexpr std::uint64_t kMaxSettingsFileBytes = std::uint64_t{16} << 20;
 
-std::string shown(const json& j) {
-    constexpr std::size_t kShown = 60;
-    std::string s = j.dump(-1, ' ', false, json::error_handler_t::replace);
-    return host::printable(s.size() > kShown ? s.substr(0, kShown) + "..." : s);
-}
-
-// Throws std::invalid_argument for text nested too deeply; otherwise as json::parse.
-json parseLimited(std::string_view text) {
-    const json::parser_callback_t limit = [](int depth, json::parse_event_t, json&) {
-        if (depth > kMaxDepth)
-            throw std::invalid_argument("lists and objects are nested more than " + std::to_string(kMaxDepth) +
-                                        " levels deep");
-        return true;
-    };
-    return json::parse(text, limit);
-}
+std::string shown(const json& j) { return jsonExcerpt(j); }
 
 bool isNumber(const json& j) {
     return j.is_number() || j.is_boolean();
@@ -109,7 +94,7 @@ void overrideRecord(host::Value& record, const json& object, const std::string& 
     for (const auto& [name, value] : object.items()) {
         const std::string fieldPath = path + "." + name;
         host::Value* target = record.find(name);
-        if (!target) throw std::invalid_argument("unknown field " + host::printable(fieldPath));
+        if (!target) throw std::invalid_argument("unknown field " + textExcerpt(fieldPath, 120));
         overrideField(*target, value, fieldPath);
     }
 }
@@ -177,15 +162,15 @@ void applySetting(Parameters& parameters, std::string_view nameEqualsValue) {
     std::string_view name = nameEqualsValue.substr(0, eq);
     if (eq == std::string_view::npos || name.empty())
         throw std::invalid_argument("a setting must read NAME=VALUE, as in OverSampling=8 (got \"" +
-                                    std::string(nameEqualsValue) + "\")");
+                                    textExcerpt(nameEqualsValue) + "\")");
     const std::string_view text = nameEqualsValue.substr(eq + 1);
     json value;
     try {
-        value = parseLimited(text);
+        value = parseJsonLimited(text);
     } catch (const json::exception&) {
         value = std::string(text);
     } catch (const std::invalid_argument& e) {
-        throw std::invalid_argument(std::string(name) + ": " + e.what());
+        throw std::invalid_argument(textExcerpt(name) + ": " + e.what());
     }
 
     constexpr std::string_view kRoot = "parameters.";
@@ -197,7 +182,7 @@ void applySetting(Parameters& parameters, std::string_view nameEqualsValue) {
         const std::size_t dot = name.find('.');
         const std::string part(name.substr(0, dot));
         if (part.empty())
-            throw std::invalid_argument("\"" + std::string(nameEqualsValue.substr(0, eq)) +
+            throw std::invalid_argument("\"" + textExcerpt(nameEqualsValue.substr(0, eq)) +
                                         "\" is not a field name");
         if (dot == std::string_view::npos) {
             (*level)[part] = std::move(value);
@@ -212,7 +197,7 @@ void applySetting(Parameters& parameters, std::string_view nameEqualsValue) {
 json readSettingsFile(const std::string& path) {
     const std::string text = host::InputFile(path).text(kMaxSettingsFileBytes);
     try {
-        return parseLimited(text);
+        return parseJsonLimited(text);
     } catch (const json::exception& e) {
         throw std::invalid_argument(path + " is not valid JSON: " + host::printable(e.what()));
     } catch (const std::invalid_argument& e) {

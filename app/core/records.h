@@ -14,6 +14,7 @@
 #include "app/core/record_fields.h"
 #include "dsp/types.h"
 #include "engine/frame.h"
+#include "zuno_version.h"
 
 namespace app {
 
@@ -73,7 +74,7 @@ struct Parameters {
 struct AppInfo {
     std::string Name = "1xEV Forward Link";
     std::string Platform = "c";
-    std::string Rev = "A.02.01.002";
+    std::string Rev{zuno::kVersion};  // the one version every program reports
     std::string Date = "03-Dec-2001";
     std::string Notes = "Release Notes:";
     std::string NotesLine2 = "1xEV Forward Link Signal Generation Applet for";

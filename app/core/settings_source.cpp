@@ -4,6 +4,7 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "app/core/json_text.h"
 #include "app/core/parameter_file.h"
 #include "app/core/parameter_overrides.h"
 
@@ -19,6 +20,18 @@ bool isParameterFile(const std::string& path) {
 }
 
 }  // namespace
+
+void applySettingsText(Parameters& parameters, std::string_view text) {
+    nlohmann::json settings;
+    try {
+        settings = parseJsonLimited(text);
+    } catch (const nlohmann::json::exception& e) {
+        throw std::invalid_argument("settings refused: " + textExcerpt(e.what(), 200));
+    } catch (const std::invalid_argument& e) {
+        throw std::invalid_argument(std::string("settings refused: ") + e.what());
+    }
+    applyOverrides(parameters, settings);
+}
 
 Parameters parametersFrom(const std::string& path) {
     if (!isParameterFile(path)) {

@@ -1,6 +1,7 @@
 #pragma once
 // Where a command-line program or script takes its settings from.
 #include <string>
+#include <string_view>
 
 #include "app/core/records.h"
 
@@ -10,5 +11,9 @@ namespace app {
 // file it opens; its refusal comes on one line. Any other name is a JSON file of fields applied
 // over the defaults (applyOverrides).
 Parameters parametersFrom(const std::string& path);
+
+// JSON text of settings as a script hands it over: parsed within the limits of a settings file
+// and applied with applyOverrides. Throws std::invalid_argument saying why it is refused.
+void applySettingsText(Parameters& parameters, std::string_view text);
 
 }  // namespace app

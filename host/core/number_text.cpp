@@ -1,6 +1,7 @@
 #include "host/core/number_text.h"
 
 #include <charconv>
+#include <cctype>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -67,6 +68,85 @@ std::vector<double> textToNumbers(std::string_view text) {
         out.push_back(v);
         p = end;
     }
+    return out;
+}
+
+}  // namespace host
+
+namespace host {
+
+namespace {
+
+struct NumberSpan {
+    std::size_t begin = 0, end = 0;  // the number's characters
+    std::size_t mantissaEnd = 0;     // where its exponent starts (== end without one)
+    int decimals = 0;                // digits after the decimal mark
+    std::string unit;                // as typed, blanks around it left out
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::optional<NumberSpan> scanNumber(std::string_view t) {
+    NumberSpan n;
+    std::size_t i = 0;
+    while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+    n.begin = i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < t.size() && isDigit(t[i])) ++i, ++digits;
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && isDigit(t[i])) ++i, ++digits, ++n.decimals;
+    }
+    if (digits == 0) return std::nullopt;
+    n.mantissaEnd = i;
+    // An exponent only when digits follow: "2e" is no number, "2 e" neither ("e" is no unit here).
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < t.size() && (t[j] == '+' || t[j] == '-')) ++j;
+        if (j < t.size() && isDigit(t[j])) {
+            while (j < t.size() && isDigit(t[j])) ++j;
+            i = j;
+        }
+    }
+    n.end = i;
+    while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+    const std::size_t unitBegin = i;
+    while (i < t.size() && (std::isalpha(static_cast<unsigned char>(t[i])) || t[i] == '%' || t[i] == '/')) ++i;
+    n.unit = std::string(t.substr(unitBegin, i - unitBegin));
+    while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+    if (i != t.size()) return std::nullopt;
+    // A unit runs straight on from the number or after a blank, never into an exponent's "e".
+    if (!n.unit.empty() && unitBegin == n.end && (n.unit[0] == 'e' || n.unit[0] == 'E')) return std::nullopt;
+    return n;
+}
+
+double parse(std::string_view text) {
+    const std::string s(text);
+    return strtod_l(s.c_str(), nullptr, cLocale());
+}
+
+}  // namespace
+
+std::optional<TypedNumber> readTypedNumber(std::string_view text) {
+    const auto n = scanNumber(text);
+    if (!n) return std::nullopt;
+    return TypedNumber{parse(text.substr(n->begin, n->end - n->begin)), n->unit};
+}
+
+std::optional<std::string> stepTypedNumber(std::string_view text, int direction) {
+    const auto n = scanNumber(text);
+    if (!n) return std::nullopt;
+    const double mantissa = parse(text.substr(n->begin, n->mantissaEnd - n->begin));
+    const double stepped = mantissa + direction * std::pow(10.0, -n->decimals);
+    char buf[64];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, stepped, std::chars_format::fixed, n->decimals);
+    std::string out(text.substr(0, n->begin));
+    // -0.0 steps to "0.0", not "-0.0".
+    std::string number(buf, end);
+    if (number.starts_with('-') && number.find_first_not_of("-0.") == std::string::npos) number.erase(0, 1);
+    out += number;
+    out += text.substr(n->mantissaEnd);
     return out;
 }
 

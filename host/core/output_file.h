@@ -9,10 +9,12 @@
 namespace host {
 
 // New contents of one output, written in full before anything at `path` changes.
-// - A new name or a regular file is written under a temporary name beside it and renamed over
-//   it by commit(); an existing file keeps its mode.
+// - A new name or a regular file is written into an unnamed file in its folder (or, where the
+//   file system has none, under a temporary name ".NAME.XXXXXX" beside it) and renamed over it
+//   when committed; an existing file keeps its mode. A writer that is killed leaves nothing, or a
+//   temporary that the next write of the same target clears.
 // - A symbolic link is followed: the file it points to is written, the link stays.
-// - A character device or FIFO (/dev/null, /dev/stdout) is written directly by commit().
+// - A character device or FIFO (/dev/null, /dev/stdout) is written directly when committed.
 // - Anything else (a folder, a socket, a block device) is refused.
 // Failures throw std::runtime_error "cannot write PATH: reason"; what was at PATH is then intact.
 class PendingFile {
@@ -25,17 +27,20 @@ public:
     ~PendingFile();
 
     const std::string& path() const { return path_; }
-    // Puts the new contents in place.
-    void commit();
 
 private:
+    void commit();  // under commitTogether's locks
     friend void commitTogether(std::span<PendingFile> files);
     void keepOld();  // a link to the file commit() replaces, for rollback()
     void rollback() noexcept;
+    void dropBackup() noexcept;
+    void discard() noexcept;  // the new contents, when not put in place
 
     std::string path_;    // as given, for messages
     std::string target_;  // where the links end
-    std::string temp_;    // empty for a device or FIFO
+    bool replace_ = false;  // false for a device or FIFO
+    int fd_ = -1;           // the new contents, open (and locked) until commit
+    std::string temp_;      // the new contents' name, empty while unnamed
     std::string backup_;
     bool existed_ = false;
     bool committed_ = false;
@@ -43,7 +48,8 @@ private:
 };
 
 // Commits in order; when one fails, those already committed are put back as they were (where
-// the file system allows a second name for the old file) before the error is passed on.
+// the file system allows a second name for the old file) before the error is passed on. Writers
+// of the same folders commit one after the other, so a set is always whole from one of them.
 void commitTogether(std::span<PendingFile> files);
 
 void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "host/qt/registry.h"
+#include "host/qt/window_keys.h"
 
 namespace host {
 
@@ -84,6 +85,7 @@ void bindCallbacks(QWidget* window, Registry& registry) {
         const QString own = o->property("module").toString();
         bindCallback(o, window, own.isEmpty() || o == window ? windowModule : own, op, registry);
     }
+    installWindowKeys(window);
     // "operation" of the window's module, or "module:operation".
     const QStringList closeOp = window->property("closeRequest").toString().split(':');
     if (closeOp.size() == 1 && !closeOp[0].isEmpty())

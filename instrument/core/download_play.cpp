@@ -73,18 +73,27 @@ std::vector<std::string> playLines(const std::string& FileName, const app::SigGe
 hwio::Result playSequence(const std::vector<std::string>& lines, const app::Configuration& config,
                           const hwio::Options& options, std::vector<hwio::Result>* sent) {
     const host::Value link = app::toValue(config);
-    hwio::Result last, firstFailure;
+    // The last two lines start the player and switch the RF output on: only over settings the
+    // instrument took in full, or a wrong signal would reach the device under test.
+    const std::size_t switchOn = lines.size() >= kSwitchOnLines ? lines.size() - kSwitchOnLines : 0;
+    hwio::Result last;
+    std::string failures;
+    std::int32_t failedStatus = hwio::kOk;
     for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i == switchOn && failedStatus != hwio::kOk) break;
         last = hwSend(link, lines[i], options);
         if (sent) sent->push_back(last);
         if (last.status == hwio::kCancelled) return last;
-        if (last.status != hwio::kOk && firstFailure.status == hwio::kOk)
-            firstFailure = {last.status, "Line " + std::to_string(i + 1) + " (\"" + lines[i] + "\") failed: " +
-                                             last.response};
-        if (linkFailed(last.status)) return firstFailure;
+        if (last.status != hwio::kOk) {
+            if (failedStatus == hwio::kOk) failedStatus = last.status;
+            failures += (failures.empty() ? "" : "\n") + ("Line " + std::to_string(i + 1) + " (\"" + lines[i] +
+                                                          "\") failed: " + last.response);
+        }
+        if (linkFailed(last.status)) return {failedStatus, failures};
     }
     hwReturnLocal(link, options);
-    return firstFailure.status != hwio::kOk ? firstFailure : last;
+    if (failedStatus == hwio::kOk) return last;
+    return {failedStatus, failures + "\nThe player and the RF output were not switched on."};
 }
 
 hwio::Result VSKPlay_c(const std::string& FileName, const app::SigGenSettings& setting,

@@ -37,10 +37,14 @@ std::vector<std::string> playLines_c(const std::string& FileName, const app::Sig
 std::vector<std::string> playLines(const std::string& FileName, const app::SigGenSettings& setting,
                                    std::optional<double> ReconFilter = {});
 
-// Sends the lines, then returns the instrument to local control. Every line is sent even when
-// the instrument rejects one; a link that fails stops the sequence, since no later line would
-// arrive. The result is the first failure, naming its line, else the last line's; a cancelled
-// sequence ends at once with the cancelled line's result.
+// The player start and the RF-on line that end both sequences.
+inline constexpr std::size_t kSwitchOnLines = 2;
+
+// Sends the lines, then returns the instrument to local control. The setting lines are sent
+// even when the instrument rejects one; the last kSwitchOnLines (player start, RF on) only when
+// every line before them succeeded. A link that fails stops the sequence, since no later line
+// would arrive. The result names every failing line with the instrument's error, else it is the
+// last line's; a cancelled sequence ends at once with the cancelled line's result.
 hwio::Result VSKPlay_c(const std::string& FileName, const app::SigGenSettings& setting,
                        const app::Configuration& config, const hwio::Options& options = {});
 hwio::Result VSKPlay(const std::string& FileName, const app::SigGenSettings& setting, const app::Configuration& config,

@@ -43,17 +43,17 @@ OccupiedBand occupiedBand(const PowerSpectrum& s, double fraction) {
     return {crossing((1 - fraction) / 2 * total), crossing((1 + fraction) / 2 * total)};
 }
 
-ChannelMeasurements measureChannel(const PowerSpectrum& s, double nearLimit, double farLimit) {
+ChannelMeasurements measureChannel(const PowerSpectrum& s, double channelBandwidth, const std::vector<AclrRow>& rows) {
     ChannelMeasurements m;
-    m.channelPower = bandPower(s, -kChannelBandwidth / 2, kChannelBandwidth / 2);
+    m.channelPower = bandPower(s, -channelBandwidth / 2, channelBandwidth / 2);
     m.occupied = occupiedBand(s, 0.99);
-    for (std::size_t j = 0; j < kLeakageOffsets.size(); ++j) {
-        Leakage& l = m.leakage[j];
-        l.offset = kLeakageOffsets[j];
-        l.limit = std::abs(l.offset) < 1e6 ? nearLimit : farLimit;
-        const double p = bandPower(s, l.offset - kLeakageBandwidth / 2, l.offset + kLeakageBandwidth / 2);
-        l.dBc = 10 * std::log10(p / m.channelPower);
-        l.pass = l.dBc <= l.limit;
+    auto dBc = [&](double centre, double width) {
+        return 10 * std::log10(bandPower(s, centre - width / 2, centre + width / 2) / m.channelPower);
+    };
+    for (const AclrRow& row : rows) {
+        AclrResult r{row, dBc(-row.offset, row.bandwidth), dBc(row.offset, row.bandwidth)};
+        r.pass = r.lower <= row.limit && r.upper <= row.limit;
+        m.aclr.push_back(r);
     }
     return m;
 }

@@ -1,15 +1,24 @@
 #pragma once
 // What a transmitter test reads off a forward-link spectrum: the channel power, the occupied
-// bandwidth and the leakage into the bands the emission limits name.
-#include <array>
+// bandwidth and the adjacent-channel leakage ratios against their limits.
+#include <vector>
 
 #include "plots/core/welch.h"
 
 namespace plots {
 
 inline constexpr double kChannelBandwidth = 1.2288e6;
-inline constexpr double kLeakageBandwidth = 30e3;
-inline constexpr std::array<double, 4> kLeakageOffsets{-1.98e6, -750e3, 750e3, 1.98e6};
+
+// One row of the adjacent-channel table: the bands `bandwidth` Hz wide centred `offset` Hz below
+// and above the carrier, each against `limit` dBc.
+struct AclrRow {
+    double offset = 0;
+    double bandwidth = 0;
+    double limit = 0;
+    bool operator==(const AclrRow&) const = default;
+};
+// The emission limits of a forward-link transmitter test.
+inline const std::vector<AclrRow> kDefaultAclrRows{{750e3, 30e3, -45}, {1.98e6, 30e3, -60}};
 
 // The power between lo and hi Hz, each bin standing for its band f +- binWidth/2. NaN when the
 // band reaches beyond the spectrum.
@@ -22,20 +31,18 @@ struct OccupiedBand {
 };
 OccupiedBand occupiedBand(const PowerSpectrum& s, double fraction);
 
-struct Leakage {
-    double offset = 0;  // Hz from the carrier
-    double dBc = 0;     // power in kLeakageBandwidth there relative to the channel power; NaN beyond the spectrum
-    double limit = 0;
-    bool pass = false;  // at or below the limit
+struct AclrResult {
+    AclrRow row;
+    double lower = 0, upper = 0;  // dBc below and above the carrier; NaN beyond the spectrum
+    bool pass = false;            // both measured and both at or below the limit
 };
 
 struct ChannelMeasurements {
-    double channelPower = 0;  // over kChannelBandwidth, |x|^2 units
+    double channelPower = 0;  // over the channel bandwidth, |x|^2 units
     OccupiedBand occupied;    // 99 %
-    std::array<Leakage, 4> leakage;
+    std::vector<AclrResult> aclr;
 };
 
-// nearLimit applies at +-750 kHz, farLimit at +-1.98 MHz, both in dBc.
-ChannelMeasurements measureChannel(const PowerSpectrum& s, double nearLimit, double farLimit);
+ChannelMeasurements measureChannel(const PowerSpectrum& s, double channelBandwidth, const std::vector<AclrRow>& rows);
 
 }  // namespace plots

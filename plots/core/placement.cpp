@@ -1,5 +1,7 @@
 #include "plots/core/placement.h"
 
+#include <algorithm>
+
 namespace plots {
 
 std::string windowPrefix(PlotKind kind) {
@@ -51,6 +53,19 @@ Box placeNextToParent(PlotKind kind, const Box& p) {
         break;
     }
     return b;
+}
+
+ScreenRect fitInside(const ScreenRect& contents, const FrameMargins& frame, const ScreenRect& area, int minWidth,
+                     int minHeight) {
+    ScreenRect r = contents;
+    r.width = std::max(std::min(r.width, area.width - frame.left - frame.right), minWidth);
+    r.height = std::max(std::min(r.height, area.height - frame.top - frame.bottom), minHeight);
+    // Right and bottom edges in first, then left and top: the top left wins when it cannot all fit.
+    r.x = std::min(r.x, area.x + area.width - frame.right - r.width);
+    r.y = std::min(r.y, area.y + area.height - frame.bottom - r.height);
+    r.x = std::max(r.x, area.x + frame.left);
+    r.y = std::max(r.y, area.y + frame.top);
+    return r;
 }
 
 Box placeAxes(const Box& p) { return {p.left * 1.2, p.bottom * 1.4, p.width, p.height / 1.1}; }

@@ -7,6 +7,7 @@
 #include "dsp/fft.h"
 #include "plots/core/hann.h"
 #include "plots/core/units.h"
+#include "plots/core/vector_state.h"
 
 namespace plots {
 
@@ -17,6 +18,7 @@ void decadeLimits(double lo, double hi, double& mMin, double& mMax) {
 }
 
 SpectrumData computeSpectrum(double sampleRate, const dsp::CVec& iqWave) {
+    clearVectorState();
     if (sampleRate <= 0) sampleRate = 1;
     dsp::CVec X;
     if (!iqWave.empty()) {
@@ -61,6 +63,7 @@ SpectrumData computeSpectrum(double sampleRate, const dsp::CVec& iqWave) {
 }
 
 WaterfallData computeWaterfall(double sampleRate, double period, const dsp::CVec& iqWave) {
+    clearVectorState();
     if (sampleRate <= 0) sampleRate = 1;
     if (period <= 0) period = 10.0 / sampleRate;
     period = std::max(period, 10.0 / sampleRate);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plots/core/units.h"
+#include "plots/core/vector_state.h"
 
 namespace plots {
 
@@ -18,6 +19,7 @@ bool isInteger(double v) { return std::isfinite(v) && v == std::floor(v); }
 }  // namespace
 
 IqTimeData computeIqTime(double sampleRate, const dsp::CVec& iqWave) {
+    clearVectorState();
     if (sampleRate <= 0) sampleRate = 1;
     IqTimeData d;
     if (!iqWave.empty()) {
@@ -37,10 +39,15 @@ IqTimeData computeIqTime(double sampleRate, const dsp::CVec& iqWave) {
     }
     const std::size_t points = d.i.size();
 
+    // The instrument plays the largest component at its converters' full scale, whatever the
+    // oversampling makes of the computed level: that scale is the one a user can read.
     double peak = 0;
     for (std::size_t k = 0; k < points; ++k) peak = std::max({peak, std::abs(d.i[k]), std::abs(d.q[k])});
-    // A silent waveform still needs an amplitude range to draw its flat line in.
-    d.iMax = peak > 0 ? peak : 1;
+    if (peak > 0)
+        for (std::size_t k = 0; k < points; ++k) {
+            d.i[k] /= peak;
+            d.q[k] /= peak;
+        }
 
     const double period = static_cast<double>(points) / sampleRate;
     const UnitScale units = DetermineTimeUnits(period);
@@ -113,6 +120,7 @@ void addTrace(const double* y, const ColumnPlan& plan, double yLimit, std::size_
 
 EyeDensity eyeDensity(const dsp::CVec& x, double n, double period, double offset, std::size_t columns,
                       std::size_t rows) {
+    clearVectorState();
     if (x.empty()) throw std::invalid_argument("Input variable X is empty.");
     if (!(period > 0) || !std::isfinite(period)) throw std::invalid_argument("PERIOD must be a positive number.");
     if (!isInteger(n) || n <= 1) throw std::invalid_argument("N must be an integer greater than 1.");
@@ -124,9 +132,13 @@ EyeDensity eyeDensity(const dsp::CVec& x, double n, double period, double offset
     d.rows = std::max<std::size_t>(rows, 1);
     d.period = period;
     d.complex = std::any_of(x.begin(), x.end(), [](const dsp::cplx& v) { return v.imag() != 0; });
-    double peak = 0;
-    for (const dsp::cplx& v : x) peak = std::max(peak, std::abs(v));
+    double peak = 0, component = 0;
+    for (const dsp::cplx& v : x) {
+        peak = std::max(peak, std::abs(v));
+        component = std::max({component, std::abs(v.real()), std::abs(v.imag())});
+    }
     d.yLimit = peak > 0 ? 1.05 * peak : 1;
+    d.fullScale = component > 0 ? component : 1;
 
     // Counted column by column, so that the rows one trace fills in a column lie side by side;
     // one part at a time, so that its counts stay in the cache.
@@ -159,6 +171,7 @@ EyeDensity eyeDensity(const dsp::CVec& x, double n, double period, double offset
 }
 
 ScatterData scatterPoints(const dsp::CVec& x, double n, double offset) {
+    clearVectorState();
     if (x.empty()) throw std::invalid_argument("Input variable X is empty.");
     if (!isInteger(n) || n < 1) throw std::invalid_argument("N must be a positive integer.");
     if (!isInteger(offset) || offset < 0) throw std::invalid_argument("OFFSET must be a nonnegative integer.");
@@ -166,15 +179,16 @@ ScatterData scatterPoints(const dsp::CVec& x, double n, double offset) {
     ScatterData s;
     double peak = 0;
     for (const dsp::cplx& v : x) peak = std::max({peak, std::abs(v.real()), std::abs(v.imag())});
-    s.limit = peak > 0 ? 1.07 * peak : 1;
+    const double scale = peak > 0 ? 1 / peak : 1;
+    s.limit = 1.07;
     const auto step = static_cast<std::size_t>(n);
     const auto first = static_cast<std::size_t>(offset);
     const std::size_t count = first < x.size() ? (x.size() - first + step - 1) / step : 0;
     s.i.reserve(count);
     s.q.reserve(count);
     for (std::size_t k = first; k < x.size(); k += step) {
-        s.i.push_back(x[k].real());
-        s.q.push_back(x[k].imag());
+        s.i.push_back(x[k].real() * scale);
+        s.q.push_back(x[k].imag() * scale);
     }
     return s;
 }

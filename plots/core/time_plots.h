@@ -9,7 +9,7 @@ namespace plots {
 
 struct IqTimeData {
     dsp::RVec t;  // display units, 0..tMax
-    dsp::RVec i, q;
+    dsp::RVec i, q;   // relative to the DAC's full scale: the largest component is 1
     double iMax = 1;  // both axes show -iMax..iMax
     double tMax = 0;
     std::string tUnits;
@@ -28,6 +28,7 @@ struct EyeDensity {
     dsp::RVec i, q;        // rows x columns counts, row by row; q only for a complex waveform
     bool complex = false;  // any non-zero imaginary part: a second (quadrature) diagram
     double yLimit = 1;
+    double fullScale = 1;  // the largest component, which the instrument plays at its converters' full scale
     double period = 1;
     std::size_t traces = 0;
 
@@ -41,8 +42,8 @@ EyeDensity eyeDensity(const dsp::CVec& x, double n, double period, double offset
                       std::size_t rows);
 
 struct ScatterData {
-    dsp::RVec i, q;     // every n-th sample after `offset`
-    double limit = 1;   // both axes -limit..limit
+    dsp::RVec i, q;     // every n-th sample after `offset`, relative to the DAC's full scale
+    double limit = 1;   // both axes -limit..limit: 1.07 x the full scale
 };
 
 // Throws std::invalid_argument with "Input variable X is empty.", "N must be a positive

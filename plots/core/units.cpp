@@ -1,7 +1,10 @@
 #include "plots/core/units.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace plots {
 
@@ -15,13 +18,52 @@ UnitScale DetermineFrequencyUnits(double sampleRate) {
 }
 
 UnitScale DetermineTimeUnits(double period) {
-    switch (static_cast<int>(std::floor(std::log10(period) / 3.0))) {
-    case 0: return {1, "S"};
-    case -1: return {1e3, "mS"};
-    case -2: return {1e6, "uS"};
-    case -3: return {1e9, "nS"};
-    default: return {1e12, "pS"};
+    const int k = static_cast<int>(std::floor(std::log10(period) / 3.0));
+    // Longer than a second stays in seconds.
+    if (k >= 0) return {1, "s"};
+    switch (k) {
+    case -1: return {1e3, "ms"};
+    case -2: return {1e6, "\u00b5s"};
+    case -3: return {1e9, "ns"};
+    default: return {1e12, "ps"};
     }
+}
+
+namespace {
+
+// The number at the start of the text and what follows it, in lower case without blanks.
+std::optional<std::pair<double, std::string>> numberAndUnit(const std::string& text) {
+    std::size_t at = text.find_first_not_of(" \t");
+    if (at == std::string::npos) return std::nullopt;
+    if (text[at] == '+') ++at;
+    double v = 0;
+    const char* end = text.data() + text.size();
+    const auto [next, error] = std::from_chars(text.data() + at, end, v);
+    if (error != std::errc() || !std::isfinite(v)) return std::nullopt;
+    std::string unit;
+    for (const char* c = next; c != end; ++c)
+        if (*c != ' ' && *c != '\t') unit += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    return std::pair{v, unit};
+}
+
+}  // namespace
+
+std::optional<double> readFrequency(const std::string& text, double unitFactor) {
+    const auto n = numberAndUnit(text);
+    if (!n) return std::nullopt;
+    const auto& [v, unit] = *n;
+    if (unit.empty()) return v * unitFactor;
+    for (const auto& [name, factor] : {std::pair{"hz", 1.0}, {"khz", 1e3}, {"mhz", 1e6}, {"ghz", 1e9}})
+        if (unit == name) return v * factor;
+    return std::nullopt;
+}
+
+std::optional<double> readLevel(const std::string& text) {
+    const auto n = numberAndUnit(text);
+    if (!n) return std::nullopt;
+    for (const char* unit : {"", "db", "dbc", "dbm", "dbm/hz"})
+        if (n->second == unit) return n->first;
+    return std::nullopt;
 }
 
 dsp::RVec linspace(double a, double b, std::size_t n) {

@@ -2,6 +2,7 @@
 // Axis units, evenly spaced axes and the centring of a transform, shared by every plot.
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,15 @@ struct UnitScale {
 
 // k = floor(log10(sampleRate) / 3): 0 "Hz", 1 "kHz", 2 "MHz", any other "GHz".
 UnitScale DetermineFrequencyUnits(double sampleRate);
-// k = floor(log10(period) / 3): 0 "S", -1 "mS", -2 "uS", -3 "nS", any other "pS".
+// k = floor(log10(period) / 3): 0 or more "s", -1 "ms", -2 "µs", -3 "ns", any other "ps".
 UnitScale DetermineTimeUnits(double period);
+
+// A number typed into a field, optionally followed by a unit: for frequencies "750", "750 kHz",
+// "0.75MHz" (Hz, kHz, MHz, GHz, any case), the bare number counting in `unitFactor` Hz; for levels
+// "-45", "-45 dBc" (dB, dBc, dBm, dBm/Hz). Nothing when the text is not one finite number with at
+// most such a unit. Read with "." as the decimal mark whatever the locale.
+std::optional<double> readFrequency(const std::string& text, double unitFactor);
+std::optional<double> readLevel(const std::string& text);
 
 // n values from a to b, both included; a single value is b.
 dsp::RVec linspace(double a, double b, std::size_t n);

@@ -7,6 +7,7 @@
 #include "dsp/fft.h"
 #include "plots/core/hann.h"
 #include "plots/core/units.h"
+#include "plots/core/vector_state.h"
 
 namespace plots {
 
@@ -20,6 +21,7 @@ std::size_t welchSegments(std::size_t samples, std::size_t length) {
 }
 
 PowerSpectrum welch(const dsp::CVec& x, double sampleRate, std::size_t length, std::size_t averages) {
+    clearVectorState();
     PowerSpectrum s;
     if (x.empty()) return s;
     s.rate = sampleRate;
@@ -35,17 +37,23 @@ PowerSpectrum welch(const dsp::CVec& x, double sampleRate, std::size_t length, s
     s.noiseBandwidth = sampleRate * squares / (sum * sum);
 
     dsp::Fft fft(s.length);
-    dsp::RVec power(s.length, 0.0);
+    dsp::RVec power(s.length, 0.0), peak(s.length, 0.0);
     const std::size_t step = s.length - s.length / 2;
     for (std::size_t j = 0; j < s.segments; ++j) {
         const dsp::cplx* segment = x.data() + j * step;
         for (std::size_t k = 0; k < s.length; ++k) fft.data()[k] = segment[k] * window[k];
         fft.run();
-        for (std::size_t k = 0; k < s.length; ++k) power[k] += std::norm(fft.data()[k]);
+        for (std::size_t k = 0; k < s.length; ++k) {
+            const double p = std::norm(fft.data()[k]);
+            power[k] += p;
+            peak[k] = std::max(peak[k], p);
+        }
     }
-    const double scale = 1.0 / (sampleRate * squares * static_cast<double>(s.segments));
-    for (double& v : power) v *= scale;
+    const double scale = 1.0 / (sampleRate * squares);
+    for (double& v : power) v *= scale / static_cast<double>(s.segments);
+    for (double& v : peak) v *= scale;
     s.density = centreSpectrum(power);
+    s.maxHold = centreSpectrum(peak);
     s.freq = centredFrequencies(s.length, sampleRate);
 
     for (const dsp::cplx& v : x) s.meanPower += std::norm(v);

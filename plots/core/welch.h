@@ -10,6 +10,7 @@ namespace plots {
 struct PowerSpectrum {
     dsp::RVec freq;     // Hz, zero in the middle: (k - L/2) * rate / L
     dsp::RVec density;  // two-sided power density, units of |x|^2 per Hz, in the order of freq
+    dsp::RVec maxHold;  // per bin, the largest density any one of the averaged segments showed
     double rate = 1;
     double binWidth = 1;        // rate / L
     double noiseBandwidth = 1;  // of the window, Hz: 1.5 bins

@@ -31,7 +31,10 @@ def _plain(value):
 
 
 def _json(settings):
-    return json.dumps(settings, default=_plain, allow_nan=False)
+    try:
+        return json.dumps(settings, default=_plain, allow_nan=False)
+    except RecursionError:
+        raise ValueError("settings refused: lists and objects are nested more than 32 levels deep") from None
 
 
 def _settings(params, fields=None):

@@ -106,6 +106,14 @@ def line(item, name):
 
 def ok_cancel(vbox):
     row = layout(ET.SubElement(vbox, "item"), "QHBoxLayout", "layButtons", spacing=8)
+    # Where the dialog says why it kept a value.
+    status = widget(ET.SubElement(row, "item"), "QLabel", "lblStatus")
+    prop(status, "wordWrap", "bool", "true")
+    # It takes the row's free width: a wrapping label would otherwise shrink to one letter.
+    policy = ET.SubElement(ET.SubElement(status, "property", name="sizePolicy"), "sizepolicy",
+                           hsizetype="Expanding", vsizetype="Preferred")
+    ET.SubElement(policy, "horstretch").text = "1"
+    ET.SubElement(policy, "verstretch").text = "0"
     spacer = ET.SubElement(ET.SubElement(row, "item"), "spacer", name="spcButtons")
     prop(spacer, "orientation", "enum", "Qt::Horizontal")
     prop(spacer, "sizeHint", "size", (40, 20), stdset=False)

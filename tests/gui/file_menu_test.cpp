@@ -111,6 +111,7 @@ TEST_F(FileMenuTest, RefusedFilesChangeNothing) {
     choose("kept");
     trigger("menuFileSaveAs");
     state().parameters.PilotOffsetIndex = 5;
+    trigger("menuFileSave");  // nothing unsaved: opening asks nothing first
     const Parameters before = state().parameters;
 
     const Value good = app::toValue(Parameters{});

@@ -9,6 +9,7 @@
 #include "app_fixture.h"
 #include "instrument/connection_dialog.h"
 #include "tests/hwio/sim_process.h"
+#include "zuno_version.h"
 
 using host::Value;
 using testing::HasSubstr;
@@ -176,10 +177,10 @@ TEST_F(ConnectionTest, HardwareCheckShowsTheComponentsText) {
     application->instrument().linkOptions.timeout = 2;
     open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this, &sim] {
         press("pbCheckHardware");
-        EXPECT_EQ(in("lblStatus").string(), "Zuno,Simulated Signal Generator,SIM0001,1.0");
+        EXPECT_EQ(in("lblStatus").string(), "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
         testsupport::type(h()["editTCPIPAddress"], QString::fromStdString(sim.vxi11Address()), false);
         press("pbCheckHardware");
-        EXPECT_EQ(in("lblStatus").string(), "Zuno,Simulated Signal Generator,SIM0001,1.0") << "over VXI-11";
+        EXPECT_EQ(in("lblStatus").string(), "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion)) << "over VXI-11";
         testsupport::type(h()["editTCPIPAddress"], "0.0.0.0", false);
         press("pbCheckHardware");
         EXPECT_THAT(in("lblStatus").string(), HasSubstr("placeholder 0.0.0.0"));
@@ -208,7 +209,9 @@ TEST_F(ConnectionTest, LongStatusTextsWrapAndTheWindowGrowsToShowThem) {
         for (const char* tag : {"pmConnection", "pmGpibBoard", "pmPrimaryAddress", "pmSecondaryAddress",
                                 "editTCPIPAddress", "editTimeout", "pbCheckHardware", "pbOK"}) {
             auto* w = qobject_cast<QWidget*>(h()[tag]);
-            if (w->isVisible()) EXPECT_GE(w->height(), w->sizeHint().height()) << what << ": " << tag << " squeezed";
+            if (w->isVisible()) {
+                EXPECT_GE(w->height(), w->sizeHint().height()) << what << ": " << tag << " squeezed";
+            }
         }
     };
     open(link("GPIB"), "c", [&] {
@@ -236,11 +239,14 @@ TEST_F(ConnectionTest, TheTimeOutIsSetHereAndACheckCanBeCancelled) {
     EXPECT_EQ(cmds.linkOptions.timeout, 10);
     open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this] {
         EXPECT_EQ(in("editTimeout").string(), "10");
-        testsupport::type(h()["editTimeout"], "soon");
+        testsupport::type(h()["editTimeout"], "soon", false);
+        testsupport::key(Qt::Key_Tab);
         EXPECT_EQ(in("editTimeout").string(), "10") << "not a number: the time-out stays";
-        testsupport::type(h()["editTimeout"], "0");
+        testsupport::type(h()["editTimeout"], "0", false);
+        testsupport::key(Qt::Key_Tab);
         EXPECT_EQ(in("editTimeout").string(), "0.1");
-        testsupport::type(h()["editTimeout"], "0.5");
+        testsupport::type(h()["editTimeout"], "0.5", false);
+        testsupport::key(Qt::Key_Tab);
         press("pbCheckHardware");
         EXPECT_THAT(in("lblStatus").string(), HasSubstr("did not answer \"*IDN?\" within 0.5 s"));
         press("pbOK");
@@ -248,14 +254,16 @@ TEST_F(ConnectionTest, TheTimeOutIsSetHereAndACheckCanBeCancelled) {
     EXPECT_EQ(cmds.linkOptions.timeout, 0.5);
     open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this] {
         EXPECT_EQ(in("editTimeout").string(), "0.5");
-        testsupport::type(h()["editTimeout"], "600");
+        testsupport::type(h()["editTimeout"], "600", false);
+        testsupport::key(Qt::Key_Tab);
         press("pbCancel");
     });
     EXPECT_EQ(cmds.linkOptions.timeout, 0.5) << "Cancel keeps it";
 
     cmds.progressDelayMs = 0;
     open(link("TCPIP", 19, -1, 1, 9600, sim.address()), "c", [this] {
-        testsupport::type(h()["editTimeout"], "600");
+        testsupport::type(h()["editTimeout"], "600", false);
+        testsupport::key(Qt::Key_Tab);
         hands.then([](QWidget* progress) { testsupport::pressButton(progress, "Cancel"); });
         press("pbCheckHardware");
         EXPECT_TRUE(hands.done());

@@ -121,23 +121,23 @@ TEST_F(DownloadTest, RefreshSendsTheEdgeCaseSettingsAsWritten) {
 
 }
 
-TEST_F(DownloadTest, TheFirstRejectedLineIsReportedAfterTheWholeSequence) {
+TEST_F(DownloadTest, ARejectedLineIsReportedAfterEverySettingLine) {
     start();
     SimProcess sim({"--reject", ":source:power:level:immediate:amplitude"});
     linkTo(sim);
     dialogs.answers.push_back("Calculate & Download");
     press("pbDownload");
-    ASSERT_EQ(dialogs.shown.back().title, "Error Occured During Instrument Setup");
+    ASSERT_EQ(dialogs.shown.back().title, "Error Occurred During Instrument Setup");
     EXPECT_EQ(dialogs.shown.back().text,
               "Line 4 (\" :source:power:level:immediate:amplitude -30dbm\") failed: The instrument reported: "
-              "-221,\"Settings conflict\"");
-    EXPECT_EQ(playback(sim).size(), 16u) << "every line is sent, then local";
-    EXPECT_TRUE(sim.state()["output"]);
+              "-221,\"Settings conflict\"\nThe player and the RF output were not switched on.");
+    EXPECT_EQ(playback(sim).size(), 14u) << "every setting line is sent, then local";
+    EXPECT_FALSE(sim.state()["output"]);
 
     // Refresh reports the same way; a setting the instrument cannot take names its line too.
     state().SigGenSettings.SamplingRate = 2e8;
     press("pbRefresh");
-    EXPECT_EQ(dialogs.shown.back().title, "Error Occured During Instrument Setup");
+    EXPECT_EQ(dialogs.shown.back().title, "Error Occurred During Instrument Setup");
     EXPECT_THAT(dialogs.shown.back().text, HasSubstr("Line 4"));
     EXPECT_TRUE(console.str().empty()) << console.str();
 }
@@ -149,17 +149,17 @@ TEST_F(DownloadTest, AFailedTransferSkipsPlayback) {
         linkTo(sim);
         dialogs.answers.push_back("Calculate & Download");
         press("pbDownload");
-        ASSERT_EQ(dialogs.shown.back().title, "Error Occured During Waveform Download");
+        ASSERT_EQ(dialogs.shown.back().title, "Error Occurred During Waveform Download");
         EXPECT_THAT(dialogs.shown.back().text, HasSubstr("connection refused"));
         press("pbRefresh");
-        EXPECT_EQ(dialogs.shown.back().title, "Error Occured During Instrument Setup");
+        EXPECT_EQ(dialogs.shown.back().title, "Error Occurred During Instrument Setup");
         EXPECT_THAT(dialogs.shown.back().text, HasSubstr("Line 1"));
     }
     {
         SimProcess sim({"--drop-after", "300000"});
         linkTo(sim);
         press("pbDownload");
-        EXPECT_EQ(dialogs.shown.back().title, "Error Occured During Waveform Download");
+        EXPECT_EQ(dialogs.shown.back().title, "Error Occurred During Waveform Download");
         EXPECT_THAT(dialogs.shown.back().text, HasSubstr("closed the connection"));
         // The frame fits the socket buffers: the drop shows only after the transfer, and is
         // still told as the transfer's.

@@ -86,7 +86,8 @@ TEST_F(MainWindowTest, EditFieldsClampAndRedraw) {
                           Case{"txtOffsetIndex", "600", &app::Parameters::PilotOffsetIndex, 511, "511"},
                           Case{"txtOffsetIndex", "-5", &app::Parameters::PilotOffsetIndex, 0, "0"},
                           Case{"txtOffsetIndex", "3.9", &app::Parameters::PilotOffsetIndex, 3, "3"},
-                          Case{"txtOffsetIndex", "3 700", &app::Parameters::PilotOffsetIndex, 511, "511"},
+                          Case{"txtOffsetIndex", "3 700", &app::Parameters::PilotOffsetIndex, 3, "3"},
+                          Case{"txtIdleSlotGain", "-80", &app::Parameters::IdleSlotGain, -80, "-80"},
                           Case{"txtIdleSlotGain", "xyz", &app::Parameters::IdleSlotGain, -80, "-80"},
                           Case{"txtIdleSlotGain", "5", &app::Parameters::IdleSlotGain, 0, "0"},
                           Case{"txtIdleSlotGain", "-12.5", &app::Parameters::IdleSlotGain, -12.5, "-12.5"},
@@ -173,7 +174,7 @@ TEST_F(MainWindowTest, CalculateAndTheReadinessQuestions) {
     EXPECT_EQ(r.title, "Waveform Not Recalculated");
     EXPECT_EQ(r.text,
               "Settings have changed since last calculating the waveform.\nPlot will use the last calculated waveform.\n"
-              "Do you wish to plot anyway ?");
+              "Do you wish to plot anyway?");
     EXPECT_EQ(r.buttons, (std::vector<std::string>{"Yes", "Recalc & Plot", "Cancel"}));
     EXPECT_EQ(r.defaultButton, "Recalc & Plot");
     EXPECT_EQ(common.checkWaveformReady(h, "Plot"), 0);
@@ -243,7 +244,7 @@ TEST_F(MainWindowTest, MemoryOptionMenus) {
     EXPECT_EQ(q.title, "Waveform too large");
     EXPECT_EQ(q.text,
               "The waveform based on the current settings \nis too large to for Option 001. Changing to\nOption 001 will "
-              "reset all settings to the defaults.\nDo you wish to change anyway ?");
+              "reset all settings to the defaults.\nDo you wish to change anyway?");
     EXPECT_EQ(q.buttons, (std::vector<std::string>{"Yes", "Cancel"}));
     EXPECT_EQ(q.defaultButton, "Cancel");
     EXPECT_TRUE(c("menuConfigBBG1Opt2").checked());
@@ -328,8 +329,9 @@ TEST_F(MainWindowTest, WholeFlowFromStartToExit) {
 
 // Run once more by the test list on a desktop with a decimal comma (ZUNO_COMMA_LOCALE set).
 TEST_F(MainWindowTest, NumbersKeepTheirPointOnACommaDesktop) {
-    if (std::getenv("ZUNO_COMMA_LOCALE"))
+    if (std::getenv("ZUNO_COMMA_LOCALE")) {
         ASSERT_EQ(QLocale::system().decimalPoint(), ",") << "the comma locale did not take effect";
+    }
     start();
     EXPECT_EQ(c("txtFrequency").string(), "2.2");
     type("txtFrequency", "2.2");

@@ -1,11 +1,14 @@
-// The spectrum analyser window as a test engineer uses it: opened from the Plot menu, resolution
-// bandwidth, averaging and units chosen, limits typed, markers placed with the mouse.
+// The spectrum analyser window as a test engineer uses it: opened from the Plot menu; centre, span
+// and reference level typed; resolution bandwidth, averaging, max hold and units chosen; the
+// adjacent-channel table edited; markers placed with the mouse and from their table.
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <gmock/gmock.h>
 
 #include "app/core/calculate.h"
@@ -54,6 +57,23 @@ protected:
         QCPAxisRect* a = canvas()->axisRect();
         return QPoint(int(std::lround(a->axis(QCPAxis::atBottom)->coordToPixel(fMHz))), a->rect().center().y());
     }
+    QCPRange xRange() { return canvas()->axisRect()->axis(QCPAxis::atBottom)->range(); }
+    QCPRange yRange() { return canvas()->axisRect()->axis(QCPAxis::atLeft)->range(); }
+    QString at(const char* tableTag, int row, int column) { return in<QTableWidget>(tableTag)->item(row, column)->text(); }
+    // Double-clicks the cell, types over what it holds and presses Enter, as a person edits a table.
+    void editCell(const char* tableTag, int row, int column, const QString& text) {
+        auto* t = in<QTableWidget>(tableTag);
+        QApplication::setActiveWindow(window);
+        const QPoint centre = t->visualItemRect(t->item(row, column)).center();
+        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(t->viewport(), Qt::LeftButton, {}, centre);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        ASSERT_NE(editor, nullptr) << "no editor in " << tableTag;
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();  // the view takes the text over once Enter is handled
+    }
 };
 
 }  // namespace
@@ -77,16 +97,66 @@ TEST_F(AnalyzerWindow, OpensFromThePlotMenuWithTheOutputPower) {
     EXPECT_EQ(w->findChild<QComboBox*>("analyzerRbw")->currentText(), "30 kHz");
     EXPECT_EQ(w->findChild<QSpinBox*>("analyzerAverages")->value(), int(s.segments));
     EXPECT_EQ(w->findChild<plots::PlotCanvas*>()->axisRect()->axis(QCPAxis::atLeft)->label(), "PSD (dBm/Hz)");
-    const plots::ChannelMeasurements m = plots::measureChannel(s, -45, -60);
+    const plots::ChannelMeasurements m = plots::measureChannel(s, plots::kChannelBandwidth, plots::kDefaultAclrRows);
     const double dBm = plots::powerLevel(m.channelPower, s, plots::LevelUnit::DbmPerHz, state().SigGenSettings.Amplitude);
     EXPECT_EQ(w->findChild<QLabel*>("analyzerChannelPower")->text(), QString::number(dBm, 'f', 2) + " dBm");
     EXPECT_NEAR(dBm, state().SigGenSettings.Amplitude, 0.5);  // nearly all of the power is in the channel
-    // The calculated frame meets the emission limits.
-    for (const char* tag : {"analyzerLeakage1", "analyzerLeakage2", "analyzerLeakage3", "analyzerLeakage4"})
-        EXPECT_THAT(w->findChild<QLabel*>(tag)->text().toStdString(), HasSubstr("PASS")) << tag;
+    // The calculated frame meets the emission limits at both offsets.
+    auto* aclr = w->findChild<QTableWidget*>("analyzerAclr");
+    ASSERT_EQ(aclr->rowCount(), 2);
+    for (int r = 0; r < 2; ++r) EXPECT_EQ(aclr->item(r, 5)->text(), "PASS") << r;
+    EXPECT_EQ(aclr->item(0, 0)->text(), "0.75");
+    EXPECT_EQ(aclr->item(1, 0)->text(), "1.98");
+    EXPECT_EQ(aclr->item(1, 3)->text(), QString::number(m.aclr[1].lower, 'f', 2));
 }
 
-TEST_F(AnalyzerWindow, BandwidthAveragingUnitsAndLimits) {
+TEST_F(AnalyzerWindow, CentreSpanAndReferenceLevelUpToTheWholeSampledBand) {
+    // Oversampling 30: 36.864 MHz sampled, far more than the 5 MHz shown at first.
+    const dsp::CVec x = frame(30);
+    open(x, 36864000);
+    EXPECT_EQ(xRange(), QCPRange(-2.5, 2.5));
+    EXPECT_EQ(in<QLineEdit>("analyzerSpan")->text(), "5");
+    testsupport::press(in<QPushButton>("analyzerFullSpan"));
+    EXPECT_EQ(xRange(), QCPRange(-18.432, 18.432));
+    EXPECT_EQ(in<QLineEdit>("analyzerSpan")->text(), "36.864");
+
+    // A band of the user's choosing: 2 MHz around +1 MHz, typed with or without a unit.
+    testsupport::type(in<QLineEdit>("analyzerSpan"), "2000 kHz");
+    testsupport::type(in<QLineEdit>("analyzerCentre"), "1");
+    EXPECT_EQ(xRange(), QCPRange(0, 2));
+    EXPECT_EQ(in<QLineEdit>("analyzerSpan")->text(), "2");
+    // Beyond the sampled band the view stops at its edge; a span larger than it is all of it.
+    testsupport::type(in<QLineEdit>("analyzerCentre"), "30");
+    EXPECT_EQ(xRange(), QCPRange(16.432, 18.432));
+    testsupport::type(in<QLineEdit>("analyzerSpan"), "100");
+    EXPECT_EQ(xRange(), QCPRange(-18.432, 18.432));
+    // Text that is no number keeps the value and says why.
+    testsupport::type(in<QLineEdit>("analyzerCentre"), "abc");
+    EXPECT_EQ(in<QLineEdit>("analyzerCentre")->text(), "0");
+    EXPECT_EQ(window->readout(), "Centre: \"abc\" is not a number; kept 0 MHz");
+
+    // The reference level tops the plot, 100 dB below it the bottom; by default the next ten
+    // above the highest point.
+    const double top = yRange().upper;
+    EXPECT_EQ(std::fmod(top, 10), 0);
+    double highest = -1e300;
+    for (auto it = canvas()->graph(0)->data()->constBegin(); it != canvas()->graph(0)->data()->constEnd(); ++it)
+        highest = std::max(highest, it->value);
+    EXPECT_GE(top, highest);
+    EXPECT_LT(top - 10, highest);
+    testsupport::type(in<QLineEdit>("analyzerRefLevel"), "-50 dBm/Hz");
+    EXPECT_EQ(yRange(), QCPRange(-150, -50));
+    // Zoom Reset goes back to the view the fields set.
+    canvas()->axisRect()->axis(QCPAxis::atBottom)->setRange(1, 2);
+    qobject_cast<QAction*>(host::Handles(window)["KV_ZoomReset"])->trigger();
+    EXPECT_EQ(xRange(), QCPRange(-18.432, 18.432));
+    EXPECT_EQ(yRange(), QCPRange(-150, -50));
+    // Another unit: the reference level follows the trace again.
+    testsupport::choose(in<QComboBox>("analyzerUnit"), 2);
+    EXPECT_NE(yRange().upper, -50);
+}
+
+TEST_F(AnalyzerWindow, BandwidthAveragingMaxHoldAndUnits) {
     const dsp::CVec x = frame();
     open(x, 6144000);
     EXPECT_EQ(window->windowTitle(), "Spectrum Analyzer a");
@@ -107,13 +177,31 @@ TEST_F(AnalyzerWindow, BandwidthAveragingUnitsAndLimits) {
     testsupport::type(averages->findChild<QLineEdit*>(), "10");
     EXPECT_EQ(averages->value(), 10);
     const plots::PowerSpectrum ten = plots::welch(x, 6144000, length, 10);
-    const plots::ChannelMeasurements m = plots::measureChannel(ten, -45, -60);
+
+    // Max hold: a second trace, the loudest of the ten segments in each bin.
+    EXPECT_FALSE(canvas()->graph(1)->visible());
+    testsupport::press(in<QCheckBox>("analyzerMaxHold"));
+    ASSERT_TRUE(canvas()->graph(1)->visible());
+    EXPECT_EQ(canvas()->graph(1)->name(), "Max hold");
+    const auto held = canvas()->graph(1)->data();
+    ASSERT_EQ(held->size(), int(length));
+    bool above = true;
+    for (int k = 0; k < held->size(); ++k) {
+        EXPECT_NEAR(held->at(k)->value, plots::densityLevel(ten.maxHold[std::size_t(k)], ten, plots::LevelUnit::DbmPerHz, -30), 1e-9);
+        above = above && held->at(k)->value >= canvas()->graph(0)->data()->at(k)->value - 1e-9;
+    }
+    EXPECT_TRUE(above);
+    // One segment: nothing to hold but itself.
+    testsupport::type(averages->findChild<QLineEdit*>(), "1");
+    EXPECT_NEAR(canvas()->graph(1)->data()->at(7)->value, canvas()->graph(0)->data()->at(7)->value, 1e-9);
+    testsupport::type(averages->findChild<QLineEdit*>(), "10");
 
     // In dB re total power the trace shows the power in one resolution bandwidth.
     testsupport::choose(in<QComboBox>("analyzerUnit"), 2);
     EXPECT_EQ(canvas()->axisRect()->axis(QCPAxis::atLeft)->label(), "Power in RBW (dB re total power)");
     EXPECT_NEAR(canvas()->graph(0)->data()->at(3)->value,
                 plots::densityLevel(ten.density[3], ten, plots::LevelUnit::DbReTotal, -30), 1e-9);
+    const plots::ChannelMeasurements m = plots::measureChannel(ten, plots::kChannelBandwidth, plots::kDefaultAclrRows);
     EXPECT_EQ(text("analyzerChannelPower"),
               QString::number(plots::powerLevel(m.channelPower, ten, plots::LevelUnit::DbReTotal, -30), 'f', 2).toStdString() +
                   " dB re total");
@@ -121,52 +209,100 @@ TEST_F(AnalyzerWindow, BandwidthAveragingUnitsAndLimits) {
     // Back to 30 kHz: the ten averages stay.
     testsupport::choose(rbw, 4);
     EXPECT_EQ(averages->value(), 10);
-
-    // A limit tighter than the measured leakage fails; text that is no number leaves the limit.
-    const plots::ChannelMeasurements at30 = plots::measureChannel(
-        plots::welch(x, 6144000, plots::welchLength(6144000, 30e3), 10), -45, -60);
-    const double leak = at30.leakage[2].dBc;
-    EXPECT_THAT(text("analyzerLeakage3"), StartsWith("+750 kHz:  " + QString::number(leak, 'f', 2).toStdString() + " dBc"));
-    EXPECT_THAT(text("analyzerLeakage3"), HasSubstr("PASS"));
-    auto* nearLimit = in<QLineEdit>("analyzerNearLimit");
-    EXPECT_EQ(nearLimit->text(), "-45");
-    testsupport::type(nearLimit, QString::number(std::floor(leak) - 1));
-    EXPECT_THAT(text("analyzerLeakage3"), HasSubstr("FAIL"));
-    EXPECT_THAT(text("analyzerLeakage4"), HasSubstr("PASS"));  // the far limit is its own
-    testsupport::type(nearLimit, "abc");
-    EXPECT_EQ(nearLimit->text(), QString::number(std::floor(leak) - 1));
-    testsupport::type(nearLimit, "-500");
-    EXPECT_EQ(nearLimit->text(), "-200");
 }
 
-TEST_F(AnalyzerWindow, MarkersFromTheMouse) {
+TEST_F(AnalyzerWindow, AdjacentChannelTableWithEditableOffsetsBandwidthsAndLimits) {
+    const dsp::CVec x = frame();
+    open(x, 6144000);
+    const plots::PowerSpectrum s = plots::welch(x, 6144000, plots::welchLength(6144000, 30e3), 0);
+    auto expected = [&](std::vector<plots::AclrRow> rows, double channel = plots::kChannelBandwidth) {
+        return plots::measureChannel(s, channel, rows).aclr;
+    };
+    EXPECT_EQ(at("analyzerAclr", 0, 4), QString::number(expected(plots::kDefaultAclrRows)[0].upper, 'f', 2));
+
+    // The first row moved out to 1 MHz and widened to 100 kHz, typed with units.
+    editCell("analyzerAclr", 0, 0, "1000 kHz");
+    editCell("analyzerAclr", 0, 1, "100");
+    std::vector<plots::AclrRow> rows{{1e6, 100e3, -45}, {1.98e6, 30e3, -60}};
+    EXPECT_EQ(at("analyzerAclr", 0, 0), "1");
+    EXPECT_EQ(at("analyzerAclr", 0, 3), QString::number(expected(rows)[0].lower, 'f', 2));
+    EXPECT_EQ(at("analyzerAclr", 0, 4), QString::number(expected(rows)[0].upper, 'f', 2));
+    EXPECT_EQ(at("analyzerAclr", 0, 5), "PASS");
+
+    // A limit tighter than the measured leakage fails; text that is no number keeps the limit.
+    const double leak = std::max(expected(rows)[0].lower, expected(rows)[0].upper);
+    editCell("analyzerAclr", 0, 2, QString::number(std::floor(leak) - 1));
+    EXPECT_EQ(at("analyzerAclr", 0, 5), "FAIL");
+    EXPECT_EQ(at("analyzerAclr", 1, 5), "PASS");  // the other row keeps its own limit
+    editCell("analyzerAclr", 0, 2, "abc");
+    EXPECT_EQ(at("analyzerAclr", 0, 2), QString::number(std::floor(leak) - 1));
+    EXPECT_EQ(window->readout(), "Limit: \"abc\" is not a number; kept " + QString::number(std::floor(leak) - 1) + " dBc");
+    editCell("analyzerAclr", 0, 2, "-500");
+    EXPECT_EQ(at("analyzerAclr", 0, 2), "-200");
+
+    // A third row, further out; removed again with the row chosen.
+    testsupport::press(in<QPushButton>("analyzerAclrAdd"));
+    ASSERT_EQ(in<QTableWidget>("analyzerAclr")->rowCount(), 3);
+    EXPECT_EQ(at("analyzerAclr", 2, 0), "2.48");
+    EXPECT_EQ(at("analyzerAclr", 2, 1), "30");
+    EXPECT_EQ(at("analyzerAclr", 2, 3), QString::number(expected({{2.48e6, 30e3, -60}})[0].lower, 'f', 2));
+    QTest::mouseClick(in<QTableWidget>("analyzerAclr")->viewport(), Qt::LeftButton, {},
+                      in<QTableWidget>("analyzerAclr")->visualItemRect(in<QTableWidget>("analyzerAclr")->item(1, 5)).center());
+    testsupport::press(in<QPushButton>("analyzerAclrRemove"));
+    ASSERT_EQ(in<QTableWidget>("analyzerAclr")->rowCount(), 2);
+    EXPECT_EQ(at("analyzerAclr", 1, 0), "2.48");
+
+    // The channel bandwidth the ratios refer to.
+    testsupport::type(in<QLineEdit>("analyzerChannelBandwidth"), "1 MHz");
+    rows = {{1e6, 100e3, -200}, {2.48e6, 30e3, -60}};
+    EXPECT_EQ(at("analyzerAclr", 0, 4), QString::number(expected(rows, 1e6)[0].upper, 'f', 2));
+}
+
+TEST_F(AnalyzerWindow, MarkersFromTheMouseAndTheirTable) {
     open(frame(), 6144000);
     plots::PlotCanvas* c = canvas();
     const auto* trace = c->graph(0);
+    auto* table = in<QTableWidget>("analyzerMarkers");
 
     // Marker 1 where the user clicks, on the nearest point of the trace.
     QTest::mouseClick(c, Qt::LeftButton, {}, pixelAt(0.5));
-    EXPECT_THAT(text("analyzerMarkers"), StartsWith("M1  0.50"));
+    EXPECT_THAT(at("analyzerMarkers", 0, 1).toStdString(), StartsWith("0.50"));
+    EXPECT_EQ(in<QComboBox>("analyzerMarkerMode1")->currentText(), "Normal");
+    EXPECT_EQ(in<QTableWidget>("analyzerMarkers")->horizontalHeaderItem(2)->text(), "Level (dBm/Hz)");
 
-    // Shift+click: the delta marker, read against marker 1.
+    // Shift+click: marker 2 as a delta, read against marker 1.
     QTest::mouseClick(c, Qt::LeftButton, Qt::ShiftModifier, pixelAt(-1.5));
-    const QStringList lines = in<QLabel>("analyzerMarkers")->text().split('\n');
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_THAT(lines[1].toStdString(), StartsWith("\u0394  -2.0"));
+    EXPECT_EQ(in<QComboBox>("analyzerMarkerMode2")->currentText(), "Delta");
+    EXPECT_THAT(at("analyzerMarkers", 1, 3).toStdString(), StartsWith("-2.0"));
+    const double d = at("analyzerMarkers", 1, 2).toDouble() - at("analyzerMarkers", 0, 2).toDouble();
+    EXPECT_NEAR(at("analyzerMarkers", 1, 4).toDouble(), d, 0.011);
 
-    // Peak: marker 1 on the highest point of the trace.
+    // The marker chosen in the table takes the next click; a frequency typed places one.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(2, 2)).center());
+    QTest::mouseClick(c, Qt::LeftButton, {}, pixelAt(1.0));
+    EXPECT_THAT(at("analyzerMarkers", 2, 1).toStdString(), StartsWith("1.00"));
+    editCell("analyzerMarkers", 3, 1, "-500 kHz");
+    EXPECT_THAT(at("analyzerMarkers", 3, 1).toStdString(), StartsWith("-0.50"));
+    EXPECT_EQ(in<QComboBox>("analyzerMarkerMode4")->currentText(), "Normal");
+
+    // Peak: the chosen marker on the highest point of the trace.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(0, 2)).center());
     testsupport::press(in<QPushButton>("analyzerPeak"));
     double peakF = 0, peak = -1e300;
     for (auto it = trace->data()->constBegin(); it != trace->data()->constEnd(); ++it)
         if (it->value > peak) peak = it->value, peakF = it->key;
-    EXPECT_THAT(text("analyzerMarkers"),
-                StartsWith(("M1  " + QString::number(peakF, 'f', 4) + " MHz  " + QString::number(peak, 'f', 2)).toStdString()));
+    EXPECT_EQ(at("analyzerMarkers", 0, 1), QString::number(peakF, 'f', 4));
+    EXPECT_EQ(at("analyzerMarkers", 0, 2), QString::number(peak, 'f', 2));
+
+    // Off: the marker leaves the plot and the table.
+    testsupport::choose(in<QComboBox>("analyzerMarkerMode3"), 1);
+    EXPECT_EQ(at("analyzerMarkers", 2, 1), "");
 
     // A drag is not a click: with zoom on it zooms and leaves the markers where they are.
-    const std::string before = text("analyzerMarkers");
+    const QString before = at("analyzerMarkers", 0, 1);
     qobject_cast<QAction*>(host::Handles(window)["KV_Zoom"])->trigger();
     testsupport::drag(c, pixelAt(-1), pixelAt(1) + QPoint(0, 40));
-    EXPECT_EQ(text("analyzerMarkers"), before);
+    EXPECT_EQ(at("analyzerMarkers", 0, 1), before);
     EXPECT_NEAR(c->axisRect()->axis(QCPAxis::atBottom)->range().size(), 2, 0.05);
 
     // Under the mouse: the frequency and level there.
@@ -177,7 +313,11 @@ TEST_F(AnalyzerWindow, MarkersFromTheMouse) {
 TEST_F(AnalyzerWindow, LowOversamplingCannotReachTheFarOffsets) {
     // Oversampling 3: 3.6864 MHz of spectrum, +-1.84 MHz, short of the 1.98 MHz offsets.
     open(frame(3), 3686400);
-    EXPECT_EQ(text("analyzerLeakage1"), "-1.98 MHz:  beyond the sampled band");
-    EXPECT_EQ(text("analyzerLeakage4"), "+1.98 MHz:  beyond the sampled band");
-    EXPECT_THAT(text("analyzerLeakage2"), HasSubstr("dBc"));
+    EXPECT_EQ(at("analyzerAclr", 1, 5), "beyond band");
+    EXPECT_EQ(in<QTableWidget>("analyzerAclr")->item(1, 5)->toolTip(), "beyond the sampled band");
+    EXPECT_EQ(at("analyzerAclr", 1, 3), "\u2014");
+    EXPECT_THAT(at("analyzerAclr", 0, 3).toStdString(), testing::Not(testing::HasSubstr("\u2014")));
+    // Full span at this rate is all 3.6864 MHz.
+    testsupport::press(in<QPushButton>("analyzerFullSpan"));
+    EXPECT_EQ(xRange(), QCPRange(-1.8432, 1.8432));
 }

@@ -3,10 +3,14 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <cmath>
 #include <gmock/gmock.h>
 
 #include "app/plot_menu.h"
+#include "engine/dac.h"
 #include "app_fixture.h"
 #include "plots/plot_canvas.h"
 #include "plots/plot_window.h"
@@ -29,14 +33,49 @@ protected:
         return ctx().clientWindows[ids[n]].data();
     }
     std::size_t plotCount() const { return application->context().state.appInfo.ClientWindows.size(); }
+    // A click on "Plot" in the menu bar, then on the item, as a person chooses it.
+    void fromThePlotMenu(const QString& label) {
+        QMenuBar* bar = qobject_cast<QMainWindow*>(main)->menuBar();
+        QAction* plot = nullptr;
+        for (QAction* a : bar->actions())
+            if (a->text() == "&Plot") plot = a;
+        ASSERT_NE(plot, nullptr);
+        QApplication::setActiveWindow(main);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(plot).center());
+        QMenu* menu = plot->menu();
+        ASSERT_TRUE(menu->isVisible());
+        QAction* item = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->text() == label) item = a;
+        ASSERT_NE(item, nullptr) << label.toStdString();
+        const QRect place = menu->actionGeometry(item);
+        ASSERT_TRUE(item->isVisible() && !place.isEmpty()) << label.toStdString() << " is not in the menu";
+        QTest::mouseClick(menu, Qt::LeftButton, {}, place.center());
+    }
 };
 
 }  // namespace
 
+TEST_F(PlotMenuTest, WaterfallEyeAndScatterDiagramsAreInThePlotMenu) {
+    start();
+    calculate();
+    dialogs.inputs = {std::vector<std::string>{"1", "0"}, std::vector<std::string>{"1", "0"}};
+    const std::vector<std::pair<QString, std::string>> items{{"&Waterfall", "Spectrum Waterfall "},
+                                                             {"&Eye Diagram", "Eye Diagram "},
+                                                             {"S&catter Diagram", "Scatter Diagram "}};
+    for (const auto& [label, prefix] : items) {
+        fromThePlotMenu(label);
+        ASSERT_NE(plotWindow(plotCount() - 1), nullptr) << prefix;
+        EXPECT_THAT(plotWindow(plotCount() - 1)->windowTitle().toStdString(), StartsWith(prefix));
+    }
+    EXPECT_EQ(plotCount(), 3u);
+    // "Overlaid", as it is spelt.
+    fromThePlotMenu("I(t) Q(t) Overlaid");
+    EXPECT_EQ(plotCount(), 4u);
+}
+
 TEST_F(PlotMenuTest, EachItemPlotsTheCalculatedWaveformAndKeepsItsWindow) {
     start();
-    for (const char* hidden : {"menuPlotWaterfall", "menuPlotEyeDiagram", "menuPlotScatterDiagram"})
-        EXPECT_FALSE(c(hidden).visible()) << hidden;
 
     // Nothing calculated yet: the question, then the calculation (closed by its frame) and the plot.
     trigger("menuPlotSpectrum");
@@ -68,16 +107,16 @@ TEST_F(PlotMenuTest, EachItemPlotsTheCalculatedWaveformAndKeepsItsWindow) {
     EXPECT_NE(plotWindow(2)->findChild<QCPAxisRect*>("KV_Qwave"), nullptr);
     EXPECT_NE(plotWindow(3)->findChild<QCPAxisRect*>("KV_IQwave"), nullptr);
 
-    // The samples are the waveform at 14-bit resolution relative to its peak.
+    // The samples are the waveform at 14-bit resolution, shown against the full scale.
     double peak = 0;
     for (const auto& v : state().waveform) peak = std::max({peak, std::abs(v.real()), std::abs(v.imag())});
     const auto data = plotWindow(3)->findChild<plots::PlotCanvas*>()->graph(0)->data();
     ASSERT_EQ(data->size(), int(state().waveform.size()));
     bool onGrid = true, changed = false;
     for (int k = 0; k < data->size(); k += 97) {
-        const double steps = data->at(k)->value * 8191 / peak;
+        const double steps = data->at(k)->value * 8191;
         onGrid = onGrid && std::abs(steps - std::round(steps)) < 1e-6;
-        changed = changed || data->at(k)->value != state().waveform[std::size_t(k)].real();
+        changed = changed || std::abs(data->at(k)->value * peak - state().waveform[std::size_t(k)].real()) > 1e-12;
     }
     EXPECT_TRUE(onGrid);
     EXPECT_TRUE(changed);
@@ -140,16 +179,23 @@ TEST_F(PlotMenuTest, EyeAndScatterFromTheMenu) {
     ASSERT_EQ(plotCount(), 2u);
     QWidget* scatter = plotWindow(1);
     EXPECT_THAT(scatter->windowTitle().toStdString(), StartsWith("Scatter Diagram 1xEV Forward Link ("));
-    // Trace on: the path through every sample after the delay (5 samples, reduced to 4), and
-    // one point per symbol.
+    // Trace on: the path from the sample after the delay (5 samples, reduced to 4) to the last,
+    // through the samples it cannot do without, against the full scale; and one point per symbol.
     auto* canvas = scatter->findChild<plots::PlotCanvas*>();
     ASSERT_EQ(canvas->plottableCount(), 2);
-    EXPECT_EQ(canvas->plottable(0)->interface1D()->dataCount(), int(state().waveform.size()) - 4);
+    const dsp::CVec played = engine::applyDacRes(state().waveform, 14);
+    double fullScale = 0;
+    for (const auto& v : played) fullScale = std::max({fullScale, std::abs(v.real()), std::abs(v.imag())});
+    const auto* path = canvas->plottable(0)->interface1D();
+    EXPECT_LE(path->dataCount(), int(played.size()) - 4);
+    EXPECT_GT(path->dataCount(), int(played.size()) / 20);
+    EXPECT_DOUBLE_EQ(path->dataMainKey(0), played[4].real() / fullScale);
+    EXPECT_DOUBLE_EQ(path->dataMainValue(path->dataCount() - 1), played.back().imag() / fullScale);
     EXPECT_EQ(canvas->plottable(1)->interface1D()->dataCount(), int(state().waveform.size()) / 5);
 
-    // With oversampling 1 an eye trace is one sample long: the Plot Error, and nothing kept.
-    state().parameters.OverSampling = 1;
-    dialogs.answers = {"Yes"};
+    // A frame held at oversampling 1 makes an eye trace one sample long: the Plot Error, and
+    // nothing kept. (The frame's own oversampling counts, not the setting's.)
+    state().waveformOverSampling = 1;
     dialogs.inputs = {std::vector<std::string>{"1", "0"}};
     trigger("menuPlotEyeDiagram");
     EXPECT_EQ(plotCount(), 2u);

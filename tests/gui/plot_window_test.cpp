@@ -12,6 +12,10 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTableWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,32 +115,37 @@ protected:
 
 TEST_F(PlotWindows, NamesAndPlaces) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    // Without a parent: the default place, measured from the bottom of the screen.
+    // Without a parent: the default place, measured from the bottom of the screen; the CCDF
+    // grows from there to make room for its read-outs.
     auto* test = keep(plots::KV_PlotCCDF());
     EXPECT_EQ(test->windowTitle(), "CCDF Test Data");
     EXPECT_TRUE(test->isVisible());
-    EXPECT_EQ(test->geometry(), QRect(150, screen.height() - 150 - 340, 340, 340));
+    EXPECT_EQ(test->geometry().topLeft(), QPoint(150, screen.height() - 150 - 340));
+    EXPECT_EQ(test->size(), QSize(640, 480));
 
-    // Next to a parent at (100, 50) of 1000 x 800: four fifths of its size, moved per kind.
+    // Next to a parent at (100, 50) of 500 x 400: four fifths of its size, moved per kind (the
+    // CCDF 10 % of it left and down, the spectrum up 18 % of the parent, the waterfall 20 %).
+    parent.setGeometry(100, 50, 500, 400);
     const dsp::CVec x = waveform();
     auto* ccdf = keep(plots::KV_PlotCCDF(&parent, "L1", x));
     EXPECT_EQ(ccdf->windowTitle(), "CCDF L1");
-    EXPECT_EQ(ccdf->geometry(), QRect(180, 274, 800, 640));
+    EXPECT_EQ(ccdf->geometry().topLeft(), QPoint(140, 162));
     auto* spectrum = keep(plots::KV_PlotSpectrum(&parent, "L2", 1e6, x));
     EXPECT_EQ(spectrum->windowTitle(), "Magnitude Spectrum L2");
-    EXPECT_EQ(spectrum->geometry(), QRect(200, 66, 800, 640));
+    EXPECT_EQ(spectrum->geometry(), QRect(150, 58, 400, 320));
     auto* waterfall = keep(plots::KV_PlotWaterfall(&parent, "L3", 1e6, 0, x));
     EXPECT_EQ(waterfall->windowTitle(), "Spectrum Waterfall L3");
-    EXPECT_EQ(waterfall->geometry(), QRect(260, 338, 800, 640));
+    EXPECT_EQ(waterfall->geometry(), QRect(180, 194, 400, 320));
+    const QRect besideCcdf(140, 162, 400, 320);
     auto* iq = keep(plots::KV_PlotIQTime(&parent, "L4", 1e6, 0, x));
     EXPECT_EQ(iq->windowTitle(), "I(t) Q(t) L4");
-    EXPECT_EQ(iq->geometry(), QRect(180, 274, 800, 640));
+    EXPECT_EQ(iq->geometry(), besideCcdf);
     auto* eye = keep(plots::KV_PlotEyeDiagram(&parent, "L5", x, 8, 1e-6, 0, dialogs));
     EXPECT_EQ(eye->windowTitle(), "Eye Diagram L5");
-    EXPECT_EQ(eye->geometry(), QRect(180, 274, 800, 640));
+    EXPECT_EQ(eye->geometry(), besideCcdf);
     auto* scatter = keep(plots::KV_PlotScatterDiagram(&parent, "L6", x, 8, 0, 0, dialogs));
     EXPECT_EQ(scatter->windowTitle(), "Scatter Diagram L6");
-    EXPECT_EQ(scatter->geometry(), QRect(180, 274, 800, 640));
+    EXPECT_EQ(scatter->geometry(), besideCcdf);
     EXPECT_TRUE(dialogs.shown.empty());
 
     // Closing deletes the window.
@@ -211,7 +220,7 @@ TEST_F(PlotWindows, CcdfWindow) {
     QCPAxis* x = a->axis(QCPAxis::atBottom);
     QCPAxis* y = a->axis(QCPAxis::atLeft);
     EXPECT_EQ(x->label(), "dB above Average");
-    EXPECT_EQ(y->label(), "Frequency of occurence (%)");
+    EXPECT_EQ(y->label(), "Frequency of occurrence (%)");
     EXPECT_EQ(y->scaleType(), QCPAxis::stLogarithmic);
     EXPECT_EQ(x->range(), QCPRange(0, 20));
     EXPECT_EQ(y->range().upper, 100);
@@ -277,6 +286,58 @@ TEST_F(PlotWindows, CcdfGatedByTheBlankingMarker) {
     EXPECT_EQ(c->graph(0)->data()->at(0)->value, ungated);
 }
 
+TEST_F(PlotWindows, CcdfReadOutsAndAStoredReference) {
+    // A waveform of 4000 samples: too few to tell 0.01 % from nothing.
+    const dsp::CVec x = waveform(4000);
+    std::optional<plots::CcdfReference> reference;
+    auto* first = keep(plots::KV_PlotCCDF(&parent, "first", x, {}, -30, &reference));
+    auto* table = first->findChild<QTableWidget*>("ccdfReadouts");
+    ASSERT_NE(table, nullptr);
+    QStringList columns;
+    for (int c = 0; c < table->columnCount(); ++c) columns << table->horizontalHeaderItem(c)->text();
+    EXPECT_EQ(columns.join(","), "Mean power,Peak power,Crest factor,10 %,1 %,0.1 %,0.01 %");
+    auto shown = [](QTableWidget* t, int row) {
+        QStringList cells;
+        for (int c = 0; c < t->columnCount(); ++c) cells << t->item(row, c)->text();
+        return cells.join(" | ").toStdString();
+    };
+    const plots::CcdfData c = plots::computeCcdf(x);
+    auto dB = [](double v, const char* unit = " dB") { return QString::number(v, 'f', 2).toStdString() + unit; };
+    // The mean is the output power; the peak lies the crest factor above it.
+    EXPECT_EQ(shown(table, 0), "-30.00 dBm | " + dB(-30 + c.crestDb, " dBm") + " | " + dB(c.crestDb) + " | " +
+                                   dB(c.aboveMean[0]) + " | " + dB(c.aboveMean[1]) + " | " + dB(c.aboveMean[2]) +
+                                   " | \u2014");
+    EXPECT_EQ(shown(table, 1), " |  |  |  |  |  | ");
+    EXPECT_EQ(first->findChild<QLabel*>("ccdfReferenceName")->text(), "No reference stored");
+    EXPECT_EQ(canvas(first)->legend->itemCount(), 2);
+
+    // Stored as the reference with a click; a second waveform, clipped and 10 dB louder, is read
+    // against it.
+    testsupport::press(first->findChild<QPushButton*>("ccdfStoreReference"));
+    ASSERT_TRUE(reference.has_value());
+    EXPECT_EQ(reference->name, "CCDF first");
+    dsp::CVec clipped = x;
+    for (auto& v : clipped)
+        if (std::abs(v) > 0.6) v *= 0.6 / std::abs(v);
+    auto* second = keep(plots::KV_PlotCCDF(&parent, "second", clipped, {}, -20, &reference));
+    auto* t2 = second->findChild<QTableWidget*>("ccdfReadouts");
+    const plots::CcdfData d = plots::computeCcdf(clipped);
+    EXPECT_EQ(t2->item(0, 0)->text(), "-20.00 dBm");
+    EXPECT_EQ(t2->item(1, 0)->text(), "-30.00 dBm");
+    EXPECT_EQ(t2->item(2, 0)->text(), "10.00 dB");
+    EXPECT_EQ(t2->item(1, 2)->text().toStdString(), dB(c.crestDb));
+    EXPECT_EQ(t2->item(2, 2)->text().toStdString(), dB(d.crestDb - c.crestDb));
+    EXPECT_LT(d.crestDb, c.crestDb);
+    EXPECT_EQ(second->findChild<QLabel*>("ccdfReferenceName")->text(), "Reference: CCDF first");
+    // The reference curve is drawn beside the waveform's and named.
+    plots::PlotCanvas* c2 = canvas(second);
+    ASSERT_TRUE(c2->graph(2)->visible());
+    EXPECT_EQ(c2->graph(2)->name(), "Reference: CCDF first");
+    EXPECT_EQ(c2->legend->itemCount(), 3);
+    EXPECT_EQ(c2->graph(2)->dataCount(), 201);
+    EXPECT_EQ(c2->graph(2)->data()->at(0)->value, c.Y[0]);
+}
+
 TEST_F(PlotWindows, SpectrumAndIqWindows) {
     const dsp::CVec x = waveform(163840);
     auto* s = keep(plots::KV_PlotSpectrum(&parent, "s", 6144000, x));
@@ -294,8 +355,9 @@ TEST_F(PlotWindows, SpectrumAndIqWindows) {
     QCPAxisRect* qa = axes(stacked, "KV_Qwave");
     ASSERT_TRUE(ia && qa);
     EXPECT_EQ(ia->axis(QCPAxis::atBottom)->label(), "");
-    EXPECT_EQ(qa->axis(QCPAxis::atBottom)->label(), "Time (mS)");
-    EXPECT_EQ(ia->axis(QCPAxis::atLeft)->label(), "Amplitude (V)");
+    EXPECT_EQ(qa->axis(QCPAxis::atBottom)->label(), "Time (ms)");
+    EXPECT_EQ(ia->axis(QCPAxis::atLeft)->label(), "Amplitude (DAC full scale = 1)");
+    EXPECT_EQ(ia->axis(QCPAxis::atLeft)->range(), QCPRange(-1, 1));
     EXPECT_EQ(ia->axis(QCPAxis::atLeft)->range(), qa->axis(QCPAxis::atLeft)->range());
     EXPECT_NEAR(qa->axis(QCPAxis::atBottom)->range().upper, 26.6667, 1e-4);
     canvas(stacked)->replot();
@@ -339,13 +401,15 @@ TEST_F(PlotWindows, EyeAndScatterDiagrams) {
     EXPECT_NEAR(ei->axis(QCPAxis::atBottom)->range().lower, -0.5, 1e-9);
     EXPECT_NEAR(ei->axis(QCPAxis::atBottom)->range().upper, 0.5, 1e-9);
     EXPECT_EQ(ei->axis(QCPAxis::atBottom)->label(), "Time (chips)");
-    EXPECT_EQ(ei->axis(QCPAxis::atLeft)->label(), "Amplitude");
+    EXPECT_EQ(ei->axis(QCPAxis::atLeft)->label(), "Amplitude (DAC full scale = 1)");
     // A persistence picture: the first trace starts at sample 7, so its cell at the left edge
     // is hit, and the picture is no solid block.
     auto* map = qobject_cast<QCPColorMap*>(canvas(eye)->plottable(0));
     ASSERT_NE(map, nullptr);
     int column = 0, row = 0;
-    map->data()->coordToCell(-0.499, x[7].real(), &column, &row);
+    double fullScale = 0;
+    for (const auto& v : x) fullScale = std::max({fullScale, std::abs(v.real()), std::abs(v.imag())});
+    map->data()->coordToCell(-0.499, x[7].real() / fullScale, &column, &row);
     EXPECT_GT(map->data()->cell(column, row), 0);
     int empty = 0;
     for (int r = 0; r < map->data()->valueSize(); ++r) empty += map->data()->cell(column, r) == 0;
@@ -376,7 +440,11 @@ TEST_F(PlotWindows, EyeAndScatterDiagrams) {
     auto* points = qobject_cast<QCPCurve*>(c->plottable(1));
     EXPECT_EQ(path->pen().color(), QColor(0, 255, 255));
     EXPECT_EQ(path->lineStyle(), QCPCurve::lsLine);
-    EXPECT_EQ(path->dataCount(), 400 - 3);  // offset 9 reduced to 3
+    // From sample 3 (offset 9 reduced to 3) to the last, through the samples it cannot do without.
+    EXPECT_LE(path->dataCount(), 400 - 3);
+    EXPECT_GT(path->dataCount(), 100);
+    EXPECT_DOUBLE_EQ(path->data()->at(0)->key, x[3].real() / fullScale);
+    EXPECT_DOUBLE_EQ(path->data()->at(path->dataCount() - 1)->value, x.back().imag() / fullScale);
     EXPECT_EQ(points->lineStyle(), QCPCurve::lsNone);
     EXPECT_EQ(points->scatterStyle().shape(), QCPScatterStyle::ssDisc);
     EXPECT_EQ(points->scatterStyle().pen().color(), QColor(0, 0, 255));
@@ -400,7 +468,7 @@ TEST_F(PlotWindows, WaterfallTurnsByDraggingBesideItsSpectrogram) {
     EXPECT_EQ(view->data().n, 40u);
     EXPECT_EQ(view->data().m, 100u);
     EXPECT_EQ(view->xLabel(), "Frequency (MHz)");
-    EXPECT_EQ(view->yLabel(), "Time (mS)");
+    EXPECT_EQ(view->yLabel(), "Time (ms)");
     EXPECT_EQ(view->zLabel(), "LogMag (dB)");
     EXPECT_EQ(view->title(), "Spectrum");
     // The standard menu bar, not the plot menus.
@@ -423,6 +491,8 @@ TEST_F(PlotWindows, WaterfallTurnsByDraggingBesideItsSpectrogram) {
     ASSERT_NE(tabs, nullptr);
     EXPECT_EQ(tabs->tabText(0), "3-D Waterfall");
     EXPECT_EQ(tabs->tabText(1), "Spectrogram");
+    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+    ASSERT_EQ(tabs->currentIndex(), 1);
     auto* map = w->findChild<plots::PlotCanvas*>("spectrogram");
     ASSERT_NE(map, nullptr);
     auto* cells = qobject_cast<QCPColorMap*>(map->plottable(0));
@@ -434,7 +504,7 @@ TEST_F(PlotWindows, WaterfallTurnsByDraggingBesideItsSpectrogram) {
     EXPECT_EQ(cells->colorScale()->axis()->label(), "LogMag (dB)");
     QCPAxisRect* a = map->axisRect();
     EXPECT_TRUE(a->axis(QCPAxis::atLeft)->rangeReversed());
-    EXPECT_EQ(a->axis(QCPAxis::atLeft)->label(), "Time (mS)");
+    EXPECT_EQ(a->axis(QCPAxis::atLeft)->label(), "Time (ms)");
     EXPECT_EQ(a->axis(QCPAxis::atBottom)->label(), "Frequency (MHz)");
 
     // A single slice still gets a time axis to stand on.
@@ -457,7 +527,7 @@ TEST_F(PlotWindows, WaterfallZoomsByBoxAndWheelAndSaysWhatIsUnderTheMouse) {
         if ((hit = view->pick(QPointF(view->width() / 2, y)))) at = QPoint(view->width() / 2, y);
     ASSERT_TRUE(hit);
     QTest::mouseMove(view, at);
-    EXPECT_EQ(w->readout(), QString("f = %1 MHz   t = %2 mS   %3 dB")
+    EXPECT_EQ(w->readout(), QString("f = %1 MHz   t = %2 ms   %3 dB")
                                 .arg(hit->f, 0, 'f', 4)
                                 .arg(hit->t, 0, 'g', 5)
                                 .arg(hit->level, 0, 'f', 1));

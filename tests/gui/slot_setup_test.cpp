@@ -55,7 +55,11 @@ protected:
 
     void press(QWidget* w, const std::string& tag) { testsupport::press(in(w, tag)); }
     void tick(const std::string& tag) { testsupport::press(in(dlg, tag)); }
-    void type(QWidget* w, const std::string& tag, const char* text) { testsupport::type(in(w, tag), text); }
+    // Typed and left with Tab: Enter would press the dialog's OK.
+    void type(QWidget* w, const std::string& tag, const char* text) {
+        testsupport::type(in(w, tag), text, false);
+        testsupport::key(Qt::Key_Tab);
+    }
     void choose(QWidget* w, const std::string& tag, int position) { testsupport::choose(in(w, tag), position); }
     // Cycles through the given numbers as the FastEdit random source.
     void drawFrom(std::vector<double> u) {
@@ -147,9 +151,10 @@ TEST_F(SlotSetupTest, EditFieldsRoundAndLimitAndTheirTooltipsNameTheSlot) {
     };
     openFromMain([&] {
         for (const Case& k : {Case{"txtRAslotValue2", "0.5", "1"}, Case{"txtRAslotValue2", "-0.4", "0"},
-                              Case{"txtRAslotValue2", "xyz", "1"}, Case{"txtRAslotGain2", "45", "30"},
-                              Case{"txtRAslotGain2", "2.4", "2"}, Case{"txtRAslotGain2", "5 -12", "-12"},
-                              Case{"txtRAslotGain2", "", "30"}, Case{"txtRAslotGain2", "-2.5", "-3"}}) {
+                              Case{"txtRAslotValue2", "xyz", "0"}, Case{"txtRAslotValue2", "1", "1"},
+                              Case{"txtRAslotGain2", "45", "30"}, Case{"txtRAslotGain2", "2.4", "2"},
+                              Case{"txtRAslotGain2", "5 -12", "2"}, Case{"txtRAslotGain2", "", "2"},
+                              Case{"txtRAslotGain2", "-2.5", "-3"}}) {
             type(dlg, k.tag, k.typed);
             EXPECT_EQ(d(k.tag).string(), k.shown) << k.tag << " '" << k.typed << "'";
         }

@@ -4,6 +4,7 @@
 
 #include "hwio/link.h"
 #include "sim_process.h"
+#include "zuno_version.h"
 
 using testing::HasSubstr;
 using testsupport::SimProcess;
@@ -47,7 +48,7 @@ TEST(SerialLink, TalksToTheInstrumentOverAPseudoTerminal) {
     for (const char* handshake : {"Xon/Xoff", "RTS/CTS", "none"}) {
         const auto r = hwio::hwIO(HWIO_PING, serial(handshake, 19200), {}, nullptr, o);
         EXPECT_EQ(r.status, 0) << handshake << ": " << r.response;
-        EXPECT_EQ(r.response, "Zuno,Simulated Signal Generator,SIM0001,1.0");
+        EXPECT_EQ(r.response, "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
     }
     EXPECT_EQ(hwio::hwIO(HWIO_SEND, serial(), " :source:freq:fix 3000000000Hz", nullptr, o).status, 0);
     EXPECT_EQ(sim.state()["frequency"], 3e9);
@@ -96,7 +97,7 @@ TEST(GpibLink, GoesThroughTheRunTimeLoadedLibrary) {
     const auto o = standIn();
     auto r = hwio::hwIO(HWIO_PING, gpib(19), {}, nullptr, o);
     EXPECT_EQ(r.status, 0) << r.response;
-    EXPECT_EQ(r.response, "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    EXPECT_EQ(r.response, "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
     r = hwio::hwIO(HWIO_SEND, gpib(19), ":OUTP:STAT ON", nullptr, o);
     EXPECT_EQ(r.status, 0) << r.response;
     EXPECT_TRUE(sim.state()["output"]);

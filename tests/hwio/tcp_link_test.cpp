@@ -5,6 +5,7 @@
 #include "hwio/link.h"
 #include "link_helpers.h"
 #include "sim_process.h"
+#include "zuno_version.h"
 
 using testing::HasSubstr;
 using testsupport::SimProcess;
@@ -19,7 +20,7 @@ TEST(TcpLink, PingSendQueryAndLocal) {
     const auto c = tcp(sim.address());
     auto r = hwio::hwIO(HWIO_PING, c);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.response, "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    EXPECT_EQ(r.response, "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
 
     r = hwio::hwIO(HWIO_SEND, c, " :source:freq:fix 1500000000Hz");
     EXPECT_EQ(r.status, 0) << r.response;

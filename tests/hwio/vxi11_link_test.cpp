@@ -8,6 +8,7 @@
 #include "instrument/core/download_play.h"
 #include "link_helpers.h"
 #include "sim_process.h"
+#include "zuno_version.h"
 
 using testing::HasSubstr;
 using testsupport::SimProcess;
@@ -20,7 +21,7 @@ TEST(Vxi11Link, TheFiveOperationsAndADownloadByteForByte) {
     const auto c = tcp(sim.vxi11Address());
     auto r = hwio::hwIO(HWIO_PING, c);
     EXPECT_EQ(r.status, 0) << r.response;
-    EXPECT_EQ(r.response, "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    EXPECT_EQ(r.response, "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
     EXPECT_EQ(hwio::hwIO(HWIO_SEND, c, " :source:freq:fix 1500000000Hz").status, 0);
     EXPECT_EQ(hwio::hwIO(HWIO_QUERY, c, ":FREQ?").response, "1500000000");
     EXPECT_TRUE(sim.state()["remote"]);

@@ -9,6 +9,7 @@
 #include "plots/core/envelope.h"
 #include "plots/core/placement.h"
 #include "plots/core/spectrum.h"
+#include "plots/core/thin_path.h"
 #include "plots/core/time_plots.h"
 #include "plots/core/units.h"
 #include "tests/support/error_text.h"
@@ -42,14 +43,14 @@ TEST(PlotUnits, FrequencyAndTimeUnitsFollowThePowerOfAThousand) {
     EXPECT_EQ(f(2.5e13).text, "GHz");
 
     auto t = [](double period) { return plots::DetermineTimeUnits(period); };
-    EXPECT_EQ(t(1.5).text, "S");
-    EXPECT_EQ(t(163840 / 6144000.0).text, "mS");
+    EXPECT_EQ(t(1.5).text, "s");
+    EXPECT_EQ(t(163840 / 6144000.0).text, "ms");
     EXPECT_EQ(t(163840 / 6144000.0).factor, 1e3);
-    EXPECT_EQ(t(2e-6).text, "uS");
-    EXPECT_EQ(t(5e-9).text, "nS");
+    EXPECT_EQ(t(2e-6).text, "\u00b5s");
+    EXPECT_EQ(t(5e-9).text, "ns");
     EXPECT_EQ(t(5e-9).factor, 1e9);
-    EXPECT_EQ(t(1e-13).text, "pS");
-    EXPECT_EQ(t(5000).text, "pS");  // beyond the table: the last entry
+    EXPECT_EQ(t(1e-13).text, "ps");
+    EXPECT_EQ(t(5000).text, "s");  // longer than a second: still seconds, never "ps"
 }
 
 TEST(PlotUnits, CentringPutsZeroFrequencyExactlyInTheMiddle) {
@@ -147,7 +148,7 @@ TEST(WaterfallData, SlicesPaddingAndLimits) {
     EXPECT_EQ(w.fMax, 400);
     EXPECT_THAT(w.freq, ElementsAreArray(plots::centredFrequencies(10, 800)));
     // 30 samples at 800 Hz: milliseconds, one slice every 12.5 ms.
-    EXPECT_EQ(w.tUnits, "mS");
+    EXPECT_EQ(w.tUnits, "ms");
     EXPECT_THAT(w.time, ElementsAre(0, 12.5, 25));
     EXPECT_EQ(w.tMax, 25);
 
@@ -191,7 +192,7 @@ TEST(WaterfallData, TheMenusSliceDurationGivesTwoHundredSlices) {
     const plots::WaterfallData w5 = plots::computeWaterfall(rate5, (163840 / rate5) / 200, constant(163840));
     EXPECT_EQ(w5.n, 820u);
     EXPECT_EQ(w5.m, 200u);
-    EXPECT_EQ(w5.tUnits, "mS");
+    EXPECT_EQ(w5.tUnits, "ms");
     EXPECT_NEAR(w5.tMax, 199 * 820 * 1000 / rate5, 1e-9);
     // Oversampling 25 divides exactly: 4096 samples, not one more through rounding.
     const double rate25 = 30720000;
@@ -272,6 +273,35 @@ TEST(CcdfData, CountsMatchDirectCountingAndGaussianReferences) {
     }
 }
 
+TEST(CcdfData, ReadOutsMeanPeakCrestAndPercentiles) {
+    // Powers 1, 2, ..., 10000 in random order: the mean is 5000.5, and p % of the samples reach
+    // the power 10001 - 100 p.
+    std::vector<double> powers(10000);
+    for (std::size_t k = 0; k < powers.size(); ++k) powers[k] = double(k + 1);
+    std::shuffle(powers.begin(), powers.end(), std::mt19937(4));
+    dsp::CVec x;
+    for (double p : powers) x.push_back(std::polar(std::sqrt(p), p));
+    const plots::CcdfData c = plots::computeCcdf(x);
+    EXPECT_NEAR(c.meanPower, 5000.5, 1e-6);
+    auto dBAbove = [](double p) { return 10 * std::log10(p / 5000.5); };
+    EXPECT_NEAR(c.crestDb, dBAbove(10000), 1e-9);
+    EXPECT_NEAR(c.aboveMean[0], dBAbove(9001), 1e-9);  // 10 %: the 1000 largest
+    EXPECT_NEAR(c.aboveMean[1], dBAbove(9901), 1e-9);
+    EXPECT_NEAR(c.aboveMean[2], dBAbove(9991), 1e-9);
+    EXPECT_NEAR(c.aboveMean[3], dBAbove(10000), 1e-9);  // 0.01 %: the one largest
+
+    // Below the mean too (most samples of a constant envelope sit at 0 dB), and NaN where too few
+    // samples are there to tell 0.01 % from nothing.
+    dsp::CVec quiet = constant(2000);
+    quiet[5] = quiet[7] = 2;
+    quiet[6] = 0.5;
+    const plots::CcdfData q = plots::computeCcdf(quiet);
+    EXPECT_NEAR(q.crestDb, 10 * std::log10(4 / q.meanPower), 1e-9);
+    EXPECT_NEAR(q.aboveMean[0], 10 * std::log10(1 / q.meanPower), 1e-9);
+    EXPECT_NEAR(q.aboveMean[2], 10 * std::log10(4 / q.meanPower), 1e-9);  // 0.1 % of 2000: 2 samples
+    EXPECT_TRUE(std::isnan(q.aboveMean[3]));
+}
+
 TEST(CcdfData, TestToneAndZeroSamples) {
     const dsp::CVec tone = plots::ccdfTestData();
     ASSERT_EQ(tone.size(), 1000u);
@@ -313,15 +343,21 @@ TEST(IqTimeData, TimeAxisAmplitudeRangeAndTestSignal) {
     dsp::CVec x(163840, {0.25, -0.5});
     x[7] = {-0.3, 0.75};
     const plots::IqTimeData d = plots::computeIqTime(6144000, x);
-    EXPECT_EQ(d.tUnits, "mS");
+    EXPECT_EQ(d.tUnits, "ms");
     EXPECT_NEAR(d.tMax, 26.6666666666, 1e-9);
     EXPECT_EQ(d.t.size(), x.size());
     EXPECT_EQ(d.t.front(), 0);
     EXPECT_EQ(d.t.back(), d.tMax);
-    // Q larger than I: both axes use the largest magnitude of either.
-    EXPECT_EQ(d.iMax, 0.75);
-    EXPECT_EQ(d.i[7], -0.3);
-    EXPECT_EQ(d.q[7], 0.75);
+    // Relative to the converters' full scale, which the largest component (here Q's) reaches;
+    // both axes use that range.
+    EXPECT_EQ(d.iMax, 1);
+    EXPECT_NEAR(d.i[7], -0.4, 1e-15);
+    EXPECT_EQ(d.q[7], 1);
+    EXPECT_NEAR(d.i[0], 1 / 3.0, 1e-15);
+    // The computed level falls as the oversampling rises; what the instrument plays does not.
+    dsp::CVec quieter = x;
+    for (auto& v : quieter) v /= 8.0;
+    EXPECT_EQ(plots::computeIqTime(6144000, quieter).q, d.q);
     EXPECT_FALSE(d.noData);
 
     const plots::IqTimeData none = plots::computeIqTime(-1, {});
@@ -332,7 +368,7 @@ TEST(IqTimeData, TimeAxisAmplitudeRangeAndTestSignal) {
     EXPECT_NEAR(none.q[12], std::sin(-2 * std::numbers::pi + 12 * 4 * std::numbers::pi / 99), 1e-12);
     EXPECT_NEAR(none.iMax, 1, 1e-3);
     // 100 samples at 1 Hz: seconds.
-    EXPECT_EQ(none.tUnits, "S");
+    EXPECT_EQ(none.tUnits, "s");
     EXPECT_EQ(none.tMax, 100);
 }
 
@@ -395,10 +431,11 @@ TEST(ScatterData, RefusedInputsAndPoints) {
     EXPECT_EQ(errorOf([&] { plots::scatterPoints(x, 1, -1); }), "OFFSET must be a nonnegative integer.");
     EXPECT_EQ(errorOf([&] { plots::scatterPoints(x, 1, 0.5); }), "OFFSET must be a nonnegative integer.");
 
+    // Against the full scale the largest component (-3) reaches.
     const plots::ScatterData s = plots::scatterPoints(x, 2, 1);
     EXPECT_THAT(s.i, ElementsAre(0, 0));
-    EXPECT_THAT(s.q, ElementsAre(2, -1));
-    EXPECT_DOUBLE_EQ(s.limit, 1.07 * 3);
+    EXPECT_THAT(s.q, ElementsAre(2 / 3.0, -1 / 3.0));
+    EXPECT_DOUBLE_EQ(s.limit, 1.07);
     EXPECT_EQ(plots::scatterPoints(x, 1, 0).i.size(), 5u);
     EXPECT_TRUE(plots::scatterPoints(x, 1, 9).i.empty());
 }
@@ -411,6 +448,58 @@ TEST(PlotPlacement, AxesMovedInForTheirLabels) {
     EXPECT_DOUBLE_EQ(axes.height, 0.815 / 1.1);
     EXPECT_DOUBLE_EQ(plots::placeLowerAxes(plots::kLowerAxes).bottom, 0.132);
     EXPECT_DOUBLE_EQ(plots::placeUpperAxes(plots::kUpperAxes).bottom, 0.5838);
+}
+
+TEST(PlotPlacement, WindowsFitInsideTheAvailableArea) {
+    using R = plots::ScreenRect;
+    const R screen{0, 0, 1024, 700};
+    const plots::FrameMargins frame{2, 28, 2, 2};
+    // The Measure window as it opened: 1000 x 720 at y = 0. Its title bar comes down on the
+    // screen and it loses the height it cannot have.
+    EXPECT_EQ(plots::fitInside({10, 0, 1000, 720}, frame, screen), (R{10, 28, 1000, 670}));
+    // Beyond the right and bottom edges: moved back in, size kept.
+    EXPECT_EQ(plots::fitInside({600, 500, 500, 300}, frame, screen), (R{522, 398, 500, 300}));
+    // Inside already: unchanged, also in an area that does not start at 0 (a panel on top).
+    const R below{0, 32, 1024, 668};
+    EXPECT_EQ(plots::fitInside({100, 100, 400, 300}, frame, below), (R{100, 100, 400, 300}));
+    EXPECT_EQ(plots::fitInside({100, 10, 400, 300}, frame, below), (R{100, 60, 400, 300}));
+    // Wider than the screen: as wide as it can be; a minimum size wins, the title bar still shows.
+    EXPECT_EQ(plots::fitInside({-50, 40, 1400, 300}, frame, screen), (R{2, 40, 1020, 300}));
+    EXPECT_EQ(plots::fitInside({500, 300, 900, 900}, frame, screen, 1200, 800), (R{2, 28, 1200, 800}));
+}
+
+TEST(PlotPath, ThinnedWithinTheToleranceKeepingCornersAndEnds) {
+    // A straight line needs its ends only; a corner stays.
+    dsp::RVec x, y;
+    for (int k = 0; k < 100; ++k) x.push_back(k * 0.01), y.push_back(k * 0.02);
+    EXPECT_THAT(plots::thinPath(x, y, 1e-3), ElementsAre(0, 99));
+    for (int k = 1; k < 50; ++k) x.push_back(x[99]), y.push_back(y[99] - k * 0.01);
+    const auto corner = plots::thinPath(x, y, 1e-3);
+    EXPECT_THAT(corner, ElementsAre(0, 99, 148));
+
+    // A smooth path with a little noise, turning and coming back on itself: every point left out
+    // lies within the tolerance of the segment between the kept points around it.
+    std::mt19937 rng(9);
+    std::normal_distribution<double> jitter(0, 1e-4);
+    dsp::RVec px, py;
+    for (int k = 0; k < 20000; ++k) {
+        const double t = k * 0.002;
+        px.push_back(std::cos(t) * (0.5 + 0.3 * std::sin(3.1 * t)) + jitter(rng));
+        py.push_back(std::sin(1.7 * t) * 0.6 + jitter(rng));
+    }
+    const double tol = 1e-3;
+    const auto kept = plots::thinPath(px, py, tol);
+    EXPECT_EQ(kept.front(), 0u);
+    EXPECT_EQ(kept.back(), px.size() - 1);
+    EXPECT_LT(kept.size(), px.size() / 3);
+    for (std::size_t j = 0; j + 1 < kept.size(); ++j) {
+        const double ax = px[kept[j]], ay = py[kept[j]], bx = px[kept[j + 1]], by = py[kept[j + 1]];
+        const double len2 = (bx - ax) * (bx - ax) + (by - ay) * (by - ay);
+        for (std::size_t i = kept[j] + 1; i < kept[j + 1]; ++i) {
+            const double t = len2 > 0 ? std::clamp(((px[i] - ax) * (bx - ax) + (py[i] - ay) * (by - ay)) / len2, 0.0, 1.0) : 0;
+            ASSERT_LE(std::hypot(px[i] - ax - t * (bx - ax), py[i] - ay - t * (by - ay)), tol * (1 + 1e-9)) << i;
+        }
+    }
 }
 
 TEST(PlotEnvelope, ThinsLongRowsAndKeepsTheirPeaks) {

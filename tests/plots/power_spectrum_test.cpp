@@ -87,11 +87,15 @@ TEST(PowerSpectrum, MatchesScipysWelchOnACalculatedFrame) {
             for (std::size_t k = 0; k < c.density.size(); ++k)
                 ASSERT_NEAR(s.density[k], c.density[k], 1e-9 * c.density[k]) << k;
         }
-        const plots::ChannelMeasurements m = plots::measureChannel(s, -45, -60);
+        const plots::ChannelMeasurements m = plots::measureChannel(s, plots::kChannelBandwidth, plots::kDefaultAclrRows);
         EXPECT_NEAR(m.channelPower, c.channel, 1e-9 * c.channel);
         EXPECT_NEAR(m.occupied.lo, c.obwLo, 1e-3);
         EXPECT_NEAR(m.occupied.hi, c.obwHi, 1e-3);
-        for (const plots::Leakage& l : m.leakage) EXPECT_NEAR(l.dBc, c.leakage.at(l.offset), 1e-6) << l.offset;
+        ASSERT_EQ(m.aclr.size(), 2u);
+        for (const plots::AclrResult& r : m.aclr) {
+            EXPECT_NEAR(r.lower, c.leakage.at(-r.row.offset), 1e-6) << r.row.offset;
+            EXPECT_NEAR(r.upper, c.leakage.at(r.row.offset), 1e-6) << r.row.offset;
+        }
     }
 }
 
@@ -139,17 +143,46 @@ TEST(ChannelMeasurements, BandsOccupiedWidthAndLimits) {
     EXPECT_NEAR(ob.lo, -0.9e6 + 0.005 * 1.8e6, 1e-6);
     EXPECT_NEAR(ob.width(), 0.99 * 1.8e6, 1e-6);
 
-    // Leakage 30 dB down at 750 kHz and beyond the span at 1.98 MHz: fails, and the far offsets
-    // cannot be measured at this rate, so they do not pass either.
-    const plots::ChannelMeasurements m = plots::measureChannel(s, -45, -60);
+    // Leakage 16 dB down at 750 kHz: fails. The span reaches -2.1 MHz but only +1.9 MHz: the
+    // upper band at 1.98 MHz cannot be measured, so that row does not pass either.
+    const plots::ChannelMeasurements m = plots::measureChannel(s, plots::kChannelBandwidth, plots::kDefaultAclrRows);
     EXPECT_DOUBLE_EQ(m.channelPower, 1.2288e6);
-    EXPECT_NEAR(m.leakage[2].dBc, 10 * std::log10(30e3 / 1.2288e6), 1e-9);
-    EXPECT_EQ(m.leakage[2].limit, -45);
-    EXPECT_FALSE(m.leakage[2].pass);
-    EXPECT_TRUE(std::isnan(m.leakage[3].dBc));
-    EXPECT_EQ(m.leakage[3].limit, -60);
-    EXPECT_FALSE(m.leakage[3].pass);
-    EXPECT_TRUE(plots::measureChannel(s, -10, -60).leakage[1].pass);
+    ASSERT_EQ(m.aclr.size(), 2u);
+    EXPECT_NEAR(m.aclr[0].upper, 10 * std::log10(30e3 / 1.2288e6), 1e-9);
+    EXPECT_EQ(m.aclr[0].lower, m.aclr[0].upper);
+    EXPECT_EQ(m.aclr[0].row.limit, -45);
+    EXPECT_FALSE(m.aclr[0].pass);
+    EXPECT_EQ(m.aclr[1].lower, -INFINITY);
+    EXPECT_TRUE(std::isnan(m.aclr[1].upper));
+    EXPECT_FALSE(m.aclr[1].pass);
+
+    // Rows and the channel of the user's choosing: a 100 kHz band half inside the density at
+    // 0.9 MHz against a 1 MHz channel.
+    const plots::ChannelMeasurements own = plots::measureChannel(s, 1e6, {{900e3, 100e3, -20}, {750e3, 30e3, -14}});
+    EXPECT_DOUBLE_EQ(own.channelPower, 1e6);
+    EXPECT_NEAR(own.aclr[0].upper, 10 * std::log10(50e3 / 1e6), 1e-9);
+    EXPECT_FALSE(own.aclr[0].pass);
+    EXPECT_NEAR(own.aclr[1].upper, 10 * std::log10(30e3 / 1e6), 1e-9);
+    EXPECT_TRUE(own.aclr[1].pass);
+    EXPECT_TRUE(plots::measureChannel(s, 1e6, {}).aclr.empty());
+}
+
+TEST(PowerSpectrum, MaxHoldKeepsTheLoudestSegment) {
+    // Noise throughout and a tone in the first quarter only: the average shows a quarter of the
+    // tone's segment density, max hold all of it, and over the noise alone max hold stays above
+    // the average.
+    const double rate = 1e6;
+    dsp::CVec x = toneInNoise(1 << 14, rate, 200e3, 0, 1e-9, 3);
+    for (std::size_t k = 0; k < (1 << 12); ++k) x[k] += std::polar(1.0, 2 * std::numbers::pi * 200e3 * double(k) / rate);
+    const plots::PowerSpectrum s = plots::welch(x, rate, 1024, 0);
+    ASSERT_EQ(s.maxHold.size(), s.density.size());
+    const std::size_t peak = std::size_t(std::max_element(s.density.begin(), s.density.end()) - s.density.begin());
+    EXPECT_NEAR(s.freq[peak], 200e3, rate / 1024);
+    // Segments overlap by half: 7 of the 31 see the tone whole, one more half of it.
+    EXPECT_NEAR(s.maxHold[peak] / s.density[peak], 31.0 / 7.25, 0.5);
+    for (std::size_t k = 0; k < s.density.size(); ++k) ASSERT_GE(s.maxHold[k], s.density[k]) << k;
+    const plots::PowerSpectrum one = plots::welch(x, rate, 1024, 1);
+    EXPECT_EQ(one.maxHold, one.density);
 }
 
 TEST(PowerSpectrum, SegmentsLengthsAndShortWaveforms) {

@@ -25,7 +25,7 @@ def check(query, expected):
 
 
 inst.write("*CLS")
-check("*IDN?", "Zuno,Simulated Signal Generator,SIM0001,1.0")
+assert inst.query("*IDN?").startswith("Zuno,Simulated Signal Generator,SIM0001,")  # then the version
 inst.write("*ESE 16;*SRE 32")
 check("*ESE?", "16")
 check("*SRE?", "32")

@@ -1,7 +1,12 @@
 // zuno-ana on the generator's files in every format, its JSON, and its refusals.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <nlohmann/json.hpp>
 
@@ -143,6 +148,94 @@ TEST_F(ZunoAna, BadInputEndsWithAMessageAndNonZeroStatus) {
         const auto r = zunoAna(c.args);
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.text.find(c.message), std::string::npos) << r.text;
+    }
+}
+
+// Meta files built to exhaust the reader: refused with a message that quotes only a short start.
+TEST_F(ZunoAna, HostileSigmfMetaIsRefusedWithAShortQuote) {
+    std::ofstream(path("d.sigmf-data"), std::ios::binary) << std::string(64, '\0');
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    std::ofstream(path("d.sigmf-meta")) << R"({"global": {"core:datatype": )" << deep << "}}";
+    const auto r = zunoAna(path("d.sigmf-meta"));
+    EXPECT_EQ(r.status, 1) << r.text.substr(0, 300);
+    EXPECT_NE(r.text.find("nested more than 32 levels deep"), std::string::npos) << r.text.substr(0, 300);
+
+    std::string wide = R"({"global": {"core:datatype": [)";
+    for (int i = 0; i < 100000; ++i) wide += "{\"a\": [1, 2, \"three\"]},";
+    std::ofstream(path("d.sigmf-meta")) << wide << "0]}}";
+    const auto w = zunoAna(path("d.sigmf-meta"));
+    EXPECT_EQ(w.status, 1);
+    EXPECT_NE(w.text.find(R"(data type [{"a":[1,2,"three"]},{"a":[1,2,"three"]},{"a":[1,2,"three"]}... is not one)"), std::string::npos) << w.text.substr(0, 300);
+    EXPECT_LT(w.text.size(), 400u);
+}
+
+// A long capture is read from its start, two frames of it, and the result says so.
+TEST_F(ZunoAna, ALongCaptureIsReadInPart) {
+    ASSERT_EQ(zunoGen("--seed 1 --set OverSampling=2 --set PilotOffsetIndex=9 --out " + path("f.cf32") + " --format cf32").status, 0);
+    std::ifstream in(path("f.cf32"), std::ios::binary);
+    const std::string frame{std::istreambuf_iterator<char>(in), {}};
+    std::ofstream(path("long.cf32"), std::ios::binary) << frame << frame << frame << frame << frame;
+    const auto r = zunoAna(path("long.cf32") + " --rate 2457600 --json");
+    ASSERT_EQ(r.status, 0) << r.text;
+    const auto j = nlohmann::json::parse(r.text);
+    EXPECT_EQ(j["pn_offset"], 9);
+    EXPECT_EQ(j["samples_in_file"], 5 * 65536);
+    EXPECT_EQ(j["samples_read"], 2 * 65536);
+    const auto summary = zunoAna(path("long.cf32") + " --rate 2457600");
+    EXPECT_NE(summary.text.find("327680 samples at 2457600 Hz"), std::string::npos) << summary.text;
+    EXPECT_NE(summary.text.find("read the first 131072 samples (two frames), 40.0 % of the file"), std::string::npos);
+}
+
+// The exit status, the output and the peak resident size (kB) of zuno-ana with `args`.
+struct Measured {
+    int status = -1;
+    std::string text;
+    long peakKb = 0;
+};
+
+Measured measuredAna(const std::vector<std::string>& args) {
+    int out[2];
+    if (::pipe(out) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(out[1], 2);
+        ::close(out[0]);
+        std::vector<char*> argv{const_cast<char*>(ZUNO_ANA_PATH)};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(ZUNO_ANA_PATH, argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    Measured m;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) m.text.append(buf, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    m.peakKb = usage.ru_maxrss;
+    return m;
+}
+
+// Captures of any size are read within a bounded memory: files of zeros of 2 GB and 3 GB (sparse,
+// taking no disk) at the highest oversampling.
+TEST_F(ZunoAna, CapturesOfAnySizeAreReadWithinBoundedMemory) {
+#ifdef __SANITIZE_ADDRESS__
+    constexpr long kBoundKb = 600 * 1024;  // the sanitizer's shadow and the memory it holds back
+#else
+    constexpr long kBoundKb = 300 * 1024;
+#endif
+    for (const char* size : {"2G", "3G"}) {
+        SCOPED_TRACE(size);
+        ASSERT_EQ(testsupport::runCommand("truncate -s " + std::string(size) + " " + path("big.ci16le")).status, 0);
+        const auto r = measuredAna({path("big.ci16le"), "--rate", "78643200"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.text.find("zuno-ana: no pilot found in the samples"), std::string::npos) << r.text;
+        EXPECT_LT(r.peakKb, kBoundKb);
+        std::filesystem::remove(path("big.ci16le"));
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "tests/hwio/sim_process.h"
 #include "tools/zuno_sim_session.h"
+#include "zuno_version.h"
 
 using testing::HasSubstr;
 
@@ -40,7 +41,7 @@ TEST(ZunoSimSession, OverlongLinesAreCutWithTooMuchData) {
     // No newline for a long time, then an unclosed quote: both end in -223 and the next line is
     // served as usual.
     EXPECT_EQ(trickle(session, std::string(sim::Session::kMaxLine + 10, 'A') + "\n*IDN?\n"),
-              "Zuno,Simulated Signal Generator,SIM0001,1.0\n");
+              "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion) + "\n");
     EXPECT_EQ(feed(session, ":SYST:ERR?\n"), "-223,\"Too much data\"\n");
     EXPECT_EQ(feed(session, ":FREQ \"" + std::string(300000, 'x') + "\n*OPC?\n:SYST:ERR?\n"),
               "1\n-223,\"Too much data\"\n");
@@ -67,7 +68,7 @@ TEST(ZunoSimSession, RepliesAreBounded) {
     const std::string idn = "*IDN?\n";
     std::string replies;
     EXPECT_EQ(session.feed((idn + idn + idn).data(), 3 * idn.size(), replies, 10), idn.size());
-    EXPECT_EQ(replies, "Zuno,Simulated Signal Generator,SIM0001,1.0\n");
+    EXPECT_EQ(replies, "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion) + "\n");
 
     std::string queries = ":SIM:STAT?";
     while (queries.size() < 40000) queries += ";:SIM:STAT?";
@@ -106,9 +107,9 @@ TEST(ZunoSim, EveryClientIsServedWhileOneFloods) {
         for (int i = 0; i < 64; ++i)
             if (::send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) <= 0) break;
     });
-    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
     flood.join();
-    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
     ::close(fd);
 }
 
@@ -141,7 +142,7 @@ TEST(ZunoSim, AClientThatDoesNotReadIsNotAnsweredWithoutEnd) {
         if (n <= 0) break;  // the simulator stopped taking them: as it should
         sent += static_cast<std::size_t>(n);
     }
-    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
     // Unbounded, the answers would take tens of gigabytes; AddressSanitizer holds up to 256 MB
     // of freed memory back.
 #ifdef __SANITIZE_ADDRESS__

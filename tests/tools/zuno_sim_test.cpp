@@ -5,6 +5,7 @@
 
 #include "tests/hwio/sim_process.h"
 #include "tests/tools/zuno_gen_run.h"
+#include "zuno_version.h"
 
 using testing::HasSubstr;
 using testsupport::SimProcess;
@@ -49,7 +50,7 @@ TEST(ZunoSim, TakesBothPlaybackVariantsInLongShortAndMixedCase) {
     EXPECT_FALSE(st["dm"]["iqAttenuationAuto"]);
     // Queries, and headers relative to the one before in the same message.
     EXPECT_EQ(sim.ask(":FREQ?;:POW?;:RAD:ARB:CLOCK:SRATE?;REF?"), "2500000000;-20;10000000;EXT");
-    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001,1.0");
+    EXPECT_EQ(sim.ask("*IDN?"), "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
     EXPECT_EQ(sim.ask("*OPC?"), "1");
 }
 
@@ -169,7 +170,7 @@ TEST(ZunoSim, StatusRegistersAndCommonCommands) {
     EXPECT_EQ(sim.ask("*STB?"), "0");
     sim.tell(":FREQ 7GHz");  // an execution error: EAV, and ESB with the service request bit
     EXPECT_EQ(sim.ask("*STB?"), "100");
-    EXPECT_EQ(sim.ask("*IDN?;*STB?"), "Zuno,Simulated Signal Generator,SIM0001,1.0;116") << "MAV: an answer waits";
+    EXPECT_EQ(sim.ask("*IDN?;*STB?"), "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion) + ";116") << "MAV: an answer waits";
     EXPECT_EQ(sim.ask(":SYST:ERR:COUN?"), "1");
     EXPECT_EQ(sim.ask("*ESR?;*STB?"), "16;20") << "read, ESB is gone; the error and an answer wait";
     sim.tell("*CLS");

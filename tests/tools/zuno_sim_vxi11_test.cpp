@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include "tools/zuno_sim_vxi11.h"
+#include "zuno_version.h"
 
 using namespace hwio::rpc;
 
@@ -118,7 +119,7 @@ TEST(ZunoSimVxi11, EndReadsInPiecesAndTheStatusByte) {
     EXPECT_EQ(part->data, ",");
     EXPECT_EQ(part->reason, kReasonTermChar);
     part = c.read(id);
-    EXPECT_EQ(part->data, "Simulated Signal Generator,SIM0001,1.0\n");
+    EXPECT_EQ(part->data, "Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion) + "\n");
     EXPECT_EQ(part->reason, kReasonEnd);
     // device_clear drops an answer nobody will read; device_local leaves remote control.
     c.write(id, "*IDN?");
