@@ -9,21 +9,58 @@ namespace app {
 
 using nlohmann::json;
 
+namespace {
+
+// Counts what a text holds without building it, and stops at the first limit passed. A first
+// pass of its own, because the parser's callback form rescans a list's elements at the end of
+// every object inside it, which makes a long list of objects take quadratic time.
+struct LimitCheck : nlohmann::json_sax<json> {
+    explicit LimitCheck(const JsonLimits& l) : limits(l) {}
+    const JsonLimits& limits;
+    int open = 0;
+    std::size_t values = 0;
+
+    bool inside() const {
+        if (open > limits.maxDepth)
+            throw std::invalid_argument("lists and objects are nested more than " + std::to_string(limits.maxDepth) +
+                                        " levels deep");
+        return true;
+    }
+    bool value() {
+        inside();
+        if (++values > limits.maxValues)
+            throw std::invalid_argument("it holds more than " + std::to_string(limits.maxValues) + " values");
+        return true;
+    }
+    bool start() {
+        value();
+        ++open;
+        return true;
+    }
+    bool null() override { return value(); }
+    bool boolean(bool) override { return value(); }
+    bool number_integer(number_integer_t) override { return value(); }
+    bool number_unsigned(number_unsigned_t) override { return value(); }
+    bool number_float(number_float_t, const string_t&) override { return value(); }
+    bool string(string_t&) override { return value(); }
+    bool binary(binary_t&) override { return value(); }
+    bool start_object(std::size_t) override { return start(); }
+    bool key(string_t&) override { return inside(); }
+    bool end_object() override { return --open, true; }
+    bool start_array(std::size_t) override { return start(); }
+    bool end_array() override { return --open, true; }
+    // The parse proper reports the error in its own words.
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+};
+
+}  // namespace
+
 json parseJsonLimited(std::string_view text, const JsonLimits& limits) {
     if (text.size() > limits.maxBytes)
         throw std::invalid_argument("the text is longer than " + std::to_string(limits.maxBytes >> 20) + " MB");
-    std::size_t values = 0;
-    const json::parser_callback_t limit = [&](int depth, json::parse_event_t event, json&) {
-        if (depth > limits.maxDepth)
-            throw std::invalid_argument("lists and objects are nested more than " + std::to_string(limits.maxDepth) +
-                                        " levels deep");
-        if ((event == json::parse_event_t::value || event == json::parse_event_t::object_start ||
-             event == json::parse_event_t::array_start) &&
-            ++values > limits.maxValues)
-            throw std::invalid_argument("it holds more than " + std::to_string(limits.maxValues) + " values");
-        return true;
-    };
-    return json::parse(text, limit);
+    LimitCheck check(limits);
+    json::sax_parse(text, &check);
+    return json::parse(text);
 }
 
 std::string jsonExcerpt(const json& value, std::size_t maxChars) {

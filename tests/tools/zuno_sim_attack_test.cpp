@@ -214,6 +214,11 @@ double cpuSeconds(pid_t pid) {
 // Out of descriptors, accept fails while clients wait: the simulator rests instead of spinning,
 // and serves again once some go.
 TEST(ZunoSimAttack, OutOfDescriptorsItRests) {
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizers' own checks open a pipe to probe memory; without a free descriptor they
+    // report sound objects as broken.
+    GTEST_SKIP() << "the sanitizers need free descriptors of their own";
+#endif
     rlimit old{};
     ::getrlimit(RLIMIT_NOFILE, &old);
     // Few enough that accepting fails before the limit on clients is reached.
