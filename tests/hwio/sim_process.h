@@ -13,8 +13,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -182,5 +185,17 @@ private:
     int portmapper_ = 0;
     std::string serial_;
 };
+
+// Seconds of processor time the process has used.
+inline double cpuSeconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string skip;
+    for (int i = 0; i < 11; ++i) fields >> skip;
+    double user = 0, system = 0;
+    fields >> user >> system;
+    return (user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
 
 }  // namespace testsupport

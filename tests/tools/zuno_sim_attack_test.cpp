@@ -19,6 +19,7 @@
 #include "tests/hwio/sim_process.h"
 
 using namespace hwio::rpc;
+using testsupport::cpuSeconds;
 using testsupport::SimProcess;
 
 namespace {
@@ -197,18 +198,6 @@ TEST(ZunoSimAttack, HalfSentRecordsAreBoundedTogether) {
     EXPECT_LT(statusKb(sim.pid(), "VmHWM"), kBoundKb);
     EXPECT_NE(sim.ask("*IDN?").find("Simulated Signal Generator"), std::string::npos);
     for (const int fd : open) ::close(fd);
-}
-
-// Seconds of processor time the process has used.
-double cpuSeconds(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string skip;
-    for (int i = 0; i < 11; ++i) fields >> skip;
-    double user = 0, system = 0;
-    fields >> user >> system;
-    return (user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 // Out of descriptors, accept fails while clients wait: the simulator rests instead of spinning,

@@ -154,25 +154,13 @@ TEST(ZunoSim, AClientThatDoesNotReadIsNotAnsweredWithoutEnd) {
     ::close(fd);
 }
 
-// Seconds of processor time the process has used.
-double cpuSeconds(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string skip;
-    for (int i = 0; i < 11; ++i) fields >> skip;
-    double user = 0, system = 0;
-    fields >> user >> system;
-    return (user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
 // Refusing, the simulator waits like any idle server instead of polling a socket that does not
 // listen (which reports a hang-up at once, for ever).
 TEST(ZunoSim, RefusingItIdles) {
     testsupport::SimProcess sim({"--refuse"});
-    const double before = cpuSeconds(sim.pid());
+    const double before = testsupport::cpuSeconds(sim.pid());
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    EXPECT_LT(cpuSeconds(sim.pid()) - before, 0.5);
+    EXPECT_LT(testsupport::cpuSeconds(sim.pid()) - before, 0.5);
 }
 
 }  // namespace
