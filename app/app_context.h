@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "app/core/app_state.h"
+#include "app/app_state.h"
 #include "host/core/clock.h"
 #include "host/qt/dialogs.h"
 #include "host/qt/registry.h"
@@ -41,7 +41,7 @@ struct AppContext {
 
     // The frame settings as the parameter file last opened or saved holds them (a new file's
     // defaults before either): what File New, Open and Exit would lose is measured against it.
-    Parameters fileParameters = InitializeParameters();
+    model::Parameters fileParameters = model::InitializeParameters();
 
     // Windows listed in appInfo.ClientWindows, by the handle number stored there.
     std::map<double, QPointer<QWidget>> clientWindows;
@@ -54,7 +54,7 @@ struct AppContext {
 
     // The slot setup dialog: (dialog window, slot record) -> (response, new record). Empty until
     // the dialog is built.
-    std::function<std::pair<std::string, Parameters::Slot>(QWidget*, const Parameters::Slot&)> slotSetup;
+    std::function<std::pair<std::string, model::Parameters::Slot>(QWidget*, const model::Parameters::Slot&)> slotSetup;
 
 private:
     double nextWindowId = 1;

@@ -36,7 +36,7 @@ Application::Application(host::Registry& registry, host::Dialogs& dialogs, host:
     measure_ = std::make_unique<MeasureMenu>(ctx_, *common_);
     editors_ = std::make_unique<editors::Editors>(registry, dialogs, [this] { return ctx_.figureList.figRPCsetup.data(); });
     instrument_ = std::make_unique<InstrumentCommands>(ctx_, *common_);
-    ctx_.slotSetup = [this](QWidget* fig, const Parameters::Slot& slot) { return editors_->slot.open(fig, slot); };
+    ctx_.slotSetup = [this](QWidget* fig, const model::Parameters::Slot& slot) { return editors_->slot.open(fig, slot); };
     registerAboutBox(registry);
 }
 

@@ -91,7 +91,7 @@ bool CommonController::executeCalculation(const Handles&) {
 
 int CommonController::checkWaveformReady(const Handles& h, const std::string& action) {
     const std::string a = host::toLower(action);
-    const AppInfo& info = ctx_.state.appInfo;
+    const model::AppInfo& info = ctx_.state.appInfo;
     if (info.LastCalcTimeStamp.empty()) {
         const std::string go = "Calculate & " + action;
         const std::string answer = ctx_.dialogs.question(
@@ -102,7 +102,7 @@ int CommonController::checkWaveformReady(const Handles& h, const std::string& ac
         return executeCalculation(h) ? 1 : 0;
     }
     const bool unchanged = info.LastCaluclatedParameterSet &&
-                           host::compareStruct(toValue(ctx_.state.parameters), toValue(*info.LastCaluclatedParameterSet));
+                           host::compareStruct(model::toValue(ctx_.state.parameters), model::toValue(*info.LastCaluclatedParameterSet));
     if (unchanged) return 1;
     const std::string recalc = "Recalc & " + action;
     const std::string answer = ctx_.dialogs.question(

@@ -14,7 +14,7 @@ namespace {
 constexpr const char* kVariable = "fileParameters";
 }
 
-std::optional<Configuration> loadConfig(const std::string& path) {
+std::optional<model::Configuration> loadConfig(const std::string& path) {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return std::nullopt;
     // A configuration is a few hundred bytes: read only its variable, and not much of it.
@@ -23,18 +23,18 @@ std::optional<Configuration> loadConfig(const std::string& path) {
     if (!stored) throw std::runtime_error(path + " holds no variable " + kVariable + ".");
     // Fields a later version added are dropped; a missing or malformed one means the file is
     // not ours to trust.
-    Configuration configuration;
+    model::Configuration configuration;
     try {
-        fromValue(*stored, configuration, UnknownFields::Ignore, kVariable);
+        model::fromValue(*stored, configuration, model::UnknownFields::Ignore, kVariable);
     } catch (const std::exception& e) {
         throw std::runtime_error(e.what());
     }
     return configuration;
 }
 
-void saveConfig(const std::string& path, const Configuration& configuration) {
+void saveConfig(const std::string& path, const model::Configuration& configuration) {
     host::Value file = host::Value::record();
-    file.set(kVariable, toValue(configuration));
+    file.set(kVariable, model::toValue(configuration));
     host::writeMatFile(path, file);
 }
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/core/parameter_file.h"
+#include "model/parameter_file.h"
 #include "app/status_line.h"
 #include "app/waveform_export.h"
 #include "host/core/compare.h"
@@ -25,7 +25,7 @@ std::string addFileExtention(const std::string& name, const std::string& ext) {
 }
 
 bool unsavedChanges(const AppContext& ctx) {
-    return !host::compareStruct(toValue(ctx.state.parameters), toValue(ctx.fileParameters));
+    return !host::compareStruct(model::toValue(ctx.state.parameters), model::toValue(ctx.fileParameters));
 }
 
 FileMenu::FileMenu(AppContext& ctx) : ctx_(ctx) {
@@ -106,9 +106,9 @@ void FileMenu::menuFileSaveAs(const host::Handles& handles) {
     saveAndName(addFileExtention(choice->directory + choice->name, ".mat"), handles);
 }
 
-bool FileMenu::saveParameters(const std::string& filename, const Parameters& record) {
+bool FileMenu::saveParameters(const std::string& filename, const model::Parameters& record) {
     try {
-        writeParameterFile(filename, record);
+        model::writeParameterFile(filename, record);
         ctx_.fileParameters = record;
         showStatus(ctx_, "Saved " + filename);
         return true;
@@ -120,9 +120,9 @@ bool FileMenu::saveParameters(const std::string& filename, const Parameters& rec
 }
 
 bool FileMenu::loadParameters(const std::string& filename, const host::Handles& handles) {
-    Parameters loaded;
+    model::Parameters loaded;
     try {
-        loaded = readParameterFile(filename, ctx_.state.parameters.ParameterFileFormat_ID);
+        loaded = model::readParameterFile(filename, ctx_.state.parameters.ParameterFileFormat_ID);
     } catch (const std::exception& e) {
         showStatus(ctx_, "Not opened: " + filename);
         ctx_.dialogs.error(kLoadErrorTitle, e.what());
@@ -132,8 +132,8 @@ bool FileMenu::loadParameters(const std::string& filename, const host::Handles& 
     ctx_.fileParameters = ctx_.state.parameters;
     // The instrument's sample clock and RF blanking follow the file's oversampling and idle-slot
     // noise, as they follow those two controls: a waveform must never play at another clock.
-    SigGenSettings& sig = ctx_.state.SigGenSettings;
-    sig.SamplingRate = samplingRate(ctx_.state.parameters.OverSampling);
+    model::SigGenSettings& sig = ctx_.state.SigGenSettings;
+    sig.SamplingRate = model::samplingRate(ctx_.state.parameters.OverSampling);
     sig.RFblanking = 1 - ctx_.state.parameters.IdleSlotGainActive;
     ctx_.registry.call(ctx_.state.appInfo.ApplicationFunction, "redraw", {nullptr, handles});
     showStatus(ctx_, "Opened " + filename);

@@ -28,7 +28,7 @@ public:
 
     // Writes `fileParameters`; shows "Error Saving <filename>" with the reason and returns false
     // when that fails.
-    bool saveParameters(const std::string& filename, const Parameters& record);
+    bool saveParameters(const std::string& filename, const model::Parameters& record);
     // Reads and checks a parameter file; on success replaces `parameters` and redraws the window.
     bool loadParameters(const std::string& filename, const host::Handles& handles);
 

@@ -35,7 +35,7 @@ InstrumentCommands::~InstrumentCommands() = default;
 
 instrument::LinkJob InstrumentCommands::playJob(double sampleRate) const {
     const AppState& s = ctx_.state;
-    app::SigGenSettings settings = s.SigGenSettings;
+    model::SigGenSettings settings = s.SigGenSettings;
     settings.SamplingRate = sampleRate;
     return [platform = s.appInfo.Platform, settings, config = s.configuration](const hwio::Options& o) {
         if (platform == "c") return instrument::VSKPlay_c(settings.Title, settings, config, o);
@@ -71,7 +71,7 @@ void InstrumentCommands::pbDownload(const host::Handles& handles) {
     }
     hwio::Result download, setup;
     run("Downloading the waveform to the signal generator...",
-        [&download, &setup, play = playJob(s.waveformRate()), link = toValue(s.configuration), waveform = s.waveform,
+        [&download, &setup, play = playJob(s.waveformRate()), link = model::toValue(s.configuration), waveform = s.waveform,
          markers = s.markers, title = s.SigGenSettings.Title](const hwio::Options& o) {
             download = instrument::hwDownload(link, waveform, markers, "norm", 1, title, o);
             if (download.status == 0) setup = play(o);
@@ -128,7 +128,7 @@ void InstrumentCommands::pbSwitch(QObject* button, const host::Handles&, Switch 
     const std::string address = linkAddress(ctx_.state.configuration);
     const hwio::Result r =
         run((which == Switch::Output ? "Switching the RF output " : "Switching the player ") + std::string(on ? "on..." : "off..."),
-            [which, on, link = toValue(ctx_.state.configuration)](const hwio::Options& o) {
+            [which, on, link = model::toValue(ctx_.state.configuration)](const hwio::Options& o) {
                 return which == Switch::Output ? instrument::switchOutput(link, on, o) : instrument::switchPlayer(link, on, o);
             });
     if (r.status == 0) {
@@ -149,7 +149,7 @@ void InstrumentCommands::pbReadBack(const host::Handles&) {
     const std::string address = linkAddress(ctx_.state.configuration);
     instrument::ReadBack seen;
     const hwio::Result r = run("Reading the signal generator's error queue and waveforms...",
-                               [&seen, link = toValue(ctx_.state.configuration)](const hwio::Options& o) {
+                               [&seen, link = model::toValue(ctx_.state.configuration)](const hwio::Options& o) {
                                    return instrument::readBack(link, seen, o);
                                });
     if (r.status == hwio::kCancelled) {
@@ -173,8 +173,8 @@ void InstrumentCommands::pbReadBack(const host::Handles&) {
 
 void InstrumentCommands::menuConfigSigGenIO(const host::Handles&) {
     auto [response, record] =
-        connection_->KV_SigGen(ctx_.mainWindow, toValue(ctx_.state.configuration), ctx_.state.appInfo.Platform);
-    if (response == "OK") fromValue(record, ctx_.state.configuration, UnknownFields::Ignore);
+        connection_->KV_SigGen(ctx_.mainWindow, model::toValue(ctx_.state.configuration), ctx_.state.appInfo.Platform);
+    if (response == "OK") model::fromValue(record, ctx_.state.configuration, model::UnknownFields::Ignore);
 }
 
 }  // namespace app

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/core/calculate.h"
+#include "model/calculate.h"
 #include "app/status_line.h"
 #include "app/window_parts.h"
 #include "host/core/number_text.h"
@@ -44,17 +44,17 @@ const host::NumericField kOversamplingField{"Oversampling", {}};
 MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
     host::Module& m = ctx_.registry.module(kMainModule);
     AppState& s = ctx_.state;
-    m.add("InitializeAppInfo", [&s](const Call&) { s.appInfo = InitializeAppInfo(); });
-    m.add("InitializeConfiguration", [&s](const Call&) { s.configuration = InitializeConfiguration(); });
-    m.add("InitializeParameters", [&s](const Call&) { s.parameters = InitializeParameters(); });
-    m.add("InitializeSigGenSettings", [&s](const Call&) { s.SigGenSettings = InitializeSigGenSettings(s.parameters); });
+    m.add("InitializeAppInfo", [&s](const Call&) { s.appInfo = model::InitializeAppInfo(); });
+    m.add("InitializeConfiguration", [&s](const Call&) { s.configuration = model::InitializeConfiguration(); });
+    m.add("InitializeParameters", [&s](const Call&) { s.parameters = model::InitializeParameters(); });
+    m.add("InitializeSigGenSettings", [&s](const Call&) { s.SigGenSettings = model::InitializeSigGenSettings(s.parameters); });
     m.add("InitializeFigures", [this](const Call&) { InitializeFigures(); });
     m.add("InitializeFigure", [this](const Call& c) { InitializeFigure(c.handles); });
     m.add("redraw", [this](const Call& c) { redraw(c.handles); });
     m.add("redrawFormatParameters", [this](const Call& c) { redrawFormatParameters(c.handles); });
     m.add("Calculate", [this](const Call&) { Calculate(); });
 
-    Parameters& p = s.parameters;
+    model::Parameters& p = s.parameters;
     // Every setting changed here may mark the title as unsaved, or clear the mark again.
     auto callback = [this, &m](const char* name, std::function<void(QObject*, const Handles&)> f) {
         m.add(name, [this, f = std::move(f)](const Call& c) {
@@ -88,8 +88,8 @@ MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
     });
     callback("txtOversampling_Callback", [this, &s](QObject* h, const Handles& hs) {
         s.parameters.OverSampling = readSetting(h, kOversamplingField, s.parameters.OverSampling, 2, 30, true);
-        s.parameters.ProjectedLength = projectedLength(s.parameters.OverSampling);
-        s.SigGenSettings.SamplingRate = samplingRate(s.parameters.OverSampling);
+        s.parameters.ProjectedLength = model::projectedLength(s.parameters.OverSampling);
+        s.SigGenSettings.SamplingRate = model::samplingRate(s.parameters.OverSampling);
         redraw(hs);
     });
     callback("pdFilterType_Callback", [&p](QObject* h, const Handles&) { p.FilterType = ctl(h).value(); });
@@ -180,7 +180,7 @@ void MainWindow::redraw(const Handles& h) {
 }
 
 void MainWindow::redrawFormatParameters(const Handles& h) {
-    const Parameters& p = ctx_.state.parameters;
+    const model::Parameters& p = ctx_.state.parameters;
     ctl(h["pdMode"]).setValue(p.Mode);
     if (p.Mode == 1) {
         for (const char* tag : {"chkMACchnActive", "chkDATAchnActive", "chkIdleSlotGainActive"}) ctl(h[tag]).setEnabled(true);
@@ -206,7 +206,7 @@ void MainWindow::redrawFormatParameters(const Handles& h) {
 
 void MainWindow::Calculate() {
     try {
-        engine::FrameResult frame = app::Calculate(ctx_.state.parameters);
+        engine::FrameResult frame = model::Calculate(ctx_.state.parameters);
         ctx_.state.waveform = std::move(frame.waveform);
         ctx_.state.markers = std::move(frame.events);
         ctx_.state.waveformOverSampling = ctx_.state.parameters.OverSampling;

@@ -11,8 +11,8 @@
 
 #include "app/busy_pointer.h"
 #include "app/common_controller.h"
-#include "app/core/calculate.h"
-#include "app/core/capture_file.h"
+#include "model/calculate.h"
+#include "model/capture_file.h"
 #include "app/plot_menu.h"
 #include "app/status_line.h"
 #include "host/core/number_text.h"
@@ -127,18 +127,18 @@ void MeasureMenu::menuPlotMeasure(const host::Handles& h) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     // The waveform held is the one these settings made, also when the user chose to measure it
     // after changing them.
-    const Parameters& made = ctx_.state.appInfo.LastCaluclatedParameterSet.value_or(ctx_.state.parameters);
-    measure(playedWaveform(ctx_), analyzer::optionsFor(frameArguments(made, {})), plotLabel(ctx_));
+    const model::Parameters& made = ctx_.state.appInfo.LastCaluclatedParameterSet.value_or(ctx_.state.parameters);
+    measure(playedWaveform(ctx_), analyzer::optionsFor(model::frameArguments(made, {})), plotLabel(ctx_));
 }
 
 void MeasureMenu::menuFileAnalyzeIQ(const host::Handles&) {
     const std::optional<host::FileChoice> choice = ctx_.dialogs.openFile(kCaptureFilter);
     if (!choice) return;
     const std::string path = choice->directory + choice->name;
-    Capture capture;
+    model::Capture capture;
     try {
         const BusyPointer busy(ctx_.mainWindow);
-        capture = readCapture(path, formatOfPath(path));
+        capture = model::readCapture(path, model::formatOfPath(path));
     } catch (const std::exception& e) {
         ctx_.dialogs.error(kErrorTitle, e.what());
         return;

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "app/core/waveform_stats.h"
+#include "model/waveform_stats.h"
 #include "host/core/number_text.h"
 
 namespace app {
@@ -48,13 +48,13 @@ std::string statusText(const AppContext& ctx) {
 
 std::string calculatedText(const dsp::CVec& waveform, double sampleRate, double milliseconds) {
     return "Calculated " + std::to_string(waveform.size()) + " samples at " + host::numberText(sampleRate / 1e6) +
-           " MHz, crest factor " + fixed(waveformStats(waveform).crestDb, 1) + " dB, in " +
+           " MHz, crest factor " + fixed(model::waveformStats(waveform).crestDb, 1) + " dB, in " +
            fixed(std::round(milliseconds), 0) + " ms";
 }
 
 std::string firstLine(const std::string& message) { return message.substr(0, message.find('\n')); }
 
-std::string linkAddress(const Configuration& c) {
+std::string linkAddress(const model::Configuration& c) {
     if (c.type == "TCPIP") return c.TCPIP.address;
     if (c.type == "RS232") return "RS-232 port " + host::numberText(c.RS232.port);
     return "GPIB" + host::numberText(c.GPIB.board) + "::" + host::numberText(c.GPIB.primary);

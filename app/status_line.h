@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/app_context.h"
-#include "app/core/records.h"
+#include "model/records.h"
 #include "dsp/types.h"
 
 namespace app {
@@ -21,6 +21,6 @@ std::string calculatedText(const dsp::CVec& waveform, double sampleRate, double 
 std::string firstLine(const std::string& message);
 // Where the instrument is, as the connection dialog names it: "127.0.0.1:5025", "GPIB0::19",
 // "RS-232 port 1".
-std::string linkAddress(const Configuration& configuration);
+std::string linkAddress(const model::Configuration& configuration);
 
 }  // namespace app

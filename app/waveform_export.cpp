@@ -7,8 +7,8 @@
 
 #include "app/busy_pointer.h"
 #include "app/common_controller.h"
-#include "app/core/sigmf.h"
-#include "app/core/waveform_files.h"
+#include "model/sigmf.h"
+#include "model/waveform_files.h"
 #include "app/status_line.h"
 #include "host/core/mat_file.h"
 #include "host/qt/binder.h"
@@ -29,12 +29,12 @@ void saveWaveform(AppContext& ctx, const std::string& filename) {
         ctx.dialogs.question("Special Save", "Select file format.", {"ASCII", "Torvik", "MAT"}, "ASCII");
     try {
         if (answer == "ASCII") {
-            host::writeMatFile(filename, asciiExport(waveform));
+            host::writeMatFile(filename, model::asciiExport(waveform));
         } else if (answer == "MAT") {
-            host::writeMatFile(filename, matExport(waveform));
+            host::writeMatFile(filename, model::matExport(waveform));
         } else if (answer == "Torvik") {
             std::string reason;
-            if (!saveTorvikWaveform(waveform, filename, 1.0, &reason)) {
+            if (!model::saveTorvikWaveform(waveform, filename, 1.0, &reason)) {
                 ctx.dialogs.error(title, reason);
                 return;
             }
@@ -75,7 +75,7 @@ void WaveformExport::menuSpecialSaveWave(const host::Handles& handles) {
     try {
         // The N x 2 copy lives only until the file is written.
         host::writeMatFile(choice->directory + choice->name,
-                           waveExport(ctx_.state.waveform, ctx_.state.waveformRate()));
+                           model::waveExport(ctx_.state.waveform, ctx_.state.waveformRate()));
         showStatus(ctx_, "Saved " + choice->directory + choice->name);
     } catch (const std::exception& e) {
         ctx_.dialogs.error("Error Saving " + choice->name, e.what());
@@ -90,13 +90,13 @@ void WaveformExport::menuFileExportSigMF(const host::Handles& handles) {
     const AppState& s = ctx_.state;
     // The slots are described by the settings the waveform was calculated with, which the
     // user may have changed since.
-    const Parameters& calculated = s.appInfo.LastCaluclatedParameterSet.value_or(s.parameters);
+    const model::Parameters& calculated = s.appInfo.LastCaluclatedParameterSet.value_or(s.parameters);
     try {
-        const SigmfRecording recording =
-            frameRecording(calculated, s.waveform.size(), s.waveformRate(), s.SigGenSettings.Frequency,
+        const model::SigmfRecording recording =
+            model::frameRecording(calculated, s.waveform.size(), s.waveformRate(), s.SigGenSettings.Frequency,
                            zuno::versionLine("zuno-fwd"));
-        const std::string base = sigmfBaseName(choice->directory + choice->name);
-        writeSigmf(base, s.waveform, recording);
+        const std::string base = model::sigmfBaseName(choice->directory + choice->name);
+        model::writeSigmf(base, s.waveform, recording);
         showStatus(ctx_, "Saved " + base + ".sigmf-meta");
     } catch (const std::exception& e) {
         ctx_.dialogs.error("Error Saving " + choice->name, e.what());

@@ -135,7 +135,7 @@ void registerAboutBox(host::Registry& registry) {
     });
 }
 
-void KV_About(QWidget* parent, const AppInfo* app, host::Registry& registry) {
+void KV_About(QWidget* parent, const model::AppInfo* app, host::Registry& registry) {
     const bool parentValid = parent && parent->isWindow();
     const bool reused = openWindow("figureKV_About") != nullptr;
     QPointer<QWidget> box =
@@ -155,7 +155,7 @@ void KV_About(QWidget* parent, const AppInfo* app, host::Registry& registry) {
     if (!parentValid) throw std::runtime_error("Input argument must be a handle to parent");
     disposer.own = true;
 
-    AppInfo blanks;
+    model::AppInfo blanks;
     if (!app) {
         blanks.Name = blanks.Rev = blanks.Date = blanks.Notes = " ";
         blanks.NotesLine2 = blanks.NotesLine3 = blanks.NotesLine4 = " ";

@@ -3,7 +3,7 @@
 #include <QMenu>
 #include <QWidget>
 
-#include "app/core/records.h"
+#include "model/records.h"
 #include "host/qt/registry.h"
 
 namespace app {
@@ -27,6 +27,6 @@ QWidget* KV_Splash(host::Registry& registry);
 void registerAboutBox(host::Registry& registry);
 // The modal about box over `parent`; `app` null shows single blanks. Throws
 // std::runtime_error("Input argument must be a handle to parent") when parent is not a window.
-void KV_About(QWidget* parent, const AppInfo* app, host::Registry& registry);
+void KV_About(QWidget* parent, const model::AppInfo* app, host::Registry& registry);
 
 }  // namespace app

@@ -5,9 +5,9 @@
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 
-#include "app/core/calculate.h"
+#include "model/calculate.h"
 #include "busy_frame.h"
-#include "app/core/records.h"
+#include "model/records.h"
 #include "engine/dac.h"
 #include "host/qt/dialogs.h"
 #include "plots/core/ccdf.h"
@@ -23,18 +23,18 @@ constexpr double kRate = 1228800.0 * 30;
 
 // At oversampling 30: the engine's arguments from the application's default settings, or the
 // benchmarks' busy frame (MAC and traffic in every slot, all three modulations).
-app::Parameters defaultSettings() {
-    app::Parameters p = app::InitializeParameters();
+model::Parameters defaultSettings() {
+    model::Parameters p = model::InitializeParameters();
     p.OverSampling = 30;
     return p;
 }
 
-engine::FrameArgs frameArgs(bool busy) { return busy ? busyFrame(30, 3) : app::frameArguments(defaultSettings(), {}); }
+engine::FrameArgs frameArgs(bool busy) { return busy ? busyFrame(30, 3) : model::frameArguments(defaultSettings(), {}); }
 
 const dsp::CVec& frameOf(bool busy) {
     static const dsp::CVec waves[2] = {[] {
                                            dsp::Rng rng(1);
-                                           return engine::applyDacRes(app::Calculate(defaultSettings(), rng).waveform, 14);
+                                           return engine::applyDacRes(model::Calculate(defaultSettings(), rng).waveform, 14);
                                        }(),
                                        engine::applyDacRes(engine::Zuno_FwdChnFrame(busyFrame(30, 3)).waveform, 14)};
     return waves[busy];

@@ -22,7 +22,7 @@ constexpr std::size_t kSlots = kSlotCount;
 std::string tag(const char* stem, int i) { return stem + std::to_string(i); }
 std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
-void assign(app::SlotVector& to, const std::vector<double>& from) { std::copy(from.begin(), from.end(), to.begin()); }
+void assign(model::SlotVector& to, const std::vector<double>& from) { std::copy(from.begin(), from.end(), to.begin()); }
 
 void requireRpcMatrix(const dsp::Matrix& m, const char* field) {
     if (m.rows != kSlots || m.cols != kChannels)
@@ -34,12 +34,12 @@ void requireRpcMatrix(const dsp::Matrix& m, const char* field) {
 
 Slot defaultSlotStruct() {
     Slot s;
-    s.DATAslotActive = app::slotFill(1);
-    s.DATAslotMod = app::slotFill(1);
-    s.RAslotActive = app::slotFill(1);
-    s.RAslotValue = app::slotFill(1);
-    s.RAslotGain = app::slotFill(0);
-    s.RPCslotActiveChn = app::slotFill(1);
+    s.DATAslotActive = model::slotFill(1);
+    s.DATAslotMod = model::slotFill(1);
+    s.RAslotActive = model::slotFill(1);
+    s.RAslotValue = model::slotFill(1);
+    s.RAslotGain = model::slotFill(0);
+    s.RPCslotActiveChn = model::slotFill(1);
     s.RPCslotActive = dsp::Matrix(kSlots, kChannels, 1.0);
     s.RPCslotValue = dsp::Matrix(kSlots, kChannels, 1.0);
     s.RPCslotGain = dsp::Matrix(kSlots, kChannels, 0.0);
@@ -244,7 +244,7 @@ void SlotSetup::cloneRpc(std::size_t from, std::size_t to) {
 }
 
 void SlotSetup::defaultRpc() {
-    slot_.RPCslotActiveChn = app::slotFill(0);
+    slot_.RPCslotActiveChn = model::slotFill(0);
     slot_.RPCslotActiveChn[0] = 1;
     slot_.RPCslotActive = dsp::Matrix(kSlots, kChannels, 0.0);
     slot_.RPCslotValue = dsp::Matrix(kSlots, kChannels, 0.0);

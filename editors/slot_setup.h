@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "app/core/records.h"
+#include "model/records.h"
 #include "editors/fast_edit.h"
 #include "editors/rpc_setup.h"
 #include "host/qt/handles.h"
@@ -18,7 +18,7 @@ namespace editors {
 inline constexpr const char* kSlotSetupModule = "Zuno_Fwd_GUI_SlotSetup";
 inline constexpr int kSlotCount = 16;
 
-using Slot = app::Parameters::Slot;
+using Slot = model::Parameters::Slot;
 
 // Every switch on, every gain 0 dB, every RPC channel on with bit 1: what the dialog edits when
 // opened without a record (the application's own slot defaults differ).

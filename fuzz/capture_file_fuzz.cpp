@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/core/capture_file.h"
+#include "model/capture_file.h"
 
 namespace {
 
@@ -29,20 +29,20 @@ bool writeBytes(const std::string& path, const std::uint8_t* data, std::size_t s
     return std::fclose(f) == 0 && ok;
 }
 
-constexpr app::CaptureFormat kFormats[] = {app::CaptureFormat::Cf64,   app::CaptureFormat::Cf32,
-                                           app::CaptureFormat::Ci16be, app::CaptureFormat::Ci16le,
-                                           app::CaptureFormat::Sigmf,  app::CaptureFormat::Mat};
+constexpr model::CaptureFormat kFormats[] = {model::CaptureFormat::Cf64,   model::CaptureFormat::Cf32,
+                                           model::CaptureFormat::Ci16be, model::CaptureFormat::Ci16le,
+                                           model::CaptureFormat::Sigmf,  model::CaptureFormat::Mat};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string base = scratchBase();
     if (size < 1) return 0;
-    const app::CaptureFormat format = kFormats[data[0] % std::size(kFormats)];
+    const model::CaptureFormat format = kFormats[data[0] % std::size(kFormats)];
     ++data, --size;
     std::string path = base + ".bin";
     std::vector<std::string> files;
-    if (format == app::CaptureFormat::Sigmf) {
+    if (format == model::CaptureFormat::Sigmf) {
         if (size < 2) return 0;
         const std::size_t metaSize = std::min<std::size_t>((data[0] << 8 | data[1]), size - 2);
         path = base + ".sigmf-meta";
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         files = {path};
     }
     try {
-        const app::CaptureSource source(path, format);
+        const model::CaptureSource source(path, format);
         const dsp::CVec start = source.read(0, 4096);
         if (start.size() != std::min<std::uint64_t>(source.sampleCount(), 4096)) __builtin_trap();
         const dsp::CVec tail = source.read(source.sampleCount() > 3 ? source.sampleCount() - 3 : 0, 100);

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/core/calculate.h"
-#include "app/core/parameter_file.h"
+#include "model/calculate.h"
+#include "model/parameter_file.h"
 #include "engine/bit_stream.h"
 
 namespace {
@@ -32,12 +32,12 @@ bool writeBytes(const std::string& path, const std::uint8_t* data, std::size_t s
 }
 
 void exercise(const std::string& path) {
-    const app::Parameters p = app::readParameterFile(path);
-    const double bits = app::trafficBitCount(p);
-    const engine::FrameArgs args = app::frameArguments(p, engine::GenerateBitStream(p.DATAsourceType, bits));
+    const model::Parameters p = model::readParameterFile(path);
+    const double bits = model::trafficBitCount(p);
+    const engine::FrameArgs args = model::frameArguments(p, engine::GenerateBitStream(p.DATAsourceType, bits));
     if (args.oversamplingRate != 2) return;
     dsp::Rng rng(1);
-    const engine::FrameResult frame = app::Calculate(p, rng);
+    const engine::FrameResult frame = model::Calculate(p, rng);
     if (frame.waveform.size() != 2 * engine::kChipsPerFrame) __builtin_trap();
 }
 

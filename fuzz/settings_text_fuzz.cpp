@@ -6,24 +6,24 @@
 #include <exception>
 #include <string_view>
 
-#include "app/core/parameter_overrides.h"
-#include "app/core/records.h"
-#include "app/core/settings_source.h"
+#include "model/parameter_overrides.h"
+#include "model/records.h"
+#include "model/settings_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     for (const bool asSetting : {false, true}) {
-        app::Parameters p = app::InitializeParameters();
+        model::Parameters p = model::InitializeParameters();
         try {
-            if (asSetting) app::applySetting(p, text);
-            else app::applySettingsText(p, text);
+            if (asSetting) model::applySetting(p, text);
+            else model::applySettingsText(p, text);
         } catch (const std::exception& e) {
             if (e.what()[0] == '\0') __builtin_trap();
             continue;
         }
-        app::Parameters again = app::InitializeParameters();
+        model::Parameters again = model::InitializeParameters();
         try {
-            app::applySettingsText(again, app::settingsJson(p).dump());
+            model::applySettingsText(again, model::settingsJson(p).dump());
         } catch (const std::exception&) {
             __builtin_trap();  // the program's own settings must read back
         }

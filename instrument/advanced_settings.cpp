@@ -21,7 +21,7 @@ AdvancedSettings::AdvancedSettings(host::Registry& registry) : registry_(registr
     auto op = [&m](const char* name, std::function<void(QObject*, const Handles&)> f) {
         m.add(name, [f = std::move(f)](const Call& c) { f(c.source, c.handles); });
     };
-    app::SigGenSettings& s = newSettings_;
+    model::SigGenSettings& s = newSettings_;
     m.add("defaultSettings", [this](const Call&) { newSettings_ = defaultSettings(); });
     op("InitializeFigure", [this](QObject*, const Handles& h) { InitializeFigure(h); });
     op("redrawAll", [this](QObject*, const Handles& h) { redrawAll(h); });
@@ -55,8 +55,8 @@ AdvancedSettings::~AdvancedSettings() {
     delete ownWindow_.data();
 }
 
-app::SigGenSettings AdvancedSettings::defaultSettings() {
-    app::SigGenSettings s;
+model::SigGenSettings AdvancedSettings::defaultSettings() {
+    model::SigGenSettings s;
     s.Title = "NoName";
     s.Frequency = 1000000000;
     s.Amplitude = -50;
@@ -94,7 +94,7 @@ void AdvancedSettings::InitializeFigure(const Handles& h) {
 }
 
 void AdvancedSettings::redrawAll(const Handles& h) {
-    const app::SigGenSettings& s = newSettings_;
+    const model::SigGenSettings& s = newSettings_;
     const Scaled rate = withUnit(s.SamplingRate, 3);
     ctl(h["pdSamplingRateUnits"]).setValue(rate.unitItem);
     ctl(h["txtSamplingRate"]).setString(host::numberText(rate.shown));
@@ -114,8 +114,8 @@ void AdvancedSettings::updateSamplingRate(const Handles& h) {
     redrawAll(h);
 }
 
-std::pair<std::string, app::SigGenSettings> AdvancedSettings::run(QWidget* fig,
-                                                                  std::optional<app::SigGenSettings> settings) {
+std::pair<std::string, model::SigGenSettings> AdvancedSettings::run(QWidget* fig,
+                                                                  std::optional<model::SigGenSettings> settings) {
     if (!fig) {
         if (!ownWindow_) {
             ownWindow_ = host::loadFigure("VskConfigAdv_c", nullptr, registry_);

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "app/core/records.h"
+#include "model/records.h"
 #include "host/qt/handles.h"
 #include "host/qt/registry.h"
 
@@ -25,18 +25,18 @@ public:
     // VskConfigAdv_c(fig, settings): runs the dialog on `fig` (its own window, loaded on first
     // use, when null) starting from `settings` or the dialog's defaults; returns the answer and
     // the working copy. The window is hidden again, not destroyed.
-    std::pair<std::string, app::SigGenSettings> run(QWidget* fig, std::optional<app::SigGenSettings> settings);
+    std::pair<std::string, model::SigGenSettings> run(QWidget* fig, std::optional<model::SigGenSettings> settings);
 
-    static app::SigGenSettings defaultSettings();
+    static model::SigGenSettings defaultSettings();
     void InitializeFigure(const host::Handles& handles);
     void redrawAll(const host::Handles& handles);
     void updateSamplingRate(const host::Handles& handles);
 
-    const app::SigGenSettings& newSettings() const { return newSettings_; }
+    const model::SigGenSettings& newSettings() const { return newSettings_; }
 
 private:
     host::Registry& registry_;
-    app::SigGenSettings newSettings_ = defaultSettings();
+    model::SigGenSettings newSettings_ = defaultSettings();
     QPointer<QWidget> ownWindow_;
 };
 

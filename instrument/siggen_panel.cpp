@@ -13,7 +13,7 @@ using host::Call;
 using host::ctl;
 using host::Handles;
 
-SigGenPanel::SigGenPanel(host::Registry& registry, app::SigGenSettings& settings, AdvancedSettings& advanced,
+SigGenPanel::SigGenPanel(host::Registry& registry, model::SigGenSettings& settings, AdvancedSettings& advanced,
                          std::function<QWidget*()> advancedWindow)
     : registry_(registry), settings_(settings), advanced_(advanced), advancedWindow_(std::move(advancedWindow)) {
     host::Module& m = registry_.module(kPanelModule);

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/core/records.h"
+#include "model/records.h"
 #include "host/qt/handles.h"
 #include "host/qt/registry.h"
 #include "instrument/advanced_settings.h"
@@ -16,7 +16,7 @@ inline constexpr const char* kPanelModule = "VSKconfig_c";
 class SigGenPanel {
 public:
     // `advancedWindow` gives the hidden advanced settings window when the button is pressed.
-    SigGenPanel(host::Registry& registry, app::SigGenSettings& settings, AdvancedSettings& advanced,
+    SigGenPanel(host::Registry& registry, model::SigGenSettings& settings, AdvancedSettings& advanced,
                 std::function<QWidget*()> advancedWindow);
     ~SigGenPanel();
     SigGenPanel(const SigGenPanel&) = delete;
@@ -31,7 +31,7 @@ public:
 
 private:
     host::Registry& registry_;
-    app::SigGenSettings& settings_;
+    model::SigGenSettings& settings_;
     AdvancedSettings& advanced_;
     std::function<QWidget*()> advancedWindow_;
 };

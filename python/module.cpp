@@ -18,15 +18,14 @@
 
 #include "analyzer/analysis.h"
 #include "analyzer/json.h"
-#include "app/core/calculate.h"
-#include "app/core/parameter_file.h"
-#include "app/core/parameter_overrides.h"
-#include "app/core/records.h"
-#include "app/core/settings_source.h"
+#include "model/calculate.h"
+#include "model/parameter_file.h"
+#include "model/parameter_overrides.h"
+#include "model/records.h"
+#include "model/settings_source.h"
 #include "dsp/allocator.h"
 #include "host/core/output_file.h"
-#include "tools/gen_options.h"
-#include "tools/gen_output.h"
+#include "model/sample_output.h"
 #include "zuno_version.h"
 
 namespace py = pybind11;
@@ -40,9 +39,9 @@ struct FileError : std::runtime_error {
 
 using Overrides = std::vector<std::string>;  // JSON objects of fields, applied in order
 
-app::Parameters settings(const std::optional<std::string>& path, const Overrides& overrides) {
-    app::Parameters p = path ? app::parametersFrom(*path) : app::InitializeParameters();
-    for (const auto& text : overrides) app::applySettingsText(p, text);
+model::Parameters settings(const std::optional<std::string>& path, const Overrides& overrides) {
+    model::Parameters p = path ? model::parametersFrom(*path) : model::InitializeParameters();
+    for (const auto& text : overrides) model::applySettingsText(p, text);
     return p;
 }
 
@@ -61,11 +60,11 @@ py::tuple generate(const std::optional<std::string>& path, const Overrides& over
     engine::FrameResult frame;
     {
         py::gil_scoped_release unlocked;
-        const app::Parameters p = settings(path, overrides);
+        const model::Parameters p = settings(path, overrides);
         // Without a seed every call draws fresh noise from a source of its own, so that calls
         // on several threads share nothing.
         dsp::Rng rng(seed ? *seed : std::random_device{}());
-        frame = app::Calculate(p, rng);
+        frame = model::Calculate(p, rng);
     }
     // The array takes the engine's samples as they are; the vector lives as long as the array.
     auto samples = std::make_unique<dsp::CVec>(std::move(frame.waveform));
@@ -82,27 +81,27 @@ py::tuple generate(const std::optional<std::string>& path, const Overrides& over
 }
 
 std::string defaults() {
-    return app::settingsJson(app::InitializeParameters()).dump();
+    return model::settingsJson(model::InitializeParameters()).dump();
 }
 
 std::string loadParams(const std::string& path) {
     py::gil_scoped_release unlocked;
-    return app::settingsJson(app::parametersFrom(path)).dump();
+    return model::settingsJson(model::parametersFrom(path)).dump();
 }
 
 void saveParams(const std::string& path, const Overrides& overrides) {
     py::gil_scoped_release unlocked;
-    const app::Parameters p = settings(std::nullopt, overrides);
-    writing([&] { app::writeParameterFile(path, p); });
+    const model::Parameters p = settings(std::nullopt, overrides);
+    writing([&] { model::writeParameterFile(path, p); });
 }
 
 // A SigMF recording describes a whole frame: its oversampling follows from its length unless
 // the settings give it.
-app::Parameters recordingSettings(std::size_t samples, const std::optional<std::string>& path,
+model::Parameters recordingSettings(std::size_t samples, const std::optional<std::string>& path,
                                   const Overrides& overrides) {
-    app::Parameters p = settings(path, overrides);
+    model::Parameters p = settings(path, overrides);
     if (!path && overrides.empty() && samples > 0 && samples % engine::kChipsPerFrame == 0)
-        app::applyOverrides(p, nlohmann::json{{"OverSampling", samples / engine::kChipsPerFrame}});
+        model::applyOverrides(p, nlohmann::json{{"OverSampling", samples / engine::kChipsPerFrame}});
     const double expected = static_cast<double>(engine::kChipsPerFrame) * p.OverSampling;
     if (static_cast<double>(samples) != expected)
         throw std::invalid_argument("a SigMF recording holds one frame: " + std::to_string(samples) +
@@ -121,17 +120,17 @@ dsp::CVec samplesOf(const SampleArray& samples) {
 void writeSamples(const std::string& path, const SampleArray& samples, const std::string& format,
                   const std::optional<std::string>& paramsPath, const Overrides& overrides) {
     const dsp::CVec w = samplesOf(samples);
-    gen::GenOptions options;
+    model::SampleOutputs options;
     options.out = path;
-    const auto kind = gen::sampleFormat(format);
-    if (!kind) throw std::invalid_argument(std::string("format must be ") + gen::kSampleFormatNames + ", not '" + format + "'");
+    const auto kind = model::sampleFormat(format);
+    if (!kind) throw std::invalid_argument(std::string("format must be ") + model::kSampleFormatNames + ", not '" + format + "'");
     options.format = *kind;
     py::gil_scoped_release unlocked;
-    app::Parameters p;
-    if (*kind == gen::SampleFormat::Sigmf) p = recordingSettings(w.size(), paramsPath, overrides);
-    const double rate = app::InitializeSigGenSettings(p).SamplingRate;
+    model::Parameters p;
+    if (*kind == model::SampleFormat::Sigmf) p = recordingSettings(w.size(), paramsPath, overrides);
+    const double rate = model::InitializeSigGenSettings(p).SamplingRate;
     writing([&] {
-        auto files = gen::prepareOutputs(options, w, {}, p, rate);
+        auto files = model::prepareOutputs(options, w, {}, p, rate);
         host::commitTogether(files);
     });
 }

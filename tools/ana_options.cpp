@@ -41,7 +41,7 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
         else if (a == "--version") o.version = true;
         else if (a == "--json") o.json = true;
         else if (a == "--no-eq") noEq = true;
-        else if (a == "--format") o.format = app::formatNamed(value());
+        else if (a == "--format") o.format = model::formatNamed(value());
         else if (a == "--rate") o.rate = numberOf(a, value());
         else if (a == "--pn-offset") {
             const double n = numberOf(a, value());
@@ -64,7 +64,7 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
     return o;
 }
 
-double captureRate(const AnaOptions& options, const app::CaptureSource& capture) {
+double captureRate(const AnaOptions& options, const model::CaptureSource& capture) {
     if (options.rate) return *options.rate;
     if (capture.sampleRate()) return *capture.sampleRate();
     const std::uint64_t n = capture.sampleCount();

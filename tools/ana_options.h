@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "analyzer/analysis.h"
-#include "app/core/capture_file.h"
+#include "model/capture_file.h"
 
 namespace ana {
 
 struct AnaOptions {
     std::string input;
-    std::optional<app::CaptureFormat> format;
+    std::optional<model::CaptureFormat> format;
     std::optional<double> rate;  // Hz
     std::optional<int> pnOffset;
     // Absent (--reference auto): found as the best fit, with the equalizer unless --no-eq.
@@ -27,7 +27,7 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args);
 
 // The rate the capture is analysed at: --rate, else the file's own, else one frame's worth of
 // samples at a whole oversampling ratio. Throws std::runtime_error when none applies.
-double captureRate(const AnaOptions& options, const app::CaptureSource& capture);
+double captureRate(const AnaOptions& options, const model::CaptureSource& capture);
 
 // How many samples from the start the analysis reads: two frames at `rate`, enough for a frame
 // to follow wherever in the first one it starts; all of a shorter file.

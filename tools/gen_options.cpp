@@ -33,19 +33,6 @@ const char* const kUsage =
     "  --portmapper PORT  the VXI-11 portmapper's port when ADDRESS names none (default 111)\n"
     "  --version       print the program's version\n";
 
-const char* const kSampleFormatNames = "cf64, cf32, ci16be, torvik, mat, ascii or sigmf";
-
-std::optional<SampleFormat> sampleFormat(std::string_view name) {
-    if (name == "cf64") return SampleFormat::Cf64;
-    if (name == "cf32") return SampleFormat::Cf32;
-    if (name == "ci16be") return SampleFormat::Ci16be;
-    if (name == "torvik") return SampleFormat::Torvik;
-    if (name == "mat") return SampleFormat::Mat;
-    if (name == "ascii") return SampleFormat::Ascii;
-    if (name == "sigmf") return SampleFormat::Sigmf;
-    return std::nullopt;
-}
-
 namespace {
 
 constexpr std::uint64_t kMaxBenchRuns = 1000;
@@ -88,8 +75,8 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
             o.out = value();
         } else if (a == "--format") {
             const auto& f = value();
-            const auto format = sampleFormat(f);
-            if (!format) throw std::invalid_argument(std::string("--format must be ") + kSampleFormatNames + ", not '" + f + "'");
+            const auto format = model::sampleFormat(f);
+            if (!format) throw std::invalid_argument(std::string("--format must be ") + model::kSampleFormatNames + ", not '" + f + "'");
             o.format = *format;
         } else if (a == "--markers") {
             o.markers = value();

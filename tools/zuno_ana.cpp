@@ -9,7 +9,7 @@
 #include "analyzer/analysis.h"
 #include "analyzer/json.h"
 #include "host/core/text.h"
-#include "app/core/capture_file.h"
+#include "model/capture_file.h"
 #include "tools/ana_options.h"
 #include "zuno_version.h"
 
@@ -78,8 +78,8 @@ int run(const std::vector<std::string>& args) {
         std::fputs(ana::kAnaUsage, stdout);
         return 0;
     }
-    const auto format = options.format ? *options.format : app::formatOfPath(options.input);
-    const app::CaptureSource capture(options.input, format);
+    const auto format = options.format ? *options.format : model::formatOfPath(options.input);
+    const model::CaptureSource capture(options.input, format);
     analyzer::Options a;
     a.sampleRate = ana::captureRate(options, capture);
     a.pnOffset = options.pnOffset;

@@ -7,26 +7,26 @@
 #include <string>
 #include <vector>
 
-#include "app/core/calculate.h"
-#include "app/core/parameter_overrides.h"
-#include "app/core/records.h"
-#include "app/core/settings_source.h"
+#include "model/calculate.h"
+#include "model/parameter_overrides.h"
+#include "model/records.h"
+#include "model/settings_source.h"
 #include "dsp/allocator.h"
 #include "host/core/output_file.h"
 #include "host/core/text.h"
 #include "instrument/core/batch_download.h"
 #include "tools/gen_options.h"
-#include "tools/gen_output.h"
+#include "model/sample_output.h"
 #include "zuno_version.h"
 
 namespace {
 
-void runBench(const app::Parameters& p, dsp::Rng& rng, int runs) {
-    app::Calculate(p, rng);  // designs the filter once; later runs use the cached coefficients
+void runBench(const model::Parameters& p, dsp::Rng& rng, int runs) {
+    model::Calculate(p, rng);  // designs the filter once; later runs use the cached coefficients
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         const auto t0 = std::chrono::steady_clock::now();
-        const auto frame = app::Calculate(p, rng);
+        const auto frame = model::Calculate(p, rng);
         const auto t1 = std::chrono::steady_clock::now();
         ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
     }
@@ -44,25 +44,25 @@ int run(const std::vector<std::string>& args) {
         std::puts(zuno::versionLine("zuno-gen").c_str());
         return 0;
     }
-    gen::checkDistinctOutputs(options);
-    auto parameters = options.paramsFile ? app::parametersFrom(*options.paramsFile) : app::InitializeParameters();
+    model::checkDistinctOutputs(options);
+    auto parameters = options.paramsFile ? model::parametersFrom(*options.paramsFile) : model::InitializeParameters();
     std::vector<std::string> sigGen;  // SigGenSettings.NAME=VALUE, applied once the parameters are final
     for (const auto& s : options.settings)
         if (s.starts_with("SigGenSettings.")) sigGen.push_back(s);
-        else app::applySetting(parameters, s);
-    auto sigGenSettings = app::InitializeSigGenSettings(parameters);
+        else model::applySetting(parameters, s);
+    auto sigGenSettings = model::InitializeSigGenSettings(parameters);
     for (const auto& s : sigGen) instrument::applySigGenSetting(sigGenSettings, s);
     if (options.title) instrument::applySigGenSetting(sigGenSettings, "Title=" + *options.title);
 
     dsp::Rng seeded(options.seed.value_or(0));
     dsp::Rng& rng = options.seed ? seeded : dsp::defaultRng();
-    const double sampleRate = app::InitializeSigGenSettings(parameters).SamplingRate;
+    const double sampleRate = model::InitializeSigGenSettings(parameters).SamplingRate;
 
-    const auto frame = app::Calculate(parameters, rng);
+    const auto frame = model::Calculate(parameters, rng);
     // Nothing is written unless the calculation succeeded, and then every output or none.
-    auto outputs = gen::prepareOutputs(options, frame.waveform, frame.events, parameters, sampleRate);
+    auto outputs = model::prepareOutputs(options, frame.waveform, frame.events, parameters, sampleRate);
     host::commitTogether(outputs);
-    std::puts(gen::summaryLine(frame.waveform, sampleRate).c_str());
+    std::puts(model::summaryLine(frame.waveform, sampleRate).c_str());
     if (options.bench > 0) runBench(parameters, rng, options.bench);
     if (options.download) {
         hwio::Options link;

@@ -10,7 +10,7 @@
 
 namespace instrument {
 
-void applySigGenSetting(app::SigGenSettings& settings, std::string_view nameEqualsValue) {
+void applySigGenSetting(model::SigGenSettings& settings, std::string_view nameEqualsValue) {
     const auto eq = nameEqualsValue.find('=');
     if (eq == std::string_view::npos)
         throw std::invalid_argument("--set expects NAME=VALUE, not '" + std::string(nameEqualsValue) + "'");
@@ -18,7 +18,7 @@ void applySigGenSetting(app::SigGenSettings& settings, std::string_view nameEqua
     const std::string text(nameEqualsValue.substr(eq + 1));
     constexpr std::string_view prefix = "SigGenSettings.";
     if (name.starts_with(prefix)) name.erase(0, prefix.size());
-    host::Value record = app::toValue(settings);
+    host::Value record = model::toValue(settings);
     host::Value* field = record.find(name);
     if (!field) throw std::invalid_argument("SigGenSettings has no field '" + name + "'");
     if (name == "Title") {
@@ -35,13 +35,13 @@ void applySigGenSetting(app::SigGenSettings& settings, std::string_view nameEqua
         if (!v.is_number()) throw std::invalid_argument("SigGenSettings." + name + " takes a number, not '" + text + "'");
         *field = host::Value(v.get<double>());
     }
-    app::fromValue(record, settings);
+    model::fromValue(record, settings);
 }
 
 int downloadAndPlay(const dsp::CVec& waveform, const std::array<dsp::Bits, 2>& markers,
-                    const app::SigGenSettings& settings, const std::string& address, std::ostream& out,
+                    const model::SigGenSettings& settings, const std::string& address, std::ostream& out,
                     std::ostream& err, const hwio::Options& options) {
-    app::Configuration config;
+    model::Configuration config;
     config.type = "TCPIP";
     config.TCPIP.address = address;
     out << "title: " << host::printable(settings.Title) << std::endl;

@@ -21,7 +21,7 @@ double rs232Minutes(std::size_t samples, double baud) {
     return static_cast<double>(samples) * 32 * 1.125 / baud / 60;
 }
 
-bool confirmDownload(std::size_t samples, const app::Configuration& config, const Question& ask) {
+bool confirmDownload(std::size_t samples, const model::Configuration& config, const Question& ask) {
     if (host::toLower(config.type) != "rs232") return true;
     const double minutes = rs232Minutes(samples, config.RS232.baudrate);
     if (minutes <= 0.75) return true;
@@ -32,13 +32,13 @@ bool confirmDownload(std::size_t samples, const app::Configuration& config, cons
 }
 
 hwio::Result VSKDownLoadWrap(const dsp::CVec& IQData, const std::array<dsp::Bits, 2>& Marker,
-                             const std::string& Filename, const app::Configuration& config, const Question& ask,
+                             const std::string& Filename, const model::Configuration& config, const Question& ask,
                              const hwio::Options& options) {
     if (!confirmDownload(IQData.size(), config, ask)) return {hwio::kCancelled, "download cancelled"};
-    return hwDownload(app::toValue(config), IQData, Marker, "norm", 1, Filename, options);
+    return hwDownload(model::toValue(config), IQData, Marker, "norm", 1, Filename, options);
 }
 
-std::vector<std::string> playLines_c(const std::string& FileName, const app::SigGenSettings& s) {
+std::vector<std::string> playLines_c(const std::string& FileName, const model::SigGenSettings& s) {
     const char* bbfilter = s.BBfilter == 1 ? "2.1MHz" : s.BBfilter == 2 ? "40MHz" : "Through";
     return {
         " :source:rad:arb:state off",
@@ -59,7 +59,7 @@ std::vector<std::string> playLines_c(const std::string& FileName, const app::Sig
     };
 }
 
-std::vector<std::string> playLines(const std::string& FileName, const app::SigGenSettings& s,
+std::vector<std::string> playLines(const std::string& FileName, const model::SigGenSettings& s,
                                    std::optional<double> ReconFilter) {
     const double code = ReconFilter.value_or(4);
     const char* rfilter = code == 1 ? "250.0khz" : code == 2 ? "2.5Mhz" : code == 3 ? "8Mhz" : "through";
@@ -70,9 +70,9 @@ std::vector<std::string> playLines(const std::string& FileName, const app::SigGe
     return lines;
 }
 
-hwio::Result playSequence(const std::vector<std::string>& lines, const app::Configuration& config,
+hwio::Result playSequence(const std::vector<std::string>& lines, const model::Configuration& config,
                           const hwio::Options& options, std::vector<hwio::Result>* sent) {
-    const host::Value link = app::toValue(config);
+    const host::Value link = model::toValue(config);
     // The last two lines start the player and switch the RF output on: only over settings the
     // instrument took in full, or a wrong signal would reach the device under test.
     const std::size_t switchOn = lines.size() >= kSwitchOnLines ? lines.size() - kSwitchOnLines : 0;
@@ -96,12 +96,12 @@ hwio::Result playSequence(const std::vector<std::string>& lines, const app::Conf
     return {failedStatus, failures + "\nThe player and the RF output were not switched on."};
 }
 
-hwio::Result VSKPlay_c(const std::string& FileName, const app::SigGenSettings& setting,
-                       const app::Configuration& config, const hwio::Options& options) {
+hwio::Result VSKPlay_c(const std::string& FileName, const model::SigGenSettings& setting,
+                       const model::Configuration& config, const hwio::Options& options) {
     return playSequence(playLines_c(FileName, setting), config, options);
 }
 
-hwio::Result VSKPlay(const std::string& FileName, const app::SigGenSettings& setting, const app::Configuration& config,
+hwio::Result VSKPlay(const std::string& FileName, const model::SigGenSettings& setting, const model::Configuration& config,
                      const hwio::Options& options, std::optional<double> ReconFilter) {
     return playSequence(playLines(FileName, setting, ReconFilter), config, options);
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/records.h"
+#include "model/records.h"
 #include "dsp/types.h"
 #include "hwio/link.h"
 
@@ -22,19 +22,19 @@ double rs232Minutes(std::size_t samples, double baud);
 
 // On a serial link, asks whether a transfer longer than 0.75 minutes goes ahead; true when it
 // does, and always on the other links.
-bool confirmDownload(std::size_t samples, const app::Configuration& config, const Question& ask);
+bool confirmDownload(std::size_t samples, const model::Configuration& config, const Question& ask);
 
 // Downloads under `Filename`. On a serial link a transfer longer than 0.75 minutes is confirmed
 // first; a declined transfer sends nothing and returns status hwio::kCancelled with
 // "download cancelled".
 hwio::Result VSKDownLoadWrap(const dsp::CVec& IQData, const std::array<dsp::Bits, 2>& Marker,
-                             const std::string& Filename, const app::Configuration& config, const Question& ask,
+                             const std::string& Filename, const model::Configuration& config, const Question& ask,
                              const hwio::Options& options = {});
 
 // The fifteen command lines of the playback step, and the eleven of the other instrument family
 // (`ReconFilter` 1 to 3 chooses its reconstruction filter, anything else or none "through").
-std::vector<std::string> playLines_c(const std::string& FileName, const app::SigGenSettings& setting);
-std::vector<std::string> playLines(const std::string& FileName, const app::SigGenSettings& setting,
+std::vector<std::string> playLines_c(const std::string& FileName, const model::SigGenSettings& setting);
+std::vector<std::string> playLines(const std::string& FileName, const model::SigGenSettings& setting,
                                    std::optional<double> ReconFilter = {});
 
 // The player start and the RF-on line that end both sequences.
@@ -45,13 +45,13 @@ inline constexpr std::size_t kSwitchOnLines = 2;
 // every line before them succeeded. A link that fails stops the sequence, since no later line
 // would arrive. The result names every failing line with the instrument's error, else it is the
 // last line's; a cancelled sequence ends at once with the cancelled line's result.
-hwio::Result VSKPlay_c(const std::string& FileName, const app::SigGenSettings& setting,
-                       const app::Configuration& config, const hwio::Options& options = {});
-hwio::Result VSKPlay(const std::string& FileName, const app::SigGenSettings& setting, const app::Configuration& config,
+hwio::Result VSKPlay_c(const std::string& FileName, const model::SigGenSettings& setting,
+                       const model::Configuration& config, const hwio::Options& options = {});
+hwio::Result VSKPlay(const std::string& FileName, const model::SigGenSettings& setting, const model::Configuration& config,
                      const hwio::Options& options = {}, std::optional<double> ReconFilter = {});
 
 // Sends `lines` as the playback step does; `sent` (optional) receives each line's result.
-hwio::Result playSequence(const std::vector<std::string>& lines, const app::Configuration& config,
+hwio::Result playSequence(const std::vector<std::string>& lines, const model::Configuration& config,
                           const hwio::Options& options = {}, std::vector<hwio::Result>* sent = nullptr);
 
 }  // namespace instrument

@@ -13,13 +13,13 @@
 
 namespace {
 
-using app::Parameters;
+using model::Parameters;
 using host::Value;
 
 const std::string kTitle = "Brennix Lumora - 1xEV Forward Link";
 
-Parameters edited() {
-    Parameters p;
+model::Parameters edited() {
+    model::Parameters p;
     p.PilotOffsetIndex = 77;
     p.OverSampling = 30;
     p.ProjectedLength = 983040;
@@ -45,9 +45,9 @@ protected:
     std::string title() { return c("main").name(); }
     std::string& lastName() { return state().configuration.LastParameterFilename; }
     bool load(const char* name) { return application->files().loadParameters(path(name), host::Handles(main)); }
-    Parameters readBack(const char* name) {
-        Parameters p;
-        app::fromValue(host::readMatFile(path(name)).field("fileParameters"), p);
+    model::Parameters readBack(const char* name) {
+        model::Parameters p;
+        model::fromValue(host::readMatFile(path(name)).field("fileParameters"), p);
         return p;
     }
 };
@@ -84,18 +84,18 @@ TEST_F(FileMenuTest, SaveAsNamesTheFileAndSaveWritesItWithoutAsking) {
 
 TEST_F(FileMenuTest, RoundTripThroughSaveAsNewAndOpen) {
     state().parameters = edited();
-    const app::AppInfo appInfo = state().appInfo;
+    const model::AppInfo appInfo = state().appInfo;
     choose("round");
     trigger("menuFileSaveAs");
     trigger("menuFileNew");
-    EXPECT_EQ(state().parameters, Parameters{});
+    EXPECT_EQ(state().parameters, model::Parameters{});
     state().SigGenSettings.Title = "KEPT";
     state().SigGenSettings.RFblanking = edited().IdleSlotGainActive;  // not what the file's idle noise asks for
 
     choose("round");
     trigger("menuFileOpen");
     EXPECT_EQ(dialogs.shown.back().kind, "open");
-    EXPECT_TRUE(host::compareStruct(app::toValue(state().parameters), app::toValue(edited())));
+    EXPECT_TRUE(host::compareStruct(model::toValue(state().parameters), model::toValue(edited())));
     EXPECT_EQ(c("txtOversampling").string(), "30");
     EXPECT_EQ(title(), kTitle + " : " + path("round.mat"));
     // The sample clock and RF blanking follow the file as they follow their controls; the other
@@ -112,9 +112,9 @@ TEST_F(FileMenuTest, RefusedFilesChangeNothing) {
     trigger("menuFileSaveAs");
     state().parameters.PilotOffsetIndex = 5;
     trigger("menuFileSave");  // nothing unsaved: opening asks nothing first
-    const Parameters before = state().parameters;
+    const model::Parameters before = state().parameters;
 
-    const Value good = app::toValue(Parameters{});
+    const Value good = model::toValue(model::Parameters{});
     auto changed = [&](auto change) {
         Value v = good;
         change(v);
@@ -207,7 +207,7 @@ TEST_F(FileMenuTest, AfterRestartTheTitleNamesTheFileButSaveAsksFirst) {
     application.reset();
     start();
     EXPECT_EQ(title(), kTitle + " : " + path("setup.mat"));
-    EXPECT_EQ(state().parameters, Parameters{});
+    EXPECT_EQ(state().parameters, model::Parameters{});
     dialogs.shown.clear();
     trigger("menuFileSave");
     ASSERT_EQ(dialogs.shown.size(), 1u);
@@ -216,7 +216,7 @@ TEST_F(FileMenuTest, AfterRestartTheTitleNamesTheFileButSaveAsksFirst) {
 }
 
 TEST_F(FileMenuTest, ConfigurationFileRoundTripAndBadFiles) {
-    app::Configuration cfg;
+    model::Configuration cfg;
     cfg.TCPIP.address = "192.168.1.20";
     cfg.BBGtype = "001";
     cfg.LastParameterFilename = "/home/u/a b.mat";
@@ -224,7 +224,7 @@ TEST_F(FileMenuTest, ConfigurationFileRoundTripAndBadFiles) {
     EXPECT_EQ(app::loadConfig(path("cfg.mat")), cfg);
 
     std::ofstream(path("corrupt.mat")) << "MATLAB 5.0 MAT-file, truncated";
-    host::writeMatFile(path("params.mat"), withVariable("fileParameters", app::toValue(Parameters{})));
+    host::writeMatFile(path("params.mat"), withVariable("fileParameters", model::toValue(model::Parameters{})));
     // Only a missing file is quietly the first run; the others are errors with their reason.
     EXPECT_FALSE(app::loadConfig(path("absent.mat")));
     EXPECT_THROW(app::loadConfig(path("corrupt.mat")), std::runtime_error);

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <gmock/gmock.h>
 
-#include "app/core/parameter_file.h"
+#include "model/parameter_file.h"
 #include "app/instrument_commands.h"
 #include "app/status_line.h"
 #include "app_fixture.h"
@@ -284,11 +284,11 @@ TEST_F(DownloadTest, AnOpenedFilePlaysAtItsOwnClock) {
     start();
     SimProcess sim;
     linkTo(sim);
-    app::Parameters eight;
+    model::Parameters eight;
     eight.OverSampling = 8;
     eight.ProjectedLength = 8 * 32768;
     eight.IdleSlotGainActive = 0;
-    app::writeParameterFile(path("eight.mat"), eight);
+    model::writeParameterFile(path("eight.mat"), eight);
     dialogs.files.push_back(host::FileChoice{dir.string() + "/", "eight.mat"});
     trigger("menuFileOpen");
     dialogs.answers.push_back("Calculate & Download");

@@ -17,7 +17,7 @@ namespace {
 
 class PanelTest : public AppTest {
 protected:
-    app::SigGenSettings& settings() { return state().SigGenSettings; }
+    model::SigGenSettings& settings() { return state().SigGenSettings; }
     QWidget* dialog() { return ctx().figureList.AdvSettings; }
     QObject* inDialog(const char* tag) { return host::Handles(dialog())[tag]; }
     // Typed and left with Tab: Enter would press the dialog's OK.
@@ -84,7 +84,7 @@ TEST_F(PanelTest, FrequencyPowerAndTitleAreBroughtIntoRange) {
 
 TEST_F(PanelTest, AdvancedDialogEditsAWorkingCopyTakenOnlyOnOK) {
     start();
-    const app::SigGenSettings before = settings();
+    const model::SigGenSettings before = settings();
     withDialog([this, &before] {
         EXPECT_EQ(host::ctl(inDialog("txtSamplingRate")).string(), "6.144");
         EXPECT_EQ(host::ctl(inDialog("pdSamplingRateUnits")).value(), 3);

@@ -21,7 +21,7 @@ namespace {
 
 class MainWindowTest : public AppTest {
 protected:
-    app::Parameters& p() { return state().parameters; }
+    model::Parameters& p() { return state().parameters; }
 };
 
 }  // namespace
@@ -60,7 +60,7 @@ TEST_F(MainWindowTest, SlowStartUpClosesTheSplashAtOnce) {
 }
 
 TEST_F(MainWindowTest, StoredConfigurationIsUsedAtStartUp) {
-    auto config = app::InitializeConfiguration();
+    auto config = model::InitializeConfiguration();
     config.BBGtype = "001";
     config.LastParameterFilename = "/data/setups/qpsk.mat";
     app::saveConfig("defaults.mat", config);
@@ -70,7 +70,7 @@ TEST_F(MainWindowTest, StoredConfigurationIsUsedAtStartUp) {
     EXPECT_FALSE(c("menuConfigBBG1Opt2").checked());
     // The title names the file last used although its settings were not read.
     EXPECT_EQ(c("main").name(), "Brennix Lumora - 1xEV Forward Link : /data/setups/qpsk.mat");
-    EXPECT_EQ(state().parameters, app::InitializeParameters());
+    EXPECT_EQ(state().parameters, model::InitializeParameters());
 }
 
 TEST_F(MainWindowTest, EditFieldsClampAndRedraw) {
@@ -78,21 +78,21 @@ TEST_F(MainWindowTest, EditFieldsClampAndRedraw) {
     struct Case {
         const char* tag;
         const char* typed;
-        double app::Parameters::*field;
+        double model::Parameters::*field;
         double stored;
         const char* shown;
     };
-    for (const Case& k : {Case{"txtOffsetIndex", "abc", &app::Parameters::PilotOffsetIndex, 0, "0"},
-                          Case{"txtOffsetIndex", "600", &app::Parameters::PilotOffsetIndex, 511, "511"},
-                          Case{"txtOffsetIndex", "-5", &app::Parameters::PilotOffsetIndex, 0, "0"},
-                          Case{"txtOffsetIndex", "3.9", &app::Parameters::PilotOffsetIndex, 3, "3"},
-                          Case{"txtOffsetIndex", "3 700", &app::Parameters::PilotOffsetIndex, 3, "3"},
-                          Case{"txtIdleSlotGain", "-80", &app::Parameters::IdleSlotGain, -80, "-80"},
-                          Case{"txtIdleSlotGain", "xyz", &app::Parameters::IdleSlotGain, -80, "-80"},
-                          Case{"txtIdleSlotGain", "5", &app::Parameters::IdleSlotGain, 0, "0"},
-                          Case{"txtIdleSlotGain", "-12.5", &app::Parameters::IdleSlotGain, -12.5, "-12.5"},
-                          Case{"txtOversampling", "45", &app::Parameters::OverSampling, 30, "30"},
-                          Case{"txtOversampling", "1", &app::Parameters::OverSampling, 2, "2"}}) {
+    for (const Case& k : {Case{"txtOffsetIndex", "abc", &model::Parameters::PilotOffsetIndex, 0, "0"},
+                          Case{"txtOffsetIndex", "600", &model::Parameters::PilotOffsetIndex, 511, "511"},
+                          Case{"txtOffsetIndex", "-5", &model::Parameters::PilotOffsetIndex, 0, "0"},
+                          Case{"txtOffsetIndex", "3.9", &model::Parameters::PilotOffsetIndex, 3, "3"},
+                          Case{"txtOffsetIndex", "3 700", &model::Parameters::PilotOffsetIndex, 3, "3"},
+                          Case{"txtIdleSlotGain", "-80", &model::Parameters::IdleSlotGain, -80, "-80"},
+                          Case{"txtIdleSlotGain", "xyz", &model::Parameters::IdleSlotGain, -80, "-80"},
+                          Case{"txtIdleSlotGain", "5", &model::Parameters::IdleSlotGain, 0, "0"},
+                          Case{"txtIdleSlotGain", "-12.5", &model::Parameters::IdleSlotGain, -12.5, "-12.5"},
+                          Case{"txtOversampling", "45", &model::Parameters::OverSampling, 30, "30"},
+                          Case{"txtOversampling", "1", &model::Parameters::OverSampling, 2, "2"}}) {
         type(k.tag, k.typed);
         EXPECT_EQ(p().*k.field, k.stored) << k.tag << " " << k.typed;
         EXPECT_EQ(c(k.tag).string(), k.shown) << k.tag << " " << k.typed;
@@ -286,10 +286,10 @@ TEST_F(MainWindowTest, OnlyOkOfTheSlotDialogReplacesTheSlotRecord) {
     start();
     auto changed = p().slot;
     changed.RAslotGain[0] = 7;
-    ctx().slotSetup = [&](QWidget*, const app::Parameters::Slot&) { return std::pair{std::string("Cancel"), changed}; };
+    ctx().slotSetup = [&](QWidget*, const model::Parameters::Slot&) { return std::pair{std::string("Cancel"), changed}; };
     press("pbSlotSetup");
     EXPECT_EQ(p().slot.RAslotGain[0], -3);
-    ctx().slotSetup = [&](QWidget*, const app::Parameters::Slot&) { return std::pair{std::string("OK"), changed}; };
+    ctx().slotSetup = [&](QWidget*, const model::Parameters::Slot&) { return std::pair{std::string("OK"), changed}; };
     press("pbSlotSetup");
     EXPECT_EQ(p().slot.RAslotGain[0], 7);
 }
@@ -308,13 +308,13 @@ TEST_F(MainWindowTest, WholeFlowFromStartToExit) {
     EXPECT_EQ(c("main").name(), "Brennix Lumora - 1xEV Forward Link : " + path("flow.mat"));
 
     trigger("menuFileNew");
-    EXPECT_EQ(state().parameters, app::InitializeParameters());
+    EXPECT_EQ(state().parameters, model::InitializeParameters());
     EXPECT_EQ(c("txtOffsetIndex").string(), "0");
     EXPECT_EQ(c("main").name(), "Brennix Lumora - 1xEV Forward Link");
 
     dialogs.files.push_back(host::FileChoice{dir.string() + "/", "flow.mat"});
     trigger("menuFileOpen");
-    EXPECT_TRUE(host::compareStruct(app::toValue(state().parameters), app::toValue(edited)));
+    EXPECT_TRUE(host::compareStruct(model::toValue(state().parameters), model::toValue(edited)));
     EXPECT_EQ(c("txtOffsetIndex").string(), "42");
     EXPECT_TRUE(c("pdDATAsourceType").enabled());
     // The waveform was calculated from these very settings: nothing to ask.
@@ -392,7 +392,7 @@ TEST_F(MainWindowTest, ABadConfigurationFileIsReportedAndTheDefaultsUsed) {
     EXPECT_EQ(dialogs.shown[0].kind, "error");
     EXPECT_EQ(dialogs.shown[0].title, "Configuration Not Loaded");
     EXPECT_THAT(dialogs.shown[0].text, HasSubstr("defaults.mat could not be read"));
-    EXPECT_EQ(state().configuration, app::InitializeConfiguration());
+    EXPECT_EQ(state().configuration, model::InitializeConfiguration());
 
     // A configuration that cannot be written is reported at exit, and the window closes anyway.
     std::filesystem::remove("defaults.mat");

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <gmock/gmock.h>
 
-#include "app/core/calculate.h"
-#include "app/core/sigmf.h"
-#include "app/core/torvik.h"
+#include "model/calculate.h"
+#include "model/sigmf.h"
+#include "model/torvik.h"
 #include "app/measure_menu.h"
 #include "app_fixture.h"
 #include "analyzer/analysis.h"
@@ -34,11 +34,11 @@ protected:
     }
     void chooseFile(const std::string& name) { dialogs.files.push_back(host::FileChoice{dir.string() + "/", name}); }
     // One frame from the default settings changed by `change`.
-    static dsp::CVec frame(const std::function<void(app::Parameters&)>& change) {
-        app::Parameters p = app::InitializeParameters();
+    static dsp::CVec frame(const std::function<void(model::Parameters&)>& change) {
+        model::Parameters p = model::InitializeParameters();
         change(p);
         dsp::Rng rng(3);
-        return app::Calculate(p, rng).waveform;
+        return model::Calculate(p, rng).waveform;
     }
     // Answers the "Analyze I/Q File" dialog when it opens: `act` fills it in, then Enter.
     void answerRequest(std::function<void(QWidget*)> act) {
@@ -51,7 +51,7 @@ protected:
     static QLineEdit* field(QWidget* d, const char* tag) { return d->findChild<QLineEdit*>(tag); }
     static QComboBox* list(QWidget* d, const char* tag) { return d->findChild<QComboBox*>(tag); }
     void writeTorvik(const char* name, const dsp::CVec& x) {
-        const std::vector<std::uint8_t> bytes = app::torvikBytes(x);
+        const std::vector<std::uint8_t> bytes = model::torvikBytes(x);
         std::ofstream(path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
 };
@@ -93,14 +93,14 @@ TEST_F(MeasureMenuTest, CalculatedFrameMeasuredAgainstTheSettingsItWasMadeWith) 
 
 TEST_F(MeasureMenuTest, CaptureFileWithItsRateConfirmedInTheRealDialog) {
     // A SigMF recording at oversampling 3 says its rate; the main window stands at 5.
-    const dsp::CVec x = frame([](app::Parameters& p) {
+    const dsp::CVec x = frame([](model::Parameters& p) {
         p.OverSampling = 3;
         p.PilotOffsetIndex = 37;
         p.FilterType = 1;  // rectangular
         p.IdleSlotGainActive = 0;
     });
-    app::Parameters made = app::InitializeParameters();
-    app::writeSigmf(path("cap"), x, app::frameRecording(made, x.size(), 3 * 1228800.0, 2.2e9, "test"));
+    model::Parameters made = model::InitializeParameters();
+    model::writeSigmf(path("cap"), x, model::frameRecording(made, x.size(), 3 * 1228800.0, 2.2e9, "test"));
     startWithRealDialogs();
     chooseFile("cap.sigmf-meta");
     std::vector<std::string> defaults;
@@ -136,7 +136,7 @@ TEST_F(MeasureMenuTest, CaptureFileWithItsRateConfirmedInTheRealDialog) {
 // A clean capture made with the ACP filter while the main window stands at the standard filter:
 // the dialog proposes no filter of its own but finds the one that made it.
 TEST_F(MeasureMenuTest, ReferenceIsFoundWhateverTheMainWindowSays) {
-    writeTorvik("acp.ci16be", frame([](app::Parameters& p) {
+    writeTorvik("acp.ci16be", frame([](model::Parameters& p) {
                     p.OverSampling = 4;
                     p.FilterType = 3;
                     p.PhaseEq = 1;
@@ -159,7 +159,7 @@ TEST_F(MeasureMenuTest, ReferenceIsFoundWhateverTheMainWindowSays) {
 
 TEST_F(MeasureMenuTest, HeaderlessCaptureOfOneFrameProposesItsOwnRate) {
     // 65536 samples of 16-bit I/Q: one frame at oversampling 2, whatever the main window says.
-    writeTorvik("one.ci16be", frame([](app::Parameters& p) {
+    writeTorvik("one.ci16be", frame([](model::Parameters& p) {
                     p.OverSampling = 2;
                     p.PilotOffsetIndex = 5;
                 }));
@@ -184,7 +184,7 @@ TEST_F(MeasureMenuTest, HeaderlessCaptureOfOneFrameProposesItsOwnRate) {
 }
 
 TEST_F(MeasureMenuTest, FailuresShowTheReasonAndOpenNothing) {
-    writeTorvik("one.ci16be", frame([](app::Parameters& p) { p.OverSampling = 2; }));
+    writeTorvik("one.ci16be", frame([](model::Parameters& p) { p.OverSampling = 2; }));
     start();
     // The rate and PN offset typed, or the dialog cancelled with Escape.
     auto analyse = [&](const std::string& file, std::optional<std::pair<QString, QString>> answers) {

@@ -112,18 +112,18 @@ TEST_F(EntryTest, EveryMainWindowFieldKeepsItsValue) {
     struct Case {
         const char* tag;
         const char* typed;
-        double app::Parameters::*field;
+        double model::Parameters::*field;
         double kept;
         const char* status;
     };
     for (const Case& k :
-         {Case{"txtOffsetIndex", "abc", &app::Parameters::PilotOffsetIndex, 17,
+         {Case{"txtOffsetIndex", "abc", &model::Parameters::PilotOffsetIndex, 17,
                "Pilot PN offset index: \"abc\" is not a number; kept 17"},
-          Case{"txtOffsetIndex", "3 700", &app::Parameters::PilotOffsetIndex, 17,
+          Case{"txtOffsetIndex", "3 700", &model::Parameters::PilotOffsetIndex, 17,
                "Pilot PN offset index: \"3 700\" is not a number; kept 17"},
-          Case{"txtIdleSlotGain", "xyz", &app::Parameters::IdleSlotGain, -12.5,
+          Case{"txtIdleSlotGain", "xyz", &model::Parameters::IdleSlotGain, -12.5,
                "Noise power: \"xyz\" is not a number; kept -12.5 dB"},
-          Case{"txtOversampling", "5x", &app::Parameters::OverSampling, 8,
+          Case{"txtOversampling", "5x", &model::Parameters::OverSampling, 8,
                "Oversampling: \"5x\" is not a number; kept 8"}}) {
         type(k.tag, k.typed);
         EXPECT_EQ(state().parameters.*k.field, k.kept) << k.tag << " " << k.typed;

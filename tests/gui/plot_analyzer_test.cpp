@@ -11,7 +11,7 @@
 #include <QTableWidget>
 #include <gmock/gmock.h>
 
-#include "app/core/calculate.h"
+#include "model/calculate.h"
 #include "app_fixture.h"
 #include "engine/dac.h"
 #include "plots/core/channel_measurements.h"
@@ -25,10 +25,10 @@ using testing::StartsWith;
 namespace {
 
 dsp::CVec frame(double overSampling = 5) {
-    app::Parameters p = app::InitializeParameters();
+    model::Parameters p = model::InitializeParameters();
     p.OverSampling = overSampling;
     dsp::Rng rng(11);
-    return engine::applyDacRes(app::Calculate(p, rng).waveform, 14);
+    return engine::applyDacRes(model::Calculate(p, rng).waveform, 14);
 }
 
 class AnalyzerWindow : public testsupport::AppTest {

@@ -26,7 +26,7 @@
 #include <optional>
 #include <sstream>
 
-#include "app/core/calculate.h"
+#include "model/calculate.h"
 #include "engine/dac.h"
 #include "host/qt/control.h"
 #include "host/qt/dialogs.h"
@@ -577,7 +577,7 @@ TEST_F(PlotWindows, WaterfallZoomsByBoxAndWheelAndSaysWhatIsUnderTheMouse) {
 
 TEST_F(PlotWindows, WaterfallTextsStayClearOfEachOtherAndInsideTheWindow) {
     dsp::Rng rng(3);
-    const dsp::CVec x = engine::applyDacRes(app::Calculate(app::InitializeParameters(), rng).waveform, 14);
+    const dsp::CVec x = engine::applyDacRes(model::Calculate(model::InitializeParameters(), rng).waveform, 14);
     auto* w = keep(plots::KV_PlotWaterfall(&parent, "t", 6144000, (x.size() / 6144000.0) / 200, x));
     auto* view = w->findChild<plots::WaterfallView*>();
     for (QSize size : {QSize(800, 600), QSize(300, 240)})
@@ -650,7 +650,7 @@ QAction* menuItem(QMainWindow* w, const QString& text) {
 
 TEST_F(PlotWindows, PrintAndSaveAreVectorDrawings) {
     dsp::Rng rng(3);
-    const dsp::CVec x = engine::applyDacRes(app::Calculate(app::InitializeParameters(), rng).waveform, 14);
+    const dsp::CVec x = engine::applyDacRes(model::Calculate(model::InitializeParameters(), rng).waveform, 14);
     QTemporaryDir dir;
     const std::string folder = dir.path().toStdString() + "/";
     auto* s = keep(plots::KV_PlotSpectrum(&parent, "v", 6144000, x));
@@ -735,7 +735,7 @@ TEST_F(PlotWindows, SmallWindowsKeepTheirAxisLabelsInside) {
 TEST_F(PlotWindows, EveryPlotDrawsSomething) {
     // A calculated frame with the default settings (oversampling 5), as the menu passes it.
     dsp::Rng rng(3);
-    const dsp::CVec x = engine::applyDacRes(app::Calculate(app::InitializeParameters(), rng).waveform, 14);
+    const dsp::CVec x = engine::applyDacRes(model::Calculate(model::InitializeParameters(), rng).waveform, 14);
     const QColor blue(0, 0, 255);
     EXPECT_GT(pixelsLike(keep(plots::KV_PlotCCDF(&parent, "(ccdf)", x)), blue), 200);
     EXPECT_GT(pixelsLike(keep(plots::KV_PlotCCDF(&parent, "(ccdfgrey)", x)), QColor::fromRgbF(0.7, 0.7, 0.7), 10), 50);

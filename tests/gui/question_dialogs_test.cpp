@@ -7,7 +7,7 @@
 #include <QStyle>
 #include <gmock/gmock.h>
 
-#include "app/core/parameter_file.h"
+#include "model/parameter_file.h"
 #include "app_fixture.h"
 
 using testing::ElementsAre;
@@ -98,10 +98,10 @@ TEST_F(QuestionTest, ReadinessQuestionsTakeTheKeyboardAsTheirDefaultsSay) {
 
 TEST_F(QuestionTest, EnterOnWaveformTooLargeKeepsTheOpenedFile) {
     // A file that stores a length above what option 001 holds.
-    app::Parameters large;
+    model::Parameters large;
     large.PilotOffsetIndex = 77;
     large.ProjectedLength = 9e6;
-    app::writeParameterFile(path("large.mat"), large);
+    model::writeParameterFile(path("large.mat"), large);
     dialogs.files.push_back(host::FileChoice{dir.string() + "/", "large.mat"});
     trigger("menuFileOpen");
     ASSERT_EQ(state().parameters, large);
@@ -119,7 +119,7 @@ TEST_F(QuestionTest, EnterOnWaveformTooLargeKeepsTheOpenedFile) {
 
     next([](QWidget* box) { click(box, "Yes"); });
     trigger("menuConfigBBG1Opt1");
-    EXPECT_EQ(state().parameters, app::Parameters{});
+    EXPECT_EQ(state().parameters, model::Parameters{});
     EXPECT_EQ(state().configuration.BBGtype, "001");
 }
 

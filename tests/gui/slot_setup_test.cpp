@@ -66,13 +66,13 @@ protected:
         application->editors().setUniform([u, k = std::size_t(0)]() mutable { return u[k++ % u.size()]; });
     }
     const editors::Slot& working() { return application->editors().slot.slot(); }
-    app::Parameters::Slot& stored() { return state().parameters.slot; }
+    model::Parameters::Slot& stored() { return state().parameters.slot; }
 
     QWidget* dlg = nullptr;
     QWidget* rpcWindow = nullptr;
 };
 
-std::vector<double> column(const app::SlotVector& v) { return {v.begin(), v.end()}; }
+std::vector<double> column(const model::SlotVector& v) { return {v.begin(), v.end()}; }
 
 }  // namespace
 
@@ -174,7 +174,7 @@ TEST_F(SlotSetupTest, FastEditSetsWholeColumns) {
         // The three activity selectors, with the controls each one enables.
         struct Activity {
             const char* popup;
-            app::SlotVector editors::Slot::*field;
+            model::SlotVector editors::Slot::*field;
             const char* dependent;
         };
         for (const Activity& a : {Activity{"pldDATAactive", &editors::Slot::DATAslotActive, "lstDATAslotMod"},
@@ -233,7 +233,7 @@ TEST_F(SlotSetupTest, FastEditSetsWholeColumns) {
 
 TEST_F(SlotSetupTest, RpcCloneAndDefault) {
     auto& s = stored();
-    s.RPCslotActiveChn = app::slotFill(0);
+    s.RPCslotActiveChn = model::slotFill(0);
     s.RPCslotActiveChn[0] = 1;
     for (std::size_t j = 0; j < 59; ++j) {
         s.RPCslotActive(0, j) = j % 2;

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <gmock/gmock.h>
 
-#include "app/core/parameter_file.h"
+#include "model/parameter_file.h"
 #include "app_fixture.h"
 
 using testsupport::AppTest;
@@ -46,9 +46,9 @@ TEST_F(UnsavedTest, TheTitleMarksChangedSettings) {
 }
 
 TEST_F(UnsavedTest, NewOpenAndExitAskFirst) {
-    app::Parameters other;
+    model::Parameters other;
     other.PilotOffsetIndex = 99;
-    app::writeParameterFile(path("other.mat"), other);
+    model::writeParameterFile(path("other.mat"), other);
     start();
 
     // Unchanged: no question.
@@ -82,7 +82,7 @@ TEST_F(UnsavedTest, NewOpenAndExitAskFirst) {
     dialogs.answers.push_back("Save");
     trigger("menuFileNew");
     EXPECT_EQ(dialogs.shown.at(0).text, "Save changes to other.mat?");
-    EXPECT_EQ(app::readParameterFile(path("other.mat"), other.ParameterFileFormat_ID).PilotOffsetIndex, 42);
+    EXPECT_EQ(model::readParameterFile(path("other.mat"), other.ParameterFileFormat_ID).PilotOffsetIndex, 42);
     EXPECT_EQ(state().parameters.PilotOffsetIndex, 0) << "then File New";
     EXPECT_EQ(title(), kTitle);
 

@@ -8,8 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include "app/common_controller.h"
-#include "app/core/torvik.h"
-#include "app/core/waveform_files.h"
+#include "model/torvik.h"
+#include "model/waveform_files.h"
 #include "app_fixture.h"
 #include "host/core/mat_file.h"
 
@@ -67,9 +67,9 @@ TEST_F(WaveformExportTest, SaveAsWithThePrefixWritesTheChosenForm) {
     specialSave("none", nullptr);  // the question closed by its frame
 
     // A .txt name still gets a record file; no extension is added to any of them.
-    EXPECT_EQ(host::readMatFile(path("a.txt")), app::asciiExport(w));
-    EXPECT_EQ(host::readMatFile(path("m")), app::matExport(w));
-    const auto torvik = app::torvikBytes(w);
+    EXPECT_EQ(host::readMatFile(path("a.txt")), model::asciiExport(w));
+    EXPECT_EQ(host::readMatFile(path("m")), model::matExport(w));
+    const auto torvik = model::torvikBytes(w);
     EXPECT_EQ(bytesOf("t"), std::string(torvik.begin(), torvik.end()));
     EXPECT_FALSE(std::filesystem::exists(path("none")));
     EXPECT_EQ(dialogs.shown.size(), 8u);  // a save dialog and a question each, nothing else
@@ -115,7 +115,7 @@ TEST_F(WaveformExportTest, SaveWaveChecksReadinessFirst) {
     ASSERT_EQ(dialogs.shown.size(), 2u);
     EXPECT_EQ(dialogs.shown[1].kind, "save");
     EXPECT_EQ(dialogs.shown[1].text, "*.txt");
-    EXPECT_EQ(host::readMatFile(path("wave.txt")), app::waveExport(state().waveform, 2457600));
+    EXPECT_EQ(host::readMatFile(path("wave.txt")), model::waveExport(state().waveform, 2457600));
     EXPECT_EQ(c("main").pointer(), "arrow");
 
     trigger("menuSpecialSaveWave");  // a cancelled file dialog writes nothing

@@ -226,7 +226,7 @@ TEST_F(WindowParts, AboutBoxShowsTheApplicationAndWaitsForOK) {
     parent.setObjectName("main");
     parent.setGeometry(100, 50, 600, 500);  // on the screen: centred on it, the box stays there too
     parent.show();
-    const app::AppInfo info;
+    const model::AppInfo info;
 
     QPoint boxCentre;
     std::map<std::string, std::string> texts;
@@ -275,7 +275,7 @@ TEST_F(WindowParts, AboutBoxWithoutRecordShowsBlanksAndEndsWhenClosed) {
     EXPECT_EQ(openWindow("figureKV_About"), nullptr);
 
     // Short revisions are padded, long ones cut to seven characters.
-    app::AppInfo info;
+    model::AppInfo info;
     info.Rev = "B.1";
     whileAboutWaits([&](QWidget* box) {
         revision = text(box, "lblRevision");
@@ -288,7 +288,7 @@ TEST_F(WindowParts, AboutBoxWithoutRecordShowsBlanksAndEndsWhenClosed) {
 TEST_F(WindowParts, AboutBoxRefusesAParentThatIsNoWindow) {
     QWidget window;
     auto* button = new QPushButton(&window);
-    const app::AppInfo info;
+    const model::AppInfo info;
     for (QWidget* bad : {static_cast<QWidget*>(nullptr), static_cast<QWidget*>(button)}) {
         try {
             app::KV_About(bad, &info, registry);

@@ -10,7 +10,7 @@ using testing::HasSubstr;
 using testsupport::SimProcess;
 
 TEST(PlaybackLines, CodesBecomeTheirTexts) {
-    app::SigGenSettings g;
+    model::SigGenSettings g;
     g.BBfilter = 3;
     g.Amplitude = 20;
     const auto other = instrument::playLines_c("W", g);
@@ -29,7 +29,7 @@ TEST(PlaybackLines, CodesBecomeTheirTexts) {
 
 TEST(DownloadStep, SerialEstimateAsksOnlyAboveThreeQuartersOfAMinute) {
     SimProcess sim({"--serial"});
-    app::Configuration config;
+    model::Configuration config;
     config.type = "RS232";
     hwio::Options o;
     o.serialDevice = sim.serial();
@@ -96,7 +96,7 @@ TEST(LinkOperations, FormatconfigConvertsWhatIsThere) {
     EXPECT_EQ(f2.GPIB->board, 0);
     EXPECT_EQ(f2.RS232, hwio::Config::Rs232{}) << "present but empty: nothing converted";
     // The application's record converts completely.
-    const hwio::Config app = instrument::formatconfig(app::toValue(app::Configuration{}));
+    const hwio::Config app = instrument::formatconfig(model::toValue(model::Configuration{}));
     EXPECT_EQ(app.RS232->baudrate, 9600);
     EXPECT_EQ(app.RS232->handshake, "Xon/Xoff");
 
@@ -112,10 +112,10 @@ TEST(LinkOperations, FormatconfigConvertsWhatIsThere) {
 
 TEST(LinkOperations, DownloadAlwaysNormalisesAndTheCheckIsThePing) {
     SimProcess sim;
-    app::Configuration config;
+    model::Configuration config;
     config.type = "TCPIP";
     config.TCPIP.address = sim.address();
-    const host::Value link = app::toValue(config);
+    const host::Value link = model::toValue(config);
     const dsp::CVec iq{{0.1, 0.2}, {-0.05, 0.0}};
     const std::array<dsp::Bits, 2> markers{dsp::Bits{1, 0}, dsp::Bits{0, 1}};
     const auto r = instrument::hwDownload(link, iq, markers, "raw", 0.25, "N");
@@ -130,7 +130,7 @@ TEST(LinkOperations, DownloadAlwaysNormalisesAndTheCheckIsThePing) {
 
 TEST(PlaybackSequence, ACancelEndsItAtOnceWithoutTheRest) {
     SimProcess sim({"--stall"});
-    app::Configuration config;
+    model::Configuration config;
     config.type = "TCPIP";
     config.TCPIP.address = sim.address();
     std::stop_source stop;
@@ -140,7 +140,7 @@ TEST(PlaybackSequence, ACancelEndsItAtOnceWithoutTheRest) {
         if (stage == hwio::Stage::Waiting) stop.request_stop();
     };
     std::vector<hwio::Result> sent;
-    const auto r = instrument::playSequence(instrument::playLines_c("W", app::SigGenSettings{}), config, o, &sent);
+    const auto r = instrument::playSequence(instrument::playLines_c("W", model::SigGenSettings{}), config, o, &sent);
     EXPECT_EQ(r.status, hwio::kCancelled);
     EXPECT_THAT(r.response, HasSubstr("Cancelled while waiting for the answer to \":SYSTem:ERRor?\""));
     EXPECT_EQ(sent.size(), 1u) << "no line after the cancel, and no return to local";

@@ -42,7 +42,7 @@ TEST(Vxi11Link, TheFiveOperationsAndADownloadByteForByte) {
 
 TEST(Vxi11Link, DownloadAndPlaybackOfTheApplication) {
     SimProcess sim;
-    app::Configuration config;
+    model::Configuration config;
     config.type = "TCPIP";
     // No port in the address: the option names the portmapper's.
     config.TCPIP.address = "TCPIP0::127.0.0.1::INSTR";
@@ -55,7 +55,7 @@ TEST(Vxi11Link, DownloadAndPlaybackOfTheApplication) {
                                const std::string&) { return std::string("Cancel"); };
     auto r = instrument::VSKDownLoadWrap(iq, markers, "LAN_WAVE", config, noQuestion, o);
     ASSERT_EQ(r.status, 0) << r.response;
-    app::SigGenSettings settings;
+    model::SigGenSettings settings;
     settings.Frequency = 1.25e9;
     settings.RFblanking = 1;
     r = instrument::VSKPlay_c("LAN_WAVE", settings, config, o);

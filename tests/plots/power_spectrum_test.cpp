@@ -9,7 +9,7 @@
 #include <random>
 #include <sstream>
 
-#include "app/core/calculate.h"
+#include "model/calculate.h"
 #include "plots/core/channel_measurements.h"
 #include "plots/core/units.h"
 #include "plots/core/welch.h"
@@ -73,7 +73,7 @@ TEST(PowerSpectrum, MatchesScipysWelchOnACalculatedFrame) {
     const Reference ref = readReference();
     ASSERT_EQ(ref.cases.size(), 3u);
     dsp::Rng rng(ref.seed);
-    const dsp::CVec x = app::Calculate(app::InitializeParameters(), rng).waveform;
+    const dsp::CVec x = model::Calculate(model::InitializeParameters(), rng).waveform;
     ASSERT_EQ(x.size(), ref.samples);
 
     for (const ReferenceCase& c : ref.cases) {

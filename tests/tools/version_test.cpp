@@ -9,7 +9,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/core/records.h"
+#include "model/records.h"
 #include "tests/hwio/sim_process.h"
 #include "tests/tools/zuno_gen_run.h"
 #include "zuno_version.h"
@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 TEST(OneVersion, AboutRecorderIdentityAndVersionLinesAgree) {
     const std::string version(zuno::kVersion);
-    EXPECT_EQ(app::InitializeAppInfo().Rev, version);
+    EXPECT_EQ(model::InitializeAppInfo().Rev, version);
 
     testsupport::SimProcess sim;
     const std::string idn = sim.ask("*IDN?");

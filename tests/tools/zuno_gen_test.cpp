@@ -14,13 +14,13 @@
 #include <iterator>
 #include <string>
 
-#include "app/core/parameter_file.h"
-#include "app/core/parameter_overrides.h"
-#include "app/core/torvik.h"
-#include "app/core/waveform_files.h"
+#include "model/parameter_file.h"
+#include "model/parameter_overrides.h"
+#include "model/torvik.h"
+#include "model/waveform_files.h"
 #include "host/core/mat_file.h"
 #include "tools/gen_options.h"
-#include "tools/gen_output.h"
+#include "model/sample_output.h"
 #include "tests/tools/zuno_gen_run.h"
 #include <nlohmann/json.hpp>
 
@@ -51,7 +51,7 @@ TEST(GenOptions, ParsesAndRefuses) {
                                          "ci16be", "--set", "slot.RAslotGain=-6", "--bench", "3"});
     EXPECT_EQ(o.settings, (std::vector<std::string>{"OverSampling=8", "slot.RAslotGain=-6"}));
     EXPECT_EQ(o.seed, 42u);
-    EXPECT_EQ(o.format, gen::SampleFormat::Ci16be);
+    EXPECT_EQ(o.format, model::SampleFormat::Ci16be);
     EXPECT_EQ(o.bench, 3);
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"--format", "wav"}, {"--seed", "-1"}, {"--seed"}, {"--set", "OverSampling"}, {"--bench", "0"}, {"--frobnicate"}})
@@ -60,12 +60,12 @@ TEST(GenOptions, ParsesAndRefuses) {
 
 TEST(GenOutput, SummaryOfAKnownWaveform) {
     const dsp::CVec w{{3, 4}, {0, 0}, {0, 0}, {0, 0}};  // peak 5, RMS 2.5
-    const auto s = app::waveformStats(w);
+    const auto s = model::waveformStats(w);
     EXPECT_DOUBLE_EQ(s.peak, 5.0);
     EXPECT_DOUBLE_EQ(s.rms, 2.5);
     EXPECT_NEAR(s.crestDb, 6.0206, 1e-4);
-    EXPECT_EQ(gen::summaryLine(w, 2457600), "4 samples at 2457600 Hz, peak 5, RMS 2.5, crest factor 6.02 dB");
-    EXPECT_EQ(app::waveformStats(dsp::CVec(4)).crestDb, 0.0);
+    EXPECT_EQ(model::summaryLine(w, 2457600), "4 samples at 2457600 Hz, peak 5, RMS 2.5, crest factor 6.02 dB");
+    EXPECT_EQ(model::waveformStats(dsp::CVec(4)).crestDb, 0.0);
 }
 
 TEST_F(ZunoGen, WritesEveryFormatAndTheMarkers) {
@@ -127,18 +127,18 @@ TEST_F(ZunoGen, ParameterFilesInAndOut) {
     const std::string set = "--set OverSampling=2 --set PilotOffsetIndex=9 --set slot.RAslotGain=-6 --seed 3";
     auto run = zunoGen(set + " --save-params " + at("p.mat") + " --out " + at("a"));
     ASSERT_EQ(run.status, 0) << run.text;
-    app::Parameters expected;
-    for (const char* s : {"OverSampling=2", "PilotOffsetIndex=9", "slot.RAslotGain=-6"}) app::applySetting(expected, s);
-    EXPECT_EQ(app::readParameterFile(at("p.mat")), expected);
+    model::Parameters expected;
+    for (const char* s : {"OverSampling=2", "PilotOffsetIndex=9", "slot.RAslotGain=-6"}) model::applySetting(expected, s);
+    EXPECT_EQ(model::readParameterFile(at("p.mat")), expected);
     // The file gives the same frame as the settings it holds.
     run = zunoGen("--params " + at("p.mat") + " --seed 3 --out " + at("b"));
     ASSERT_EQ(run.status, 0) << run.text;
     EXPECT_EQ(readAll(at("a")), readAll(at("b")));
 
     // Refused as the application refuses it, on one line.
-    app::Parameters other;
+    model::Parameters other;
     other.ParameterFileFormat_ID = "Zuno-Fwd - Format 1.1";
-    app::writeParameterFile(at("old.MAT"), other);
+    model::writeParameterFile(at("old.MAT"), other);
     run = zunoGen("--params " + at("old.MAT"));
     EXPECT_NE(run.status, 0);
     EXPECT_THAT(run.text, HasSubstr(at("old.MAT") + " has an Invalid File Parameter ID."));
@@ -154,9 +154,9 @@ TEST_F(ZunoGen, ExportFormatsReadBack) {
     const std::string raw = readAll(at("w64"));
     dsp::CVec w(raw.size() / 16);
     std::memcpy(w.data(), raw.data(), raw.size());
-    EXPECT_EQ(host::readMatFile(at("mat")), app::matExport(w));
-    EXPECT_EQ(host::readMatFile(at("ascii")), app::asciiExport(w));
-    const auto torvik = app::torvikBytes(w);
+    EXPECT_EQ(host::readMatFile(at("mat")), model::matExport(w));
+    EXPECT_EQ(host::readMatFile(at("ascii")), model::asciiExport(w));
+    const auto torvik = model::torvikBytes(w);
     EXPECT_EQ(readAll(at("torvik")), std::string(torvik.begin(), torvik.end()));
     EXPECT_EQ(fs::file_size(at("sigmf.sigmf-data")), w.size() * 8);
     const auto meta = nlohmann::json::parse(readAll(at("sigmf.sigmf-meta")));
@@ -260,8 +260,8 @@ TEST_F(ZunoGen, HostileInputFilesAreRefusedWithReasons) {
     EXPECT_FALSE(fs::exists(at("p.mat")));
 
     // A refused parameter file names the field and why; numbers print compactly.
-    app::Parameters p;
-    app::writeParameterFile(at("good.mat"), p);
+    model::Parameters p;
+    model::writeParameterFile(at("good.mat"), p);
     host::Value file = host::readMatFile(at("good.mat"));
     file.field("fileParameters").set("OverSampling", host::Value::row({1e308, 2}));
     host::writeMatFile(at("bad.mat"), file);

@@ -1,0 +1,102 @@
+#include "model/sigmf.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "model/calculate.h"
+#include "model/waveform_files.h"
+#include "host/core/number_text.h"
+
+namespace model {
+
+namespace {
+
+std::string modulationName(double mod) {
+    if (mod == 1) return "QPSK";
+    if (mod == 2) return "8-PSK";
+    if (mod == 3) return "16-QAM";
+    return "modulation " + host::numberText(mod);
+}
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+SigmfRecording frameRecording(const Parameters& p, std::size_t samples, double sampleRate, double frequency,
+                              std::string recorder) {
+    SigmfRecording r;
+    r.sampleRate = sampleRate;
+    r.frequency = frequency;
+    r.recorder = std::move(recorder);
+    r.description = "IS-856 forward link frame, 16 slots of 2048 chips at 1228800 chips/s, oversampling " +
+                    host::numberText(p.OverSampling) + ", pilot PN offset index " +
+                    host::numberText(p.PilotOffsetIndex);
+    // Slot contents as the engine decides them: channel switches gate the per-slot ones.
+    const engine::FrameArgs a = frameArguments(p, {});
+    const bool fullFrame = p.Mode == 1;
+    const std::uint64_t perSlot = samples / engine::kSlots;
+    for (std::size_t i = 0; i < engine::kSlots; ++i) {
+        std::string label = "slot " + std::to_string(i + 1) + ": ";
+        if (!fullFrame) {
+            label += "PN only";
+        } else {
+            label += a.DATAactive[i] == 1 ? "traffic " + modulationName(a.DATAformat[i]) : std::string("traffic idle");
+            label += a.RAactive[i] + a.RPCchnActive[i] >= 1 ? ", MAC active" : ", MAC idle";
+        }
+        r.annotations.push_back({i * perSlot, perSlot, std::move(label)});
+    }
+    return r;
+}
+
+nlohmann::ordered_json sigmfMeta(const SigmfRecording& r) {
+    nlohmann::ordered_json annotations = nlohmann::ordered_json::array();
+    for (const SigmfAnnotation& a : r.annotations)
+        annotations.push_back({{"core:sample_start", a.sampleStart}, {"core:sample_count", a.sampleCount}, {"core:label", a.label}});
+    return {
+        {"global",
+         {{"core:datatype", "cf32_le"},
+          {"core:version", "1.2.0"},
+          {"core:sample_rate", r.sampleRate},
+          {"core:num_channels", 1},
+          {"core:description", r.description},
+          {"core:recorder", r.recorder}}},
+        {"captures", nlohmann::ordered_json::array({{{"core:sample_start", 0}, {"core:frequency", r.frequency}}})},
+        {"annotations", annotations},
+    };
+}
+
+std::string sigmfBaseName(const std::string& name) {
+    for (const char* ext : {".sigmf-meta", ".sigmf-data", ".sigmf"})
+        if (endsWith(name, ext) && name.size() > std::strlen(ext)) return name.substr(0, name.size() - std::strlen(ext));
+    return name;
+}
+
+std::vector<host::PendingFile> prepareSigmf(const std::string& base, const dsp::CVec& samples,
+                                            const SigmfRecording& recording) {
+    std::vector<std::uint8_t> data(samples.size() * 8);
+    auto put = [&](std::size_t at, double x) {
+        const auto bits = std::bit_cast<std::uint32_t>(static_cast<float>(x));
+        for (int b = 0; b < 4; ++b) data[at + b] = static_cast<std::uint8_t>(bits >> (8 * b));
+    };
+    for (std::size_t k = 0; k < samples.size(); ++k) {
+        put(8 * k, samples[k].real());
+        put(8 * k + 4, samples[k].imag());
+    }
+    const std::string meta = sigmfMeta(recording).dump(4) + "\n";
+    std::vector<host::PendingFile> files;
+    files.emplace_back(base + ".sigmf-data", data);
+    // The metadata last: a reader that finds it finds its samples too.
+    files.emplace_back(base + ".sigmf-meta",
+                       std::span(reinterpret_cast<const std::uint8_t*>(meta.data()), meta.size()));
+    return files;
+}
+
+void writeSigmf(const std::string& base, const dsp::CVec& samples, const SigmfRecording& recording) {
+    auto files = prepareSigmf(base, samples, recording);
+    host::commitTogether(files);
+}
+
+}  // namespace model
