@@ -233,8 +233,60 @@ std::size_t connectionLimit() {
 // waveform block of the largest size, with room for everyone else's smaller traffic.
 std::size_t heldLimit(const sim::Instrument& instrument) { return instrument.maxReplyBytes() + (64u << 20); }
 
-int run(const Options& o) {
-    sim::Instrument instrument(o.faults, o.memory);
+// The simulator's event loop: the listeners, the client links, and the bounds on both.
+class Server {
+public:
+    explicit Server(const Options& o);
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+    // Serves until a signal stops it.
+    void serve() {
+        while (!stopping) pass();
+    }
+
+private:
+    struct Listener {
+        int fd;
+        Connection::Kind kind;
+    };
+    using Link = std::list<std::unique_ptr<Connection>>::iterator;
+
+    void openSerial();
+    bool accept(const Listener& l);
+    void admit(int fd, Connection::Kind kind);
+    Link drop(Link it);
+    void bound(Link& next);
+    void pass();
+    bool readFrom(Connection& l, short events);
+    void serveLink(Link& it, short events);
+
+    // The instrument's channels stall; the portmapper, a program of its own, does not.
+    bool stalled(const Connection& c) const { return o_.faults.stall && c.kind != Connection::Kind::Portmapper; }
+    bool reading(Connection& c) const {
+        return !stalled(c) && c.accepting() && c.out().size() < sim::Exchange::kMaxPendingReply;
+    }
+
+    const Options& o_;
+    sim::Instrument instrument_;
+    Listener listeners_[3]{};
+    int corePort_ = 0;
+    std::list<std::unique_ptr<Connection>> links_;
+    int keepSlave_ = -1;
+    const std::size_t maxConnections_ = connectionLimit();
+    const std::size_t maxHeld_;
+    std::size_t clients_ = 0;  // links but the terminal
+    std::size_t held_ = 0;
+    // When accept fails for want of descriptors or memory, the listeners rest a while instead of
+    // waking the loop again at once.
+    std::optional<sim::Clock::time_point> acceptRests_;
+    sim::Clock::time_point lastRefusalNote_{};
+    // Each pass takes at most one buffer from every client that has sent something, so a client
+    // sending without pause delays the others by one buffer's work at most.
+    std::vector<char> buffer_ = std::vector<char>(1 << 20);
+};
+
+Server::Server(const Options& o) : o_(o), instrument_(o.faults, o.memory), maxHeld_(heldLimit(instrument_)) {
     const bool refuse = o.faults.refuse;
     const int scpi = listenOrThrow(o.port, refuse);
     int portmapper = -1;
@@ -245,188 +297,187 @@ int run(const Options& o) {
         if (portmapper < 0) portmapper = listenOrThrow(0, refuse);
     }
     const int core = listenOrThrow(0, refuse);
-    const int corePort = portOf(core), portmapperPort = portOf(portmapper);
+    listeners_[0] = {scpi, Connection::Kind::Scpi};
+    listeners_[1] = {portmapper, Connection::Kind::Portmapper};
+    listeners_[2] = {core, Connection::Kind::Core};
+    corePort_ = portOf(core);
+    const int portmapperPort = portOf(portmapper);
     std::printf("zuno-sim: SCPI on 127.0.0.1 port %d\n", portOf(scpi));
     const std::string resource = portmapperPort == kPortmapperPort
                                      ? "TCPIP0::127.0.0.1::INSTR"
                                      : "TCPIP0::127.0.0.1:" + std::to_string(portmapperPort) + "::INSTR";
     std::printf("zuno-sim: VXI-11 on 127.0.0.1, portmapper port %d, core channel port %d (%s)\n", portmapperPort,
-                corePort, resource.c_str());
-
-    std::list<std::unique_ptr<Connection>> links;
-    int keepSlave = -1;
-    if (o.serial) {
-        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
-            throw std::runtime_error(std::string("cannot make a pseudo-terminal: ") + std::strerror(errno));
-        const std::string slave = ::ptsname(master);
-        // Held open so that the terminal lives between the clients that open and close it.
-        keepSlave = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        termios t{};
-        ::tcgetattr(keepSlave, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(keepSlave, TCSANOW, &t);
-        ::fcntl(master, F_SETFL, O_NONBLOCK);
-        links.push_back(std::make_unique<ScpiConnection>(master, Connection::Kind::Serial, instrument));
-        std::printf("zuno-sim: serial on %s\n", slave.c_str());
-    }
+                corePort_, resource.c_str());
+    if (o.serial) openSerial();
     std::fflush(stdout);
+}
 
-    struct Listener {
-        int fd;
-        Connection::Kind kind;
-    };
-    const Listener listeners[] = {
-        {scpi, Connection::Kind::Scpi}, {portmapper, Connection::Kind::Portmapper}, {core, Connection::Kind::Core}};
-    const std::size_t maxConnections = connectionLimit(), maxHeld = heldLimit(instrument);
-    std::size_t clients = 0;  // links but the terminal
-    // When accept fails for want of descriptors or memory, the listeners rest a while instead of
-    // waking the loop again at once.
-    std::optional<sim::Clock::time_point> acceptRests;
-    sim::Clock::time_point lastRefusalNote{};
-    // Takes the connections waiting on `l`; false when accepting failed and must rest.
-    auto accept = [&](const Listener& l) {
-        for (int taken = 0; taken < 64; ++taken) {
-            const int fd = ::accept4(l.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-            if (fd < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED;
-            if (clients >= maxConnections) {
-                // Refused at once and plainly: the client sees the connection reset, not a silence.
-                const linger reset{1, 0};
-                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-                ::close(fd);
-                if (sim::Clock::now() - lastRefusalNote > std::chrono::seconds(1)) {
-                    std::fprintf(stderr, "zuno-sim: refusing connections: %zu clients are connected, the most it serves\n",
-                                 clients);
-                    lastRefusalNote = sim::Clock::now();
-                }
-                continue;
-            }
-            ++clients;
-            const int one = 1;
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            switch (l.kind) {
-                case Connection::Kind::Portmapper:
-                    links.push_back(std::make_unique<RpcConnection>(
-                        fd, l.kind, std::make_unique<sim::PortmapperChannel>(static_cast<std::uint16_t>(corePort))));
-                    continue;
-                case Connection::Kind::Core:
-                    links.push_back(std::make_unique<RpcConnection>(
-                        fd, l.kind, std::make_unique<sim::CoreChannel>(instrument, kMaxWrite)));
-                    break;
-                default:
-                    links.push_back(std::make_unique<ScpiConnection>(fd, l.kind, instrument));
-                    break;
-            }
-            ++instrument.connections;
-        }
-        return true;
-    };
-    using Link = std::list<std::unique_ptr<Connection>>::iterator;
-    auto drop = [&](Link it) {
-        (*it)->closing();
-        ::close((*it)->fd);
-        if ((*it)->kind != Connection::Kind::Serial) --clients;
-        return links.erase(it);
-    };
-    // Past the bound on what all clients together hold, the one holding most goes; `next`, the
-    // link the caller goes on with, stays valid.
-    std::size_t held = 0;
-    auto bound = [&](Link& next) {
-        while (held > maxHeld) {
-            held = 0;
-            Link largest = links.end();
-            for (auto it = links.begin(); it != links.end(); ++it) {
-                held += (*it)->held();
-                if ((*it)->kind != Connection::Kind::Serial && (largest == links.end() || (*it)->held() > (*largest)->held()))
-                    largest = it;
-            }
-            if (held <= maxHeld || largest == links.end()) return;
-            std::fprintf(stderr, "zuno-sim: dropping a connection that holds %zu bytes: clients hold more than %zu\n",
-                         (*largest)->held(), maxHeld);
-            held -= (*largest)->held();
-            if (largest == next) next = drop(largest);
-            else drop(largest);
-        }
-    };
+Server::~Server() {
+    for (auto& l : links_) ::close(l->fd);
+    if (keepSlave_ >= 0) ::close(keepSlave_);
+    for (const Listener& l : listeners_) ::close(l.fd);
+}
 
-    // Each pass takes at most one buffer from every client that has sent something, so a client
-    // sending without pause delays the others by one buffer's work at most.
-    std::vector<char> buffer(1 << 20);
-    while (!stopping) {
-        const auto now = sim::Clock::now();
-        long long waitMs = 200;
-        if (acceptRests && now >= *acceptRests) acceptRests.reset();
-        if (acceptRests)
-            waitMs = std::min<long long>(waitMs, std::chrono::duration_cast<std::chrono::milliseconds>(*acceptRests - now).count() + 1);
-        // A socket that does not listen reports a hang-up at once: left out, it is not polled.
-        std::vector<pollfd> fds;
-        std::vector<Connection*> polled;  // whose entry each is: a link dropped for the bound leaves a gap
-        for (const Listener& l : listeners) fds.push_back({refuse || acceptRests ? -1 : l.fd, POLLIN, 0});
-        // The instrument's channels stall; the portmapper, a program of its own, does not.
-        auto stalled = [&](const Connection& c) { return o.faults.stall && c.kind != Connection::Kind::Portmapper; };
-        auto reading = [&](Connection& c) { return !stalled(c) && c.accepting() && c.out().size() < sim::Exchange::kMaxPendingReply; };
-        for (auto& l : links) {
-            // A client that hangs up is noticed at once, also while none of its bytes are read.
-            const short hangUp = l->kind == Connection::Kind::Serial ? 0 : POLLRDHUP;
-            fds.push_back({l->fd, static_cast<short>((reading(*l) ? POLLIN : 0) | (l->out().empty() ? 0 : POLLOUT) | hangUp), 0});
-            polled.push_back(l.get());
-            if (const auto d = l->due())
-                waitMs = std::min<long long>(
-                    waitMs, std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(*d - now).count() + 1));
-        }
-        if (::poll(fds.data(), fds.size(), static_cast<int>(waitMs)) < 0 && errno != EINTR)
-            throw std::runtime_error(std::strerror(errno));
-        for (std::size_t i = 0; i < std::size(listeners); ++i)
-            if ((fds[i].revents & POLLIN) && !accept(listeners[i]))
-                acceptRests = sim::Clock::now() + std::chrono::milliseconds(100);
-        std::size_t k = std::size(listeners);
-        held = 0;
-        for (const auto& l : links) held += l->held();
-        for (auto it = links.begin(); it != links.end();) {
-            while (k < fds.size() && polled[k - std::size(listeners)] != it->get()) ++k;
-            Connection& l = **it;
-            const std::size_t before = l.held();
-            const bool serial = l.kind == Connection::Kind::Serial;
-            const short ev = k < fds.size() ? fds[k].revents : 0;
-            bool closed = false;
-            if (ev & POLLOUT) flush(l);
-            l.resume(sim::Clock::now());
-            const bool hungUp = ev & (POLLHUP | POLLERR | POLLRDHUP);
-            if (hungUp && !serial && !reading(l)) {
-                closed = true;  // gone while not being read: polling it again would spin
-            } else if (reading(l) && ((ev & POLLIN) || hungUp)) {
-                std::size_t want = buffer.size();
-                if (o.faults.dropAfter >= 0 && !serial)
-                    want = static_cast<std::size_t>(std::min<long long>(static_cast<long long>(want), o.faults.dropAfter - l.received));
-                const ssize_t n = want == 0 ? 0 : ::read(l.fd, buffer.data(), want);
-                if (n > 0) {
-                    l.received += n;
-                    l.lastInput = sim::Clock::now();
-                    closed = !l.take(buffer.data(), static_cast<std::size_t>(n), l.lastInput);
-                }
-                const bool dropNow = o.faults.dropAfter >= 0 && !serial && l.received >= o.faults.dropAfter;
-                closed = closed || n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR && !serial) || dropNow;
+void Server::openSerial() {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        throw std::runtime_error(std::string("cannot make a pseudo-terminal: ") + std::strerror(errno));
+    const std::string slave = ::ptsname(master);
+    // Held open so that the terminal lives between the clients that open and close it.
+    keepSlave_ = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios t{};
+    ::tcgetattr(keepSlave_, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(keepSlave_, TCSANOW, &t);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    links_.push_back(std::make_unique<ScpiConnection>(master, Connection::Kind::Serial, instrument_));
+    std::printf("zuno-sim: serial on %s\n", slave.c_str());
+}
+
+// Takes the connections waiting on `l`; false when accepting failed and must rest.
+bool Server::accept(const Listener& l) {
+    for (int taken = 0; taken < 64; ++taken) {
+        const int fd = ::accept4(l.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED;
+        if (clients_ >= maxConnections_) {
+            // Refused at once and plainly: the client sees the connection reset, not a silence.
+            const linger reset{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            ::close(fd);
+            if (sim::Clock::now() - lastRefusalNote_ > std::chrono::seconds(1)) {
+                std::fprintf(stderr, "zuno-sim: refusing connections: %zu clients are connected, the most it serves\n",
+                             clients_);
+                lastRefusalNote_ = sim::Clock::now();
             }
-            flush(l);
-            // A serial link cannot hang up; a block that stops arriving is given up after a pause.
-            if (auto* s = dynamic_cast<ScpiConnection*>(&l); s && serial && s->exchange.session.inBlock() &&
-                                                             sim::Clock::now() - l.lastInput > std::chrono::seconds(1))
-                s->exchange.session.reset();
-            const std::size_t after = l.held();
-            if (closed && !serial) {
-                held -= before;
-                it = drop(it);
-            } else {
-                held = held - before + after;
-                ++it;
-            }
-            bound(it);
+            continue;
         }
+        admit(fd, l.kind);
     }
-    for (auto& l : links) ::close(l->fd);
-    if (keepSlave >= 0) ::close(keepSlave);
-    for (const Listener& l : listeners) ::close(l.fd);
-    return 0;
+    return true;
+}
+
+void Server::admit(int fd, Connection::Kind kind) {
+    ++clients_;
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    switch (kind) {
+        case Connection::Kind::Portmapper:
+            links_.push_back(std::make_unique<RpcConnection>(
+                fd, kind, std::make_unique<sim::PortmapperChannel>(static_cast<std::uint16_t>(corePort_))));
+            return;  // not a connection to the instrument
+        case Connection::Kind::Core:
+            links_.push_back(
+                std::make_unique<RpcConnection>(fd, kind, std::make_unique<sim::CoreChannel>(instrument_, kMaxWrite)));
+            break;
+        default:
+            links_.push_back(std::make_unique<ScpiConnection>(fd, kind, instrument_));
+            break;
+    }
+    ++instrument_.connections;
+}
+
+Server::Link Server::drop(Link it) {
+    (*it)->closing();
+    ::close((*it)->fd);
+    if ((*it)->kind != Connection::Kind::Serial) --clients_;
+    return links_.erase(it);
+}
+
+// Past the bound on what all clients together hold, the one holding most goes; `next`, the link
+// the caller goes on with, stays valid.
+void Server::bound(Link& next) {
+    while (held_ > maxHeld_) {
+        held_ = 0;
+        Link largest = links_.end();
+        for (auto it = links_.begin(); it != links_.end(); ++it) {
+            held_ += (*it)->held();
+            if ((*it)->kind != Connection::Kind::Serial && (largest == links_.end() || (*it)->held() > (*largest)->held()))
+                largest = it;
+        }
+        if (held_ <= maxHeld_ || largest == links_.end()) return;
+        std::fprintf(stderr, "zuno-sim: dropping a connection that holds %zu bytes: clients hold more than %zu\n",
+                     (*largest)->held(), maxHeld_);
+        held_ -= (*largest)->held();
+        if (largest == next) next = drop(largest);
+        else drop(largest);
+    }
+}
+
+// One wait for anything to do, and everything that is to do then.
+void Server::pass() {
+    const auto now = sim::Clock::now();
+    long long waitMs = 200;
+    if (acceptRests_ && now >= *acceptRests_) acceptRests_.reset();
+    if (acceptRests_)
+        waitMs = std::min<long long>(waitMs, std::chrono::duration_cast<std::chrono::milliseconds>(*acceptRests_ - now).count() + 1);
+    // A socket that does not listen reports a hang-up at once: left out, it is not polled.
+    std::vector<pollfd> fds;
+    std::vector<Connection*> polled;  // whose entry each is: a link dropped for the bound leaves a gap
+    for (const Listener& l : listeners_) fds.push_back({o_.faults.refuse || acceptRests_ ? -1 : l.fd, POLLIN, 0});
+    for (auto& l : links_) {
+        // A client that hangs up is noticed at once, also while none of its bytes are read.
+        const short hangUp = l->kind == Connection::Kind::Serial ? 0 : POLLRDHUP;
+        fds.push_back({l->fd, static_cast<short>((reading(*l) ? POLLIN : 0) | (l->out().empty() ? 0 : POLLOUT) | hangUp), 0});
+        polled.push_back(l.get());
+        if (const auto d = l->due())
+            waitMs = std::min<long long>(
+                waitMs, std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(*d - now).count() + 1));
+    }
+    if (::poll(fds.data(), fds.size(), static_cast<int>(waitMs)) < 0 && errno != EINTR)
+        throw std::runtime_error(std::strerror(errno));
+    for (std::size_t i = 0; i < std::size(listeners_); ++i)
+        if ((fds[i].revents & POLLIN) && !accept(listeners_[i]))
+            acceptRests_ = sim::Clock::now() + std::chrono::milliseconds(100);
+    std::size_t k = std::size(listeners_);
+    held_ = 0;
+    for (const auto& l : links_) held_ += l->held();
+    for (auto it = links_.begin(); it != links_.end();) {
+        while (k < fds.size() && polled[k - std::size(listeners_)] != it->get()) ++k;
+        serveLink(it, k < fds.size() ? fds[k].revents : 0);
+        bound(it);
+    }
+}
+
+// Reads what the client sent, if it is read now; true when the connection must close.
+bool Server::readFrom(Connection& l, short events) {
+    const bool serial = l.kind == Connection::Kind::Serial;
+    const bool hungUp = events & (POLLHUP | POLLERR | POLLRDHUP);
+    if (hungUp && !serial && !reading(l)) return true;  // gone while not being read: polling it again would spin
+    if (!reading(l) || !((events & POLLIN) || hungUp)) return false;
+    std::size_t want = buffer_.size();
+    if (o_.faults.dropAfter >= 0 && !serial)
+        want = static_cast<std::size_t>(std::min<long long>(static_cast<long long>(want), o_.faults.dropAfter - l.received));
+    const ssize_t n = want == 0 ? 0 : ::read(l.fd, buffer_.data(), want);
+    bool closed = false;
+    if (n > 0) {
+        l.received += n;
+        l.lastInput = sim::Clock::now();
+        closed = !l.take(buffer_.data(), static_cast<std::size_t>(n), l.lastInput);
+    }
+    const bool dropNow = o_.faults.dropAfter >= 0 && !serial && l.received >= o_.faults.dropAfter;
+    return closed || n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR && !serial) || dropNow;
+}
+
+// Sends, resumes and reads one link; `it` moves on to the next.
+void Server::serveLink(Link& it, short events) {
+    Connection& l = **it;
+    const std::size_t before = l.held();
+    const bool serial = l.kind == Connection::Kind::Serial;
+    if (events & POLLOUT) flush(l);
+    l.resume(sim::Clock::now());
+    const bool closed = readFrom(l, events);
+    flush(l);
+    // A serial link cannot hang up; a block that stops arriving is given up after a pause.
+    if (auto* s = dynamic_cast<ScpiConnection*>(&l);
+        s && serial && s->exchange.session.inBlock() && sim::Clock::now() - l.lastInput > std::chrono::seconds(1))
+        s->exchange.session.reset();
+    if (closed && !serial) {
+        held_ -= before;
+        it = drop(it);
+    } else {
+        held_ = held_ - before + l.held();
+        ++it;
+    }
 }
 
 }  // namespace
@@ -438,7 +489,9 @@ int main(int argc, char** argv) {
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGINT, &sa, nullptr);
     try {
-        return run(parse(argc, argv));
+        const Options options = parse(argc, argv);
+        Server(options).serve();
+        return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zuno-sim: %s\n", e.what());
         return 1;
