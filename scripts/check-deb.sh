@@ -21,6 +21,11 @@ cpack --config "$build/CPackConfig.cmake" -G DEB -B "$build/package"
 deb=$(ls "$build"/package/zuno-fwd_"$version"_*.deb)
 echo "package: $deb"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the package's dependencies miss the Qt libraries"
+# Debian's checks: no error (the warnings left are explained in the release notes).
+status=0
+lintian --fail-on error --tag-display-limit 0 "$deb" > "$build/package/lintian.txt" 2>&1 || status=$?
+grep -v 'running with root privileges' "$build/package/lintian.txt" || true
+[ "$status" -eq 0 ] || fail "lintian finds errors in the package (status $status)"
 
 work=$(mktemp -d /tmp/zuno-deb.XXXXXX)
 remove() {

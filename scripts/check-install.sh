@@ -39,9 +39,9 @@ for exe in "$prefix"/bin/*; do
   programs+=("$name")
   said=$("$exe" --version 2>&1) || said=
   [ "$said" = "$name $version" ] || fail "$name --version says: $said"
-  page=$prefix/share/man/man1/$name.1
+  page=$prefix/share/man/man1/$name.1.gz
   [ -f "$page" ] || fail "$name has no manual page"
-  warnings=$(groff -ww -z -man "$page" 2>&1; MANWIDTH=80 man -l "$page" 2>&1 > /dev/null)
+  warnings=$(zcat "$page" | groff -ww -z -man 2>&1; MANWIDTH=80 man -l "$page" 2>&1 > /dev/null)
   [ -z "$warnings" ] || fail "manual page of $name: $warnings"
 done
 for needed in zuno-fwd zuno-gen zuno-sim; do

@@ -29,7 +29,7 @@ TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev python3-scipy locales 
 # The checks of an installation: desktop entry, desktop metadata, manual pages, the module's tests.
 TEST_PACKAGES+=(desktop-file-utils appstream groff-base man-db file python3-pytest)
 # The Debian package: dpkg-shlibdeps finds its dependencies.
-DEB_PACKAGES=(dpkg-dev file)
+DEB_PACKAGES=(dpkg-dev file lintian)
 # The fuzz target: clang with its libFuzzer runtime (a recommendation of clang, named here so
 # that installations without recommendations get it too).
 FUZZ_PACKAGES=(clang libclang-rt-dev)
