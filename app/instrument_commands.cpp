@@ -33,14 +33,12 @@ InstrumentCommands::InstrumentCommands(AppContext& ctx, CommonController& common
 
 InstrumentCommands::~InstrumentCommands() = default;
 
-instrument::LinkJob InstrumentCommands::playJob(double sampleRate) const {
+std::vector<std::string> InstrumentCommands::playLines(double sampleRate) const {
     const AppState& s = ctx_.state;
     model::SigGenSettings settings = s.SigGenSettings;
     settings.SamplingRate = sampleRate;
-    return [platform = s.appInfo.Platform, settings, config = s.configuration](const hwio::Options& o) {
-        if (platform == "c") return instrument::VSKPlay_c(settings.Title, settings, config, o);
-        return instrument::VSKPlay(settings.Title, settings, config, o);
-    };
+    if (s.appInfo.Platform == "c") return instrument::playLines_c(settings.Title, settings);
+    return instrument::playLines(settings.Title, settings);
 }
 
 hwio::Result InstrumentCommands::run(const std::string& title, const instrument::LinkJob& job) {
@@ -69,14 +67,16 @@ void InstrumentCommands::pbDownload(const host::Handles& handles) {
         showStatus(ctx_, "Download to " + address + " cancelled");
         return;
     }
-    hwio::Result download, setup;
+    instrument::Delivery delivery;
     run("Downloading the waveform to the signal generator...",
-        [&download, &setup, play = playJob(s.waveformRate()), link = model::toValue(s.configuration), waveform = s.waveform,
-         markers = s.markers, title = s.SigGenSettings.Title](const hwio::Options& o) {
-            download = instrument::hwDownload(link, waveform, markers, "norm", 1, title, o);
-            if (download.status == 0) setup = play(o);
-            return download.status == 0 ? setup : download;
+        [&delivery, lines = playLines(s.waveformRate()), link = instrument::linkConfig(s.configuration),
+         waveform = s.waveform, markers = s.markers, title = s.SigGenSettings.Title](const hwio::Options& o) {
+            hwio::Link one(link, o);
+            delivery = instrument::downloadAndPlay(one, waveform, markers, title, lines);
+            return delivery.download.status == 0 ? delivery.setup : delivery.download;
         });
+    const hwio::Result& download = delivery.download;
+    const hwio::Result& setup = delivery.setup;
     if (download.status == hwio::kCancelled || setup.status == hwio::kCancelled) {
         showStatus(ctx_, "Download to " + address + " cancelled");
     } else if (download.status != 0) {
@@ -99,8 +99,13 @@ void InstrumentCommands::pbRefresh(const host::Handles& handles) {
     const std::string address = linkAddress(ctx_.state.configuration);
     // The waveform in the instrument plays at the rate it was computed for; before any download
     // of this run that is unknown, and the settings' rate goes.
-    const hwio::Result setup = run("Sending the settings to the signal generator...",
-                                   playJob(playingRate_.value_or(ctx_.state.SigGenSettings.SamplingRate)));
+    const hwio::Result setup =
+        run("Sending the settings to the signal generator...",
+            [lines = playLines(playingRate_.value_or(ctx_.state.SigGenSettings.SamplingRate)),
+             link = instrument::linkConfig(ctx_.state.configuration)](const hwio::Options& o) {
+                hwio::Link one(link, o);
+                return instrument::playSequence(one, lines);
+            });
     if (setup.status == hwio::kCancelled) {
         showStatus(ctx_, "Sending the settings to " + address + " cancelled");
         return;
@@ -128,8 +133,9 @@ void InstrumentCommands::pbSwitch(QObject* button, const host::Handles&, Switch 
     const std::string address = linkAddress(ctx_.state.configuration);
     const hwio::Result r =
         run((which == Switch::Output ? "Switching the RF output " : "Switching the player ") + std::string(on ? "on..." : "off..."),
-            [which, on, link = model::toValue(ctx_.state.configuration)](const hwio::Options& o) {
-                return which == Switch::Output ? instrument::switchOutput(link, on, o) : instrument::switchPlayer(link, on, o);
+            [which, on, link = instrument::linkConfig(ctx_.state.configuration)](const hwio::Options& o) {
+                hwio::Link one(link, o);
+                return which == Switch::Output ? instrument::switchOutput(one, on) : instrument::switchPlayer(one, on);
             });
     if (r.status == 0) {
         showStatus(ctx_, what + (on ? " on" : " off") + " at " + address);
@@ -149,8 +155,9 @@ void InstrumentCommands::pbReadBack(const host::Handles&) {
     const std::string address = linkAddress(ctx_.state.configuration);
     instrument::ReadBack seen;
     const hwio::Result r = run("Reading the signal generator's error queue and waveforms...",
-                               [&seen, link = model::toValue(ctx_.state.configuration)](const hwio::Options& o) {
-                                   return instrument::readBack(link, seen, o);
+                               [&seen, link = instrument::linkConfig(ctx_.state.configuration)](const hwio::Options& o) {
+                                   hwio::Link one(link, o);
+                                   return instrument::readBack(one, seen);
                                });
     if (r.status == hwio::kCancelled) {
         showStatus(ctx_, "Reading back from " + address + " cancelled");

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/app_context.h"
 #include "host/qt/handles.h"
@@ -48,9 +49,9 @@ public:
     instrument::ConnectionDialog& connection() { return *connection_; }
 
 private:
-    // The playback step for this application's platform, on copies of the settings it sends,
-    // with the sample clock at `sampleRate`.
-    instrument::LinkJob playJob(double sampleRate) const;
+    // The playback step's lines for this application's platform, with the sample clock at
+    // `sampleRate`.
+    std::vector<std::string> playLines(double sampleRate) const;
     hwio::Result run(const std::string& title, const instrument::LinkJob& job);
     // The panel's switch buttons after a playback step with this result.
     void showSwitches(const host::Handles& handles, const hwio::Result& setup);

@@ -44,7 +44,7 @@ void download(benchmark::State& state) {
     w.name = "BENCH";
     const std::size_t bytes = w.iq.size() * 5;
     for (auto _ : state) {
-        const auto r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w);
+        const auto r = hwio::hwIO(hwio::kDownload, c, {}, &w);
         if (r.status != 0) state.SkipWithError(r.response.c_str());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));

@@ -23,15 +23,15 @@ namespace {
 std::string tag(const char* stem, int row) { return stem + std::to_string(row); }
 
 void requireChannels(const std::vector<double>& v, const char* field) {
-    if (v.size() != static_cast<std::size_t>(kRpcChannelCount))
+    if (v.size() != engine::kRpcChannels)
         throw std::invalid_argument(std::string("RPC channel record: ") + field + " holds " + std::to_string(v.size()) +
-                                    " values instead of " + std::to_string(kRpcChannelCount));
+                                    " values instead of " + std::to_string(engine::kRpcChannels));
 }
 
 }  // namespace
 
 RpcChannels defaultChnStruct() {
-    const std::vector<double> zeros(kRpcChannelCount, 0.0);
+    const std::vector<double> zeros(engine::kRpcChannels, 0.0);
     return {zeros, zeros, zeros};
 }
 
@@ -76,21 +76,21 @@ void RpcSetup::registerOperations() {
         });
     };
     fastEdit("fasteditRPCactive_Callback", [this](int p) {
-        if (auto v = activityPattern(kRpcChannelCount, p, uniform_)) chn_.Active = *v;
+        if (auto v = activityPattern(engine::kRpcChannels, p, uniform_)) chn_.Active = *v;
     });
     fastEdit("fasteditRPCvalue_Callback", [this](int p) {
-        if (auto v = alternatingPattern(kRpcChannelCount, p, uniform_)) chn_.Value = *v;
+        if (auto v = alternatingPattern(engine::kRpcChannels, p, uniform_)) chn_.Value = *v;
     });
     fastEdit("fasteditRPCgain_Callback", [this](int p) {
         if (p == 7) normalize();
-        else if (auto v = gainPattern(kRpcChannelCount, p, uniform_)) chn_.Gain = *v;
+        else if (auto v = gainPattern(engine::kRpcChannels, p, uniform_)) chn_.Gain = *v;
     });
 
     m.add("sldrScrollbar_Callback", [this](const Call& c) {
         auto* bar = qobject_cast<QAbstractSlider*>(c.source);
         if (!bar) throw std::runtime_error("the RPC channel scroll bar is not a scroll bar");
         const long index = std::lround(bar->maximum() - ctl(bar).value());
-        scrollIndex_ = static_cast<int>(std::clamp<long>(index, 0, kRpcChannelCount - kRpcVisibleRows));
+        scrollIndex_ = static_cast<int>(std::clamp<long>(index, 0, static_cast<long>(engine::kRpcChannels) - kRpcVisibleRows));
         redraw(c.handles);
     });
     m.add("pbOK_Callback", [](const Call& c) { finish(c.handles, "OK"); });

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "editors/fast_edit.h"
+#include "engine/frame_layout.h"
 #include "host/qt/dialogs.h"
 #include "host/qt/handles.h"
 #include "host/qt/registry.h"
@@ -15,7 +16,6 @@
 namespace editors {
 
 inline constexpr const char* kRpcSetupModule = "Zuno_Fwd_GUI_RPCsetup";
-inline constexpr int kRpcChannelCount = 59;
 inline constexpr int kRpcVisibleRows = 16;
 
 // One slot's channels; element j is RPC channel j (MAC index j + 5).

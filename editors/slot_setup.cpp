@@ -16,7 +16,7 @@ using host::Handles;
 
 namespace {
 
-constexpr std::size_t kChannels = kRpcChannelCount;
+constexpr std::size_t kChannels = engine::kRpcChannels;
 constexpr std::size_t kSlots = kSlotCount;
 
 std::string tag(const char* stem, int i) { return stem + std::to_string(i); }

@@ -22,6 +22,8 @@ std::string quoted(std::string_view s) {
     return out + "\"";
 }
 
+}  // namespace
+
 class Session {
 public:
     Session(Transport& t, const Options& o) : t_(t), o_(o), wait_{o.timeout, o.stop} {}
@@ -158,6 +160,8 @@ private:
     std::string lastNoError_ = "0,\"No error\"";
 };
 
+namespace {
+
 std::unique_ptr<Transport> open(const Config& config, const Options& options) {
     const std::string type = host::toLower(config.type);
     if (type == "tcpip") {
@@ -239,30 +243,19 @@ void checkWaveform(const Waveform& w) {
                                               std::to_string(n) + " samples.");
 }
 
-Result run(std::int32_t code, const Config& config, std::string_view text, const Waveform* waveform,
-           const Options& options) {
-    if (code == HWIO_DOWNLOAD) checkWaveform(*waveform);
-    if (options.progress) options.progress(Stage::Connecting, 0, 0);
-    std::unique_ptr<Transport> transport;
-    try {
-        transport = open(config, options);
-    } catch (const LinkError& e) {
-        if (e.status() == kCancelled) throw LinkError(kCancelled, "cancelled while connecting to the instrument.");
-        throw;
-    }
-    Session s(*transport, options);
-    if ((code == HWIO_SEND || code == HWIO_QUERY || code == HWIO_DOWNLOAD) && options.clearErrors) {
+Result operate(Session& s, std::int32_t code, std::string_view text, const Waveform* waveform, const Options& options) {
+    if ((code == kSend || code == kQuery || code == kDownload) && options.clearErrors) {
         // Errors another client left in the queue are not this operation's.
         s.line("*CLS");
     }
     switch (code) {
-        case HWIO_PING:
+        case kPing:
             return {kOk, s.query("*IDN?")};
-        case HWIO_SEND:
+        case kSend:
             s.line(text);
             s.check();
             return {kOk, s.noErrorText()};
-        case HWIO_QUERY: {
+        case kQuery: {
             std::string reply;
             try {
                 reply = s.query(text);
@@ -281,9 +274,9 @@ Result run(std::int32_t code, const Config& config, std::string_view text, const
             s.check();
             return {kOk, reply};
         }
-        case HWIO_DOWNLOAD:
+        case kDownload:
             return download(s, *waveform, options);
-        case HWIO_LOCAL:
+        case kLocal:
             s.local();
             return {kOk, ""};
     }
@@ -292,18 +285,47 @@ Result run(std::int32_t code, const Config& config, std::string_view text, const
 
 }  // namespace
 
+Link::Link(Config config, Options options) : config_(std::move(config)), options_(std::move(options)) {}
+
+Link::~Link() = default;
+
+Result Link::perform(std::int32_t code, std::string_view text, const Waveform* waveform) {
+    if (code == kDownload) checkWaveform(*waveform);
+    if (!session_) {
+        if (options_.progress) options_.progress(Stage::Connecting, 0, 0);
+        try {
+            transport_ = open(config_, options_);
+        } catch (const LinkError& e) {
+            if (e.status() == kCancelled) throw LinkError(kCancelled, "cancelled while connecting to the instrument.");
+            throw;
+        }
+        session_ = std::make_unique<Session>(*transport_, options_);
+    }
+    return operate(*session_, code, text, waveform, options_);
+}
+
+Result Link::run(std::int32_t code, std::string_view text, const Waveform* waveform) {
+    if (code < kPing || code > kLocal)
+        throw std::invalid_argument("hwIO: operation code " + std::to_string(code) + " is not 1 to 5");
+    if (code == kDownload && !waveform) throw std::invalid_argument("hwIO: operation 4 needs a waveform");
+    try {
+        return perform(code, text, waveform);
+    } catch (const LinkError& e) {
+        // Only an answer the instrument gave, or a request refused before anything was sent,
+        // leaves the connection in step with the instrument.
+        if (e.status() != kInstrumentError && e.status() != kBadArgument) {
+            session_.reset();
+            transport_.reset();
+        }
+        std::string message = e.what();
+        if (!message.empty()) message[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(message[0])));
+        return {e.status(), message};
+    }
+}
+
 Result hwIO(std::int32_t code, const Config& config, std::string_view text, const Waveform* waveform,
             const Options& options) {
-    if (code < HWIO_PING || code > HWIO_LOCAL)
-        throw std::invalid_argument("hwIO: operation code " + std::to_string(code) + " is not 1 to 5");
-    if (code == HWIO_DOWNLOAD && !waveform) throw std::invalid_argument("hwIO: operation 4 needs a waveform");
-    try {
-        return run(code, config, text, waveform, options);
-    } catch (const LinkError& e) {
-        std::string text = e.what();
-        if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-        return {e.status(), text};
-    }
+    return Link(config, options).run(code, text, waveform);
 }
 
 }  // namespace hwio

@@ -1,30 +1,33 @@
 #pragma once
 // The instrument I/O component's C++ side: link settings, the five operations by code, and
-// what the C interface does not offer (time-outs, another serial device, download progress).
+// their options (time-outs, another serial device, download progress).
 #include <complex>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stop_token>
 #include <string>
 #include <string_view>
 
-#include "hwio/hwio.h"
-
 namespace hwio {
 
+// Operation codes.
+enum Code : std::int32_t { kPing = 1, kSend = 2, kQuery = 3, kDownload = 4, kLocal = 5 };
+
+// Status values; 0 is success.
 enum Status : std::int32_t {
-    kOk = HWIO_OK,
-    kBadArgument = HWIO_BAD_ARGUMENT,
-    kConnectFailed = HWIO_CONNECT_FAILED,
-    kTimeout = HWIO_TIMEOUT,
-    kConnectionLost = HWIO_CONNECTION_LOST,
-    kBadReply = HWIO_BAD_REPLY,
-    kInstrumentError = HWIO_INSTRUMENT_ERROR,
-    kCancelled = HWIO_CANCELLED,
-    kNoDriver = HWIO_NO_DRIVER,
+    kOk = 0,
+    kBadArgument = 1,
+    kConnectFailed = 2,
+    kTimeout = 3,
+    kConnectionLost = 4,
+    kBadReply = 5,
+    kInstrumentError = 6,
+    kCancelled = 7,
+    kNoDriver = 8,
 };
 
 // Link settings with whole-number fields; a missing sub-record or field takes its default.
@@ -87,9 +90,38 @@ struct Waveform {
     std::string name;
 };
 
-// Code 2 sends `text` as a command, code 3 as a query; code 4 downloads `waveform`. Failures of
-// the link or the instrument come back as a status with a text for the user; only a call that
-// breaks this interface (an unknown code, no waveform for code 4) throws std::invalid_argument.
+class Session;
+class Transport;
+
+// One connection for a sequence of operations (a download and its playback lines): opened by the
+// first operation and kept while they succeed or fail only at the instrument; after the link
+// itself failed, the next operation connects again.
+class Link {
+public:
+    explicit Link(Config config, Options options = {});
+    ~Link();
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+    // Code 2 sends `text` as a command, code 3 as a query; code 4 downloads `waveform`. Failures
+    // of the link or the instrument come back as a status with a text for the user; only a call
+    // that breaks this interface (an unknown code, no waveform for code 4) throws
+    // std::invalid_argument.
+    Result run(std::int32_t code, std::string_view text = {}, const Waveform* waveform = nullptr);
+
+    // Read by every operation; clearErrors may change between them.
+    Options& options() { return options_; }
+
+private:
+    Result perform(std::int32_t code, std::string_view text, const Waveform* waveform);
+
+    const Config config_;
+    Options options_;
+    std::unique_ptr<Transport> transport_;
+    std::unique_ptr<Session> session_;
+};
+
+// One operation on a link of its own.
 Result hwIO(std::int32_t code, const Config& config, std::string_view text = {}, const Waveform* waveform = nullptr,
             const Options& options = {});
 

@@ -79,6 +79,16 @@ void setItems(QComboBox* box, const std::vector<const char*>& items) {
     for (const char* i : items) box->addItem(i);
 }
 
+// The dialog's link fields (UpdateConfig) as the configuration the link is made from.
+model::Configuration linkFields(const Value& fields) {
+    model::Configuration c;
+    c.type = fields.find("type")->text();
+    model::fromValue(*fields.find("GPIB"), c.GPIB);
+    model::fromValue(*fields.find("RS232"), c.RS232);
+    model::fromValue(*fields.find("TCPIP"), c.TCPIP);
+    return c;
+}
+
 }  // namespace
 
 ConnectionDialog::ConnectionDialog(host::Registry& registry, hwio::Options& linkOptions, const int& progressDelayMs)
@@ -301,14 +311,17 @@ void ConnectionDialog::pbCheckHardware(const Handles& h) {
     host::Control window(h.window());
     const std::string pointer = window.pointer();
     window.setPointer("watch");
-    const Value config = UpdateConfig(h);
+    const Value fields = UpdateConfig(h);
     showStatus(h, "... Checking ...");
     hwio::Options options = linkOptions_;
     options.timeout = timeout_;
     std::string description;
     try {
         description = runLinkJob(h.window(), "Checking the connection to the signal generator...", progressDelayMs_,
-                                 options, [config](const hwio::Options& o) { return VerifyComm(config, o); })
+                                 options, [link = linkConfig(linkFields(fields))](const hwio::Options& o) {
+                                     hwio::Link one(link, o);
+                                     return VerifyComm(one);
+                                 })
                           .response;
     } catch (const std::exception& e) {
         description = e.what();

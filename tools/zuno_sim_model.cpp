@@ -59,11 +59,6 @@ struct Node {
     bool optional = false;
 };
 
-struct Pattern {
-    std::vector<Node> nodes;
-    std::string key;
-};
-
 std::vector<Node> parsePattern(std::string_view pattern) {
     std::vector<Node> nodes;
     std::size_t i = 0;
@@ -114,45 +109,6 @@ bool matchFrom(const std::vector<Node>& nodes, std::size_t n, const std::vector<
     return false;
 }
 
-const std::vector<Pattern>& patterns() {
-    static const std::vector<Pattern> table = [] {
-        const std::pair<const char*, const char*> patterns[] = {
-            {"SYSTem:ERRor[:NEXT]", "SYST:ERR"},
-            {"SYSTem:ERRor:COUNt", "SYST:ERR:COUN"},
-            {"SYSTem:VERSion", "SYST:VERS"},
-            {"SYSTem:LOCal", "SYST:LOC"},
-            {"SYSTem:REMote", "SYST:REM"},
-            {"[SOURce]:FREQuency[:CW|:FIXed]", "SOUR:FREQ:FIX"},
-            {"[SOURce]:POWer[:LEVel][:IMMediate][:AMPLitude]", "SOUR:POW:LEV:IMM:AMPL"},
-            {"[SOURce]:POWer:ALC[:STATe]", "SOUR:POW:ALC:STAT"},
-            {"[SOURce]:RADio:ARB[:STATe]", "SOUR:RAD:ARB:STAT"},
-            {"[SOURce]:RADio:ARB:WAVeform", "SOUR:RAD:ARB:WAV"},
-            {"[SOURce]:RADio:ARB:CLOCk:SRATe", "SOUR:RAD:ARB:CLOC:SRAT"},
-            {"[SOURce]:RADio:ARB:CLOCk:REFerence", "SOUR:RAD:ARB:CLOC:REF"},
-            {"[SOURce]:RADio:ARB:RSCaling", "SOUR:RAD:ARB:RSC"},
-            {"[SOURce]:RADio:ARB:RFILter", "SOUR:RAD:ARB:RFIL"},
-            {"[SOURce]:RADio:ARB:MARKer:RFBLank", "SOUR:RAD:ARB:MARK:RFBL"},
-            {"[SOURce]:RADio:ARB:MARKer:POLarity", "SOUR:RAD:ARB:MARK:POL"},
-            {"[SOURce]:DM:BBFilter", "SOUR:DM:BBF"},
-            {"[SOURce]:DM:IQATtenuation:AUTO", "SOUR:DM:IQAT:AUTO"},
-            {"[SOURce]:DM:IQATtenuation", "SOUR:DM:IQAT"},
-            {"OUTPut[:STATe]", "OUTP:STAT"},
-            {"MEMory:DATA", "MEM:DATA"},
-            {"MEMory:DATA:MARKer", "MEM:DATA:MARK"},
-            {"MEMory:CATalog", "MEM:CAT"},
-            {"MEMory:DELete", "MEM:DEL"},
-            {"SIMulator:STATe", "SIM:STAT"},
-            {"SIMulator:DATA", "SIM:DATA"},
-            {"SIMulator:DATA:MARKer", "SIM:DATA:MARK"},
-            {"SIMulator:LOG:CLEar", "SIM:LOG:CLE"},
-        };
-        std::vector<Pattern> out;
-        for (const auto& [pattern, key] : patterns) out.push_back({parsePattern(pattern), key});
-        return out;
-    }();
-    return table;
-}
-
 std::vector<std::string> headerTokens(std::string_view header) {
     std::vector<std::string> tokens;
     std::string cur;
@@ -168,10 +124,25 @@ std::vector<std::string> headerTokens(std::string_view header) {
     return tokens;
 }
 
-std::string keyOf(const std::vector<std::string>& tokens) {
-    for (const auto& p : patterns())
-        if (matchFrom(p.nodes, 0, tokens, 0)) return p.key;
-    return {};
+struct Parsed {
+    std::vector<Node> nodes;
+    const Instrument::Command* command;
+};
+
+const std::vector<Parsed>& parsedCommands() {
+    static const std::vector<Parsed> table = [] {
+        std::vector<Parsed> out;
+        for (const auto& c : Instrument::commands()) out.push_back({parsePattern(c.pattern), &c});
+        return out;
+    }();
+    return table;
+}
+
+// The first command whose pattern the header matches, or none.
+const Instrument::Command* commandOf(const std::vector<std::string>& tokens) {
+    for (const auto& p : parsedCommands())
+        if (matchFrom(p.nodes, 0, tokens, 0)) return p.command;
+    return nullptr;
 }
 
 // A number with an optional unit: "2.1MHz", "-30dbm", "95". False when it is no number.
@@ -278,7 +249,10 @@ std::string block(const std::string& bytes) {
 
 }  // namespace
 
-std::string canonicalHeader(std::string_view header) { return keyOf(headerTokens(trim(header))); }
+std::string canonicalHeader(std::string_view header) {
+    const Instrument::Command* c = commandOf(headerTokens(trim(header)));
+    return c ? c->key : std::string();
+}
 
 Instrument::Instrument(Faults faults, std::size_t memorySamples) : faults_(std::move(faults)), memorySamples_(memorySamples) {
     for (auto& r : faults_.reject) {
@@ -427,135 +401,220 @@ std::string Instrument::common(const std::string& c, bool query, std::string_vie
 std::string Instrument::command(const std::vector<std::string>& path, bool query, std::string_view params,
                                 std::string& blk, bool hasBlock, bool answerWaiting) {
     if (path.size() == 1 && path[0].starts_with("*")) return common(path[0], query, params, answerWaiting);
-    const std::string key = keyOf(path);
-    if (key.empty()) fail(-113, "Undefined header");
-    if (std::find(faults_.reject.begin(), faults_.reject.end(), key) != faults_.reject.end())
+    const Command* c = commandOf(path);
+    if (!c) fail(-113, "Undefined header");
+    if (std::find(faults_.reject.begin(), faults_.reject.end(), c->key) != faults_.reject.end())
         fail(-221, "Settings conflict");
+    Request r{query, params, blk, hasBlock, c->key};
+    return c->run(*this, r);
+}
 
-    auto onOff = [](bool b) { return std::string(b ? "1" : "0"); };
-    Settings& s = s_;
-    if (key == "SYST:ERR" && query) {
-        if (errors_.empty()) return "0,\"No error\"";
-        auto [code, text] = errors_.front();
-        errors_.pop_front();
-        return std::to_string(code) + ",\"" + text + "\"";
+namespace {
+
+std::string onOff(bool b) { return b ? "1" : "0"; }
+
+// A command that has no query form, or a query that has no command form.
+void commandOnly(const Instrument::Request& r) {
+    if (r.query) fail(-113, "Undefined header");
+}
+void queryOnly(const Instrument::Request& r) {
+    if (!r.query) fail(-113, "Undefined header");
+}
+
+}  // namespace
+
+// The numeric settings take MINimum, MAXimum and DEFault, and their queries tell those values.
+std::string Instrument::numeric(const Request& r, double Settings::*value, double low, double high,
+                                double (*unit)(const std::string&)) {
+    const std::string word(trim(r.params));
+    std::optional<double> named;
+    if (mnemonicMatches("MINimum", word)) named = low;
+    else if (mnemonicMatches("MAXimum", word)) named = high;
+    else if (mnemonicMatches("DEFault", word)) named = Settings{}.*value;
+    if (r.query) {
+        if (word.empty()) return numberText(s_.*value);
+        if (!named) fail(-224, "Illegal parameter value");
+        return numberText(*named);
     }
-    if (key == "SYST:LOC" && !query) {
-        remote_ = false;
-        return {};
-    }
-    if (key == "SYST:REM" && !query) return {};
-    if (key == "SYST:ERR:COUN" && query) return std::to_string(errors_.size());
-    if (key == "SYST:VERS" && query) return "1999.0";
-    // The numeric settings take MINimum, MAXimum and DEFault, and their queries tell those values.
-    struct Numeric {
-        const char* key;
-        double Settings::*value;
-        double low, high;
-        double (*unit)(const std::string&);
-    };
-    static const Numeric numeric[] = {
-        {"SOUR:FREQ:FIX", &Settings::frequency, 100e3, 6e9, frequencyUnit},
-        {"SOUR:POW:LEV:IMM:AMPL", &Settings::power, -136, 20, [](const std::string& u) { return plain(u, "DBM"); }},
-        {"SOUR:RAD:ARB:CLOC:SRAT", &Settings::sampleRate, 1, 100e6, frequencyUnit},
-        {"SOUR:RAD:ARB:RSC", &Settings::scaling, 1, 100, [](const std::string& u) { return plain(u, "PCT"); }},
-        {"SOUR:DM:IQAT", &Settings::iqAtt, 0, 40, [](const std::string& u) { return plain(u, "DB"); }},
-    };
-    for (const Numeric& n : numeric) {
-        if (key != n.key) continue;
-        const std::string word(trim(params));
-        std::optional<double> named;
-        if (mnemonicMatches("MINimum", word)) named = n.low;
-        else if (mnemonicMatches("MAXimum", word)) named = n.high;
-        else if (mnemonicMatches("DEFault", word)) named = Settings{}.*n.value;
-        if (query) {
-            if (word.empty()) return numberText(s.*n.value);
-            if (!named) fail(-224, "Illegal parameter value");
-            return numberText(*named);
-        }
-        s.*n.value = named ? *named : number(params, n.low, n.high, n.unit);
-        return {};
-    }
-    if (key == "SOUR:POW:ALC:STAT") return query ? onOff(s.alc) : (s.alc = boolean(params), std::string());
-    if (key == "OUTP:STAT") return query ? onOff(s.output) : (s.output = boolean(params), std::string());
-    if (key == "SOUR:RAD:ARB:STAT") {
-        if (query) return onOff(s.arbState);
-        const bool on = boolean(params);
-        if (on && s.waveform.empty()) fail(-221, "Settings conflict");
-        s.arbState = on;
-        return {};
-    }
-    if (key == "SOUR:RAD:ARB:WAV") {
-        if (query) return "\"arbi:" + s.waveform + "\"";
-        if (trim(params).empty()) fail(-109, "Missing parameter");
-        const std::string target = unquote(params);
-        if (!upper(target).starts_with("ARBI:")) fail(-224, "Illegal parameter value");
-        const std::string name = target.substr(5);
-        if (!findWaveform(name)) fail(-256, "File name not found");
-        s.waveform = names_[upper(name)];
-        return {};
-    }
-    if (key == "SOUR:RAD:ARB:CLOC:REF")
-        return query ? s.clockRef : (s.clockRef = choice(params, {"INTernal", "EXTernal"}), std::string());
-    if (key == "SOUR:RAD:ARB:RFIL")
-        return query ? s.rfilter : (s.rfilter = filter(params, {250e3, 2.5e6, 8e6}), std::string());
-    if (key == "SOUR:RAD:ARB:MARK:RFBL")
-        return query ? onOff(s.rfBlank) : (s.rfBlank = boolean(params), std::string());
-    if (key == "SOUR:RAD:ARB:MARK:POL")
-        return query ? s.polarity : (s.polarity = choice(params, {"POSitive", "NEGative"}), std::string());
-    if (key == "SOUR:DM:BBF")
-        return query ? s.bbFilter : (s.bbFilter = filter(params, {2.1e6, 40e6}), std::string());
-    if (key == "SOUR:DM:IQAT:AUTO")
-        return query ? onOff(s.iqAttAuto) : (s.iqAttAuto = boolean(params), std::string());
-    if (key == "MEM:DATA" || key == "MEM:DATA:MARK") {
-        if (query) fail(-113, "Undefined header");
-        const auto parts = splitOutsideQuotes(params, ',');
-        if (parts.size() != 2 || trim(parts[1]) != "#" || !hasBlock) fail(-161, "Invalid block data");
-        const std::string target = unquote(parts[0]);
-        if (!upper(target).starts_with("ARBI:") || target.size() == 5) fail(-224, "Illegal parameter value");
-        const std::string name = target.substr(5);
-        if (key == "MEM:DATA") {
-            if (blk.empty() || blk.size() % 4 != 0) fail(-161, "Invalid block data");
-            std::size_t used = blk.size() / 4;
-            for (const auto& [n, w] : memory_)
-                if (n != upper(name)) used += w.iq.size() / 4;
-            if (used > memorySamples_) fail(-225, "Out of memory");
-            memory_[upper(name)] = StoredWaveform{std::move(blk), {}};
-            names_[upper(name)] = name;
-        } else {
-            StoredWaveform* w = findWaveform(name);
-            if (!w) fail(-256, "File name not found");
-            if (blk.size() != w->iq.size() / 4) fail(-161, "Invalid block data");
-            w->markers = std::move(blk);
-        }
-        return {};
-    }
-    if (key == "MEM:CAT" && query) {
-        std::string list;
-        for (const auto& [n, w] : names_) list += (list.empty() ? "\"" : ",\"") + w + "\"";
-        return list.empty() ? "\"\"" : list;
-    }
-    if (key == "MEM:DEL" && !query) {
-        const std::string name = unquote(params);
-        const std::string bare = upper(name).starts_with("ARBI:") ? name.substr(5) : name;
-        if (!findWaveform(bare)) fail(-256, "File name not found");
-        if (s.arbState && upper(s.waveform) == upper(bare)) fail(-221, "Settings conflict");  // it is playing
-        memory_.erase(upper(bare));
-        names_.erase(upper(bare));
-        return {};
-    }
-    if (key == "SIM:STAT" && query) return stateJson();
-    if ((key == "SIM:DATA" || key == "SIM:DATA:MARK") && query) {
-        const StoredWaveform* w = findWaveform(unquote(params));
+    s_.*value = named ? *named : number(r.params, low, high, unit);
+    return {};
+}
+
+std::string Instrument::flag(const Request& r, bool Settings::*value) {
+    if (r.query) return onOff(s_.*value);
+    s_.*value = boolean(r.params);
+    return {};
+}
+
+std::string Instrument::word(const Request& r, std::string Settings::*value, std::string (*parse)(std::string_view)) {
+    if (r.query) return s_.*value;
+    s_.*value = parse(r.params);
+    return {};
+}
+
+std::string Instrument::errorNext(const Request& r) {
+    queryOnly(r);
+    if (errors_.empty()) return "0,\"No error\"";
+    auto [code, text] = errors_.front();
+    errors_.pop_front();
+    return std::to_string(code) + ",\"" + text + "\"";
+}
+
+std::string Instrument::arbState(const Request& r) {
+    if (r.query) return onOff(s_.arbState);
+    const bool on = boolean(r.params);
+    if (on && s_.waveform.empty()) fail(-221, "Settings conflict");
+    s_.arbState = on;
+    return {};
+}
+
+std::string Instrument::arbWaveform(const Request& r) {
+    if (r.query) return "\"arbi:" + s_.waveform + "\"";
+    if (trim(r.params).empty()) fail(-109, "Missing parameter");
+    const std::string target = unquote(r.params);
+    if (!upper(target).starts_with("ARBI:")) fail(-224, "Illegal parameter value");
+    const std::string name = target.substr(5);
+    if (!findWaveform(name)) fail(-256, "File name not found");
+    s_.waveform = names_[upper(name)];
+    return {};
+}
+
+// MEMory:DATA and MEMory:DATA:MARKer: a waveform's I/Q words, then its markers, as blocks.
+std::string Instrument::memoryData(Request& r) {
+    commandOnly(r);
+    const auto parts = splitOutsideQuotes(r.params, ',');
+    if (parts.size() != 2 || trim(parts[1]) != "#" || !r.hasBlock) fail(-161, "Invalid block data");
+    const std::string target = unquote(parts[0]);
+    if (!upper(target).starts_with("ARBI:") || target.size() == 5) fail(-224, "Illegal parameter value");
+    const std::string name = target.substr(5);
+    if (r.key == "MEM:DATA") {
+        if (r.block.empty() || r.block.size() % 4 != 0) fail(-161, "Invalid block data");
+        std::size_t used = r.block.size() / 4;
+        for (const auto& [n, w] : memory_)
+            if (n != upper(name)) used += w.iq.size() / 4;
+        if (used > memorySamples_) fail(-225, "Out of memory");
+        memory_[upper(name)] = StoredWaveform{std::move(r.block), {}};
+        names_[upper(name)] = name;
+    } else {
+        StoredWaveform* w = findWaveform(name);
         if (!w) fail(-256, "File name not found");
-        return block(key == "SIM:DATA" ? w->iq : w->markers);
+        if (r.block.size() != w->iq.size() / 4) fail(-161, "Invalid block data");
+        w->markers = std::move(r.block);
     }
-    if (key == "SIM:LOG:CLE" && !query) {
-        log_.clear();
-        logBytes_ = 0;
-        return {};
-    }
-    fail(-113, "Undefined header");
+    return {};
+}
+
+std::string Instrument::memoryCatalog(const Request& r) {
+    queryOnly(r);
+    std::string list;
+    for (const auto& [n, w] : names_) list += (list.empty() ? "\"" : ",\"") + w + "\"";
+    return list.empty() ? "\"\"" : list;
+}
+
+std::string Instrument::memoryDelete(const Request& r) {
+    commandOnly(r);
+    const std::string name = unquote(r.params);
+    const std::string bare = upper(name).starts_with("ARBI:") ? name.substr(5) : name;
+    if (!findWaveform(bare)) fail(-256, "File name not found");
+    if (s_.arbState && upper(s_.waveform) == upper(bare)) fail(-221, "Settings conflict");  // it is playing
+    memory_.erase(upper(bare));
+    names_.erase(upper(bare));
+    return {};
+}
+
+// SIMulator:DATA? and SIMulator:DATA:MARKer?: the stored bytes, for tests.
+std::string Instrument::simulatorData(const Request& r) {
+    queryOnly(r);
+    const StoredWaveform* w = findWaveform(unquote(r.params));
+    if (!w) fail(-256, "File name not found");
+    return block(r.key == "SIM:DATA" ? w->iq : w->markers);
+}
+
+const std::vector<Instrument::Command>& Instrument::commands() {
+    using I = Instrument;
+    using R = Request;
+    static const std::vector<Command> tree = {
+        {"SYSTem:ERRor[:NEXT]", "SYST:ERR", [](I& i, R& r) { return i.errorNext(r); }},
+        {"SYSTem:ERRor:COUNt", "SYST:ERR:COUN",
+         [](I& i, R& r) {
+             queryOnly(r);
+             return std::to_string(i.errors_.size());
+         }},
+        {"SYSTem:VERSion", "SYST:VERS",
+         [](I&, R& r) {
+             queryOnly(r);
+             return std::string("1999.0");
+         }},
+        {"SYSTem:LOCal", "SYST:LOC",
+         [](I& i, R& r) {
+             commandOnly(r);
+             i.remote_ = false;
+             return std::string();
+         }},
+        {"SYSTem:REMote", "SYST:REM",
+         [](I&, R& r) {
+             commandOnly(r);
+             return std::string();
+         }},
+        {"[SOURce]:FREQuency[:CW|:FIXed]", "SOUR:FREQ:FIX",
+         [](I& i, R& r) { return i.numeric(r, &Settings::frequency, 100e3, 6e9, frequencyUnit); }},
+        {"[SOURce]:POWer[:LEVel][:IMMediate][:AMPLitude]", "SOUR:POW:LEV:IMM:AMPL",
+         [](I& i, R& r) {
+             return i.numeric(r, &Settings::power, -136, 20, [](const std::string& u) { return plain(u, "DBM"); });
+         }},
+        {"[SOURce]:POWer:ALC[:STATe]", "SOUR:POW:ALC:STAT", [](I& i, R& r) { return i.flag(r, &Settings::alc); }},
+        {"[SOURce]:RADio:ARB[:STATe]", "SOUR:RAD:ARB:STAT", [](I& i, R& r) { return i.arbState(r); }},
+        {"[SOURce]:RADio:ARB:WAVeform", "SOUR:RAD:ARB:WAV", [](I& i, R& r) { return i.arbWaveform(r); }},
+        {"[SOURce]:RADio:ARB:CLOCk:SRATe", "SOUR:RAD:ARB:CLOC:SRAT",
+         [](I& i, R& r) { return i.numeric(r, &Settings::sampleRate, 1, 100e6, frequencyUnit); }},
+        {"[SOURce]:RADio:ARB:CLOCk:REFerence", "SOUR:RAD:ARB:CLOC:REF",
+         [](I& i, R& r) {
+             return i.word(r, &Settings::clockRef, [](std::string_view p) { return choice(p, {"INTernal", "EXTernal"}); });
+         }},
+        {"[SOURce]:RADio:ARB:RSCaling", "SOUR:RAD:ARB:RSC",
+         [](I& i, R& r) {
+             return i.numeric(r, &Settings::scaling, 1, 100, [](const std::string& u) { return plain(u, "PCT"); });
+         }},
+        {"[SOURce]:RADio:ARB:RFILter", "SOUR:RAD:ARB:RFIL",
+         [](I& i, R& r) {
+             return i.word(r, &Settings::rfilter, [](std::string_view p) { return filter(p, {250e3, 2.5e6, 8e6}); });
+         }},
+        {"[SOURce]:RADio:ARB:MARKer:RFBLank", "SOUR:RAD:ARB:MARK:RFBL",
+         [](I& i, R& r) { return i.flag(r, &Settings::rfBlank); }},
+        {"[SOURce]:RADio:ARB:MARKer:POLarity", "SOUR:RAD:ARB:MARK:POL",
+         [](I& i, R& r) {
+             return i.word(r, &Settings::polarity, [](std::string_view p) { return choice(p, {"POSitive", "NEGative"}); });
+         }},
+        {"[SOURce]:DM:BBFilter", "SOUR:DM:BBF",
+         [](I& i, R& r) {
+             return i.word(r, &Settings::bbFilter, [](std::string_view p) { return filter(p, {2.1e6, 40e6}); });
+         }},
+        {"[SOURce]:DM:IQATtenuation:AUTO", "SOUR:DM:IQAT:AUTO", [](I& i, R& r) { return i.flag(r, &Settings::iqAttAuto); }},
+        {"[SOURce]:DM:IQATtenuation", "SOUR:DM:IQAT",
+         [](I& i, R& r) {
+             return i.numeric(r, &Settings::iqAtt, 0, 40, [](const std::string& u) { return plain(u, "DB"); });
+         }},
+        {"OUTPut[:STATe]", "OUTP:STAT", [](I& i, R& r) { return i.flag(r, &Settings::output); }},
+        {"MEMory:DATA", "MEM:DATA", [](I& i, R& r) { return i.memoryData(r); }},
+        {"MEMory:DATA:MARKer", "MEM:DATA:MARK", [](I& i, R& r) { return i.memoryData(r); }},
+        {"MEMory:CATalog", "MEM:CAT", [](I& i, R& r) { return i.memoryCatalog(r); }},
+        {"MEMory:DELete", "MEM:DEL", [](I& i, R& r) { return i.memoryDelete(r); }},
+        {"SIMulator:STATe", "SIM:STAT",
+         [](I& i, R& r) {
+             queryOnly(r);
+             return i.stateJson();
+         }},
+        {"SIMulator:DATA", "SIM:DATA", [](I& i, R& r) { return i.simulatorData(r); }},
+        {"SIMulator:DATA:MARKer", "SIM:DATA:MARK", [](I& i, R& r) { return i.simulatorData(r); }},
+        {"SIMulator:LOG:CLEar", "SIM:LOG:CLE",
+         [](I& i, R& r) {
+             commandOnly(r);
+             i.log_.clear();
+             i.logBytes_ = 0;
+             return std::string();
+         }},
+    };
+    return tree;
 }
 
 std::string Instrument::stateJson() const {

@@ -51,6 +51,25 @@ public:
     const Faults& faults() const { return faults_; }
     int connections = 0;
 
+    // One command of the tree as a handler sees it; `block` may be taken.
+    struct Request {
+        bool query;
+        std::string_view params;
+        std::string& block;
+        bool hasBlock;
+        std::string_view key;
+    };
+    // A header pattern ("[SOURce]:FREQuency[:CW|:FIXed]": optional nodes in brackets, short
+    // forms in capitals), its canonical form and what it does; a form the command lacks fails
+    // with -113 "Undefined header".
+    struct Command {
+        const char* pattern;
+        const char* key;
+        std::string (*run)(Instrument&, Request&);
+    };
+    // The command tree, in the order headers are matched.
+    static const std::vector<Command>& commands();
+
 private:
     struct Settings {
         double frequency = 1e9;
@@ -73,6 +92,18 @@ private:
     std::string command(const std::vector<std::string>& path, bool query, std::string_view params, std::string& block,
                         bool hasBlock, bool answerWaiting);
     std::string common(const std::string& header, bool query, std::string_view params, bool answerWaiting);
+    // The handlers the command tree shares.
+    std::string numeric(const Request& r, double Settings::*value, double low, double high,
+                        double (*unit)(const std::string&));
+    std::string flag(const Request& r, bool Settings::*value);
+    std::string word(const Request& r, std::string Settings::*value, std::string (*parse)(std::string_view));
+    std::string errorNext(const Request& r);
+    std::string arbState(const Request& r);
+    std::string arbWaveform(const Request& r);
+    std::string memoryData(Request& r);
+    std::string memoryCatalog(const Request& r);
+    std::string memoryDelete(const Request& r);
+    std::string simulatorData(const Request& r);
     void error(int code, std::string_view text);
     StoredWaveform* findWaveform(std::string_view name);
 

@@ -1,7 +1,6 @@
 #pragma once
 // The standard dialogs, behind an interface: the application uses the Qt ones, tests a scripted
-// one that answers from a queue and records every title and text.
-#include <deque>
+// one (tests/gui/scripted_dialogs.h).
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,37 +40,6 @@ public:
                                                   const std::vector<std::string>& defaults) override;
     std::optional<FileChoice> openFile(const std::string& filter) override;
     std::optional<FileChoice> saveFile(const std::string& filter) override;
-};
-
-// Answers from queues filled by a test and records what was shown. An empty queue answers as
-// a dialog closed by its frame would (empty text, nothing).
-class ScriptedDialogs : public Dialogs {
-public:
-    struct Shown {
-        std::string kind;  // "question", "message", "error", "input", "open", "save"
-        std::string title;
-        std::string text;  // the text, or the file filter
-        std::vector<std::string> buttons;  // question buttons, or input prompts
-        std::string defaultButton;         // question default
-        std::vector<std::string> defaults;  // input defaults
-    };
-
-    std::deque<std::string> answers;
-    std::deque<std::optional<std::vector<std::string>>> inputs;
-    std::deque<std::optional<FileChoice>> files;
-    std::vector<Shown> shown;
-
-    std::string question(const std::string& title, const std::string& text, const std::vector<std::string>& buttons,
-                         const std::string& defaultButton) override;
-    void message(const std::string& title, const std::string& text) override;
-    void error(const std::string& title, const std::string& text) override;
-    std::optional<std::vector<std::string>> input(const std::string& title, const std::vector<std::string>& prompts,
-                                                  const std::vector<std::string>& defaults) override;
-    std::optional<FileChoice> openFile(const std::string& filter) override;
-    std::optional<FileChoice> saveFile(const std::string& filter) override;
-
-private:
-    std::optional<FileChoice> nextFile(const char* kind, const std::string& filter);
 };
 
 }  // namespace host

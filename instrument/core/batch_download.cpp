@@ -6,6 +6,7 @@
 
 #include "host/core/text.h"
 #include "instrument/core/download_play.h"
+#include "instrument/core/link_ops.h"
 #include "instrument/core/waveform_title.h"
 
 namespace instrument {
@@ -45,25 +46,19 @@ int downloadAndPlay(const dsp::CVec& waveform, const std::array<dsp::Bits, 2>& m
     config.type = "TCPIP";
     config.TCPIP.address = address;
     out << "title: " << host::printable(settings.Title) << std::endl;
-    const hwio::Result download = VSKDownLoadWrap(
-        waveform, markers, settings.Title, config,
-        [](const std::string&, const std::string&, const std::vector<std::string>&, const std::string&) {
-            return std::string("OK");
-        },
-        options);
-    if (download.status != 0) {
-        err << "download failed: " << host::printable(download.response) << "\n";
+    hwio::Link link(linkConfig(config), options);
+    const auto lines = playLines_c(settings.Title, settings);
+    const Delivery d = downloadAndPlay(link, waveform, markers, settings.Title, lines);
+    if (d.download.status != 0) {
+        err << "download failed: " << host::printable(d.download.response) << "\n";
         return 1;
     }
     // Answers are the instrument's bytes: shown escaped, never raw on the terminal.
-    out << "download: " << host::printable(download.response) << "\n";
-    const auto lines = playLines_c(settings.Title, settings);
-    std::vector<hwio::Result> answers;
-    const hwio::Result play = playSequence(lines, config, options, &answers);
-    for (std::size_t i = 0; i < answers.size(); ++i)
-        out << lines[i] << " -> " << host::printable(answers[i].response) << "\n";
-    if (play.status != 0) {
-        err << "playback failed: " << host::printable(play.response) << "\n";
+    out << "download: " << host::printable(d.download.response) << "\n";
+    for (std::size_t i = 0; i < d.lines.size(); ++i)
+        out << lines[i] << " -> " << host::printable(d.lines[i].response) << "\n";
+    if (d.setup.status != 0) {
+        err << "playback failed: " << host::printable(d.setup.response) << "\n";
         return 1;
     }
     out << "playback: \"" << settings.Title << "\" is playing\n";

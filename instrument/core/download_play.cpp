@@ -31,11 +31,12 @@ bool confirmDownload(std::size_t samples, const model::Configuration& config, co
     return ask("RS-232 Download", text, {"OK", "Cancel"}, "Cancel") == "OK";
 }
 
-hwio::Result VSKDownLoadWrap(const dsp::CVec& IQData, const std::array<dsp::Bits, 2>& Marker,
-                             const std::string& Filename, const model::Configuration& config, const Question& ask,
-                             const hwio::Options& options) {
-    if (!confirmDownload(IQData.size(), config, ask)) return {hwio::kCancelled, "download cancelled"};
-    return hwDownload(model::toValue(config), IQData, Marker, "norm", 1, Filename, options);
+Delivery downloadAndPlay(hwio::Link& link, const dsp::CVec& waveform, const std::array<dsp::Bits, 2>& markers,
+                         const std::string& title, const std::vector<std::string>& playLines) {
+    Delivery d;
+    d.download = hwDownload(link, waveform, markers, title);
+    if (d.download.status == hwio::kOk) d.setup = playSequence(link, playLines, &d.lines);
+    return d;
 }
 
 std::vector<std::string> playLines_c(const std::string& FileName, const model::SigGenSettings& s) {
@@ -70,9 +71,7 @@ std::vector<std::string> playLines(const std::string& FileName, const model::Sig
     return lines;
 }
 
-hwio::Result playSequence(const std::vector<std::string>& lines, const model::Configuration& config,
-                          const hwio::Options& options, std::vector<hwio::Result>* sent) {
-    const host::Value link = model::toValue(config);
+hwio::Result playSequence(hwio::Link& link, const std::vector<std::string>& lines, std::vector<hwio::Result>* sent) {
     // The last two lines start the player and switch the RF output on: only over settings the
     // instrument took in full, or a wrong signal would reach the device under test.
     const std::size_t switchOn = lines.size() >= kSwitchOnLines ? lines.size() - kSwitchOnLines : 0;
@@ -81,7 +80,7 @@ hwio::Result playSequence(const std::vector<std::string>& lines, const model::Co
     std::int32_t failedStatus = hwio::kOk;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i == switchOn && failedStatus != hwio::kOk) break;
-        last = hwSend(link, lines[i], options);
+        last = hwSend(link, lines[i]);
         if (sent) sent->push_back(last);
         if (last.status == hwio::kCancelled) return last;
         if (last.status != hwio::kOk) {
@@ -91,19 +90,9 @@ hwio::Result playSequence(const std::vector<std::string>& lines, const model::Co
         }
         if (linkFailed(last.status)) return {failedStatus, failures};
     }
-    hwReturnLocal(link, options);
+    hwReturnLocal(link);
     if (failedStatus == hwio::kOk) return last;
     return {failedStatus, failures + "\nThe player and the RF output were not switched on."};
-}
-
-hwio::Result VSKPlay_c(const std::string& FileName, const model::SigGenSettings& setting,
-                       const model::Configuration& config, const hwio::Options& options) {
-    return playSequence(playLines_c(FileName, setting), config, options);
-}
-
-hwio::Result VSKPlay(const std::string& FileName, const model::SigGenSettings& setting, const model::Configuration& config,
-                     const hwio::Options& options, std::optional<double> ReconFilter) {
-    return playSequence(playLines(FileName, setting, ReconFilter), config, options);
 }
 
 }  // namespace instrument

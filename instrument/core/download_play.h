@@ -24,12 +24,17 @@ double rs232Minutes(std::size_t samples, double baud);
 // does, and always on the other links.
 bool confirmDownload(std::size_t samples, const model::Configuration& config, const Question& ask);
 
-// Downloads under `Filename`. On a serial link a transfer longer than 0.75 minutes is confirmed
-// first; a declined transfer sends nothing and returns status hwio::kCancelled with
-// "download cancelled".
-hwio::Result VSKDownLoadWrap(const dsp::CVec& IQData, const std::array<dsp::Bits, 2>& Marker,
-                             const std::string& Filename, const model::Configuration& config, const Question& ask,
-                             const hwio::Options& options = {});
+// What a download and its playback step did on one link.
+struct Delivery {
+    hwio::Result download;
+    hwio::Result setup;  // the playback step's result; sent only after the waveform was stored
+    std::vector<hwio::Result> lines;  // each playback line's result
+};
+
+// Downloads the waveform under `title`, then sends `playLines` on the same link as playSequence
+// does. The window's Download and zuno-gen --download both come here.
+Delivery downloadAndPlay(hwio::Link& link, const dsp::CVec& waveform, const std::array<dsp::Bits, 2>& markers,
+                         const std::string& title, const std::vector<std::string>& playLines);
 
 // The fifteen command lines of the playback step, and the eleven of the other instrument family
 // (`ReconFilter` 1 to 3 chooses its reconstruction filter, anything else or none "through").
@@ -40,18 +45,13 @@ std::vector<std::string> playLines(const std::string& FileName, const model::Sig
 // The player start and the RF-on line that end both sequences.
 inline constexpr std::size_t kSwitchOnLines = 2;
 
-// Sends the lines, then returns the instrument to local control. The setting lines are sent
+// The playback step: sends the lines, then returns the instrument to local control. The setting lines are sent
 // even when the instrument rejects one; the last kSwitchOnLines (player start, RF on) only when
 // every line before them succeeded. A link that fails stops the sequence, since no later line
 // would arrive. The result names every failing line with the instrument's error, else it is the
-// last line's; a cancelled sequence ends at once with the cancelled line's result.
-hwio::Result VSKPlay_c(const std::string& FileName, const model::SigGenSettings& setting,
-                       const model::Configuration& config, const hwio::Options& options = {});
-hwio::Result VSKPlay(const std::string& FileName, const model::SigGenSettings& setting, const model::Configuration& config,
-                     const hwio::Options& options = {}, std::optional<double> ReconFilter = {});
-
-// Sends `lines` as the playback step does; `sent` (optional) receives each line's result.
-hwio::Result playSequence(const std::vector<std::string>& lines, const model::Configuration& config,
-                          const hwio::Options& options = {}, std::vector<hwio::Result>* sent = nullptr);
+// last line's; a cancelled sequence ends at once with the cancelled line's result. `sent`
+// (optional) receives each line's result.
+hwio::Result playSequence(hwio::Link& link, const std::vector<std::string>& lines,
+                          std::vector<hwio::Result>* sent = nullptr);
 
 }  // namespace instrument

@@ -10,9 +10,9 @@ namespace {
 
 constexpr std::string_view kReported = "The instrument reported: ";
 
-hwio::Result sendAndLocal(const host::Value& config, const std::string& line, const hwio::Options& options) {
-    const hwio::Result r = hwSend(config, line, options);
-    if (r.status != hwio::kCancelled) hwReturnLocal(config, options);
+hwio::Result sendAndLocal(hwio::Link& link, const std::string& line) {
+    const hwio::Result r = hwSend(link, line);
+    if (r.status != hwio::kCancelled) hwReturnLocal(link);
     return r;
 }
 
@@ -50,28 +50,29 @@ std::vector<std::string> splitNames(const std::string& text) {
 
 }  // namespace
 
-hwio::Result switchOutput(const host::Value& config, bool on, const hwio::Options& options) {
-    return sendAndLocal(config, std::string(" :output:state ") + (on ? "on" : "off"), options);
+hwio::Result switchOutput(hwio::Link& link, bool on) {
+    return sendAndLocal(link, std::string(" :output:state ") + (on ? "on" : "off"));
 }
 
-hwio::Result switchPlayer(const host::Value& config, bool on, const hwio::Options& options) {
-    return sendAndLocal(config, std::string(" :source:rad:arb:state ") + (on ? "on" : "off"), options);
+hwio::Result switchPlayer(hwio::Link& link, bool on) {
+    return sendAndLocal(link, std::string(" :source:rad:arb:state ") + (on ? "on" : "off"));
 }
 
-hwio::Result readBack(const host::Value& config, ReadBack& out, const hwio::Options& options) {
+hwio::Result readBack(hwio::Link& link, ReadBack& out) {
     out = {};
     // A harmless question with the queue kept: the component's own check then reads every entry.
-    hwio::Options keep = options;
-    keep.clearErrors = false;
-    hwio::Result r = hwQuery(config, "*OPC?", keep);
+    const bool clear = link.options().clearErrors;
+    link.options().clearErrors = false;
+    hwio::Result r = hwQuery(link, "*OPC?");
+    link.options().clearErrors = clear;
     if (r.status == hwio::kInstrumentError && r.response.starts_with(kReported))
         out.errors = splitErrors(std::string_view(r.response).substr(kReported.size()));
     else if (r.status != hwio::kOk)
         return r;
-    r = hwQuery(config, ":MEMory:CATalog?", options);
+    r = hwQuery(link, ":MEMory:CATalog?");
     if (r.status != hwio::kOk) return r;
     out.waveforms = splitNames(r.response);
-    hwReturnLocal(config, options);
+    hwReturnLocal(link);
     return {hwio::kOk, ""};
 }
 

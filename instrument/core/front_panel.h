@@ -4,15 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "host/core/value.h"
 #include "hwio/link.h"
 
 namespace instrument {
 
 // Switches the RF output or the player, with the playback step's own command lines, then
 // returns the instrument to local control.
-hwio::Result switchOutput(const host::Value& config, bool on, const hwio::Options& options = {});
-hwio::Result switchPlayer(const host::Value& config, bool on, const hwio::Options& options = {});
+hwio::Result switchOutput(hwio::Link& link, bool on);
+hwio::Result switchPlayer(hwio::Link& link, bool on);
 
 struct ReadBack {
     std::vector<std::string> errors;     // the error queue as it was, oldest first ("-221,\"Settings conflict\"")
@@ -20,6 +19,6 @@ struct ReadBack {
 };
 // Empties the instrument's error queue into `errors` and lists its waveform memory. The result
 // is the first link failure, else success.
-hwio::Result readBack(const host::Value& config, ReadBack& out, const hwio::Options& options = {});
+hwio::Result readBack(hwio::Link& link, ReadBack& out);
 
 }  // namespace instrument

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <limits>
-#include <stdexcept>
 
 namespace instrument {
 
@@ -16,87 +15,36 @@ std::int32_t toInt32(double x) {
     return static_cast<std::int32_t>(r);
 }
 
-const host::Value* subRecord(const host::Value& config, std::string_view name) {
-    const host::Value* v = config.find(name);
-    return v && v->isRecord() ? v : nullptr;
-}
-
-void number(const host::Value& record, std::string_view path, std::string_view name, std::optional<std::int32_t>& out) {
-    const host::Value* v = record.find(name);
-    if (!v || v->isEmpty()) return;
-    if (!v->isNumeric() || v->numel() != 1 || v->isComplex())
-        throw std::invalid_argument("configuration." + std::string(path) + "." + std::string(name) +
-                                    " must be one number, not " + v->describe());
-    out = toInt32(v->real().front());
-}
-
-void text(const host::Value& record, std::string_view path, std::string_view name, std::optional<std::string>& out) {
-    const host::Value* v = record.find(name);
-    if (!v) return;
-    if (!v->isText())
-        throw std::invalid_argument("configuration." + std::string(path) + "." + std::string(name) +
-                                    " must be text, not " + v->describe());
-    out = v->text();
-}
-
 }  // namespace
 
-hwio::Config formatconfig(const host::Value& config) {
-    if (!config.isRecord()) throw std::invalid_argument("the link settings must be a record, not " + config.describe());
+hwio::Config linkConfig(const model::Configuration& config) {
     hwio::Config out;
-    if (const host::Value* t = config.find("type")) {
-        if (!t->isText()) throw std::invalid_argument("configuration.type must be text, not " + t->describe());
-        out.type = t->text();
-    }
-    if (const host::Value* g = subRecord(config, "GPIB")) {
-        auto& o = out.GPIB.emplace();
-        number(*g, "GPIB", "board", o.board);
-        number(*g, "GPIB", "primary", o.primary);
-        number(*g, "GPIB", "secondary", o.secondary);
-    }
-    if (const host::Value* r = subRecord(config, "RS232")) {
-        auto& o = out.RS232.emplace();
-        number(*r, "RS232", "port", o.port);
-        number(*r, "RS232", "baudrate", o.baudrate);
-        text(*r, "RS232", "handshake", o.handshake);
-    }
-    if (const host::Value* t = subRecord(config, "TCPIP")) {
-        auto& o = out.TCPIP.emplace();
-        text(*t, "TCPIP", "address", o.address);
-        number(*t, "TCPIP", "board", o.board);
-    }
+    out.type = config.type;
+    out.GPIB = hwio::Config::Gpib{toInt32(config.GPIB.board), toInt32(config.GPIB.primary),
+                                  toInt32(config.GPIB.secondary)};
+    out.RS232 = hwio::Config::Rs232{toInt32(config.RS232.port), toInt32(config.RS232.baudrate), config.RS232.handshake};
+    out.TCPIP = hwio::Config::Tcpip{config.TCPIP.address, toInt32(config.TCPIP.board)};
     return out;
 }
 
-hwio::Result hwPing(const host::Value& config, const hwio::Options& options) {
-    return hwio::hwIO(HWIO_PING, formatconfig(config), {}, nullptr, options);
-}
+hwio::Result hwPing(hwio::Link& link) { return link.run(hwio::kPing); }
 
-hwio::Result hwSend(const host::Value& config, std::string_view command, const hwio::Options& options) {
-    return hwio::hwIO(HWIO_SEND, formatconfig(config), command, nullptr, options);
-}
+hwio::Result hwSend(hwio::Link& link, std::string_view command) { return link.run(hwio::kSend, command); }
 
-hwio::Result hwQuery(const host::Value& config, std::string_view query, const hwio::Options& options) {
-    return hwio::hwIO(HWIO_QUERY, formatconfig(config), query, nullptr, options);
-}
+hwio::Result hwQuery(hwio::Link& link, std::string_view query) { return link.run(hwio::kQuery, query); }
 
-hwio::Result hwDownload(const host::Value& config, const dsp::CVec& data, const std::array<dsp::Bits, 2>& markers,
-                        const host::Value&, const host::Value&, const std::string& filename,
-                        const hwio::Options& options) {
+hwio::Result hwDownload(hwio::Link& link, const dsp::CVec& data, const std::array<dsp::Bits, 2>& markers,
+                        const std::string& filename) {
     hwio::Waveform w;
     w.iq = data;
     w.marker1 = markers[0];
     w.marker2 = markers[1];
-    w.norm = "norm";
-    w.scale = 1;
     w.name = filename;
-    return hwio::hwIO(HWIO_DOWNLOAD, formatconfig(config), {}, &w, options);
+    return link.run(hwio::kDownload, {}, &w);
 }
 
-hwio::Result hwReturnLocal(const host::Value& config, const hwio::Options& options) {
-    return hwio::hwIO(HWIO_LOCAL, formatconfig(config), {}, nullptr, options);
-}
+hwio::Result hwReturnLocal(hwio::Link& link) { return link.run(hwio::kLocal); }
 
-hwio::Result VerifyComm(const host::Value& config, const hwio::Options& options) { return hwPing(config, options); }
+hwio::Result VerifyComm(hwio::Link& link) { return hwPing(link); }
 
 }  // namespace instrument

@@ -4,9 +4,12 @@
 The two editor windows are mostly rows of identical controls that differ only in the number at
 the end of their tags; writing them by hand invites a mistyped tag. Run it after changing the
 rows, then commit the .ui files: the application loads those, not this script. Needs only the
-standard library.
+standard library. With --check it writes nothing and fails when a committed file differs from
+what it would write (the `ui_layouts` test).
 """
+import io
 import os
+import sys
 import xml.etree.ElementTree as ET
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -135,16 +138,27 @@ def window(tag, title, module, close_op):
     return ui, vbox
 
 
+CHECK = "--check" in sys.argv[1:]
+STALE = []
+
+
 def write(ui, name):
     ET.SubElement(ui, "resources")
     ET.SubElement(ui, "connections")
     tree = ET.ElementTree(ui)
     ET.indent(tree, space=" ")
+    out = io.BytesIO()
+    out.write(b'<?xml version="1.0" encoding="UTF-8"?>\n')
+    tree.write(out, encoding="utf-8", xml_declaration=False)
+    out.write(b"\n")
     path = os.path.join(HERE, name + ".ui")
+    if CHECK:
+        with open(path, "rb") as f:
+            if f.read() != out.getvalue():
+                STALE.append(path)
+        return
     with open(path + ".tmp", "wb") as f:
-        f.write(b'<?xml version="1.0" encoding="UTF-8"?>\n')
-        tree.write(f, encoding="utf-8", xml_declaration=False)
-        f.write(b"\n")
+        f.write(out.getvalue())
     os.replace(path + ".tmp", path)
 
 
@@ -250,3 +264,7 @@ def rpc_setup():
 if __name__ == "__main__":
     slot_setup()
     rpc_setup()
+    for path in STALE:
+        print(f"{path} is not what {os.path.basename(__file__)} writes: run it and commit its output",
+              file=sys.stderr)
+    sys.exit(1 if STALE else 0)

@@ -25,6 +25,7 @@
 #include "app/application.h"
 #include "host/qt/control.h"
 #include "host/qt/dialogs.h"
+#include "scripted_dialogs.h"
 #include "host/qt/registry.h"
 
 namespace testsupport {
@@ -213,19 +214,19 @@ private:
 // (real file dialogs are unreliable offscreen).
 class RealBoxes : public host::QtDialogs {
 public:
-    explicit RealBoxes(host::ScriptedDialogs& files) : files_(files) {}
+    explicit RealBoxes(ScriptedDialogs& files) : files_(files) {}
     std::optional<host::FileChoice> openFile(const std::string& filter) override { return files_.openFile(filter); }
     std::optional<host::FileChoice> saveFile(const std::string& filter) override { return files_.saveFile(filter); }
 
 private:
-    host::ScriptedDialogs& files_;
+    ScriptedDialogs& files_;
 };
 
 class AppTest : public testing::Test {
 protected:
     std::filesystem::path dir;
     std::filesystem::path oldCwd;
-    host::ScriptedDialogs dialogs;
+    ScriptedDialogs dialogs;
     RealBoxes realBoxes{dialogs};
     DialogHands hands;
     FakeClock clock;

@@ -54,6 +54,7 @@ TEST_F(DownloadTest, TheWholeRoadOfOneDownload) {
     linkTo(sim);
     dialogs.answers.push_back("Calculate & Download");
     press("pbDownload");
+    EXPECT_EQ(sim.state()["connections"], 2) << "one for the download and its playback, one for this question";
 
     EXPECT_THAT(shownTitles(), ElementsAre("Waveform Not Calculated", "Download Completed"));
     EXPECT_EQ(dialogs.shown.back().text, "Waveform has been successfully transferred to the instrument");

@@ -270,7 +270,7 @@ TEST_F(MeasureWindow, EvmPerSlotAndThePilotMacAndTrafficConstellations) {
 }
 
 TEST_F(MeasureWindow, ResultsExportedAsCsvAndJson) {
-    host::ScriptedDialogs dialogs;
+    testsupport::ScriptedDialogs dialogs;
     window->setDialogs(dialogs);
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("zuno-export-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
@@ -330,7 +330,7 @@ TEST_F(MeasureWindow, ZoomSaveAndCloseFromItsMenus) {
     EXPECT_GT(codes()->axisRect()->axis(QCPAxis::atBottom)->range().size(), 140);
 
     // The whole window, table included, saved as a PDF.
-    host::ScriptedDialogs dialogs;
+    testsupport::ScriptedDialogs dialogs;
     window->setDialogs(dialogs);
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("zuno-measure-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);

@@ -29,7 +29,6 @@
 #include "model/calculate.h"
 #include "engine/dac.h"
 #include "host/qt/control.h"
-#include "host/qt/dialogs.h"
 #include "host/qt/handles.h"
 #include "app_fixture.h"
 #include "plots/core/ccdf.h"
@@ -54,7 +53,7 @@ dsp::CVec waveform(std::size_t n = 4000) {
 
 class PlotWindows : public testing::Test {
 protected:
-    host::ScriptedDialogs dialogs;
+    testsupport::ScriptedDialogs dialogs;
     QMainWindow parent;
     std::vector<QPointer<QWidget>> opened;
 

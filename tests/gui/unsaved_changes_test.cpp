@@ -13,7 +13,7 @@ namespace {
 class UnsavedTest : public AppTest {
 protected:
     std::string title() const { return main->windowTitle().toStdString(); }
-    const host::ScriptedDialogs::Shown* lastQuestion() const {
+    const testsupport::ScriptedDialogs::Shown* lastQuestion() const {
         for (auto it = dialogs.shown.rbegin(); it != dialogs.shown.rend(); ++it)
             if (it->kind == "question") return &*it;
         return nullptr;

@@ -18,44 +18,39 @@ using testsupport::tcp;
 TEST(TcpLink, PingSendQueryAndLocal) {
     SimProcess sim;
     const auto c = tcp(sim.address());
-    auto r = hwio::hwIO(HWIO_PING, c);
+    auto r = hwio::hwIO(hwio::kPing, c);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.response, "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
 
-    r = hwio::hwIO(HWIO_SEND, c, " :source:freq:fix 1500000000Hz");
+    r = hwio::hwIO(hwio::kSend, c, " :source:freq:fix 1500000000Hz");
     EXPECT_EQ(r.status, 0) << r.response;
-    EXPECT_EQ(hwio::hwIO(HWIO_QUERY, c, ":FREQ?").response, "1500000000");
+    EXPECT_EQ(hwio::hwIO(hwio::kQuery, c, ":FREQ?").response, "1500000000");
     EXPECT_TRUE(sim.state()["remote"]);
-    EXPECT_EQ(hwio::hwIO(HWIO_LOCAL, c).status, 0);
+    EXPECT_EQ(hwio::hwIO(hwio::kLocal, c).status, 0);
     EXPECT_FALSE(sim.state()["remote"]);
 
-    // The same over the C interface, with the socket resource form of the address.
+    // The socket resource form of the address reaches the same instrument.
     const std::string resource = "TCPIP0::127.0.0.1::" + std::to_string(sim.port()) + "::SOCKET";
-    hwio_config cc{};
-    cc.type = "TCPIP";
-    cc.present = HWIO_HAS_TCPIP_ADDRESS;
-    cc.tcpip_address = resource.c_str();
-    char* text = nullptr;
-    EXPECT_EQ(hwIO(HWIO_QUERY, &cc, ":source:power:level:immediate:amplitude?", nullptr, &text), 0);
-    EXPECT_STREQ(text, "-136");
-    hwio_free(text);
+    r = hwio::hwIO(hwio::kQuery, tcp(resource), ":source:power:level:immediate:amplitude?");
+    EXPECT_EQ(r.status, 0) << r.response;
+    EXPECT_EQ(r.response, "-136");
 }
 
 TEST(TcpLink, InstrumentErrorsBecomeAStatusWithTheInstrumentsText) {
     SimProcess sim({"--reject", ":source:rad:arb:marker:polarity"});
     const auto c = tcp(sim.address());
-    auto r = hwio::hwIO(HWIO_SEND, c, " :source:power:level:immediate:amplitude 30dbm");
+    auto r = hwio::hwIO(hwio::kSend, c, " :source:power:level:immediate:amplitude 30dbm");
     EXPECT_EQ(r.status, hwio::kInstrumentError);
     EXPECT_EQ(r.response, "The instrument reported: -222,\"Data out of range\"");
-    r = hwio::hwIO(HWIO_SEND, c, ":source:rad:arb:bogus 1");
+    r = hwio::hwIO(hwio::kSend, c, ":source:rad:arb:bogus 1");
     EXPECT_THAT(r.response, HasSubstr("-113,\"Undefined header\""));
-    r = hwio::hwIO(HWIO_SEND, c, " :source:rad:arb:wav \"arbi:NOSUCH\" ");
+    r = hwio::hwIO(hwio::kSend, c, " :source:rad:arb:wav \"arbi:NOSUCH\" ");
     EXPECT_THAT(r.response, HasSubstr("-256,\"File name not found\""));
-    r = hwio::hwIO(HWIO_SEND, c, ":SOUR:RAD:ARB:MARK:POL NEG");
+    r = hwio::hwIO(hwio::kSend, c, ":SOUR:RAD:ARB:MARK:POL NEG");
     EXPECT_EQ(r.status, hwio::kInstrumentError);
     EXPECT_THAT(r.response, HasSubstr("-221"));
     // A query the instrument does not know leaves no answer, only its error.
-    r = hwio::hwIO(HWIO_QUERY, c, ":NOSUCH?", nullptr, quick());
+    r = hwio::hwIO(hwio::kQuery, c, ":NOSUCH?", nullptr, quick());
     EXPECT_EQ(r.status, hwio::kInstrumentError);
     EXPECT_THAT(r.response, HasSubstr("did not answer \":NOSUCH?\""));
     EXPECT_THAT(r.response, HasSubstr("-113,\"Undefined header\""));
@@ -75,7 +70,7 @@ TEST(TcpLink, DownloadArrivesByteForByteAndCanBeSelected) {
         if (total) progress.emplace_back(sent, total);
     };
     const auto w = f.waveform("WAVE_1");
-    const auto r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w, o);
+    const auto r = hwio::hwIO(hwio::kDownload, c, {}, &w, o);
     ASSERT_EQ(r.status, 0) << r.response;
     EXPECT_EQ(r.response, "Waveform \"WAVE_1\" stored: 70000 samples with markers.");
     EXPECT_EQ(sim.samples("WAVE_1"), hwio::iqBytes(f.iq, "norm", 1));
@@ -88,7 +83,7 @@ TEST(TcpLink, DownloadArrivesByteForByteAndCanBeSelected) {
     ASSERT_GE(stages.size(), 3u);
     EXPECT_EQ(stages.front(), hwio::Stage::Connecting);
     EXPECT_EQ(stages.back(), hwio::Stage::Waiting);
-    EXPECT_EQ(hwio::hwIO(HWIO_SEND, c, " :source:rad:arb:wav \"arbi:WAVE_1\" ").status, 0);
+    EXPECT_EQ(hwio::hwIO(hwio::kSend, c, " :source:rad:arb:wav \"arbi:WAVE_1\" ").status, 0);
     EXPECT_EQ(sim.state()["arb"]["waveform"], "WAVE_1");
 }
 
@@ -104,10 +99,10 @@ TEST(TcpLink, CancelledDownloadLeavesNothingBehind) {
         if (sent >= 20000) stop.request_stop();
     };
     const auto w = f.waveform("PART");
-    const auto r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w, o);
+    const auto r = hwio::hwIO(hwio::kDownload, c, {}, &w, o);
     EXPECT_EQ(r.status, hwio::kCancelled);
     EXPECT_THAT(r.response, HasSubstr("Cancelled while sending the waveform (20480 of 250000 bytes sent)"));
-    EXPECT_EQ(hwio::hwIO(HWIO_PING, c).status, 0);  // the instrument still listens
+    EXPECT_EQ(hwio::hwIO(hwio::kPing, c).status, 0);  // the instrument still listens
     EXPECT_TRUE(sim.state()["memory"].empty());
 }
 
@@ -118,7 +113,7 @@ TEST(TcpLink, TheCompletionWaitHasTheTimeOutAndEndsOnCancel) {
     const auto c = tcp(sim.address());
     const Frame f = randomFrame(1000);
     const auto w = f.waveform("W");
-    auto r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w, quick());
+    auto r = hwio::hwIO(hwio::kDownload, c, {}, &w, quick());
     EXPECT_EQ(r.status, hwio::kTimeout);
     EXPECT_THAT(r.response, HasSubstr("did not answer \"*OPC?\" within 0.5 s"));
 
@@ -128,7 +123,7 @@ TEST(TcpLink, TheCompletionWaitHasTheTimeOutAndEndsOnCancel) {
     o.progress = [&](hwio::Stage stage, std::size_t sent, std::size_t total) {
         if (stage == hwio::Stage::Waiting && total == 0 && sent == 0) stop.request_stop();
     };
-    r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w, o);
+    r = hwio::hwIO(hwio::kDownload, c, {}, &w, o);
     EXPECT_EQ(r.status, hwio::kCancelled);
     EXPECT_THAT(r.response, HasSubstr("Cancelled while waiting for the answer to \"*OPC?\""));
 }
@@ -150,7 +145,7 @@ TEST(TcpLink, ACancelEndsATransferTheInstrumentStoppedTaking) {
             stop.request_stop();
         });
     };
-    const auto r = hwio::hwIO(HWIO_DOWNLOAD, tcp(sim.address()), {}, &w, o);
+    const auto r = hwio::hwIO(hwio::kDownload, tcp(sim.address()), {}, &w, o);
     EXPECT_EQ(r.status, hwio::kCancelled);
     EXPECT_THAT(r.response, HasSubstr("Cancelled while sending the waveform"));
 }
@@ -160,16 +155,16 @@ TEST(TcpLink, DownloadRefusesWhatTheInstrumentCannotStore) {
     const auto c = tcp(sim.address());
     Frame f = randomFrame(2000);
     auto w = f.waveform("BIG");
-    auto r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w);
+    auto r = hwio::hwIO(hwio::kDownload, c, {}, &w);
     EXPECT_EQ(r.status, hwio::kInstrumentError);
     EXPECT_THAT(r.response, HasSubstr("-225,\"Out of memory\""));
     w.name = "";
-    EXPECT_THAT(hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w).response, HasSubstr("no name"));
+    EXPECT_THAT(hwio::hwIO(hwio::kDownload, c, {}, &w).response, HasSubstr("no name"));
     w.name = "A\"B";
-    EXPECT_EQ(hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w).status, hwio::kBadArgument);
+    EXPECT_EQ(hwio::hwIO(hwio::kDownload, c, {}, &w).status, hwio::kBadArgument);
     f.m1.pop_back();
     w = f.waveform("X");
-    EXPECT_THAT(hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w).response, HasSubstr("markers hold 1999 values for 2000"));
+    EXPECT_THAT(hwio::hwIO(hwio::kDownload, c, {}, &w).response, HasSubstr("markers hold 1999 values for 2000"));
 }
 
 TEST(TcpLink, EveryLinkFailureGivesAStatusAndAReadableText) {
@@ -177,22 +172,22 @@ TEST(TcpLink, EveryLinkFailureGivesAStatusAndAReadableText) {
     const auto w = f.waveform("W");
     {
         SimProcess sim({"--refuse"});
-        const auto r = hwio::hwIO(HWIO_PING, tcp(sim.address()), {}, nullptr, quick());
+        const auto r = hwio::hwIO(hwio::kPing, tcp(sim.address()), {}, nullptr, quick());
         EXPECT_EQ(r.status, hwio::kConnectFailed);
         EXPECT_THAT(r.response, HasSubstr("Cannot connect to the instrument at 127.0.0.1 port"));
         EXPECT_THAT(r.response, HasSubstr("connection refused"));
     }
     {
         SimProcess sim({"--stall"});
-        auto r = hwio::hwIO(HWIO_PING, tcp(sim.address()), {}, nullptr, quick());
+        auto r = hwio::hwIO(hwio::kPing, tcp(sim.address()), {}, nullptr, quick());
         EXPECT_EQ(r.status, hwio::kTimeout);
         EXPECT_THAT(r.response, HasSubstr("did not answer \"*IDN?\" within 0.5 s"));
-        r = hwio::hwIO(HWIO_DOWNLOAD, tcp(sim.address()), {}, &w, quick());
+        r = hwio::hwIO(hwio::kDownload, tcp(sim.address()), {}, &w, quick());
         EXPECT_EQ(r.status, hwio::kTimeout) << r.response;
     }
     {
         SimProcess sim({"--drop-after", "100000"});
-        const auto r = hwio::hwIO(HWIO_DOWNLOAD, tcp(sim.address()), {}, &w, quick());
+        const auto r = hwio::hwIO(hwio::kDownload, tcp(sim.address()), {}, &w, quick());
         EXPECT_EQ(r.status, hwio::kConnectionLost);
         EXPECT_THAT(r.response, HasSubstr("The instrument at 127.0.0.1 port"));
         EXPECT_THAT(r.response, HasSubstr("closed the connection"));
@@ -203,7 +198,7 @@ TEST(TcpLink, EveryLinkFailureGivesAStatusAndAReadableText) {
         const Frame small = randomFrame(100000);
         const auto sw = small.waveform("W");
         SimProcess sim({"--drop-after", "300000"});
-        const auto r = hwio::hwIO(HWIO_DOWNLOAD, tcp(sim.address()), {}, &sw, quick());
+        const auto r = hwio::hwIO(hwio::kDownload, tcp(sim.address()), {}, &sw, quick());
         EXPECT_EQ(r.status, hwio::kConnectionLost);
         EXPECT_THAT(r.response, HasSubstr("closed the connection"));
         EXPECT_THAT(r.response, testing::ContainsRegex("(while (starting|sending|ending)|before it had read all of) "
@@ -212,11 +207,11 @@ TEST(TcpLink, EveryLinkFailureGivesAStatusAndAReadableText) {
     }
     {
         SimProcess sim({"--garbage"});
-        auto r = hwio::hwIO(HWIO_PING, tcp(sim.address()), {}, nullptr, quick());
+        auto r = hwio::hwIO(hwio::kPing, tcp(sim.address()), {}, nullptr, quick());
         EXPECT_EQ(r.status, hwio::kBadReply);
         EXPECT_THAT(r.response, HasSubstr("The answer of the instrument at 127.0.0.1 port"));
         EXPECT_THAT(r.response, HasSubstr("to \"*IDN?\" is not readable text"));
-        r = hwio::hwIO(HWIO_SEND, tcp(sim.address()), ":OUTP ON", nullptr, quick());
+        r = hwio::hwIO(hwio::kSend, tcp(sim.address()), ":OUTP ON", nullptr, quick());
         EXPECT_EQ(r.status, hwio::kBadReply);
     }
 }

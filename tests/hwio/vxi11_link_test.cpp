@@ -6,6 +6,7 @@
 #include "hwio/link.h"
 #include "hwio/onc_rpc.h"
 #include "instrument/core/download_play.h"
+#include "instrument/core/link_ops.h"
 #include "link_helpers.h"
 #include "sim_process.h"
 #include "zuno_version.h"
@@ -19,21 +20,21 @@ using testsupport::tcp;
 TEST(Vxi11Link, TheFiveOperationsAndADownloadByteForByte) {
     SimProcess sim;
     const auto c = tcp(sim.vxi11Address());
-    auto r = hwio::hwIO(HWIO_PING, c);
+    auto r = hwio::hwIO(hwio::kPing, c);
     EXPECT_EQ(r.status, 0) << r.response;
     EXPECT_EQ(r.response, "Zuno,Simulated Signal Generator,SIM0001," + std::string(zuno::kVersion));
-    EXPECT_EQ(hwio::hwIO(HWIO_SEND, c, " :source:freq:fix 1500000000Hz").status, 0);
-    EXPECT_EQ(hwio::hwIO(HWIO_QUERY, c, ":FREQ?").response, "1500000000");
+    EXPECT_EQ(hwio::hwIO(hwio::kSend, c, " :source:freq:fix 1500000000Hz").status, 0);
+    EXPECT_EQ(hwio::hwIO(hwio::kQuery, c, ":FREQ?").response, "1500000000");
     EXPECT_TRUE(sim.state()["remote"]);
-    EXPECT_EQ(hwio::hwIO(HWIO_LOCAL, c).status, 0);
+    EXPECT_EQ(hwio::hwIO(hwio::kLocal, c).status, 0);
     EXPECT_FALSE(sim.state()["remote"]) << "device_local";
-    r = hwio::hwIO(HWIO_SEND, c, ":FREQ 7GHz");
+    r = hwio::hwIO(hwio::kSend, c, ":FREQ 7GHz");
     EXPECT_EQ(r.response, "The instrument reported: -222,\"Data out of range\"");
 
     // Larger than one write of the core channel (1 MB): the blocks go in several.
     const auto f = randomFrame(300000);
     const auto w = f.waveform("OVER_RPC");
-    r = hwio::hwIO(HWIO_DOWNLOAD, c, {}, &w);
+    r = hwio::hwIO(hwio::kDownload, c, {}, &w);
     ASSERT_EQ(r.status, 0) << r.response;
     EXPECT_EQ(sim.samples("OVER_RPC"), hwio::iqBytes(f.iq, "norm", 1));
     EXPECT_EQ(sim.markers("OVER_RPC"), hwio::markerBytes(f.m1, f.m2, f.iq.size()));
@@ -51,15 +52,14 @@ TEST(Vxi11Link, DownloadAndPlaybackOfTheApplication) {
     sim.tell(":POW 40");  // an old error of another client
     dsp::CVec iq(5000, {0.25, -0.5});
     const std::array<dsp::Bits, 2> markers{dsp::Bits(5000, 1), dsp::Bits(5000, 0)};
-    const auto noQuestion = [](const std::string&, const std::string&, const std::vector<std::string>&,
-                               const std::string&) { return std::string("Cancel"); };
-    auto r = instrument::VSKDownLoadWrap(iq, markers, "LAN_WAVE", config, noQuestion, o);
-    ASSERT_EQ(r.status, 0) << r.response;
     model::SigGenSettings settings;
     settings.Frequency = 1.25e9;
     settings.RFblanking = 1;
-    r = instrument::VSKPlay_c("LAN_WAVE", settings, config, o);
-    ASSERT_EQ(r.status, 0) << r.response;
+    const int before = sim.state()["connections"];
+    hwio::Link link(instrument::linkConfig(config), o);
+    const auto d = instrument::downloadAndPlay(link, iq, markers, "LAN_WAVE", instrument::playLines_c("LAN_WAVE", settings));
+    ASSERT_EQ(d.download.status, 0) << d.download.response;
+    ASSERT_EQ(d.setup.status, 0) << d.setup.response;
     const auto st = sim.state();
     EXPECT_EQ(st["memory"]["LAN_WAVE"]["samples"], 5000);
     EXPECT_EQ(st["arb"]["waveform"], "LAN_WAVE");
@@ -69,11 +69,12 @@ TEST(Vxi11Link, DownloadAndPlaybackOfTheApplication) {
     EXPECT_TRUE(st["output"]);
     EXPECT_FALSE(st["remote"]);
     EXPECT_TRUE(st["errors"].empty());
+    EXPECT_EQ(st["connections"], before + 2) << "one core channel for it all, and this question's";
 }
 
 TEST(Vxi11Link, EveryFailureGivesAStatusAndAReadableText) {
     const int closed = testsupport::closedPort();
-    auto r = hwio::hwIO(HWIO_PING, tcp("TCPIP0::127.0.0.1:" + std::to_string(closed) + "::INSTR"), {}, nullptr, quick());
+    auto r = hwio::hwIO(hwio::kPing, tcp("TCPIP0::127.0.0.1:" + std::to_string(closed) + "::INSTR"), {}, nullptr, quick());
     EXPECT_EQ(r.status, hwio::kConnectFailed);
     EXPECT_THAT(r.response, HasSubstr("Cannot connect to the portmapper at 127.0.0.1 port " + std::to_string(closed) +
                                       ": connection refused"));
@@ -81,11 +82,11 @@ TEST(Vxi11Link, EveryFailureGivesAStatusAndAReadableText) {
     {
         SimProcess sim;
         const std::string other = "TCPIP0::127.0.0.1:" + std::to_string(sim.portmapper()) + "::inst7::INSTR";
-        r = hwio::hwIO(HWIO_PING, tcp(other), {}, nullptr, quick());
+        r = hwio::hwIO(hwio::kPing, tcp(other), {}, nullptr, quick());
         EXPECT_EQ(r.status, hwio::kConnectFailed);
         EXPECT_THAT(r.response, HasSubstr("refused a link (device not accessible)"));
         // A query it does not know leaves no answer: the read ends with its time-out.
-        r = hwio::hwIO(HWIO_QUERY, tcp(sim.vxi11Address()), ":NOSUCH?", nullptr, quick());
+        r = hwio::hwIO(hwio::kQuery, tcp(sim.vxi11Address()), ":NOSUCH?", nullptr, quick());
         EXPECT_EQ(r.status, hwio::kInstrumentError);
         EXPECT_THAT(r.response, HasSubstr("did not answer \":NOSUCH?\" within 0.5 s"));
         EXPECT_THAT(r.response, HasSubstr("-113,\"Undefined header\""));
@@ -93,7 +94,7 @@ TEST(Vxi11Link, EveryFailureGivesAStatusAndAReadableText) {
     {
         // The portmapper answers; the instrument takes the connection and says nothing.
         SimProcess sim({"--stall"});
-        r = hwio::hwIO(HWIO_PING, tcp(sim.vxi11Address()), {}, nullptr, quick());
+        r = hwio::hwIO(hwio::kPing, tcp(sim.vxi11Address()), {}, nullptr, quick());
         EXPECT_EQ(r.status, hwio::kTimeout);
         EXPECT_EQ(r.response, "The instrument at 127.0.0.1 (VXI-11 device inst0) did not answer create_link within 0.5 s.");
         std::stop_source stop;
@@ -103,7 +104,7 @@ TEST(Vxi11Link, EveryFailureGivesAStatusAndAReadableText) {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             stop.request_stop();
         });
-        r = hwio::hwIO(HWIO_PING, tcp(sim.vxi11Address()), {}, nullptr, o);
+        r = hwio::hwIO(hwio::kPing, tcp(sim.vxi11Address()), {}, nullptr, o);
         EXPECT_EQ(r.status, hwio::kCancelled);
         EXPECT_EQ(r.response, "Cancelled while connecting to the instrument.");
     }
@@ -111,7 +112,7 @@ TEST(Vxi11Link, EveryFailureGivesAStatusAndAReadableText) {
         SimProcess sim({"--drop-after", "100000"});
         const auto f = randomFrame(100000);
         const auto w = f.waveform("DROPPED");
-        r = hwio::hwIO(HWIO_DOWNLOAD, tcp(sim.vxi11Address()), {}, &w, quick());
+        r = hwio::hwIO(hwio::kDownload, tcp(sim.vxi11Address()), {}, &w, quick());
         EXPECT_EQ(r.status, hwio::kConnectionLost);
         EXPECT_THAT(r.response, HasSubstr("closed the connection"));
         EXPECT_THAT(r.response, HasSubstr("while sending the waveform"));

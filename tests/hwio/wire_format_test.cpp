@@ -109,23 +109,12 @@ TEST(HwIO, InterfaceMisuseThrowsButLinkProblemsReturnAStatus) {
     hwio::Config c;
     c.type = "TCPIP";
     EXPECT_THROW(hwio::hwIO(6, c), std::invalid_argument);
-    EXPECT_THROW(hwio::hwIO(HWIO_DOWNLOAD, c), std::invalid_argument);
-    auto r = hwio::hwIO(HWIO_PING, c);
+    EXPECT_THROW(hwio::hwIO(hwio::kDownload, c), std::invalid_argument);
+    auto r = hwio::hwIO(hwio::kPing, c);
     EXPECT_EQ(r.status, hwio::kBadArgument);
     EXPECT_THAT(r.response, HasSubstr("no TCPIP.address"));
     c.type = "USB";
-    r = hwio::hwIO(HWIO_PING, c);
+    r = hwio::hwIO(hwio::kPing, c);
     EXPECT_EQ(r.status, hwio::kBadArgument);
     EXPECT_THAT(r.response, HasSubstr("\"USB\" is not GPIB, RS232 or TCPIP"));
-
-    // The C interface answers the same, with a text to free, and refuses a bad code by status.
-    hwio_config cc{};
-    cc.type = "USB";
-    char* text = nullptr;
-    EXPECT_EQ(hwIO(HWIO_PING, &cc, nullptr, nullptr, &text), HWIO_BAD_ARGUMENT);
-    ASSERT_NE(text, nullptr);
-    EXPECT_THAT(text, HasSubstr("\"USB\""));
-    hwio_free(text);
-    EXPECT_EQ(hwIO(9, &cc, nullptr, nullptr, &text), HWIO_BAD_ARGUMENT);
-    hwio_free(text);
 }
