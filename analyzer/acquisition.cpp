@@ -139,8 +139,8 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
     // The frame start is the code phase plus 64 x PN offset: 16 places for the pilot bursts
     // within a half-slot.
     double bestGate = -1;
-    for (std::size_t i = 0; i < kHalfSlotChips / 64; ++i) {
-        const std::size_t gate = a.codePhase % 64 + 64 * i;
+    for (std::size_t i = 0; i < kOffsetsPerHalfSlot; ++i) {
+        const std::size_t gate = a.codePhase % kPilotOffsetChips + kPilotOffsetChips * i;
         double metric = 0;
         for (std::size_t n = 0; n < kHalfSlots; ++n)
             metric += std::norm(windowSum(pu, gate + kPilotStart + n * kHalfSlotChips, 0, kPilotChips));

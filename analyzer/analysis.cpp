@@ -44,12 +44,12 @@ void checkCapture(const dsp::CVec& samples, const Options& options, int r) {
 Options optionsFor(const engine::FrameArgs& args) {
     Options o;
     o.sampleRate = args.oversamplingRate * engine::kChipRate;
-    switch (engine::filterKind(args.filterType)) {
+    switch (args.filterType) {
         case engine::FilterKind::Rectangular: o.filter = ReferenceFilter::Rectangular; break;
         case engine::FilterKind::Is95Std: o.filter = ReferenceFilter::Standard; break;
         case engine::FilterKind::Is95Acp: o.filter = ReferenceFilter::Acp; break;
     }
-    o.phaseEqualizer = args.phaseEqActive == 1.0;
+    o.phaseEqualizer = args.phaseEqActive;
     return o;
 }
 

@@ -203,7 +203,7 @@ void readTraffic(const dsp::CVec& content, std::size_t firstHalf, SlotReading& o
 
 dsp::CVec pilotRelativeContent(const dsp::CVec& chips, int pnOffset) {
     const dsp::CVec& code = shortCode();
-    const std::size_t shift = 64 * static_cast<std::size_t>(pnOffset);
+    const std::size_t shift = kPilotOffsetChips * static_cast<std::size_t>(pnOffset);
     dsp::CVec a(kChipsPerFrame);
     for (std::size_t m = 0; m < kChipsPerFrame; ++m) a[m] = chips[m] * std::conj(code[(m + shift) % kChipsPerFrame]) / 2.0;
     std::array<dsp::cplx, kHalfSlots> pilot{};

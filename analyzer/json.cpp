@@ -24,7 +24,7 @@ const char* modulationName(Modulation m) {
 }
 
 const char* referenceFilterName(const engine::FrameArgs& reference) {
-    switch (engine::filterKind(reference.filterType)) {
+    switch (reference.filterType) {
         case engine::FilterKind::Rectangular: return "rect";
         case engine::FilterKind::Is95Std: return "std";
         case engine::FilterKind::Is95Acp: break;

@@ -64,9 +64,9 @@ std::vector<bool> activeChips(const engine::FrameArgs& a) {
         const std::size_t slot = h / 2, base = h * kHalfSlotChips;
         auto mark = [&](std::size_t from, std::size_t to) { std::fill(on.begin() + long(base + from), on.begin() + long(base + to), true); };
         mark(kPilotStart, kPilotStart + kPilotChips);
-        if (a.RAactive[slot] + a.RPCchnActive[slot] >= 1)
+        if (a.macActive(slot))
             for (std::size_t m : kMacStarts) mark(m, m + kMacBurstChips);
-        if (a.DATAactive[slot] == 1)
+        if (a.DATAactive[slot])
             for (const auto& run : kDataRuns) mark(run[0], run[1]);
     }
     return on;

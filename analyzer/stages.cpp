@@ -24,15 +24,6 @@ engine::FilterKind kindOf(ReferenceFilter f) {
     return engine::FilterKind::Is95Acp;
 }
 
-double filterTypeOf(ReferenceFilter f) {
-    switch (f) {
-        case ReferenceFilter::Rectangular: return 1;
-        case ReferenceFilter::Standard: return 2;
-        case ReferenceFilter::Acp: break;
-    }
-    return 3;
-}
-
 std::size_t frameSamples(const Capture& c) { return N * static_cast<std::size_t>(c.r); }
 
 // A frame with nothing on but the pilot, in the reference transmitter's settings. The engine
@@ -41,11 +32,11 @@ std::size_t frameSamples(const Capture& c) { return N * static_cast<std::size_t>
 engine::FrameArgs emptyFrame(int pnOffset, int r, const Reference& ref, bool conjugated) {
     engine::FrameArgs a;
     a.PilotOffsetIndex = pnOffset;
-    a.IdleSlotGainActive = 0;
+    a.IdleSlotGainActive = false;
     a.oversamplingRate = std::max(r, 2);
-    a.filterType = filterTypeOf(ref.filter);
-    a.phaseEqActive = ref.equalizer ? 1 : 0;
-    a.mirrorSpectrum = conjugated ? 0 : 1;
+    a.filterType = kindOf(ref.filter);
+    a.phaseEqActive = ref.equalizer;
+    a.mirrorSpectrum = !conjugated;
     return a;
 }
 
@@ -64,20 +55,20 @@ FrameContent readFrame(const std::vector<SlotReading>& slots, std::size_t firstS
 engine::FrameArgs rebuild(const FrameContent& f, engine::FrameArgs a) {
     for (std::size_t j = 0; j < engine::kSlots; ++j) {
         const SlotReading& s = f.slots[j];
-        a.DATAactive[j] = s.format != 0 ? 1 : 0;
-        a.DATAformat[j] = s.format != 0 ? s.format : 1;
-        a.RAactive[j] = s.result.ra ? 1 : 0;
-        if (s.result.ra) a.RAbit[j] = s.result.ra->bit, a.RAgain[j] = s.result.ra->gainDb;
+        a.DATAactive[j] = s.format != 0;
+        a.DATAformat[j] = s.format != 0 ? static_cast<engine::Modulation>(s.format) : engine::Modulation::Qpsk;
+        a.RAactive[j] = s.result.ra.has_value();
+        if (s.result.ra) a.RAbit[j] = s.result.ra->bit != 0, a.RAgain[j] = s.result.ra->gainDb;
         bool anyRpc = false;
         for (std::size_t k = 0; k < engine::kRpcChannels; ++k) {
             const auto& c = s.result.rpc[k];
             if (!c) continue;
             anyRpc = true;
-            a.RPCactive(j, k) = 1;
-            a.RPCbits(j, k) = c->bit;
-            a.RPCgains(j, k) = c->gainDb;
+            a.RPCactive[j][k] = true;
+            a.RPCbits[j][k] = c->bit != 0;
+            a.RPCgains[j][k] = c->gainDb;
         }
-        a.RPCchnActive[j] = anyRpc ? 1 : 0;
+        a.RPCchnActive[j] = anyRpc;
     }
     a.DATAbits = f.source.source ? sourceBits(*f.source.source, f.bits.size()) : f.bits;
     return a;
@@ -156,7 +147,7 @@ std::vector<Candidate> tiedCandidates(const std::vector<SlotReading> (&byParity)
             any = true;
             bestRank = rank;
             const std::size_t half = p + 2 * i;
-            tied.push_back({half, static_cast<int>((static_cast<std::size_t>(k0) + 16 * half) % 512),
+            tied.push_back({half, static_cast<int>((static_cast<std::size_t>(k0) + kOffsetsPerHalfSlot * half) % kPilotOffsets),
                             wrapStart(firstStart + static_cast<double>(half * kHalfSlotChips))});
         }
     }
@@ -170,7 +161,7 @@ Candidate chooseCandidate(const std::vector<Candidate>& tied, const std::optiona
     if (pnOffset) {
         chosen = std::find_if(tied.begin(), tied.end(), [&](const Candidate& c) { return c.pnOffset == *pnOffset; });
         if (chosen == tied.end()) {
-            if ((*pnOffset - k0) % 16 != 0)
+            if ((*pnOffset - k0) % static_cast<int>(kOffsetsPerHalfSlot) != 0)
                 throw std::runtime_error("no pilot with PN offset " + std::to_string(*pnOffset) + " found in the samples");
             throw std::runtime_error("the samples do not read as a frame with PN offset " + std::to_string(*pnOffset));
         }
@@ -185,7 +176,7 @@ Acquired acquireStage(const Capture& capture) {
     Acquired a;
     a.first.assign(capture.samples->begin(), capture.samples->begin() + static_cast<std::ptrdiff_t>(frameSamples(capture)));
     a.acquisition = acquire(a.first, capture.r);
-    a.pnOffsetMod16 = static_cast<int>(((a.acquisition.halfSlotStart + N - a.acquisition.codePhase) % N) / 64);
+    a.pnOffsetMod16 = static_cast<int>(((a.acquisition.halfSlotStart + N - a.acquisition.codePhase) % N) / kPilotOffsetChips);
     a.chain = {capture.r, kindOf(capture.reference.filter), capture.reference.equalizer, a.acquisition.conjugated};
     a.work = std::min<std::size_t>(ratio, 2);
     a.bins = N * a.work;

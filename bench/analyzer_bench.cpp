@@ -12,7 +12,7 @@ namespace {
 const bool tuned = (dsp::keepLargeBuffers(), true);
 
 void analyze(benchmark::State& state, bool findReference) {
-    engine::FrameArgs a = busyFrame(static_cast<int>(state.range(0)), 3);
+    engine::FrameArgs a = busyFrame(static_cast<int>(state.range(0)), engine::FilterKind::Is95Acp);
     a.PilotOffsetIndex = 300;
     const dsp::CVec wave = engine::Zuno_FwdChnFrame(a).waveform;
     analyzer::Options options = analyzer::optionsFor(a);

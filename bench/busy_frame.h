@@ -3,15 +3,16 @@
 #include "engine/bit_stream.h"
 #include "engine/frame.h"
 
-inline engine::FrameArgs busyFrame(int r, double filter) {
+inline engine::FrameArgs busyFrame(int r, engine::FilterKind filter) {
+    using engine::Modulation;
     engine::FrameArgs a;
     a.oversamplingRate = r;
     a.filterType = filter;
-    a.DATAactive = dsp::RVec(16, 1.0);
-    a.DATAformat = {1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1};
+    a.DATAactive.fill(true);
+    for (std::size_t i = 0; i < engine::kSlots; ++i) a.DATAformat[i] = static_cast<Modulation>(1 + i % 3);
     a.DATAbits = engine::GenerateBitStream(6, 16 * 6400);
-    a.RAactive = dsp::RVec(16, 1.0);
-    a.RPCchnActive = dsp::RVec(16, 1.0);
-    a.RPCactive = dsp::Matrix(16, 59, 1.0);
+    a.RAactive.fill(true);
+    a.RPCchnActive.fill(true);
+    a.RPCactive = engine::filledRpc(true);
     return a;
 }

@@ -11,7 +11,7 @@ namespace {
 
 const bool tuned = (dsp::keepLargeBuffers(), true);
 
-void frame(benchmark::State& state, double filter) {
+void frame(benchmark::State& state, engine::FilterKind filter) {
     const auto args = busyFrame(static_cast<int>(state.range(0)), filter);
     dsp::Rng rng(1);
     engine::Zuno_FwdChnFrame(args, rng);  // designs and caches the coefficients
@@ -19,9 +19,9 @@ void frame(benchmark::State& state, double filter) {
     state.SetItemsProcessed(state.iterations() * 32768 * state.range(0));
 }
 
-void FrameRectangular(benchmark::State& s) { frame(s, 1); }
-void FrameIs95Std(benchmark::State& s) { frame(s, 2); }
-void FrameIs95Acp(benchmark::State& s) { frame(s, 3); }
+void FrameRectangular(benchmark::State& s) { frame(s, engine::FilterKind::Rectangular); }
+void FrameIs95Std(benchmark::State& s) { frame(s, engine::FilterKind::Is95Std); }
+void FrameIs95Acp(benchmark::State& s) { frame(s, engine::FilterKind::Is95Acp); }
 BENCHMARK(FrameRectangular)->Arg(2)->Arg(5)->Arg(30)->Unit(benchmark::kMillisecond);
 BENCHMARK(FrameIs95Std)->Arg(2)->Arg(5)->Arg(30)->Unit(benchmark::kMillisecond);
 BENCHMARK(FrameIs95Acp)->Arg(2)->Arg(5)->Arg(30)->Unit(benchmark::kMillisecond);

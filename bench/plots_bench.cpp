@@ -29,14 +29,14 @@ model::Parameters defaultSettings() {
     return p;
 }
 
-engine::FrameArgs frameArgs(bool busy) { return busy ? busyFrame(30, 3) : model::frameArguments(defaultSettings(), {}); }
+engine::FrameArgs frameArgs(bool busy) { return busy ? busyFrame(30, engine::FilterKind::Is95Acp) : model::frameArguments(defaultSettings(), {}); }
 
 const dsp::CVec& frameOf(bool busy) {
     static const dsp::CVec waves[2] = {[] {
                                            dsp::Rng rng(1);
                                            return engine::applyDacRes(model::Calculate(defaultSettings(), rng).waveform, 14);
                                        }(),
-                                       engine::applyDacRes(engine::Zuno_FwdChnFrame(busyFrame(30, 3)).waveform, 14)};
+                                       engine::applyDacRes(engine::Zuno_FwdChnFrame(busyFrame(30, engine::FilterKind::Is95Acp)).waveform, 14)};
     return waves[busy];
 }
 

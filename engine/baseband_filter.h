@@ -9,9 +9,10 @@
 
 namespace engine {
 
-// The baseband filter selection: a list position or a design name.
+// The baseband filters; the value is the filter's position in the main window's list.
+enum class FilterKind { Rectangular = 1, Is95Std = 2, Is95Acp = 3 };
+// A selection as Zuno_BasebandFilter takes it: a list position or a design name.
 using FilterType = std::variant<double, std::string>;
-enum class FilterKind { Rectangular, Is95Std, Is95Acp };
 FilterKind filterKind(const FilterType& type);
 
 // Zero-stuffing: n - 1 zeros after every value.

@@ -21,68 +21,38 @@ constexpr std::size_t kMargin = 4;  // RF blanking margin in chips
 
 [[noreturn]] void fail(const std::string& what) { throw std::invalid_argument(what); }
 
-// Concatenates runs of ones and zeros: {ones, zeros, ones, ...}.
-dsp::Bits mask(std::initializer_list<std::size_t> runs) {
-    dsp::Bits out;
-    std::uint8_t value = 1;
-    for (std::size_t n : runs) {
-        out.insert(out.end(), n, value);
-        value ^= 1;
+// Marker 2 of a slot that sends the pilot and the given channels: high over what is sent and
+// m chips either side of it, within the slot.
+dsp::Bits blankingMask(bool traffic, bool mac, std::size_t m) {
+    dsp::Bits out(kChipsPerSlot, 0);
+    const auto high = [&](std::size_t from, std::size_t to) {
+        std::fill(out.begin() + static_cast<std::ptrdiff_t>(from > m ? from - m : 0),
+                  out.begin() + static_cast<std::ptrdiff_t>(std::min(to + m, kChipsPerSlot)), 1);
+    };
+    for (std::size_t base = 0; base < kChipsPerSlot; base += kHalfSlotChips) {
+        high(base + kPilotStart, base + kPilotStart + kPilotChips);
+        if (mac)
+            for (std::size_t start : kMacStarts) high(base + start, base + start + kMacBurstChips);
+        if (traffic)
+            for (const auto& run : kDataRuns) high(base + run[0], base + run[1]);
     }
     return out;
 }
 
-void checkFinite(const char* name, double v) {
-    if (!std::isfinite(v)) fail(std::string(name) + " = " + dsp::generalText(v) + " is not a finite number");
-}
-
-void checkSlotVector(const char* name, const dsp::RVec& v) {
-    if (v.size() != kSlots) fail(std::string(name) + " must hold 16 values, one per slot (got " + std::to_string(v.size()) + ")");
-    for (std::size_t i = 0; i < v.size(); ++i)
-        if (!std::isfinite(v[i])) fail(std::string(name) + " of slot " + std::to_string(i + 1) + " = " + dsp::generalText(v[i]) + " is not a finite number");
-}
-
-void checkRpcMatrix(const char* name, const dsp::Matrix& m) {
-    if (m.rows != kSlots || m.cols != kRpcChannels)
-        fail(std::string(name) + " must be a 16x59 matrix (got " + std::to_string(m.rows) + "x" + std::to_string(m.cols) + ")");
-    for (std::size_t c = 0; c < m.cols; ++c)
-        for (std::size_t r = 0; r < m.rows; ++r)
-            if (!std::isfinite(m(r, c)))
-                fail(std::string(name) + " of slot " + std::to_string(r + 1) + ", channel " + std::to_string(c + 1) + " = " +
-                     dsp::generalText(m(r, c)) + " is not a finite number");
-}
-
-int checkedOversampling(double r) {
-    if (!(r >= 2 && r <= kMaxOversampling) || r != std::floor(r))
-        fail("oversampling (OverSampling) = " + dsp::generalText(r) + " must be a whole number from 2 to " + std::to_string(kMaxOversampling));
-    return static_cast<int>(r);
-}
+[[noreturn]] void notFinite(const std::string& name, double v) { fail(name + " = " + dsp::generalText(v) + " is not a finite number"); }
 
 void checkArguments(const FrameArgs& a) {
-    checkFinite("PilotOffsetIndex", a.PilotOffsetIndex);
-    if (a.PilotOffsetIndex < 0 || a.PilotOffsetIndex > 511 || a.PilotOffsetIndex != std::floor(a.PilotOffsetIndex))
-        fail("PilotOffsetIndex = " + dsp::generalText(a.PilotOffsetIndex) + " must be a whole number from 0 to 511");
-    checkSlotVector("DATAactive", a.DATAactive);
-    checkSlotVector("RAactive", a.RAactive);
-    checkSlotVector("RAbit", a.RAbit);
-    checkSlotVector("RAgain", a.RAgain);
-    checkSlotVector("RPCchnActive", a.RPCchnActive);
-    if (a.DATAformat.size() != kSlots) fail("DATAformat must hold 16 values, one per slot (got " + std::to_string(a.DATAformat.size()) + ")");
-    checkRpcMatrix("RPCactive", a.RPCactive);
-    checkRpcMatrix("RPCbits", a.RPCbits);
-    checkRpcMatrix("RPCgains", a.RPCgains);
-    checkFinite("IdleSlotGainActive", a.IdleSlotGainActive);
-    checkFinite("IdleSlotGain", a.IdleSlotGain);
-    if (a.Mode != 1.0) return;  // a PN-only frame carries no traffic
-    std::size_t bitsNeeded = 0;
     for (std::size_t i = 0; i < kSlots; ++i) {
-        if (a.DATAactive[i] != 1.0) continue;
-        const double f = a.DATAformat[i];
-        if (f != 1.0 && f != 2.0 && f != 3.0)
-            fail("DATAformat of slot " + std::to_string(i + 1) + " = " + dsp::generalText(f) +
-                 " is not a modulation format (1 QPSK, 2 8-PSK, 3 16-QAM)");
-        bitsNeeded += static_cast<std::size_t>(f + 1) * kTrafficChips;
+        const auto slot = [i] { return " of slot " + std::to_string(i + 1); };
+        if (!std::isfinite(a.RAgain[i])) notFinite("RAgain" + slot(), a.RAgain[i]);
+        for (std::size_t k = 0; k < kRpcChannels; ++k)
+            if (!std::isfinite(a.RPCgains[i][k])) notFinite("RPCgains" + slot() + ", channel " + std::to_string(k + 1), a.RPCgains[i][k]);
     }
+    if (!std::isfinite(a.IdleSlotGain)) notFinite("IdleSlotGain", a.IdleSlotGain);
+    if (a.Mode != FrameMode::Full) return;  // a PN-only frame carries no traffic
+    std::size_t bitsNeeded = 0;
+    for (std::size_t i = 0; i < kSlots; ++i)
+        if (a.DATAactive[i]) bitsNeeded += trafficBits(a.DATAformat[i]);
     if (a.DATAbits.size() < bitsNeeded)
         fail("DATAbits holds " + std::to_string(a.DATAbits.size()) + " bits, but the active traffic slots need " +
              std::to_string(bitsNeeded));
@@ -96,13 +66,13 @@ std::string overflowCause(const FrameArgs& a) {
     auto consider = [&](double dB, const std::string& what) {
         if (dB > worst) worst = dB, cause = what + " = " + dsp::generalText(dB) + " dB is too large: the frame's samples overflow";
     };
-    if (a.IdleSlotGainActive != 0) consider(a.IdleSlotGain, "IdleSlotGain (IdleSlotGain)");
+    if (a.IdleSlotGainActive) consider(a.IdleSlotGain, "IdleSlotGain (IdleSlotGain)");
     for (std::size_t i = 0; i < kSlots; ++i) {
-        if (!(a.RAactive[i] + a.RPCchnActive[i] >= 1)) continue;  // an idle MAC part uses no gain
+        if (!a.macActive(i)) continue;  // an idle MAC part uses no gain
         const std::string slot = " of slot " + std::to_string(i + 1);
         consider(a.RAgain[i], "RAgain (slot.RAslotGain)" + slot);
         for (std::size_t k = 0; k < kRpcChannels; ++k)
-            consider(a.RPCgains(i, k), "RPCgains (slot.RPCslotGain)" + slot + ", channel " + std::to_string(k + 1));
+            consider(a.RPCgains[i][k], "RPCgains (slot.RPCslotGain)" + slot + ", channel " + std::to_string(k + 1));
     }
     return cause;
 }
@@ -128,15 +98,9 @@ void fillSlot(dsp::cplx* slot, const dsp::CVec& data, const dsp::CVec& mac) {
 
 }  // namespace
 
-dsp::Bits idleMACmask(std::size_t m) {
-    return mask({400 + m, 64 - 2 * m, 96 + 2 * m, 64 - 2 * m, 800 + 2 * m, 64 - 2 * m, 96 + 2 * m, 64 - 2 * m, 400 + m});
-}
-dsp::Bits idleDATAmask(std::size_t m) {
-    return mask({0, 400 - m, 224 + 2 * m, 800 - 2 * m, 224 + 2 * m, 400 - m});
-}
-dsp::Bits bothIdleMask(std::size_t m) {
-    return mask({0, 464 - m, 96 + 2 * m, 928 - 2 * m, 96 + 2 * m, 464 - m});
-}
+dsp::Bits idleMACmask(std::size_t m) { return blankingMask(true, false, m); }
+dsp::Bits idleDATAmask(std::size_t m) { return blankingMask(false, true, m); }
+dsp::Bits bothIdleMask(std::size_t m) { return blankingMask(false, false, m); }
 
 namespace {
 
@@ -144,31 +108,32 @@ namespace {
 // into `marker2` (32768 ones on entry).
 dsp::CVec spreadChips(const FrameArgs& a, dsp::Rng& rng, dsp::Bits& marker2) {
     dsp::CVec frame(kChipsPerFrame);
-    if (a.Mode == 1.0) {
+    if (a.Mode == FrameMode::Full) {
         static const dsp::Bits macIdle = idleMACmask(kMargin), dataIdle = idleDATAmask(kMargin), bothIdle = bothIdleMask(kMargin);
+        const double idleNoise = a.IdleSlotGainActive ? 1.0 : 0.0;
         std::size_t bitCounter = 0;
         dsp::RVec rpcBits(kRpcChannels), rpcAmps(kRpcChannels);
         for (std::size_t i = 0; i < kSlots; ++i) {
             dsp::CVec mac;
-            const bool macIdleSlot = !(a.RAactive[i] + a.RPCchnActive[i] >= 1);
+            const bool macIdleSlot = !a.macActive(i);
             if (!macIdleSlot) {
                 for (std::size_t k = 0; k < kRpcChannels; ++k) {
-                    rpcBits[k] = a.RPCbits(i, k);
-                    rpcAmps[k] = dsp::dbToAmplitude(a.RPCgains(i, k)) * a.RPCactive(i, k) * a.RPCchnActive[i];
+                    rpcBits[k] = a.RPCbits[i][k] ? 1.0 : 0.0;
+                    rpcAmps[k] = a.RPCactive[i][k] && a.RPCchnActive[i] ? dsp::dbToAmplitude(a.RPCgains[i][k]) : 0.0;
                 }
-                mac = Zuno_FwdMACslot(rpcBits, rpcAmps, a.RAbit[i], dsp::dbToAmplitude(a.RAgain[i]) * a.RAactive[i]);
+                mac = Zuno_FwdMACslot(rpcBits, rpcAmps, a.RAbit[i] ? 1.0 : 0.0, a.RAactive[i] ? dsp::dbToAmplitude(a.RAgain[i]) : 0.0);
             } else {
-                mac = Zuno_FwdIdleSlot(a.IdleSlotGainActive, a.IdleSlotGain, kMacChips, rng);
+                mac = Zuno_FwdIdleSlot(idleNoise, a.IdleSlotGain, kMacChips, rng);
             }
 
             dsp::CVec data;
-            const bool dataIdleSlot = a.DATAactive[i] != 1.0;
+            const bool dataIdleSlot = !a.DATAactive[i];
             if (!dataIdleSlot) {
-                const auto need = static_cast<std::size_t>(a.DATAformat[i] + 1) * kTrafficChips;
-                data = Zuno_FwdTrfChn(std::span(a.DATAbits).subspan(bitCounter, need), a.DATAformat[i], kTrafficChips);
+                const std::size_t need = trafficBits(a.DATAformat[i]);
+                data = Zuno_FwdTrfChn(std::span(a.DATAbits).subspan(bitCounter, need), formatCode(a.DATAformat[i]), kTrafficChips);
                 bitCounter += need;
             } else {
-                data = Zuno_FwdIdleSlot(a.IdleSlotGainActive, a.IdleSlotGain, kTrafficChips, rng);
+                data = Zuno_FwdIdleSlot(idleNoise, a.IdleSlotGain, kTrafficChips, rng);
             }
 
             const dsp::Bits* m2 = nullptr;
@@ -196,7 +161,9 @@ dsp::CVec frameChips(const FrameArgs& a, dsp::Rng& rng) {
 }
 
 FrameResult Zuno_FwdChnFrame(const FrameArgs& a, dsp::Rng& rng) {
-    const int r = checkedOversampling(a.oversamplingRate);
+    const int r = a.oversamplingRate;
+    if (r < 2 || r > kMaxOversampling)
+        fail("oversampling (OverSampling) = " + std::to_string(r) + " must be a whole number from 2 to " + std::to_string(kMaxOversampling));
     checkArguments(a);
 
     dsp::Bits marker1(kChipsPerFrame, 0), marker2(kChipsPerFrame, 1);
@@ -211,10 +178,10 @@ FrameResult Zuno_FwdChnFrame(const FrameArgs& a, dsp::Rng& rng) {
     out.events[0] = upsampleMarker(marker1, ratio);
     out.events[1] = upsampleMarker(marker2, ratio);
     // Equivalent to Zuno_BasebandFilter(upsample(frame, R), R, filterType), without the zeros.
-    out.waveform = filterChips(frame, r, filterKind(a.filterType));
+    out.waveform = filterChips(frame, r, a.filterType);
     // Without mirroring the waveform is conjugated.
-    const bool conjugate = a.mirrorSpectrum == 0.0;
-    if (a.phaseEqActive == 1.0)
+    const bool conjugate = !a.mirrorSpectrum;
+    if (a.phaseEqActive)
         out.waveform = equalizePhase(out.waveform, r, conjugate);
     else if (conjugate)
         for (auto& v : out.waveform) v = std::conj(v);

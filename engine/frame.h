@@ -7,33 +7,57 @@
 #include "dsp/types.h"
 #include "engine/baseband_filter.h"
 #include "engine/frame_layout.h"
+#include "engine/traffic.h"
 
 namespace engine {
 
 constexpr double kChipRate = 1228800.0;
 constexpr int kMaxOversampling = 256;  // 8.4 M samples; stored files may exceed the window's 30
 
-// The engine's 18 arguments, in their order. Per-slot vectors hold 16 values (slot 1 first);
-// the RPC matrices are 16 x 59 (row = slot, column k = MAC index k + 4).
+// A full forward-link frame, or the short PN code alone (every chip +1 before spreading).
+enum class FrameMode { Full, PnOnly };
+
+template <class T>
+using PerSlot = std::array<T, kSlots>;
+// One row per slot, one column per RPC channel (column k is MAC index k + 5).
+template <class T>
+using PerRpc = std::array<std::array<T, kRpcChannels>, kSlots>;
+
+template <class T, std::size_t N>
+constexpr std::array<T, N> filled(T v) {
+    std::array<T, N> a{};
+    a.fill(v);
+    return a;
+}
+template <class T>
+constexpr PerRpc<T> filledRpc(T v) {
+    return filled<std::array<T, kRpcChannels>, kSlots>(filled<T, kRpcChannels>(v));
+}
+
+// The engine's 18 arguments, in their order, typed: kinds as enums, switches and bits as bools,
+// gains in dB. The model makes them from the stored settings and refuses what is none of these.
 struct FrameArgs {
-    double Mode = 1;
-    double PilotOffsetIndex = 0;
-    dsp::RVec DATAactive = dsp::RVec(16, 0.0);
-    dsp::RVec DATAformat = dsp::RVec(16, 1.0);
+    FrameMode Mode = FrameMode::Full;
+    int PilotOffsetIndex = 0;
+    PerSlot<bool> DATAactive{};
+    PerSlot<Modulation> DATAformat = filled<Modulation, kSlots>(Modulation::Qpsk);
     dsp::Bits DATAbits;
-    dsp::RVec RAactive = dsp::RVec(16, 0.0);
-    dsp::RVec RAbit = dsp::RVec(16, 1.0);
-    dsp::RVec RAgain = dsp::RVec(16, -3.0);
-    dsp::RVec RPCchnActive = dsp::RVec(16, 0.0);
-    dsp::Matrix RPCactive = dsp::Matrix(16, 59, 0.0);
-    dsp::Matrix RPCbits = dsp::Matrix(16, 59, 1.0);
-    dsp::Matrix RPCgains = dsp::Matrix(16, 59, -3.0);
-    double IdleSlotGainActive = 1;
+    PerSlot<bool> RAactive{};
+    PerSlot<bool> RAbit = filled<bool, kSlots>(true);
+    PerSlot<double> RAgain = filled<double, kSlots>(-3.0);
+    PerSlot<bool> RPCchnActive{};
+    PerRpc<bool> RPCactive{};
+    PerRpc<bool> RPCbits = filledRpc(true);
+    PerRpc<double> RPCgains = filledRpc(-3.0);
+    bool IdleSlotGainActive = true;
     double IdleSlotGain = -10;
-    double oversamplingRate = 5;
-    FilterType filterType = 3.0;
-    double phaseEqActive = 1;
-    double mirrorSpectrum = 0;
+    int oversamplingRate = 5;
+    FilterKind filterType = FilterKind::Is95Acp;
+    bool phaseEqActive = true;
+    bool mirrorSpectrum = false;
+
+    // Whether slot i's MAC part carries the RA or RPC channels; otherwise it is idle.
+    bool macActive(std::size_t i) const { return RAactive[i] || RPCchnActive[i]; }
 };
 
 struct FrameResult {
@@ -42,7 +66,8 @@ struct FrameResult {
 };
 
 // Throws std::invalid_argument, naming the argument and its value, for input it cannot compute
-// with, and for gains so large that the samples overflow (naming the largest gain in use).
+// with (a gain that is no finite number, an oversampling or PN offset out of range, too few
+// traffic bits), and for gains so large that the samples overflow (naming the largest gain in use).
 // Idle noise is drawn from `rng`.
 FrameResult Zuno_FwdChnFrame(const FrameArgs& args, dsp::Rng& rng = dsp::defaultRng());
 

@@ -14,8 +14,7 @@ namespace engine {
 
 namespace {
 
-constexpr std::size_t kShortCodeLength = 32768;
-constexpr int kMaxOffsetIndex = 511;
+constexpr std::size_t kShortCodeLength = kChipsPerFrame;  // one period per frame
 constexpr double kMaxPnLength = 4294967296.0;  // 2^32
 
 // Coefficients of x^0 .. x^15.
@@ -152,12 +151,12 @@ CVec Zuno_FwdQuadSpreading(const CVec& frame, double offsetIndex) {
     if (frame.size() != kShortCodeLength)
         throw std::invalid_argument("Quadrature spreading needs a frame of " + std::to_string(kShortCodeLength) +
                                     " chips, got " + std::to_string(frame.size()));
-    if (!(offsetIndex >= 0 && offsetIndex <= kMaxOffsetIndex) || offsetIndex != std::floor(offsetIndex))
+    if (!(offsetIndex >= 0 && offsetIndex <= kMaxPilotOffset) || offsetIndex != std::floor(offsetIndex))
         throw std::invalid_argument("PilotOffsetIndex = " + dsp::generalText(offsetIndex) +
                                     " is not a whole number in 0..511");
 
     const CVec& pn = complexShortCode();
-    const std::size_t shift = 64 * static_cast<std::size_t>(offsetIndex);
+    const std::size_t shift = kPilotOffsetChips * static_cast<std::size_t>(offsetIndex);
     CVec out(kShortCodeLength);
     for (std::size_t t = 0; t < kShortCodeLength; ++t) out[t] = frame[t] * pn[(t + shift) % kShortCodeLength];
     return out;

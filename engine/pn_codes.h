@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dsp/types.h"
+#include "engine/frame_layout.h"
 
 namespace engine {
 
@@ -22,6 +23,10 @@ Bits Zuno_PNqSequence(std::size_t reps);
 // One period of each short code, computed once per process.
 const Bits& shortCodeI();
 const Bits& shortCodeQ();
+
+// PN offsets: index 0..kMaxPilotOffset, in steps of kPilotOffsetChips.
+constexpr int kMaxPilotOffset = 511;
+constexpr std::size_t kPilotOffsetChips = 64;
 
 // frame (32768 chips) times (1 - 2 pnI) + j (1 - 2 pnQ), both codes advanced by 64 * offsetIndex chips.
 CVec Zuno_FwdQuadSpreading(const CVec& frame, double offsetIndex);

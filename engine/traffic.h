@@ -14,6 +14,12 @@ using Streams = std::vector<dsp::CVec>;  // one row per Walsh stream
 
 constexpr std::size_t kTrafficStreams = 16;
 
+// Traffic modulation; the value is the format code the stages below take (bits per symbol - 1).
+enum class Modulation { Qpsk = 1, Psk8 = 2, Qam16 = 3 };
+constexpr double formatCode(Modulation m) { return static_cast<double>(m); }
+// The bits one slot of traffic consumes: (format + 1) x 1600.
+constexpr std::size_t trafficBits(Modulation m) { return (static_cast<std::size_t>(m) + 1) * kTrafficChips; }
+
 // Bits per symbol of a modulation format (1 QPSK, 2 8-PSK, 3 16-QAM); throws
 // std::invalid_argument naming DATAformat for anything else.
 int bitsPerSymbol(double format);

@@ -10,16 +10,6 @@ namespace model {
 
 namespace {
 
-dsp::RVec toVector(const SlotVector& v) {
-    return dsp::RVec(v.begin(), v.end());
-}
-
-dsp::RVec gated(const SlotVector& v, double channelOn) {
-    dsp::RVec out = toVector(v);
-    for (double& x : out) x *= channelOn;
-    return out;
-}
-
 double bitsPerSlot(double mod) {
     return static_cast<double>(engine::kTrafficChips) * (mod + 1);
 }
@@ -38,29 +28,6 @@ double trafficBitCount(const Parameters& parameters) {
     return total;
 }
 
-engine::FrameArgs frameArguments(const Parameters& p, dsp::Bits DATAbits) {
-    engine::FrameArgs a;
-    a.Mode = p.Mode;
-    a.PilotOffsetIndex = p.PilotOffsetIndex;
-    a.DATAactive = gated(p.slot.DATAslotActive, p.DATAchnActive);
-    a.DATAformat = toVector(p.slot.DATAslotMod);
-    a.DATAbits = std::move(DATAbits);
-    a.RAactive = gated(p.slot.RAslotActive, p.MACchnActive);
-    a.RAbit = toVector(p.slot.RAslotValue);
-    a.RAgain = toVector(p.slot.RAslotGain);
-    a.RPCchnActive = gated(p.slot.RPCslotActiveChn, p.MACchnActive);
-    a.RPCactive = p.slot.RPCslotActive;
-    a.RPCbits = p.slot.RPCslotValue;
-    a.RPCgains = p.slot.RPCslotGain;
-    a.IdleSlotGainActive = p.IdleSlotGainActive;
-    a.IdleSlotGain = p.IdleSlotGain;
-    a.oversamplingRate = p.OverSampling;
-    a.filterType = p.FilterType;
-    a.phaseEqActive = p.PhaseEq;
-    a.mirrorSpectrum = p.MirrorSpectrum;
-    return a;
-}
-
 engine::FrameResult Calculate(const Parameters& parameters, dsp::Rng& rng) {
     const double bitsReq = trafficBitCount(parameters);
     engine::FrameArgs args =
@@ -68,10 +35,10 @@ engine::FrameResult Calculate(const Parameters& parameters, dsp::Rng& rng) {
 
     // A PN-only frame carries no traffic, so only a full frame consumes bits. Caught here, the
     // user learns which setting is at fault instead of an index error deep in the engine.
-    if (args.Mode == 1) {
+    if (args.Mode == engine::FrameMode::Full) {
         double consumed = 0;
-        for (std::size_t i = 0; i < args.DATAactive.size(); ++i)
-            if (args.DATAactive[i] == 1) consumed += bitsPerSlot(args.DATAformat[i]);
+        for (std::size_t i = 0; i < engine::kSlots; ++i)
+            if (args.DATAactive[i]) consumed += static_cast<double>(engine::trafficBits(args.DATAformat[i]));
         const double available = static_cast<double>(args.DATAbits.size());
         if (available < consumed) {
             const std::string source =

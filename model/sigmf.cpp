@@ -12,11 +12,13 @@ namespace model {
 
 namespace {
 
-std::string modulationName(double mod) {
-    if (mod == 1) return "QPSK";
-    if (mod == 2) return "8-PSK";
-    if (mod == 3) return "16-QAM";
-    return "modulation " + host::numberText(mod);
+const char* modulationName(engine::Modulation mod) {
+    switch (mod) {
+        case engine::Modulation::Qpsk: return "QPSK";
+        case engine::Modulation::Psk8: return "8-PSK";
+        case engine::Modulation::Qam16: break;
+    }
+    return "16-QAM";
 }
 
 bool endsWith(const std::string& s, const std::string& tail) {
@@ -36,15 +38,14 @@ SigmfRecording frameRecording(const Parameters& p, std::size_t samples, double s
                     host::numberText(p.PilotOffsetIndex);
     // Slot contents as the engine decides them: channel switches gate the per-slot ones.
     const engine::FrameArgs a = frameArguments(p, {});
-    const bool fullFrame = p.Mode == 1;
     const std::uint64_t perSlot = samples / engine::kSlots;
     for (std::size_t i = 0; i < engine::kSlots; ++i) {
         std::string label = "slot " + std::to_string(i + 1) + ": ";
-        if (!fullFrame) {
+        if (a.Mode != engine::FrameMode::Full) {
             label += "PN only";
         } else {
-            label += a.DATAactive[i] == 1 ? "traffic " + modulationName(a.DATAformat[i]) : std::string("traffic idle");
-            label += a.RAactive[i] + a.RPCchnActive[i] >= 1 ? ", MAC active" : ", MAC idle";
+            label += a.DATAactive[i] ? std::string("traffic ") + modulationName(a.DATAformat[i]) : std::string("traffic idle");
+            label += a.macActive(i) ? ", MAC active" : ", MAC idle";
         }
         r.annotations.push_back({i * perSlot, perSlot, std::move(label)});
     }

@@ -31,8 +31,8 @@ std::string dataSourceName(int source) {
     return source >= 1 && source <= 6 ? names[source - 1] : "source " + std::to_string(source);
 }
 
-std::string filterName(const engine::FilterType& type) {
-    switch (engine::filterKind(type)) {
+std::string filterName(engine::FilterKind kind) {
+    switch (kind) {
     case engine::FilterKind::Rectangular: return "Rectangular";
     case engine::FilterKind::Is95Std: return "IS-95 standard";
     case engine::FilterKind::Is95Acp: return "IS-95 ACP-optimised";
@@ -119,7 +119,7 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
         {"measureSampleRate", "Sample rate",
          fixed(r.sampleRate / 1e6, 4) + " MHz (" + std::to_string(r.oversampling) + " x chip rate)"},
         {"measureReference", "Reference",
-         filterName(r.reference.filterType) + ", equalizer " + (r.reference.phaseEqActive != 0 ? "on" : "off") +
+         filterName(r.reference.filterType) + ", equalizer " + (r.reference.phaseEqActive ? "on" : "off") +
              (r.referenceFound ? " (found: the best fit of " + std::to_string(r.referencesTried) + ")" : "")},
     };
 }

@@ -124,6 +124,9 @@ class TestRefusals:
         ("slot.DATAslotMod=4", {"slot": {"DATAslotMod": 4}}),
         ("OverSampling=0", {"OverSampling": 0}),
         ("IdleSlotGain=4000", {"IdleSlotGain": 4000}),
+        ("FilterType=9", {"FilterType": 9}),
+        ("slot.RAslotActive=0.5", {"slot": {"RAslotActive": 0.5}}),
+        ("MirrorSpectrum=2", {"MirrorSpectrum": 2}),
         ("ParameterFileFormat_ID=\"Zuno-Fwd - Format 1.1\"", {"ParameterFileFormat_ID": "Zuno-Fwd - Format 1.1"}),
     ])
     def test_the_programs_message(self, refusal_of, setting, field):

@@ -38,7 +38,7 @@ double cyclicMiss(double a, double b) {
     return std::min(d, 32768.0 - d);
 }
 
-bool channelOn(const engine::FrameArgs& a, std::size_t s, std::size_t k) { return a.RPCchnActive[s] == 1 && a.RPCactive(s, k) == 1; }
+bool channelOn(const engine::FrameArgs& a, std::size_t s, std::size_t k) { return a.RPCchnActive[s] && a.RPCactive[s][k]; }
 
 // The reading whose PN offset is the one the frame was made with: asked for when the analyzer
 // chose another one the samples allow.
@@ -57,16 +57,16 @@ Result readingOf(const dsp::CVec& x, const engine::FrameArgs& a, analyzer::Optio
 template <class Tol>
 void expectContent(const Result& r, const analyzertest::Drawn& d, Tol gainTol, double bitFloor, Worst& w) {
     const auto& a = d.args;
-    EXPECT_EQ(r.mirrorSpectrum, a.mirrorSpectrum == 1);
+    EXPECT_EQ(r.mirrorSpectrum, a.mirrorSpectrum);
     bool traffic = false;
     for (std::size_t s = 0; s < engine::kSlots; ++s) {
         SCOPED_TRACE("slot " + std::to_string(s + 1));
         const auto& got = r.slotResults[s];
-        const bool raOn = a.RAactive[s] == 1;
+        const bool raOn = a.RAactive[s];
         ASSERT_EQ(got.ra.has_value(), raOn);
         if (raOn) {
             if (a.RAgain[s] >= bitFloor) {
-                EXPECT_EQ(got.ra->bit, a.RAbit[s]);
+                EXPECT_EQ(got.ra->bit, a.RAbit[s] ? 1 : 0);
             }
             EXPECT_NEAR(got.ra->gainDb, a.RAgain[s], gainTol(a.RAgain[s]));
             w.gain = std::max(w.gain, std::abs(got.ra->gainDb - a.RAgain[s]));
@@ -78,16 +78,16 @@ void expectContent(const Result& r, const analyzertest::Drawn& d, Tol gainTol, d
                 << a.IdleSlotGainActive << " at " << a.IdleSlotGain << " dB, slot's MAC " << a.RPCchnActive[s] << a.RAactive[s];
             if (!got.rpc[k]) continue;
             anyOn = true;
-            if (a.RPCgains(s, k) >= bitFloor) {
-                EXPECT_EQ(got.rpc[k]->bit, a.RPCbits(s, k)) << "RPC channel " << k + 1;
+            if (a.RPCgains[s][k] >= bitFloor) {
+                EXPECT_EQ(got.rpc[k]->bit, a.RPCbits[s][k] ? 1 : 0) << "RPC channel " << k + 1;
             }
-            EXPECT_NEAR(got.rpc[k]->gainDb, a.RPCgains(s, k), gainTol(a.RPCgains(s, k))) << "RPC channel " << k + 1;
-            w.gain = std::max(w.gain, std::abs(got.rpc[k]->gainDb - a.RPCgains(s, k)));
+            EXPECT_NEAR(got.rpc[k]->gainDb, a.RPCgains[s][k], gainTol(a.RPCgains[s][k])) << "RPC channel " << k + 1;
+            w.gain = std::max(w.gain, std::abs(got.rpc[k]->gainDb - a.RPCgains[s][k]));
         }
         EXPECT_EQ(got.macActive, anyOn);
-        const auto expected = a.DATAactive[s] == 1 ? static_cast<analyzer::Modulation>(a.DATAformat[s]) : analyzer::Modulation::Idle;
+        const auto expected = a.DATAactive[s] ? static_cast<analyzer::Modulation>(a.DATAformat[s]) : analyzer::Modulation::Idle;
         EXPECT_EQ(got.traffic, expected);
-        traffic = traffic || a.DATAactive[s] == 1;
+        traffic = traffic || a.DATAactive[s];
     }
     if (traffic) {
         EXPECT_EQ(r.dataSource, d.source);
@@ -111,7 +111,7 @@ TEST(AnalyzerSweep, CleanFramesAreRecoveredExactly) {
         const Result res = readingOf(analyzertest::impair(wave, r, im, noise), d.args, analyzer::optionsFor(d.args));
         // Idle noise is not in the reference: it leaves the timing a thousandth of a chip off, which
         // moves weak channels beside loud ones by a few hundredths of a dB more.
-        const double gainTol = d.args.IdleSlotGainActive == 0 ? 0.05 : 0.1;
+        const double gainTol = !d.args.IdleSlotGainActive ? 0.05 : 0.1;
         expectContent(res, d, [&](double) { return gainTol; }, -100, w);
         if (res.dataSource) {
             EXPECT_EQ(res.dataBitErrors, 0u);
@@ -121,7 +121,7 @@ TEST(AnalyzerSweep, CleanFramesAreRecoveredExactly) {
         EXPECT_LT(std::abs(res.frequencyErrorHz), 0.5);
         w.start = std::max(w.start, start);
         w.frequency = std::max(w.frequency, std::abs(res.frequencyErrorHz));
-        if (d.args.IdleSlotGainActive == 0) {
+        if (!d.args.IdleSlotGainActive) {
             EXPECT_GE(res.rho, 0.9999);
             w.rhoShortfall = std::max(w.rhoShortfall, 1 - res.rho);
         }
@@ -137,7 +137,7 @@ TEST(AnalyzerSweep, ImpairedCapturesStayWithinWhatTheNoiseAllows) {
     for (int i = 0; i < sweepCount(); ++i) {
         const int r = ratios[i % 4];
         auto d = analyzertest::drawFrame(rng, r);
-        d.args.IdleSlotGainActive = 0;
+        d.args.IdleSlotGainActive = false;
         SCOPED_TRACE("frame " + std::to_string(i) + ", R " + std::to_string(r));
         const dsp::CVec wave = engine::Zuno_FwdChnFrame(d.args, noise).waveform;
         auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
@@ -183,8 +183,8 @@ TEST(AnalyzerSweep, ImpairedCapturesStayWithinWhatTheNoiseAllows) {
 TEST(Analyzer, AnotherReferenceFilterTellsHowFarTheFrameIsFromIt) {
     std::mt19937_64 rng(3);
     auto d = analyzertest::drawFrame(rng, 4);
-    d.args.filterType = 3.0;
-    d.args.IdleSlotGainActive = 0;
+    d.args.filterType = engine::FilterKind::Is95Acp;
+    d.args.IdleSlotGainActive = false;
     const dsp::CVec wave = engine::Zuno_FwdChnFrame(d.args).waveform;
     auto o = analyzer::optionsFor(d.args);
     o.filter = analyzer::ReferenceFilter::Standard;
@@ -193,7 +193,7 @@ TEST(Analyzer, AnotherReferenceFilterTellsHowFarTheFrameIsFromIt) {
     EXPECT_GT(r.rho, 0.99);
     EXPECT_LT(r.rho, 0.9995);
     for (std::size_t s = 0; s < engine::kSlots; ++s)
-        EXPECT_EQ(r.slotResults[s].traffic, d.args.DATAactive[s] == 1 ? static_cast<analyzer::Modulation>(d.args.DATAformat[s])
+        EXPECT_EQ(r.slotResults[s].traffic, d.args.DATAactive[s] ? static_cast<analyzer::Modulation>(d.args.DATAformat[s])
                                                                 : analyzer::Modulation::Idle);
 }
 
@@ -202,8 +202,8 @@ TEST(Analyzer, AnotherReferenceFilterTellsHowFarTheFrameIsFromIt) {
 TEST(Analyzer, FrameStartingOnAHalfHalfSlotIsFound) {
     std::mt19937_64 rng(8);
     auto d = analyzertest::drawFrame(rng, 2);
-    d.args.IdleSlotGainActive = 0;
-    d.args.DATAactive = dsp::RVec(16, 1.0);
+    d.args.IdleSlotGainActive = false;
+    d.args.DATAactive.fill(true);
     const dsp::CVec wave = engine::Zuno_FwdChnFrame(d.args).waveform;
     dsp::Rng noise(1);
     Worst w;
@@ -224,7 +224,7 @@ TEST(Analyzer, ChipRateCapturesAreReadAtAnySamplingPhase) {
     Worst w;
     for (double fraction : {0.0, 0.25, 0.5, 0.75, 0.3817}) {
         auto d = analyzertest::drawFrame(rng, 2);
-        d.args.IdleSlotGainActive = 0;
+        d.args.IdleSlotGainActive = false;
         SCOPED_TRACE("delay fraction " + std::to_string(fraction) + " chip");
         auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
         const double delayChips = std::floor(uniform(0, 32768)) + fraction;
@@ -254,8 +254,8 @@ TEST(Analyzer, ChipRateCapturesAreReadAtAnySamplingPhase) {
 TEST(Analyzer, LongerCaptureIsReadOnItsFirstWholeFrameAfterTheStart) {
     std::mt19937_64 rng(5);
     auto d = analyzertest::drawFrame(rng, 2);
-    d.args.IdleSlotGainActive = 0;
-    d.args.DATAactive = dsp::RVec(16, 1.0);
+    d.args.IdleSlotGainActive = false;
+    d.args.DATAactive.fill(true);
     d.source = 5;
     d.args.DATAbits = engine::GenerateBitStream(5, 16 * 6400);
     const dsp::CVec wave = engine::Zuno_FwdChnFrame(d.args).waveform;
@@ -280,8 +280,8 @@ TEST(Analyzer, FrameAndAHalfCutAnywhereReadsAsCleanlyAsOneFrame) {
     std::mt19937_64 rng(8);
     dsp::Rng noise(1);
     auto d = analyzertest::drawFrame(rng, 2);
-    d.args.IdleSlotGainActive = 0;
-    d.args.DATAactive = dsp::RVec(16, 1.0);
+    d.args.IdleSlotGainActive = false;
+    d.args.DATAactive.fill(true);
     const dsp::CVec wave = analyzertest::impair(engine::Zuno_FwdChnFrame(d.args).waveform, 2, {0.9999}, noise);
     const std::size_t frame = wave.size();
     for (std::size_t cut : {std::size_t{0}, std::size_t{5000}, frame / 4 + 1, frame / 2 + 333, frame - 7, frame - 26249}) {
@@ -314,7 +314,7 @@ TEST(Analyzer, FrameAndAHalfCutAnywhereReadsAsCleanlyAsOneFrame) {
 
 TEST(Analyzer, PilotOnlyFrameListsEveryReadingAndTakesTheOffsetAsked) {
     engine::FrameArgs a;
-    a.IdleSlotGainActive = 0;
+    a.IdleSlotGainActive = false;
     a.oversamplingRate = 2;
     a.PilotOffsetIndex = 37;
     const dsp::CVec wave = engine::Zuno_FwdChnFrame(a).waveform;
@@ -346,7 +346,7 @@ TEST(Analyzer, PilotOnlyFrameListsEveryReadingAndTakesTheOffsetAsked) {
 // a rounding error above it.
 TEST(Analyzer, RhoOfAScaledCopyIsOneAtMost) {
     engine::FrameArgs a;
-    a.IdleSlotGainActive = 0;
+    a.IdleSlotGainActive = false;
     a.oversamplingRate = 2;
     const dsp::CVec ref = engine::Zuno_FwdChnFrame(a).waveform;
     for (double s : {0.1, 0.7, 1.0, 7.3}) {

@@ -17,7 +17,7 @@ double maxDiff(const dsp::CVec& a, const dsp::CVec& b) {
 }
 
 analyzer::ChainSettings chainOf(const engine::FrameArgs& a, int r) {
-    return {r, engine::filterKind(a.filterType), a.phaseEqActive == 1, a.mirrorSpectrum == 0};
+    return {r, a.filterType, a.phaseEqActive, !a.mirrorSpectrum};
 }
 
 }  // namespace
@@ -33,8 +33,8 @@ TEST(Chain, MakesTheEnginesFrameAndGivesBackItsChips) {
             for (int mirror = 0; mirror <= 1; ++mirror) {
                 const int r = rates[(filter + eq + mirror) % 3];
                 engine::FrameArgs a = analyzertest::drawFrame(rng, r).args;
-                a.IdleSlotGainActive = 0;
-                a.filterType = static_cast<double>(filter), a.phaseEqActive = eq, a.mirrorSpectrum = mirror;
+                a.IdleSlotGainActive = false;
+                a.filterType = static_cast<engine::FilterKind>(filter), a.phaseEqActive = eq == 1, a.mirrorSpectrum = mirror == 1;
                 SCOPED_TRACE(testing::Message() << "filter " << filter << " eq " << eq << " mirror " << mirror << " R " << r);
                 const analyzer::ChainSettings chain = chainOf(a, r);
                 const dsp::CVec chips = engine::frameChips(a);
@@ -65,7 +65,7 @@ TEST(Chain, ChipRateChainSamplesAtItsPhase) {
     for (double phase : {0.3, -0.45}) {
         SCOPED_TRACE(testing::Message() << "phase " << phase);
         engine::FrameArgs a = analyzertest::drawFrame(rng, 2).args;
-        a.IdleSlotGainActive = 0;
+        a.IdleSlotGainActive = false;
         analyzer::ChainSettings chain = chainOf(a, 1);
         chain.phase = phase;
         const dsp::CVec chips = engine::frameChips(a);

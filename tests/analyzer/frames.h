@@ -26,25 +26,25 @@ inline Drawn drawFrame(std::mt19937_64& rng, int r) {
     Drawn d;
     engine::FrameArgs& a = d.args;
     a.oversamplingRate = r;
-    a.filterType = static_cast<double>(pick(1, 3));
-    a.phaseEqActive = pick(0, 1);
-    a.mirrorSpectrum = pick(0, 1);
+    a.filterType = static_cast<engine::FilterKind>(pick(1, 3));
+    a.phaseEqActive = pick(0, 1) == 1;
+    a.mirrorSpectrum = pick(0, 1) == 1;
     a.PilotOffsetIndex = pick(0, 511);
-    a.IdleSlotGainActive = pick(0, 1);
+    a.IdleSlotGainActive = pick(0, 1) == 1;
     a.IdleSlotGain = uniform(-20, -5);
     const double trafficShare = uniform(0, 1), macShare = uniform(0, 1), rpcDensity = uniform(0, 0.5);
     for (std::size_t s = 0; s < engine::kSlots; ++s) {
         a.DATAactive[s] = uniform(0, 1) < trafficShare;
-        a.DATAformat[s] = pick(1, 3);
+        a.DATAformat[s] = static_cast<engine::Modulation>(pick(1, 3));
         const bool mac = uniform(0, 1) < macShare;
         a.RAactive[s] = mac && pick(0, 1);
-        a.RAbit[s] = pick(0, 1);
+        a.RAbit[s] = pick(0, 1) == 1;
         a.RAgain[s] = uniform(-20, 10);
         a.RPCchnActive[s] = mac;
         for (std::size_t k = 0; k < engine::kRpcChannels; ++k) {
-            a.RPCactive(s, k) = uniform(0, 1) < rpcDensity;
-            a.RPCbits(s, k) = pick(0, 1);
-            a.RPCgains(s, k) = uniform(-20, 10);
+            a.RPCactive[s][k] = uniform(0, 1) < rpcDensity;
+            a.RPCbits[s][k] = pick(0, 1) == 1;
+            a.RPCgains[s][k] = uniform(-20, 10);
         }
     }
     d.source = pick(1, 6);
@@ -54,10 +54,10 @@ inline Drawn drawFrame(std::mt19937_64& rng, int r) {
 
 // The same settings with every channel off and no idle noise: the pilot alone.
 inline engine::FrameArgs pilotOnly(engine::FrameArgs a) {
-    a.DATAactive = dsp::RVec(16, 0.0);
-    a.RAactive = dsp::RVec(16, 0.0);
-    a.RPCchnActive = dsp::RVec(16, 0.0);
-    a.IdleSlotGainActive = 0;
+    a.DATAactive.fill(false);
+    a.RAactive.fill(false);
+    a.RPCchnActive.fill(false);
+    a.IdleSlotGainActive = false;
     return a;
 }
 

@@ -15,8 +15,8 @@ namespace {
 engine::FrameArgs busyFrame(int r) {
     std::mt19937_64 rng(19);
     engine::FrameArgs a = analyzertest::drawFrame(rng, r).args;
-    a.IdleSlotGainActive = 0;
-    a.mirrorSpectrum = 0;
+    a.IdleSlotGainActive = false;
+    a.mirrorSpectrum = false;
     a.PilotOffsetIndex = 12;
     for (std::size_t s = 0; s < engine::kSlots; ++s) a.DATAactive[s] = s % 3 != 2;
     return a;
@@ -66,8 +66,8 @@ TEST(Measures, IdleNoiseIsLeftOutOfRhoAndCountedInTheWholeFrame) {
 
 TEST(Measures, ActiveChipsFollowTheChannelsOn) {
     engine::FrameArgs a;
-    a.DATAactive[0] = 1;
-    a.RPCchnActive[1] = 1;
+    a.DATAactive[0] = true;
+    a.RPCchnActive[1] = true;
     const std::vector<bool> on = analyzer::activeChips(a);
     ASSERT_EQ(on.size(), 32768u);
     auto count = [&](std::size_t from, std::size_t to) {
@@ -112,11 +112,11 @@ TEST(Measures, PerSlotEvmShowsTheSlotThatIsOff) {
 // Left to find it, the analyzer tries every filter with and without the equalizer and keeps the
 // one the frame was made with.
 TEST(Measures, FindingTheReferenceKeepsTheFilterThatMadeTheFrame) {
-    for (double filter : {1.0, 2.0, 3.0}) {
+    for (engine::FilterKind filter : {engine::FilterKind::Rectangular, engine::FilterKind::Is95Std, engine::FilterKind::Is95Acp}) {
         engine::FrameArgs a = busyFrame(3);
         a.filterType = filter;
-        a.phaseEqActive = filter == 2.0 ? 1 : 0;
-        SCOPED_TRACE("filter " + std::to_string(filter));
+        a.phaseEqActive = filter == engine::FilterKind::Is95Std;
+        SCOPED_TRACE("filter " + std::to_string(static_cast<int>(filter)));
         analyzer::Options o = analyzer::optionsFor(a);
         o.filter.reset();
         o.phaseEqualizer.reset();
@@ -124,7 +124,7 @@ TEST(Measures, FindingTheReferenceKeepsTheFilterThatMadeTheFrame) {
         const analyzer::Result res = analyzer::analyze(engine::Zuno_FwdChnFrame(a).waveform, o);
         EXPECT_TRUE(res.referenceFound);
         EXPECT_EQ(res.referencesTried, 6);
-        EXPECT_EQ(engine::filterKind(res.reference.filterType), engine::filterKind(a.filterType));
+        EXPECT_EQ(res.reference.filterType, a.filterType);
         EXPECT_EQ(res.reference.phaseEqActive, a.phaseEqActive);
         EXPECT_GT(res.rho, 0.9999);
     }
@@ -133,7 +133,7 @@ TEST(Measures, FindingTheReferenceKeepsTheFilterThatMadeTheFrame) {
     given.phaseEqualizer.reset();
     const analyzer::Result res = analyzer::analyze(engine::Zuno_FwdChnFrame(a).waveform, given);
     EXPECT_EQ(res.referencesTried, 2);
-    EXPECT_EQ(res.reference.phaseEqActive, 1);
+    EXPECT_TRUE(res.reference.phaseEqActive);
 }
 
 }  // namespace

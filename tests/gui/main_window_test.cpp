@@ -13,6 +13,7 @@
 #include "app/status_line.h"
 #include "app_fixture.h"
 #include "host/core/compare.h"
+#include "model/parameter_file.h"
 
 using testing::HasSubstr;
 using testsupport::AppTest;
@@ -220,6 +221,24 @@ TEST_F(MainWindowTest, AFailedCalculationIsReportedAndChangesNothing) {
     dialogs.answers = {"Recalc & Plot"};
     EXPECT_EQ(application->common().checkWaveformReady(host::Handles(main), "Plot"), 0);
     EXPECT_EQ(c("main").pointer(), "arrow");
+}
+
+// A stored file may hold a number that is no entry of its list: opened, it calculates nothing
+// and the error names the field and its entries, instead of taking another filter.
+TEST_F(MainWindowTest, AStoredFilterOffTheListIsRefusedByName) {
+    model::Parameters stored;
+    stored.FilterType = 9;
+    model::writeParameterFile(path("odd.mat"), stored);
+    start();
+    dialogs.files.push_back(host::FileChoice{dir.string() + "/", "odd.mat"});
+    trigger("menuFileOpen");
+    ASSERT_EQ(p().FilterType, 9);
+    press("pbCalculate");
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.shown.back().title, "Calculation Error");
+    EXPECT_THAT(dialogs.shown.back().text,
+                HasSubstr("parameters.FilterType is 9; it must be 1 (rectangular), 2 (IS-95 standard) or 3 (IS-95 ACP-optimised)"));
+    EXPECT_TRUE(state().appInfo.LastCalcTimeStamp.empty());
 }
 
 TEST_F(MainWindowTest, MemoryOptionMenus) {

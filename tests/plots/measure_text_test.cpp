@@ -29,8 +29,8 @@ analyzer::Result sample() {
     r.dataSource = 5;
     r.dataBitErrors = 3;
     r.dataBits = 25600;
-    r.reference.filterType = 2.0;  // IS-95 standard
-    r.reference.phaseEqActive = 0;
+    r.reference.filterType = engine::FilterKind::Is95Std;
+    r.reference.phaseEqActive = false;
     for (auto& s : r.slotResults) {
         s.macCodePowerI.fill(-70);
         s.macCodePowerQ.fill(-70);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <cstdio>
@@ -267,6 +268,19 @@ TEST_F(ZunoGen, HostileInputFilesAreRefusedWithReasons) {
     host::writeMatFile(at("bad.mat"), file);
     expectError("--params " + at("bad.mat"), "has an Invalid File Structure. fileParameters.OverSampling");
     expectError("--set slot.DATAslotMod=1e308", "is 1e308; it must be 1, 2 or 3");
+
+    // A switch, a kind or a list position that is none of its field's codes, from the command
+    // line or from a stored file, is refused by name instead of being taken for another.
+    expectError("--set FilterType=9", "parameters.FilterType is 9; it must be 1 (rectangular), 2 (IS-95 standard) or 3");
+    expectError("--set slot.RAslotActive=0.5", "parameters.slot.RAslotActive of slot 1 is 0.5; it must be 0 or 1");
+    expectError("--set Mode=3", "parameters.Mode is 3; it must be 1 (1xEV forward link) or 2 (PN sequence only)");
+    p.slot.RPCslotActive(3, 7) = 0.5;
+    p.PhaseEq = NAN;
+    model::writeParameterFile(at("half.mat"), p);
+    expectError("--params " + at("half.mat"), "parameters.slot.RPCslotActive of slot 4, channel 8 is 0.5; it must be 0 or 1");
+    p.slot.RPCslotActive(3, 7) = 1;
+    model::writeParameterFile(at("nan.mat"), p);
+    expectError("--params " + at("nan.mat"), "parameters.PhaseEq is NaN; it must be 0 or 1");
 }
 
 TEST(GenOptions, Bounds) {
