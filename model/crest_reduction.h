@@ -1,0 +1,30 @@
+#pragma once
+// Crest-factor reduction as a transmitter does it: the magnitude clipped, and the clipping noise
+// filtered back into the carriers' channels, repeated until the crest factor holds.
+#include <vector>
+
+#include "dsp/types.h"
+
+namespace model {
+
+struct CrestReduction {
+    double targetDb = 0;
+    double beforeDb = 0;  // crest factor (peak over RMS) of the waveform as it came
+    double afterDb = 0;
+    int iterations = 0;
+    // Waveform quality of the result against the waveform as it came: the normalised
+    // correlation |<x, y>|^2 / (<x, x> <y, y>).
+    double rho = 1;
+    bool reached = false;  // afterDb within kCrestTolerance of the target
+};
+
+constexpr int kMaxCrestIterations = 10;
+constexpr double kCrestToleranceDb = 0.05;
+// Half the width of a carrier's channel, into which the clipping noise is filtered.
+constexpr double kChannelHalfWidthHz = 625e3;
+
+// Reduces `w` (one period of a looping waveform, sampled at `sampleRate`) to `targetDb` with
+// the clipping noise kept inside the channels of the carriers at `offsetsHz`.
+CrestReduction reduceCrest(dsp::CVec& w, double targetDb, const std::vector<double>& offsetsHz, double sampleRate);
+
+}  // namespace model
