@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <stdexcept>
 
 #include "dsp/number_text.h"
 #include "model/calculate.h"
+#include "model/settings_source.h"
 
 namespace model {
 
@@ -81,6 +83,50 @@ void addNoise(dsp::CVec& w, double carrierPower, double cnDb, double sampleRate,
 }
 
 }  // namespace
+
+namespace {
+
+double numberIn(const std::string& spec, const std::string& part, const char* what) {
+    std::size_t used = 0;
+    double v = 0;
+    try {
+        v = std::stod(part, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (part.empty() || used != part.size() || !std::isfinite(v))
+        throw std::invalid_argument("carrier '" + spec + "': the " + what + " '" + part + "' is not a number");
+    return v;
+}
+
+}  // namespace
+
+Carrier carrierFrom(const std::string& spec) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    // The third part is a file name, which may hold commas of its own.
+    while (parts.size() < 2) {
+        const std::size_t comma = spec.find(',', start);
+        if (comma == std::string::npos) break;
+        parts.push_back(spec.substr(start, comma - start));
+        start = comma + 1;
+    }
+    parts.push_back(spec.substr(start));
+    Carrier c;
+    c.offsetHz = numberIn(spec, parts[0], "offset");
+    if (parts.size() > 1 && !parts[1].empty()) c.gainDb = numberIn(spec, parts[1], "gain");
+    if (parts.size() > 2) {
+        const std::string& params = parts[2];
+        if (!params.empty() && params.find_first_not_of("0123456789") == std::string::npos) {
+            const double pn = numberIn(spec, params, "PN offset");
+            if (pn > 511) throw std::invalid_argument("carrier '" + spec + "': the PN offset must be from 0 to 511");
+            c.pnOffset = static_cast<int>(pn);
+        } else {
+            c.parameters = parametersFrom(params);
+        }
+    }
+    return c;
+}
 
 bool CarrierPlan::plain() const {
     const bool oneAtZero = carriers.empty() || (carriers.size() == 1 && carriers[0].offsetHz == 0 &&
@@ -171,6 +217,24 @@ CarrierWaveform calculateCarriers(const Parameters& main, const CarrierPlan& pla
     }
     if (plan.crestDb) out.crest = reduceCrest(out.frame.waveform, *plan.crestDb, out.offsetsHz, rate);
     return out;
+}
+
+std::string carrierSummary(const CarrierWaveform& w, const CarrierPlan& plan) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%d frame%s (%.6g ms), carrier%s at ", w.frames, w.frames == 1 ? "" : "s",
+                  w.frames * 1000 / kFrameRateHz, w.offsetsHz.size() == 1 ? "" : "s");
+    std::string line = text;
+    for (std::size_t i = 0; i < w.offsetsHz.size(); ++i)
+        line += (i == 0 ? "" : i + 1 == w.offsetsHz.size() ? " and " : ", ") + dsp::generalText(w.offsetsHz[i]);
+    line += " Hz";
+    if (plan.noiseCnDb) line += "; C/N " + dsp::generalText(*plan.noiseCnDb) + " dB";
+    if (w.crest) {
+        std::snprintf(text, sizeof text, "; crest factor %.2f dB after %d pass%s (from %.2f dB), rho %.4f", w.crest->afterDb,
+                      w.crest->iterations, w.crest->iterations == 1 ? "" : "es", w.crest->beforeDb, w.crest->rho);
+        line += text;
+    }
+    for (const std::string& note : w.notes) line += "; " + note;
+    return line;
 }
 
 }  // namespace model

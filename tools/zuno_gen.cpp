@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/calculate.h"
+#include "model/carriers.h"
 #include "model/parameter_overrides.h"
 #include "model/records.h"
 #include "model/settings_source.h"
@@ -58,11 +59,19 @@ int run(const std::vector<std::string>& args) {
     dsp::Rng& rng = options.seed ? seeded : dsp::defaultRng();
     const double sampleRate = model::InitializeSigGenSettings(parameters).SamplingRate;
 
-    const auto frame = model::Calculate(parameters, rng);
+    model::CarrierPlan plan;
+    for (const auto& c : options.carriers) plan.carriers.push_back(model::carrierFrom(c));
+    plan.noiseCnDb = options.noiseCnDb;
+    plan.crestDb = options.crestDb;
+    plan.quantizeOffsets = options.quantizeOffsets;
+    std::optional<model::CarrierWaveform> carriers;
+    if (!plan.plain()) carriers = model::calculateCarriers(parameters, plan, options.seed);
+    const auto frame = carriers ? carriers->frame : model::Calculate(parameters, rng);
     // Nothing is written unless the calculation succeeded, and then every output or none.
     auto outputs = model::prepareOutputs(options, frame.waveform, frame.events, parameters, sampleRate);
     host::commitTogether(outputs);
     std::puts(model::summaryLine(frame.waveform, sampleRate).c_str());
+    if (carriers) std::puts(model::carrierSummary(*carriers, plan).c_str());
     if (options.bench > 0) runBench(parameters, rng, options.bench);
     if (options.download) {
         hwio::Options link;
