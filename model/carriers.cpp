@@ -6,6 +6,7 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "dsp/gaussian.h"
 #include "dsp/number_text.h"
 #include "model/calculate.h"
 #include "model/settings_source.h"
@@ -40,15 +41,18 @@ void checkRange(const char* what, double v, double lo, double hi, const char* un
 // is taken afresh from the sample index every 4096 samples, so that no rounding builds up.
 void addMoved(dsp::CVec& to, const dsp::CVec& from, double offsetHz, double gain, double sampleRate) {
     const double cycles = offsetHz / sampleRate;  // per sample
+    const dsp::cplx step = std::polar(1.0, 2 * std::numbers::pi * cycles);
+    constexpr std::size_t kBlock = 4096;
     const std::size_t n = to.size(), period = from.size();
-    for (std::size_t start = 0; start < n; start += 4096) {
+    for (std::size_t start = 0; start < n; start += kBlock) {
         const double turns = std::fmod(cycles * static_cast<double>(start), 1.0);
         dsp::cplx rotor = std::polar(gain, 2 * std::numbers::pi * turns);
-        const dsp::cplx step = std::polar(1.0, 2 * std::numbers::pi * cycles);
-        const std::size_t end = std::min(n, start + 4096);
+        const std::size_t end = std::min(n, start + kBlock);
+        std::size_t j = start % period;
         for (std::size_t i = start; i < end; ++i) {
-            to[i] += from[i % period] * rotor;
+            to[i] += from[j] * rotor;
             rotor *= step;
+            if (++j == period) j = 0;
         }
     }
 }
@@ -67,19 +71,14 @@ Parameters carrierSettings(const Parameters& main, const Carrier& c) {
     return p;
 }
 
-// White Gaussian noise over the whole band at `cnDb` below `carrierPower` within 1.2288 MHz,
-// then the sum scaled back to the power it had without noise.
-void addNoise(dsp::CVec& w, double carrierPower, double cnDb, double sampleRate, dsp::Rng& rng) {
+// White Gaussian noise over the whole band at `cnDb` below `carrierPower` within 1.2288 MHz, the
+// sum scaled to the power the waveform had without noise (signal and noise being independent,
+// their powers add; the noise of a frame or more holds its power to within 0.01 dB).
+void addNoise(dsp::CVec& w, double carrierPower, double cnDb, double sampleRate, dsp::GaussianSource& gaussian) {
     const double before = meanPower(w);
     const double noisePower = carrierPower * std::pow(10.0, -cnDb / 10) * sampleRate / engine::kChipRate;
-    dsp::CVec noise = dsp::complexNoise(w.size(), noisePower, rng);
-    // The drawn noise given exactly its power, so that the ratio holds to the last digit.
-    const double drawn = meanPower(noise);
-    const double toNoise = drawn > 0 ? std::sqrt(noisePower / drawn) : 0;
-    for (std::size_t i = 0; i < w.size(); ++i) w[i] += noise[i] * toNoise;
-    const double after = meanPower(w);
-    const double back = after > 0 ? std::sqrt(before / after) : 1;
-    for (auto& v : w) v *= back;
+    const double keep = std::sqrt(before / (before + noisePower));
+    gaussian.mixComplexNoise(w, keep, keep * keep * noisePower);
 }
 
 }  // namespace
@@ -212,8 +211,8 @@ CarrierWaveform calculateCarriers(const Parameters& main, const CarrierPlan& pla
     }
     if (plan.noiseCnDb) {
         // Its own stream of the seed, apart from the frames' idle noise.
-        dsp::Rng own(seed.value_or(0) ^ 0x9e3779b97f4a7c15ULL);
-        addNoise(out.frame.waveform, firstPower, *plan.noiseCnDb, rate, seed ? own : dsp::defaultRng());
+        dsp::GaussianSource gaussian(seed ? *seed ^ 0x6a09e667f3bcc909ULL : dsp::defaultRng()());
+        addNoise(out.frame.waveform, firstPower, *plan.noiseCnDb, rate, gaussian);
     }
     if (plan.crestDb) out.crest = reduceCrest(out.frame.waveform, *plan.crestDb, out.offsetsHz, rate);
     return out;

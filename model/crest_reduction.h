@@ -20,8 +20,10 @@ struct CrestReduction {
 
 constexpr int kMaxCrestIterations = 10;
 constexpr double kCrestToleranceDb = 0.05;
-// Half the width of a carrier's channel, into which the clipping noise is filtered.
-constexpr double kChannelHalfWidthHz = 625e3;
+// The channel filter the clipping noise goes through: it passes what lies within 615 kHz of a
+// carrier and stops, 60 dB down, from 735 kHz (the edge of the leakage measured at 750 kHz).
+constexpr double kChannelPassHz = 615e3;
+constexpr double kChannelStopHz = 735e3;
 
 // Reduces `w` (one period of a looping waveform, sampled at `sampleRate`) to `targetDb` with
 // the clipping noise kept inside the channels of the carriers at `offsetsHz`.
