@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/calculate.h"
+#include "model/carrier_file.h"
 #include "model/carriers.h"
 #include "model/parameter_overrides.h"
 #include "model/records.h"
@@ -59,16 +60,18 @@ int run(const std::vector<std::string>& args) {
     dsp::Rng& rng = options.seed ? seeded : dsp::defaultRng();
     const double sampleRate = model::InitializeSigGenSettings(parameters).SamplingRate;
 
-    model::CarrierPlan plan;
+    // The file's carriers and noise, each replaced by what the command line gives.
+    model::CarrierPlan plan = options.paramsFile ? model::carrierPlanFrom(*options.paramsFile) : model::CarrierPlan{};
+    if (!options.carriers.empty()) plan.carriers.clear();
     for (const auto& c : options.carriers) plan.carriers.push_back(model::carrierFrom(c));
-    plan.noiseCnDb = options.noiseCnDb;
-    plan.crestDb = options.crestDb;
-    plan.quantizeOffsets = options.quantizeOffsets;
+    if (options.noiseCnDb) plan.noiseCnDb = options.noiseCnDb;
+    if (options.crestDb) plan.crestDb = options.crestDb;
+    if (options.quantizeOffsets) plan.quantizeOffsets = true;
     std::optional<model::CarrierWaveform> carriers;
     if (!plan.plain()) carriers = model::calculateCarriers(parameters, plan, options.seed);
     const auto frame = carriers ? carriers->frame : model::Calculate(parameters, rng);
     // Nothing is written unless the calculation succeeded, and then every output or none.
-    auto outputs = model::prepareOutputs(options, frame.waveform, frame.events, parameters, sampleRate);
+    auto outputs = model::prepareOutputs(options, frame.waveform, frame.events, parameters, sampleRate, plan);
     host::commitTogether(outputs);
     std::puts(model::summaryLine(frame.waveform, sampleRate).c_str());
     if (carriers) std::puts(model::carrierSummary(*carriers, plan).c_str());
