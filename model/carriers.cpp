@@ -100,6 +100,13 @@ double numberIn(const std::string& spec, const std::string& part, const char* wh
 
 }  // namespace
 
+void overridePlan(CarrierPlan& plan, const CarrierPlan& given) {
+    if (!given.carriers.empty()) plan.carriers = given.carriers;
+    if (given.noiseCnDb) plan.noiseCnDb = given.noiseCnDb;
+    if (given.crestDb) plan.crestDb = given.crestDb;
+    if (given.quantizeOffsets) plan.quantizeOffsets = true;
+}
+
 Carrier carrierFrom(const std::string& spec) {
     std::vector<std::string> parts;
     std::size_t start = 0;

@@ -55,6 +55,10 @@ struct CarrierWaveform {
     std::optional<CrestReduction> crest;
 };
 
+// `plan` (a file's) changed by what a command line or script gives: its carriers replace the
+// file's when it names any, its noise, crest factor and quantizing each when set.
+void overridePlan(CarrierPlan& plan, const CarrierPlan& given);
+
 // A carrier as the command line gives it: "OFFSET_HZ[,GAIN_DB[,PARAMS]]", PARAMS a parameter
 // file (.mat or .json) or a whole number, the carrier's PN offset on the main settings. Throws
 // std::invalid_argument naming the part that is wrong.

@@ -62,11 +62,12 @@ int run(const std::vector<std::string>& args) {
 
     // The file's carriers and noise, each replaced by what the command line gives.
     model::CarrierPlan plan = options.paramsFile ? model::carrierPlanFrom(*options.paramsFile) : model::CarrierPlan{};
-    if (!options.carriers.empty()) plan.carriers.clear();
-    for (const auto& c : options.carriers) plan.carriers.push_back(model::carrierFrom(c));
-    if (options.noiseCnDb) plan.noiseCnDb = options.noiseCnDb;
-    if (options.crestDb) plan.crestDb = options.crestDb;
-    if (options.quantizeOffsets) plan.quantizeOffsets = true;
+    model::CarrierPlan given;
+    for (const auto& c : options.carriers) given.carriers.push_back(model::carrierFrom(c));
+    given.noiseCnDb = options.noiseCnDb;
+    given.crestDb = options.crestDb;
+    given.quantizeOffsets = options.quantizeOffsets;
+    model::overridePlan(plan, given);
     std::optional<model::CarrierWaveform> carriers;
     if (!plan.plain()) carriers = model::calculateCarriers(parameters, plan, options.seed);
     const auto frame = carriers ? carriers->frame : model::Calculate(parameters, rng);
