@@ -1,5 +1,7 @@
 #include "model/parameter_file.h"
 
+#include "model/carrier_file.h"
+
 #include <exception>
 #include <stdexcept>
 
@@ -40,9 +42,10 @@ Parameters readParameterFile(const std::string& filename, const std::string& exp
     return parametersFromFile(host::readMatFile(filename, options), filename, expectedId);
 }
 
-host::Value parameterFileVariables(const Parameters& parameters) {
+host::Value parameterFileVariables(const Parameters& parameters, const CarrierPlan& plan) {
     host::Value file = host::Value::record();
     file.set(kParameterFileVariable, toValue(parameters));
+    if (!plan.plain()) file.set(kCarrierFileVariable, carrierPlanVariable(plan));
     return file;
 }
 

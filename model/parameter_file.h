@@ -3,6 +3,7 @@
 // same way by the application and by zuno-gen.
 #include <string>
 
+#include "model/carriers.h"
 #include "model/records.h"
 #include "host/core/value.h"
 
@@ -23,8 +24,9 @@ Parameters readParameterFile(const std::string& filename,
 Parameters parametersFromFile(const host::Value& file, const std::string& filename,
                               const std::string& expectedId = Parameters{}.ParameterFileFormat_ID);
 
-// The variables of a parameter file holding `parameters`.
-host::Value parameterFileVariables(const Parameters& parameters);
+// The variables of a parameter file holding `parameters`, and `fileCarriers` beside them when
+// the plan is more than the one frame.
+host::Value parameterFileVariables(const Parameters& parameters, const CarrierPlan& plan = {});
 
 // Writes `parameters` as a parameter file, replacing `filename` whole; throws std::runtime_error
 // with the writer's message.

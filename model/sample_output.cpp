@@ -113,7 +113,8 @@ void checkDistinctOutputs(const SampleOutputs& options) {
 
 std::vector<host::PendingFile> prepareOutputs(const SampleOutputs& o, const dsp::CVec& w,
                                               const std::array<dsp::Bits, 2>& markers,
-                                              const Parameters& parameters, double sampleRate) {
+                                              const Parameters& parameters, double sampleRate,
+                                              const CarrierPlan& plan) {
     std::vector<host::PendingFile> files;
     if (o.out && o.format == SampleFormat::Sigmf) {
         const SigmfRecording recording =
@@ -129,7 +130,7 @@ std::vector<host::PendingFile> prepareOutputs(const SampleOutputs& o, const dsp:
         files.emplace_back(*o.markers, bytes);
     }
     if (o.saveParams)
-        files.emplace_back(*o.saveParams, host::matFileBytes(parameterFileVariables(parameters), *o.saveParams));
+        files.emplace_back(*o.saveParams, host::matFileBytes(parameterFileVariables(parameters, plan), *o.saveParams));
     return files;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/carriers.h"
 #include "model/records.h"
 #include "model/waveform_stats.h"
 #include "dsp/types.h"
@@ -45,6 +46,7 @@ void checkDistinctOutputs(const SampleOutputs& options);
 // under temporary names, to be put in place together once all of them are written.
 std::vector<host::PendingFile> prepareOutputs(const SampleOutputs& options, const dsp::CVec& w,
                                               const std::array<dsp::Bits, 2>& markers,
-                                              const Parameters& parameters, double sampleRate);
+                                              const Parameters& parameters, double sampleRate,
+                                              const CarrierPlan& plan = {});
 
 }  // namespace model

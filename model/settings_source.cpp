@@ -4,13 +4,12 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "model/carrier_file.h"
 #include "model/json_text.h"
 #include "model/parameter_file.h"
 #include "model/parameter_overrides.h"
 
 namespace model {
-
-namespace {
 
 bool isParameterFile(const std::string& path) {
     if (path.size() < 4) return false;
@@ -18,8 +17,6 @@ bool isParameterFile(const std::string& path) {
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return ext == ".mat";
 }
-
-}  // namespace
 
 void applySettingsText(Parameters& parameters, std::string_view text) {
     nlohmann::json settings;
@@ -36,7 +33,10 @@ void applySettingsText(Parameters& parameters, std::string_view text) {
 Parameters parametersFrom(const std::string& path) {
     if (!isParameterFile(path)) {
         Parameters parameters = InitializeParameters();
-        applyOverrides(parameters, readSettingsFile(path));
+        nlohmann::json fields = readSettingsFile(path);
+        // The carriers and noise are read apart (carrierPlanFrom).
+        if (fields.is_object()) fields.erase(kCarrierJsonKey);
+        applyOverrides(parameters, fields);
         return parameters;
     }
     try {

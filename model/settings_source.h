@@ -7,6 +7,9 @@
 
 namespace model {
 
+// A name ending in ".mat" (any case): a parameter file rather than JSON settings.
+bool isParameterFile(const std::string& path);
+
 // A name ending in ".mat" (any case) is a parameter file, checked as the application checks a
 // file it opens; its refusal comes on one line. Any other name is a JSON file of fields applied
 // over the defaults (applyOverrides).

@@ -38,16 +38,22 @@ SigmfRecording frameRecording(const Parameters& p, std::size_t samples, double s
                     host::numberText(p.PilotOffsetIndex);
     // Slot contents as the engine decides them: channel switches gate the per-slot ones.
     const engine::FrameArgs a = frameArguments(p, {});
-    const std::uint64_t perSlot = samples / engine::kSlots;
-    for (std::size_t i = 0; i < engine::kSlots; ++i) {
-        std::string label = "slot " + std::to_string(i + 1) + ": ";
+    // A waveform of several frames (several carriers) repeats the first carrier's frame.
+    const std::uint64_t perSlot = static_cast<std::uint64_t>(engine::kChipsPerSlot * p.OverSampling);
+    const std::uint64_t slots = perSlot > 0 ? samples / perSlot : 0;
+    const bool frames = slots > engine::kSlots;
+    if (frames) r.description += ", " + std::to_string(slots / engine::kSlots) + " frames";
+    for (std::uint64_t k = 0; k < slots; ++k) {
+        const std::size_t i = k % engine::kSlots;
+        std::string label = (frames ? "frame " + std::to_string(k / engine::kSlots + 1) + ", " : std::string()) + "slot " +
+                            std::to_string(i + 1) + ": ";
         if (a.Mode != engine::FrameMode::Full) {
             label += "PN only";
         } else {
             label += a.DATAactive[i] ? std::string("traffic ") + modulationName(a.DATAformat[i]) : std::string("traffic idle");
             label += a.macActive(i) ? ", MAC active" : ", MAC idle";
         }
-        r.annotations.push_back({i * perSlot, perSlot, std::move(label)});
+        r.annotations.push_back({k * perSlot, perSlot, std::move(label)});
     }
     return r;
 }

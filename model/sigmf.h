@@ -27,8 +27,8 @@ struct SigmfRecording {
     std::vector<SigmfAnnotation> annotations;
 };
 
-// The recording of one frame computed from `parameters` with `samples` samples: a description of
-// the frame and one annotation per slot saying what its traffic and MAC parts carry.
+// The recording of the frames computed from `parameters` with `samples` samples: a description of
+// the frame and one annotation per slot (of every frame) saying what its traffic and MAC parts carry.
 SigmfRecording frameRecording(const Parameters& parameters, std::size_t samples, double sampleRate,
                               double frequency, std::string recorder);
 

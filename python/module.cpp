@@ -19,6 +19,8 @@
 #include "analyzer/analysis.h"
 #include "analyzer/json.h"
 #include "model/calculate.h"
+#include "model/carrier_file.h"
+#include "model/json_text.h"
 #include "model/parameter_file.h"
 #include "model/parameter_overrides.h"
 #include "model/records.h"
@@ -56,15 +58,19 @@ void writing(Write&& write) {
 }
 
 py::tuple generate(const std::optional<std::string>& path, const Overrides& overrides,
-                   std::optional<std::uint64_t> seed) {
+                   std::optional<std::uint64_t> seed, const std::optional<std::string>& carrierJson) {
     engine::FrameResult frame;
     {
         py::gil_scoped_release unlocked;
         const model::Parameters p = settings(path, overrides);
+        // The file's carriers and noise, changed by the call's.
+        model::CarrierPlan plan = path ? model::carrierPlanFrom(*path) : model::CarrierPlan{};
+        if (carrierJson) model::overridePlan(plan, model::carrierPlanFromJson(model::parseJsonLimited(*carrierJson)));
         // Without a seed every call draws fresh noise from a source of its own, so that calls
         // on several threads share nothing.
-        dsp::Rng rng(seed ? *seed : std::random_device{}());
-        frame = model::Calculate(p, rng);
+        const std::uint64_t drawn = seed ? *seed : std::random_device{}();
+        dsp::Rng rng(drawn);
+        frame = plan.plain() ? model::Calculate(p, rng) : model::calculateCarriers(p, plan, drawn).frame;
     }
     // The array takes the engine's samples as they are; the vector lives as long as the array.
     auto samples = std::make_unique<dsp::CVec>(std::move(frame.waveform));
@@ -175,7 +181,7 @@ PYBIND11_MODULE(_core, m) {
         }
     });
 
-    m.def("generate", &generate, py::arg("path"), py::arg("overrides"), py::arg("seed"));
+    m.def("generate", &generate, py::arg("path"), py::arg("overrides"), py::arg("seed"), py::arg("carriers") = py::none());
     m.def("defaults", &defaults);
     m.def("load_params", &loadParams, py::arg("path"));
     m.def("save_params", &saveParams, py::arg("path"), py::arg("overrides"));

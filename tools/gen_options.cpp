@@ -1,12 +1,14 @@
 #include "tools/gen_options.h"
 
 #include <charconv>
+#include <cmath>
 #include <stdexcept>
 
 namespace gen {
 
 const char* const kUsage =
     "usage: zuno-gen [--params FILE.mat|FILE.json] [--set NAME=VALUE]... [--seed N] [--save-params FILE.mat]\n"
+    "                [--carrier OFFSET_HZ[,GAIN_DB[,PARAMS]]]... [--quantize-offsets] [--noise-cn DB] [--crest DB]\n"
     "                [--out PATH [--format cf64|cf32|ci16be|torvik|mat|ascii|sigmf]] [--markers PATH] [--bench N]\n"
     "                [--download ADDRESS [--title NAME] [--portmapper PORT]] [--help] [--version]\n"
     "\n"
@@ -20,7 +22,18 @@ const char* const kUsage =
     "                  mat and ascii are the application's record files (samples as a complex\n"
     "                  column, or as N x 2 [I Q]); sigmf writes PATH.sigmf-data and PATH.sigmf-meta\n"
     "  --markers PATH  write marker 1 then marker 2, one 0/1 byte per sample\n"
-    "  --seed N        seed of the idle-slot noise (default: a fresh seed every run)\n"
+    "  --seed N        seed of the idle-slot noise and of --noise-cn (default: a fresh seed every run)\n"
+    "  --carrier OFFSET_HZ[,GAIN_DB[,PARAMS]]  a carrier at OFFSET_HZ from the centre, GAIN_DB (default 0)\n"
+    "                  relative to the others, with the settings of the parameter file PARAMS, or with\n"
+    "                  the main settings and PN offset PARAMS when it is a whole number (default: the\n"
+    "                  main settings). Repeat for up to four carriers; none is one carrier at 0 Hz.\n"
+    "                  The waveform repeats the frame the fewest times (at most 75) after which every\n"
+    "                  carrier has turned whole cycles, so that it loops seamlessly\n"
+    "  --quantize-offsets  move each offset to the nearest multiple of 37.5 Hz (one frame loops)\n"
+    "  --noise-cn DB   add white Gaussian noise over the whole band, DB (-20 to 60) below the first\n"
+    "                  carrier's power within 1.2288 MHz; the total power stays as without noise\n"
+    "  --crest DB      reduce the crest factor (peak over RMS) to DB (3 to 20) by clipping and\n"
+    "                  filtering the clipping noise into the carriers' channels\n"
     "  --bench N       compute the frame N times (at most 1000) and print the median and minimum time\n"
     "  --download ADDRESS  download the frame to the signal generator at ADDRESS over TCP/IP (host,\n"
     "                  host:port or TCPIP0::host::port::SOCKET) or VXI-11 (TCPIP0::host::INSTR) and\n"
@@ -44,6 +57,15 @@ T parseCount(const std::string& option, const std::string& text) {
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     if (ec != std::errc{} || ptr != end || text.empty())
         throw std::invalid_argument(option + " expects a non-negative whole number, not '" + text + "'");
+    return value;
+}
+
+double parseDecibels(const std::string& option, const std::string& text) {
+    double value = 0;
+    const auto* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc{} || ptr != end || text.empty() || !std::isfinite(value))
+        throw std::invalid_argument(option + " expects a number of dB, not '" + text + "'");
     return value;
 }
 
@@ -71,6 +93,14 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
             o.settings.push_back(s);
         } else if (a == "--seed") {
             o.seed = parseCount<std::uint64_t>(a, value());
+        } else if (a == "--carrier") {
+            o.carriers.push_back(value());
+        } else if (a == "--noise-cn") {
+            o.noiseCnDb = parseDecibels(a, value());
+        } else if (a == "--crest") {
+            o.crestDb = parseDecibels(a, value());
+        } else if (a == "--quantize-offsets") {
+            o.quantizeOffsets = true;
         } else if (a == "--out") {
             o.out = value();
         } else if (a == "--format") {

@@ -15,6 +15,10 @@ struct GenOptions : model::SampleOutputs {
     std::optional<std::string> paramsFile;  // a parameter file (.mat) or JSON fields
     std::vector<std::string> settings;  // NAME=VALUE, in command-line order
     std::optional<std::uint64_t> seed;
+    std::vector<std::string> carriers;  // OFFSET_HZ[,GAIN_DB[,PARAMS]], in command-line order
+    std::optional<double> noiseCnDb;
+    std::optional<double> crestDb;
+    bool quantizeOffsets = false;
     int bench = 0;
     std::optional<std::string> download;  // TCP/IP address of the signal generator
     std::optional<std::string> title;     // waveform name on the instrument

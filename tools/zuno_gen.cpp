@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "model/calculate.h"
+#include "model/carrier_file.h"
+#include "model/carriers.h"
 #include "model/parameter_overrides.h"
 #include "model/records.h"
 #include "model/settings_source.h"
@@ -58,11 +60,22 @@ int run(const std::vector<std::string>& args) {
     dsp::Rng& rng = options.seed ? seeded : dsp::defaultRng();
     const double sampleRate = model::InitializeSigGenSettings(parameters).SamplingRate;
 
-    const auto frame = model::Calculate(parameters, rng);
+    // The file's carriers and noise, each replaced by what the command line gives.
+    model::CarrierPlan plan = options.paramsFile ? model::carrierPlanFrom(*options.paramsFile) : model::CarrierPlan{};
+    model::CarrierPlan given;
+    for (const auto& c : options.carriers) given.carriers.push_back(model::carrierFrom(c));
+    given.noiseCnDb = options.noiseCnDb;
+    given.crestDb = options.crestDb;
+    given.quantizeOffsets = options.quantizeOffsets;
+    model::overridePlan(plan, given);
+    std::optional<model::CarrierWaveform> carriers;
+    if (!plan.plain()) carriers = model::calculateCarriers(parameters, plan, options.seed);
+    const auto frame = carriers ? carriers->frame : model::Calculate(parameters, rng);
     // Nothing is written unless the calculation succeeded, and then every output or none.
-    auto outputs = model::prepareOutputs(options, frame.waveform, frame.events, parameters, sampleRate);
+    auto outputs = model::prepareOutputs(options, frame.waveform, frame.events, parameters, sampleRate, plan);
     host::commitTogether(outputs);
     std::puts(model::summaryLine(frame.waveform, sampleRate).c_str());
+    if (carriers) std::puts(model::carrierSummary(*carriers, plan).c_str());
     if (options.bench > 0) runBench(parameters, rng, options.bench);
     if (options.download) {
         hwio::Options link;

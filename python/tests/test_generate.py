@@ -170,3 +170,24 @@ def test_version_is_the_programs(zuno_gen):
     status, out, _ = zuno_gen("--version")
     assert status == 0
     assert out == f"zuno-gen {zuno_fwd.__version__}\n"
+
+
+def test_carriers_noise_and_crest_factor():
+    samples, markers = zuno_fwd.generate(OverSampling=8, seed=2, carriers=[(-1250000,), (1250000, -3, 40)],
+                                         noise_cn=20, crest_db=8)
+    # A 1.25 MHz offset loops in three frames.
+    assert samples.shape == (3 * 32768 * 8,)
+    assert markers.shape == (2, samples.size)
+    crest = 20 * np.log10(np.abs(samples).max() / np.sqrt(np.mean(np.abs(samples) ** 2)))
+    assert crest <= 8.05
+    again, _ = zuno_fwd.generate(OverSampling=8, seed=2, carriers=[(-1250000,), (1250000, -3, 40)],
+                                 noise_cn=20, crest_db=8)
+    assert np.array_equal(samples, again)
+    # One carrier at 0 Hz with its own settings is that frame alone.
+    alone, _ = zuno_fwd.generate({"PilotOffsetIndex": 40}, OverSampling=2, seed=5)
+    moved, _ = zuno_fwd.generate(OverSampling=2, seed=5, carriers=[(0, 0, {"PilotOffsetIndex": 40, "OverSampling": 2})])
+    assert np.allclose(alone, moved, rtol=0, atol=1e-12)
+    with pytest.raises(ValueError, match="the smallest OverSampling that can is 4"):
+        zuno_fwd.generate(OverSampling=3, carriers=[(-1250000,), (1250000,)])
+    with pytest.raises(ValueError, match="at most 4 carriers"):
+        zuno_fwd.generate(carriers=[(0,)] * 5)

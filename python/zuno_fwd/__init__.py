@@ -51,21 +51,52 @@ def _settings(params, fields=None):
     return path, texts
 
 
-def generate(params=None, *, seed=None, **fields):
-    """Computes one frame: (samples, markers).
+def _carrier(carrier):
+    """The "waveform" JSON form of one carrier: (offset_hz, gain_db=0, params=None)."""
+    if not isinstance(carrier, (tuple, list)) or not 1 <= len(carrier) <= 3:
+        raise TypeError("a carrier is (offset_hz, gain_db, params), gain_db and params optional")
+    out = {"offset_hz": float(carrier[0])}
+    if len(carrier) > 1 and carrier[1] is not None:
+        out["gain_db"] = float(carrier[1])
+    params = carrier[2] if len(carrier) > 2 else None
+    if isinstance(params, Mapping):
+        out["params"] = params
+    elif isinstance(params, (str, bytes, os.PathLike)):
+        out["params"] = os.fsdecode(params)
+    elif params is not None:
+        out["pn_offset"] = operator.index(params)
+    return out
 
-    samples: complex128 array of 32768 x OverSampling values; markers: uint8 array of shape
-    (2, N), row 0 the half-slot timing marker, row 1 RF blanking. params: a dict of fields or
-    the path of a parameter file (.mat) or JSON settings file; keyword fields override it
-    (OverSampling=8, slot={"DATAslotMod": [...]}). seed: of the idle-slot noise; without it
-    every call draws fresh noise.
+
+def generate(params=None, *, seed=None, carriers=None, noise_cn=None, crest_db=None, quantize_offsets=False,
+             **fields):
+    """Computes a frame, or several carriers of it: (samples, markers).
+
+    samples: complex128 array of 32768 x OverSampling values (times the frames the carriers need
+    to loop seamlessly); markers: uint8 array of shape (2, N), row 0 the half-slot timing marker,
+    row 1 RF blanking. params: a dict of fields or the path of a parameter file (.mat) or JSON
+    settings file; keyword fields override it (OverSampling=8, slot={"DATAslotMod": [...]}).
+    seed: of the idle-slot noise and of noise_cn; without it every call draws fresh noise.
+    carriers: up to four (offset_hz, gain_db, params), params a dict of fields, a settings
+    file's path or a PN offset on the main settings (gain_db and params optional). noise_cn:
+    white noise at this C/N in dB within 1.2288 MHz of the first carrier. crest_db: the crest
+    factor reduced to this. quantize_offsets: offsets moved to multiples of 37.5 Hz.
     """
     if seed is not None:
         seed = operator.index(seed)
         if not 0 <= seed < 2**64:
             raise ValueError(f"seed must be a whole number from 0 to 2**64 - 1, not {seed}")
     path, texts = _settings(params, fields)
-    return _core.generate(path, texts, seed)
+    waveform = {}
+    if carriers is not None:
+        waveform["carriers"] = [_carrier(c) for c in carriers]
+    if noise_cn is not None:
+        waveform["noise_cn_db"] = float(noise_cn)
+    if crest_db is not None:
+        waveform["crest_db"] = float(crest_db)
+    if quantize_offsets:
+        waveform["quantize_offsets"] = True
+    return _core.generate(path, texts, seed, _json(waveform) if waveform else None)
 
 
 def defaults():

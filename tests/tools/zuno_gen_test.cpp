@@ -292,3 +292,32 @@ TEST(GenOptions, Bounds) {
         EXPECT_THROW(gen::parseGenOptions({"--download", "h", "--portmapper", port}), std::invalid_argument) << port;
     EXPECT_THROW(gen::parseGenOptions({"--portmapper", "111"}), std::invalid_argument);
 }
+
+TEST_F(ZunoGen, CarriersNoiseAndCrestFactor) {
+    std::ofstream(at("second.json")) << R"({"PilotOffsetIndex":200})";
+    const auto run = zunoGen("--carrier -1250000 --carrier 0,,7 --carrier 1250000,-3," + at("second.json") +
+                             " --noise-cn 20 --crest 8 --set OverSampling=8 --seed 4 --out " + at("mc") + " --format sigmf");
+    ASSERT_EQ(run.status, 0) << run.text;
+    EXPECT_THAT(run.text, HasSubstr("786432 samples at 9830400 Hz"));
+    EXPECT_THAT(run.text, HasSubstr("3 frames (80 ms), carriers at -1250000, 0 and 1250000 Hz; C/N 20 dB; crest factor 8.0"));
+    const auto meta = nlohmann::json::parse(readAll(at("mc.sigmf-meta")));
+    EXPECT_EQ(meta["annotations"].size(), 48u);
+    EXPECT_EQ(meta["annotations"][47]["core:label"], "frame 3, slot 16: traffic idle, MAC idle");
+    EXPECT_EQ(fs::file_size(at("mc.sigmf-data")), 786432u * 8);
+
+    const auto quantized = zunoGen("--carrier 1000.3 --quantize-offsets --set OverSampling=2");
+    ASSERT_EQ(quantized.status, 0) << quantized.text;
+    EXPECT_THAT(quantized.text, HasSubstr("1 frame (26.6667 ms), carrier at 1012.5 Hz; offset 1000.3 Hz moved to 1012.5 Hz"));
+
+    const auto expectError = [](const std::string& args, const std::string& text) {
+        const auto r = zunoGen(args);
+        EXPECT_NE(r.status, 0) << args;
+        EXPECT_THAT(r.text, HasSubstr(text)) << args;
+    };
+    expectError("--carrier 1e6 --carrier 0 --carrier -1e6 --carrier 2e6 --carrier -2e6 --set OverSampling=8", "at most 4 carriers");
+    expectError("--carrier 2500000 --set OverSampling=4", "the smallest OverSampling that can is 6");
+    expectError("--carrier 1000.3", "do not loop seamlessly");
+    expectError("--carrier 1e6,loud", "the gain 'loud' is not a number");
+    expectError("--noise-cn 70", "C/N must be from -20 to 60 dB");
+    expectError("--crest x", "--crest expects a number of dB");
+}
