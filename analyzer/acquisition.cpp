@@ -7,6 +7,7 @@
 
 #include "analyzer/frame_layout.h"
 #include "dsp/fft.h"
+#include "dsp/number_text.h"
 #include "engine/frame.h"
 
 namespace analyzer {
@@ -25,6 +26,13 @@ constexpr std::size_t kSegmentStarts[2] = {0, kSegmentChips / 2};
 // stretches (about 1.5 times their mean); a clean one about 10 times.
 constexpr double kDetectionRatio = 3.0;
 constexpr double kClearDetection = 6.0;
+// A pilot burst (96 chips) stays coherent within 3.2 kHz of a trial frequency: trials 6412.5 Hz
+// apart (171 of the frame's bins) to +-25.65 kHz.
+constexpr double kBinHz = 171 * engine::kChipRate / kChipsPerFrame;
+constexpr int kFrequencyBins = 4;
+// Clock errors to +-204 ppm in steps that leave at most 0.2 chip of drift over a frame.
+constexpr double kDriftStepPpm = 12;
+constexpr int kDriftSteps = 17;
 
 const dsp::CVec& shortCodeSpectrum() {
     static const dsp::CVec spectrum = [] {
@@ -81,13 +89,20 @@ double pilotFrequency(const dsp::CVec& p, std::size_t halfSlotStart) {
     return frequency;
 }
 
-Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::size_t segmentStart) {
+// Chip sums derotated by `binHz` (a whole number of the frame's bins, so that a pilot that far
+// off stays coherent over its bursts). With `drift`, the stretches' correlations are also summed
+// along the lags a clock error would move them by; a drift found is returned before the pilot's
+// gate and frequency, which the capture resampled gives.
+Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::size_t segmentStart, double binHz, bool drift) {
     const auto ratio = static_cast<std::size_t>(r);
     // Chip-rate sums: whatever the fraction of a chip the frame starts at, most of each chip's
     // energy lands in one of them.
     dsp::CVec y(N);
     for (std::size_t m = 0; m < N; ++m)
         for (std::size_t p = 0; p < ratio; ++p) y[m] += window[(m * ratio + p + shift) % window.size()];
+    if (binHz != 0)
+        for (std::size_t m = 0; m < N; ++m)
+            y[m] *= std::polar(1.0, -2 * std::numbers::pi * binHz * static_cast<double>(m) / engine::kChipRate);
     // Unit magnitudes: strong MAC or traffic chips would otherwise drown the pilot's correlation.
     dsp::CVec u(N);
     for (std::size_t m = 0; m < N; ++m) {
@@ -99,6 +114,7 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
     // however large the frequency error), summed in power.
     const dsp::CVec& code = shortCodeSpectrum();
     std::vector<double> power[2] = {std::vector<double>(N, 0.0), std::vector<double>(N, 0.0)};
+    std::vector<float> stretches(drift ? 2 * kSegments * N : 0);  // each stretch's power, for the drift
     dsp::CVec seg(N), corr(N);
     for (std::size_t s = 0; s < kSegments; ++s) {
         std::fill(seg.begin(), seg.end(), 0.0);
@@ -115,9 +131,40 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
             dsp::ifft(corr);
             auto& acc = power[conj];
             for (std::size_t k = 0; k < N; ++k) acc[k] += std::norm(corr[k]);
+            if (drift)
+                for (std::size_t k = 0; k < N; ++k) stretches[(2 * s + conj) * N + k] = static_cast<float>(std::norm(corr[k]));
         }
     }
     Acquisition a;
+    if (drift) {
+        // The code phase at chip 0: stretch s, centred on chip t, finds it t x clock error later.
+        std::vector<float> acc(N);
+        double bestDrift = -1, total = 0;
+        for (int h = -kDriftSteps; h <= kDriftSteps; ++h) {
+            const double ppm = h * kDriftStepPpm;
+            for (int conj = 0; conj < 2; ++conj) {
+                std::fill(acc.begin(), acc.end(), 0.0f);
+                for (std::size_t s = 0; s < kSegments; ++s) {
+                    const double centre = static_cast<double>((segmentStart + s * kSegmentChips + kSegmentChips / 2) % N);
+                    const auto moved = static_cast<long long>(std::llround(ppm * 1e-6 * centre));
+                    const auto from = static_cast<std::size_t>((moved % static_cast<long long>(N) + static_cast<long long>(N)) %
+                                                               static_cast<long long>(N));
+                    const float* p = &stretches[(2 * s + static_cast<std::size_t>(conj)) * N];
+                    for (std::size_t k = 0; k < N - from; ++k) acc[k] += p[k + from];
+                    for (std::size_t k = N - from; k < N; ++k) acc[k] += p[k + from - N];
+                }
+                for (std::size_t k = 0; k < N; ++k) {
+                    if (h == 0) total += acc[k];
+                    if (acc[k] > bestDrift)
+                        bestDrift = acc[k], a.codePhase = k, a.conjugated = conj == 1, a.clockPpm = ppm;
+                }
+            }
+        }
+        const double mean = total / (2.0 * N);
+        a.detection = mean > 0 ? bestDrift / mean : 0.0;
+        if (a.clockPpm != 0 || !(a.detection > kDetectionRatio)) return a;
+    }
+    a = Acquisition{};
     double best = -1, total = 0;
     for (int conj = 0; conj < 2; ++conj)
         for (std::size_t k = 0; k < N; ++k) {
@@ -150,25 +197,37 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
     a.frequencyHz = pilotFrequency(p, a.halfSlotStart);
     // Despreading the conjugate measured the conjugate's frequency.
     if (a.conjugated) a.frequencyHz = -a.frequencyHz;
+    a.frequencyHz += binHz;
     a.sampleShift = shift;
     return a;
 }
 
 }  // namespace
 
-Acquisition acquire(const dsp::CVec& window, int r) {
+Acquisition acquire(const dsp::CVec& window, int r, double captureRate) {
     // Chip sums straddling two chips may lose the pilot's edge chips to loud neighbours: half a
-    // chip later they do not. Each try is made only when those before found no clear pilot.
+    // chip later they do not. Frequencies are tried outwards from zero, clock errors last. Each
+    // try is made only when those before found no clear pilot.
     std::vector<std::size_t> shifts{0};
     if (r >= 2) shifts.push_back(static_cast<std::size_t>(r / 2));
+    std::vector<double> bins{0};
+    for (int b = 1; b <= kFrequencyBins; ++b) bins.push_back(b * kBinHz), bins.push_back(-b * kBinHz);
     Acquisition best;
-    for (std::size_t shift : shifts)
-        for (std::size_t from : kSegmentStarts) {
-            if (best.detection >= kClearDetection) break;
-            Acquisition a = acquireAt(window, r, shift, from);
-            if (a.detection > best.detection) best = a;
+    // The first chip sums and stretches find most pilots: every frequency is tried on them
+    // before the others.
+    for (bool drift : {false, true})
+        for (std::size_t shift : shifts) {
+            if (drift && shift != 0) continue;
+            for (std::size_t from : kSegmentStarts)
+                for (double bin : bins) {
+                    if (best.detection >= kClearDetection) break;
+                    Acquisition a = acquireAt(window, r, shift, from, bin, drift);
+                    if (a.detection > best.detection) best = a;
+                }
         }
-    if (!(best.detection > kDetectionRatio)) throw std::runtime_error("no pilot found in the samples");
+    if (!(best.detection > kDetectionRatio))
+        throw std::runtime_error("no pilot within +-25 kHz at " + dsp::generalText(captureRate, 10) +
+                                 " Hz (every PN offset, sample clocks within +-200 ppm)");
     return best;
 }
 
