@@ -16,8 +16,8 @@ namespace analyzer {
 namespace {
 
 // A clock error left over a frame by less than this many chips is not worth another reading.
-constexpr double kClockSettledChips = 0.005;
-constexpr int kClockPasses = 3;
+constexpr double kClockSettledChips = 0.001;
+constexpr int kClockPasses = 4;
 
 std::string number(double v) { return dsp::generalText(v, 10); }
 

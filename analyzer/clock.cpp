@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <vector>
+
+#include "dsp/fft.h"
 
 namespace analyzer {
 
@@ -10,39 +13,86 @@ namespace {
 
 constexpr std::size_t kStretches = 16;
 constexpr long long kLags = 5;  // either side, in steps of a quarter chip or a sample
+// Below this drift over the frame (samples) the first-order estimate is the better one.
+constexpr double kFineDriftSamples = 0.5;
 
-}  // namespace
+struct Line {
+    double sw = 0, st = 0, sd = 0, stt = 0, std_ = 0;
+    void add(double t, double d, double w) { sw += w, st += w * t, sd += w * d, stt += w * t * t, std_ += w * t * d; }
+    double slope() const {
+        const double den = sw * stt - st * st;
+        return den > 0 ? (sw * std_ - st * sd) / den : 0.0;
+    }
+};
 
-double clockDriftPpm(const dsp::CVec& z, const dsp::CVec& ref, int r) {
-    const std::size_t n = z.size();
-    if (n == 0 || ref.size() != n) return 0;
+std::size_t wrap(long long i, std::size_t n) {
+    const auto m = static_cast<long long>(n);
+    return static_cast<std::size_t>((i % m + m) % m);
+}
+
+// Each stretch's delay from the peak of its correlation, parabolic between lags: biased by a
+// fraction of a sample that depends on the delay's own fraction, but it sees a chip either side.
+double coarseSlope(const dsp::CVec& z, const dsp::CVec& ref, int r) {
+    const std::size_t n = z.size(), stretch = n / kStretches;
     // Four samples per chip tell a delay well enough; more only cost time.
     const auto step = static_cast<std::size_t>(std::max(1, r / 4));
-    const std::size_t stretch = n / kStretches;
-    double sw = 0, st = 0, sd = 0, stt = 0, std_ = 0;
+    Line line;
     for (std::size_t s = 0; s < kStretches; ++s) {
         std::vector<double> mag(2 * kLags + 1);
         for (long long d = -kLags; d <= kLags; ++d) {
             dsp::cplx c = 0;
             const auto lag = static_cast<long long>(step) * d;
-            for (std::size_t t = s * stretch; t < (s + 1) * stretch; t += step) {
-                const auto at = static_cast<std::size_t>(((static_cast<long long>(t) - lag) % static_cast<long long>(n) +
-                                                          static_cast<long long>(n)) % static_cast<long long>(n));
-                c += z[t] * std::conj(ref[at]);
-            }
+            for (std::size_t t = s * stretch; t < (s + 1) * stretch; t += step) c += z[t] * std::conj(ref[wrap(static_cast<long long>(t) - lag, n)]);
             mag[static_cast<std::size_t>(d + kLags)] = std::abs(c);
         }
         const auto peak = static_cast<std::size_t>(std::max_element(mag.begin() + 1, mag.end() - 1) - mag.begin());
         const double lo = mag[peak - 1], mid = mag[peak], hi = mag[peak + 1];
         const double den = lo - 2 * mid + hi;
         const double frac = den < 0 ? std::clamp(0.5 * (lo - hi) / den, -0.5, 0.5) : 0.0;
-        const double delay = (static_cast<double>(peak) - kLags + frac) * static_cast<double>(step);
-        const double t = (static_cast<double>(s) + 0.5) * static_cast<double>(stretch);
-        const double w = mid * mid;
-        sw += w, st += w * t, sd += w * delay, stt += w * t * t, std_ += w * t * delay;
+        line.add((static_cast<double>(s) + 0.5) * static_cast<double>(stretch),
+                 (static_cast<double>(peak) - kLags + frac) * static_cast<double>(step), mid * mid);
     }
-    const double den = sw * stt - st * st;
-    return den > 0 ? (sw * std_ - st * sd) / den * 1e6 : 0.0;
+    return line.slope();
+}
+
+// Each stretch's delay to first order, z = g (ref - delay ref'): unbiased while the delays are
+// small against a sample.
+double fineSlope(const dsp::CVec& z, const dsp::CVec& ref) {
+    const std::size_t n = z.size(), stretch = n / kStretches;
+    dsp::CVec slope = ref;
+    dsp::fft(slope);
+    for (std::size_t k = 0; k < n; ++k) {
+        const double bin = k < (n + 1) / 2 ? double(k) : double(k) - double(n);
+        slope[k] *= (n % 2 == 0 && k == n / 2) ? 0.0 : dsp::cplx(0, 2 * std::numbers::pi * bin / double(n));
+    }
+    dsp::ifft(slope);
+    dsp::cplx cross = 0;
+    double rr = 0;
+    for (std::size_t t = 0; t < n; ++t) cross += z[t] * std::conj(ref[t]), rr += std::norm(ref[t]);
+    if (rr == 0) return 0;
+    const dsp::cplx g = cross / rr;
+    Line line;
+    for (std::size_t s = 0; s < kStretches; ++s) {
+        dsp::cplx num = 0;
+        double den = 0;
+        for (std::size_t t = s * stretch; t < (s + 1) * stretch; ++t) {
+            const dsp::cplx d = g * slope[t];
+            num += std::conj(d) * (z[t] - g * ref[t]);
+            den += std::norm(d);
+        }
+        if (den > 0) line.add((static_cast<double>(s) + 0.5) * static_cast<double>(stretch), -num.real() / den, den);
+    }
+    return line.slope();
+}
+
+}  // namespace
+
+double clockDriftPpm(const dsp::CVec& z, const dsp::CVec& ref, int r) {
+    const std::size_t n = z.size();
+    if (n < kStretches || ref.size() != n) return 0;
+    const double coarse = coarseSlope(z, ref, r);
+    if (std::abs(coarse) * static_cast<double>(n) > kFineDriftSamples) return coarse * 1e6;
+    return fineSlope(z, ref) * 1e6;
 }
 
 }  // namespace analyzer

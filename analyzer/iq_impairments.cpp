@@ -6,11 +6,21 @@
 #include <numbers>
 #include <utility>
 
+#include "analyzer/frame_layout.h"
+
 namespace analyzer {
 
 namespace {
 
 using Row = std::array<dsp::cplx, 4>;
+
+// Chips of a MAC burst and those its filter tails reach.
+constexpr std::size_t kMacGuardChips = 6;
+bool nearMac(std::size_t chipInHalfSlot) {
+    for (std::size_t m : kMacStarts)
+        if (chipInHalfSlot + kMacGuardChips >= m && chipInHalfSlot < m + kMacBurstChips + kMacGuardChips) return true;
+    return false;
+}
 
 // Gaussian elimination with partial pivoting on the 3 x 3 normal equations (right side in [3]).
 std::array<dsp::cplx, 3> solve(std::array<Row, 3> m) {
@@ -31,11 +41,14 @@ std::array<dsp::cplx, 3> solve(std::array<Row, 3> m) {
 
 }  // namespace
 
-IqErrors iqErrors(const dsp::CVec& z, const dsp::CVec& ref, double first, double delay, double frequencyHz, double sampleRate) {
+IqErrors iqErrors(const dsp::CVec& z, const dsp::CVec& ref, int r, double first, double delay, double frequencyHz,
+                  double sampleRate) {
     const std::size_t n = std::min(z.size(), ref.size());
     std::array<Row, 3> m{};
     const double w = 2 * std::numbers::pi * frequencyHz / sampleRate;
+    const auto ratio = static_cast<std::size_t>(std::max(r, 1));
     for (std::size_t t = 0; t < n; ++t) {
+        if (nearMac((t / ratio) % kHalfSlotChips)) continue;
         const dsp::cplx turn = std::polar(1.0, w * (first + std::fmod(static_cast<double>(t) + delay, static_cast<double>(n))));
         const dsp::cplx x = z[t] * turn, s = ref[t] * turn;
         const std::array<dsp::cplx, 3> basis = {s, std::conj(s), 1.0};
@@ -46,8 +59,10 @@ IqErrors iqErrors(const dsp::CVec& z, const dsp::CVec& ref, double first, double
     }
     const auto [a, b, c] = solve(m);
     IqErrors e;
-    // The signal's power a s + b conj(s): the cross term averages out over a frame.
-    const double power = (std::norm(a) + std::norm(b)) * std::real(m[0][0]) / static_cast<double>(std::max<std::size_t>(n, 1));
+    // The signal's power a s + b conj(s) over the whole frame: the cross term averages out.
+    double refPower = 0;
+    for (std::size_t t = 0; t < n; ++t) refPower += std::norm(ref[t]) / static_cast<double>(n);
+    const double power = (std::norm(a) + std::norm(b)) * refPower;
     e.offsetDbc = 10 * std::log10(std::max(std::norm(c), 1e-30) / std::max(power, 1e-300));
     if (std::norm(a) == 0) return e;
     // x = alpha (g s) + beta conj(g s) for the carrier's unknown g: a = alpha g, b = beta conj(g),

@@ -14,7 +14,9 @@ struct IqErrors {
 // frequency `frequencyHz` removed from there at `sampleRate`; ref: the reference under them.
 // Fitted as x = a s + b conj(s) + c on the samples as captured, the frequency put back exactly:
 // the modulator's errors turn with the carrier, not with the signal, and a phase left on x would
-// turn b against a.
-IqErrors iqErrors(const dsp::CVec& z, const dsp::CVec& ref, double first, double delay, double frequencyHz, double sampleRate);
+// turn b against a. The MAC bursts are left out: the channel gains read from them take up part
+// of the image, and the reference would hide it.
+IqErrors iqErrors(const dsp::CVec& z, const dsp::CVec& ref, int r, double first, double delay, double frequencyHz,
+                  double sampleRate);
 
 }  // namespace analyzer

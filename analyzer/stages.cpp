@@ -293,7 +293,7 @@ Result measureStage(const Capture& capture, const Acquired& acquired, const Cand
     res.frequencyErrorHz = reading.aligned.alignment.frequencyHz;
     res.phaseRad = std::arg(q.gain);
     res.clockErrorPpm = clockDriftPpm(reading.aligned.samples, reference, r);
-    const IqErrors iq = iqErrors(reading.aligned.samples, reference, static_cast<double>(fine.offset), reading.aligned.alignment.delay,
+    const IqErrors iq = iqErrors(reading.aligned.samples, reference, r, static_cast<double>(fine.offset), reading.aligned.alignment.delay,
                                  res.frequencyErrorHz, capture.sampleRate);
     res.iqOffsetDbc = iq.offsetDbc;
     res.iqGainImbalanceDb = iq.gainImbalanceDb;
