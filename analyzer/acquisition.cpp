@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
+#include <string>
 
 #include "analyzer/frame_layout.h"
 #include "dsp/fft.h"
@@ -32,7 +33,8 @@ constexpr double kBinHz = 171 * engine::kChipRate / kChipsPerFrame;
 constexpr int kFrequencyBins = 4;
 // Clock errors to +-204 ppm in steps that leave at most 0.2 chip of drift over a frame.
 constexpr double kDriftStepPpm = 12;
-constexpr int kDriftSteps = 17;
+constexpr std::size_t kDriftSteps = 17;
+constexpr double kDriftMargin = 1.25;
 
 const dsp::CVec& shortCodeSpectrum() {
     static const dsp::CVec spectrum = [] {
@@ -90,9 +92,9 @@ double pilotFrequency(const dsp::CVec& p, std::size_t halfSlotStart) {
 }
 
 // Chip sums derotated by `binHz` (a whole number of the frame's bins, so that a pilot that far
-// off stays coherent over its bursts). With `drift`, the stretches' correlations are also summed
-// along the lags a clock error would move them by; a drift found is returned before the pilot's
-// gate and frequency, which the capture resampled gives.
+// off stays coherent over its bursts). With `drift`, when no clear pilot shows, the stretches'
+// correlations are also summed along the lags a clock error would move them by; a drift found is
+// returned before the pilot's gate and frequency, which the capture resampled gives.
 Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::size_t segmentStart, double binHz, bool drift) {
     const auto ratio = static_cast<std::size_t>(r);
     // Chip-rate sums: whatever the fraction of a chip the frame starts at, most of each chip's
@@ -136,35 +138,6 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
         }
     }
     Acquisition a;
-    if (drift) {
-        // The code phase at chip 0: stretch s, centred on chip t, finds it t x clock error later.
-        std::vector<float> acc(N);
-        double bestDrift = -1, total = 0;
-        for (int h = -kDriftSteps; h <= kDriftSteps; ++h) {
-            const double ppm = h * kDriftStepPpm;
-            for (int conj = 0; conj < 2; ++conj) {
-                std::fill(acc.begin(), acc.end(), 0.0f);
-                for (std::size_t s = 0; s < kSegments; ++s) {
-                    const double centre = static_cast<double>((segmentStart + s * kSegmentChips + kSegmentChips / 2) % N);
-                    const auto moved = static_cast<long long>(std::llround(ppm * 1e-6 * centre));
-                    const auto from = static_cast<std::size_t>((moved % static_cast<long long>(N) + static_cast<long long>(N)) %
-                                                               static_cast<long long>(N));
-                    const float* p = &stretches[(2 * s + static_cast<std::size_t>(conj)) * N];
-                    for (std::size_t k = 0; k < N - from; ++k) acc[k] += p[k + from];
-                    for (std::size_t k = N - from; k < N; ++k) acc[k] += p[k + from - N];
-                }
-                for (std::size_t k = 0; k < N; ++k) {
-                    if (h == 0) total += acc[k];
-                    if (acc[k] > bestDrift)
-                        bestDrift = acc[k], a.codePhase = k, a.conjugated = conj == 1, a.clockPpm = ppm;
-                }
-            }
-        }
-        const double mean = total / (2.0 * N);
-        a.detection = mean > 0 ? bestDrift / mean : 0.0;
-        if (a.clockPpm != 0 || !(a.detection > kDetectionRatio)) return a;
-    }
-    a = Acquisition{};
     double best = -1, total = 0;
     for (int conj = 0; conj < 2; ++conj)
         for (std::size_t k = 0; k < N; ++k) {
@@ -173,6 +146,50 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
         }
     const double mean = total / (2.0 * N);
     a.detection = mean > 0 ? best / mean : 0.0;
+    if (drift && a.detection < kClearDetection) {
+        Acquisition d;
+        // The code phase at chip 0: stretch s, centred on chip t, finds it t x clock error later.
+        // Summed a block of lags at a time, every clock error at once, so that the stretches are
+        // read once and the sums stay in the cache.
+        constexpr std::size_t kBlock = 1024;
+        constexpr std::size_t kHypotheses = 2 * kDriftSteps + 1;
+        std::vector<std::size_t> moves(kHypotheses * kSegments);
+        for (std::size_t h = 0; h < kHypotheses; ++h)
+            for (std::size_t s = 0; s < kSegments; ++s) {
+                const double ppm = (static_cast<double>(h) - kDriftSteps) * kDriftStepPpm;
+                const double centre = static_cast<double>((segmentStart + s * kSegmentChips + kSegmentChips / 2) % N);
+                const auto moved = std::llround(ppm * 1e-6 * centre);
+                moves[h * kSegments + s] = static_cast<std::size_t>((moved + static_cast<long long>(N)) % static_cast<long long>(N));
+            }
+        std::vector<float> acc(kHypotheses * kBlock);
+        double bestDrift = -1, driftTotal = 0;
+        for (std::size_t conj = 0; conj < 2; ++conj)
+            for (std::size_t b0 = 0; b0 < N; b0 += kBlock) {
+                std::fill(acc.begin(), acc.end(), 0.0f);
+                for (std::size_t s = 0; s < kSegments; ++s) {
+                    const float* p = &stretches[(2 * s + conj) * N];
+                    for (std::size_t h = 0; h < kHypotheses; ++h) {
+                        float* sum = &acc[h * kBlock];
+                        const std::size_t from = (b0 + moves[h * kSegments + s]) % N;
+                        const std::size_t straight = std::min(kBlock, N - from);
+                        for (std::size_t k = 0; k < straight; ++k) sum[k] += p[from + k];
+                        for (std::size_t k = straight; k < kBlock; ++k) sum[k] += p[from + k - N];
+                    }
+                }
+                for (std::size_t h = 0; h < kHypotheses; ++h)
+                    for (std::size_t k = 0; k < kBlock; ++k) {
+                        const double v = acc[h * kBlock + k];
+                        if (h == kDriftSteps) driftTotal += v;
+                        if (v > bestDrift)
+                            bestDrift = v, d.codePhase = b0 + k, d.conjugated = conj == 1,
+                            d.clockPpm = (static_cast<double>(h) - kDriftSteps) * kDriftStepPpm;
+                    }
+            }
+        const double driftMean = driftTotal / (2.0 * N);
+        d.detection = driftMean > 0 ? bestDrift / driftMean : 0.0;
+        // Many more trials than without drift: a drift must stand clearly above the pilot without.
+        if (d.clockPpm != 0 && d.detection > kDriftMargin * a.detection) return d;
+    }
     if (!(a.detection > kDetectionRatio)) return a;
 
     // Despread: pilot chips become constants (times the frequency error's rotation).
@@ -206,28 +223,26 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
 
 Acquisition acquire(const dsp::CVec& window, int r, double captureRate) {
     // Chip sums straddling two chips may lose the pilot's edge chips to loud neighbours: half a
-    // chip later they do not. Frequencies are tried outwards from zero, clock errors last. Each
-    // try is made only when those before found no clear pilot.
+    // chip later they do not. Frequencies are tried outwards from zero. Each try is made only
+    // when those before found no clear pilot.
+    const std::string none = "no pilot within +-25 kHz at " + dsp::generalText(captureRate, 10) +
+                             " Hz (every PN offset, sample clocks within +-200 ppm)";
+    if (std::all_of(window.begin(), window.end(), [](dsp::cplx v) { return v == 0.0; })) throw std::runtime_error(none);
     std::vector<std::size_t> shifts{0};
     if (r >= 2) shifts.push_back(static_cast<std::size_t>(r / 2));
     std::vector<double> bins{0};
     for (int b = 1; b <= kFrequencyBins; ++b) bins.push_back(b * kBinHz), bins.push_back(-b * kBinHz);
     Acquisition best;
     // The first chip sums and stretches find most pilots: every frequency is tried on them
-    // before the others.
-    for (bool drift : {false, true})
-        for (std::size_t shift : shifts) {
-            if (drift && shift != 0) continue;
-            for (std::size_t from : kSegmentStarts)
-                for (double bin : bins) {
-                    if (best.detection >= kClearDetection) break;
-                    Acquisition a = acquireAt(window, r, shift, from, bin, drift);
-                    if (a.detection > best.detection) best = a;
-                }
-        }
-    if (!(best.detection > kDetectionRatio))
-        throw std::runtime_error("no pilot within +-25 kHz at " + dsp::generalText(captureRate, 10) +
-                                 " Hz (every PN offset, sample clocks within +-200 ppm)");
+    // before the others, and a clock error on the first chip sums.
+    for (std::size_t shift : shifts)
+        for (std::size_t from : kSegmentStarts)
+            for (double bin : bins) {
+                if (best.detection >= kClearDetection) break;
+                Acquisition a = acquireAt(window, r, shift, from, bin, shift == 0);
+                if (a.detection > best.detection) best = a;
+            }
+    if (!(best.detection > kDetectionRatio)) throw std::runtime_error(none);
     return best;
 }
 
