@@ -223,25 +223,26 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
 
 Acquisition acquire(const dsp::CVec& window, int r, double captureRate) {
     // Chip sums straddling two chips may lose the pilot's edge chips to loud neighbours: half a
-    // chip later they do not. Frequencies are tried outwards from zero. Each try is made only
-    // when those before found no clear pilot.
+    // chip later they do not. Frequencies are tried outwards from zero, clock errors last. Each
+    // try is made only when those before found no clear pilot.
     const std::string none = "no pilot within +-25 kHz at " + dsp::generalText(captureRate, 10) +
                              " Hz (every PN offset, sample clocks within +-200 ppm)";
     if (std::all_of(window.begin(), window.end(), [](dsp::cplx v) { return v == 0.0; })) throw std::runtime_error(none);
-    std::vector<std::size_t> shifts{0};
-    if (r >= 2) shifts.push_back(static_cast<std::size_t>(r / 2));
     std::vector<double> bins{0};
     for (int b = 1; b <= kFrequencyBins; ++b) bins.push_back(b * kBinHz), bins.push_back(-b * kBinHz);
     Acquisition best;
-    // The first chip sums and stretches find most pilots: every frequency is tried on them
-    // before the others, and a clock error on the first chip sums.
-    for (std::size_t shift : shifts)
-        for (std::size_t from : kSegmentStarts)
-            for (double bin : bins) {
-                if (best.detection >= kClearDetection) break;
-                Acquisition a = acquireAt(window, r, shift, from, bin, shift == 0);
-                if (a.detection > best.detection) best = a;
-            }
+    auto attempt = [&](std::size_t shift, double bin, bool drift) {
+        for (std::size_t from : kSegmentStarts) {
+            if (best.detection >= kClearDetection) return;
+            Acquisition a = acquireAt(window, r, shift, from, bin, drift);
+            if (a.detection > best.detection) best = a;
+        }
+    };
+    // The first chip sums at every frequency, then half a chip later, then with clock errors.
+    for (double bin : bins) attempt(0, bin, false);
+    if (r >= 2)
+        for (double bin : bins) attempt(static_cast<std::size_t>(r / 2), bin, false);
+    for (double bin : bins) attempt(0, bin, true);
     if (!(best.detection > kDetectionRatio)) throw std::runtime_error(none);
     return best;
 }

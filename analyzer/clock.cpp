@@ -12,7 +12,7 @@ namespace analyzer {
 namespace {
 
 constexpr std::size_t kStretches = 16;
-constexpr long long kLags = 5;  // either side, in steps of a quarter chip or a sample
+constexpr long long kLags = 5;  // samples either side
 // Below this drift over the frame (samples) the first-order estimate is the better one.
 constexpr double kFineDriftSamples = 0.5;
 
@@ -32,17 +32,18 @@ std::size_t wrap(long long i, std::size_t n) {
 
 // Each stretch's delay from the peak of its correlation, parabolic between lags: biased by a
 // fraction of a sample that depends on the delay's own fraction, but it sees a chip either side.
-double coarseSlope(const dsp::CVec& z, const dsp::CVec& ref, int r) {
+double coarseSlope(const dsp::CVec& z, const dsp::CVec& ref) {
     const std::size_t n = z.size(), stretch = n / kStretches;
-    // Four samples per chip tell a delay well enough; more only cost time.
-    const auto step = static_cast<std::size_t>(std::max(1, r / 4));
     Line line;
     for (std::size_t s = 0; s < kStretches; ++s) {
         std::vector<double> mag(2 * kLags + 1);
         for (long long d = -kLags; d <= kLags; ++d) {
             dsp::cplx c = 0;
-            const auto lag = static_cast<long long>(step) * d;
-            for (std::size_t t = s * stretch; t < (s + 1) * stretch; t += step) c += z[t] * std::conj(ref[wrap(static_cast<long long>(t) - lag, n)]);
+            std::size_t at = wrap(static_cast<long long>(s * stretch) - d, n);
+            for (std::size_t t = s * stretch; t < (s + 1) * stretch; ++t) {
+                c += z[t] * std::conj(ref[at]);
+                if (++at == n) at = 0;
+            }
             mag[static_cast<std::size_t>(d + kLags)] = std::abs(c);
         }
         const auto peak = static_cast<std::size_t>(std::max_element(mag.begin() + 1, mag.end() - 1) - mag.begin());
@@ -50,7 +51,7 @@ double coarseSlope(const dsp::CVec& z, const dsp::CVec& ref, int r) {
         const double den = lo - 2 * mid + hi;
         const double frac = den < 0 ? std::clamp(0.5 * (lo - hi) / den, -0.5, 0.5) : 0.0;
         line.add((static_cast<double>(s) + 0.5) * static_cast<double>(stretch),
-                 (static_cast<double>(peak) - kLags + frac) * static_cast<double>(step), mid * mid);
+                 static_cast<double>(peak) - kLags + frac, mid * mid);
     }
     return line.slope();
 }
@@ -88,11 +89,17 @@ double fineSlope(const dsp::CVec& z, const dsp::CVec& ref) {
 }  // namespace
 
 double clockDriftPpm(const dsp::CVec& z, const dsp::CVec& ref, int r) {
-    const std::size_t n = z.size();
-    if (n < kStretches || ref.size() != n) return 0;
-    const double coarse = coarseSlope(z, ref, r);
-    if (std::abs(coarse) * static_cast<double>(n) > kFineDriftSamples) return coarse * 1e6;
-    return fineSlope(z, ref) * 1e6;
+    if (z.size() < kStretches || ref.size() != z.size()) return 0;
+    // Four samples per chip or more hold the band and tell a delay well; more only cost time.
+    // A step that divides R keeps the frame cyclic.
+    int step = std::max(1, r / 4);
+    while (r % step != 0) --step;
+    dsp::CVec zs, refs;
+    for (std::size_t t = 0; t < z.size(); t += static_cast<std::size_t>(step)) zs.push_back(z[t]), refs.push_back(ref[t]);
+    // Delay over time is the same number whichever samples are kept.
+    const double coarse = coarseSlope(zs, refs);
+    if (std::abs(coarse) * static_cast<double>(zs.size()) > kFineDriftSamples) return coarse * 1e6;
+    return fineSlope(zs, refs) * 1e6;
 }
 
 }  // namespace analyzer

@@ -47,9 +47,18 @@ IqErrors iqErrors(const dsp::CVec& z, const dsp::CVec& ref, int r, double first,
     std::array<Row, 3> m{};
     const double w = 2 * std::numbers::pi * frequencyHz / sampleRate;
     const auto ratio = static_cast<std::size_t>(std::max(r, 1));
-    for (std::size_t t = 0; t < n; ++t) {
+    // Four samples per chip hold the band; more only cost time.
+    const std::size_t step = std::max<std::size_t>(1, ratio / 4);
+    // The carrier's turn by recurrence, set afresh now and then and where the window wraps.
+    const dsp::cplx stepTurn = std::polar(1.0, w * static_cast<double>(step));
+    dsp::cplx turn = 1.0;
+    double last = -1;
+    for (std::size_t t = 0; t < n; t += step) {
+        const double at = std::fmod(static_cast<double>(t) + delay, static_cast<double>(n));
+        if (t % (256 * step) == 0 || at < last) turn = std::polar(1.0, w * (first + at));
+        else turn *= stepTurn;
+        last = at;
         if (nearMac((t / ratio) % kHalfSlotChips)) continue;
-        const dsp::cplx turn = std::polar(1.0, w * (first + std::fmod(static_cast<double>(t) + delay, static_cast<double>(n))));
         const dsp::cplx x = z[t] * turn, s = ref[t] * turn;
         const std::array<dsp::cplx, 3> basis = {s, std::conj(s), 1.0};
         for (std::size_t i = 0; i < 3; ++i) {
