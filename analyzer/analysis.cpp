@@ -16,7 +16,7 @@ namespace analyzer {
 namespace {
 
 // A clock error left over a frame by less than this many chips is not worth another reading.
-constexpr double kClockSettledChips = 0.001;
+constexpr double kClockSettledChips = 0.003;
 constexpr int kClockPasses = 4;
 
 std::string number(double v) { return dsp::generalText(v, 10); }
@@ -86,9 +86,16 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     double clockPpm = 0;
     auto resample = [&] {
         resampled = toWorkingRate(samples, options.sampleRate, r, clockPpm);
+        if (resampled.size() < static_cast<std::size_t>(frame)) {
+            // A capture of one frame, read as repeating: the samples a fast clock leaves short
+            // come from its start.
+            dsp::CVec cyclic = samples;
+            cyclic.insert(cyclic.end(), samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+                                                                                 samples.size(), samples.size() / 1000 + 64)));
+            resampled = toWorkingRate(cyclic, options.sampleRate, r, clockPpm);
+            resampled.resize(static_cast<std::size_t>(frame));
+        }
         work = &resampled;
-        if (resampled.size() < static_cast<std::size_t>(frame))  // a clock that slow leaves less than a frame
-            throw std::runtime_error("the capture holds less than one frame at " + number(options.sampleRate) + " Hz");
     };
     if (!whole) resample();
     Capture capture{work, r * engine::kChipRate, r, {}, options.pnOffset, {}};
