@@ -4,9 +4,11 @@
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
+#include <string>
 
 #include "analyzer/frame_layout.h"
 #include "dsp/fft.h"
+#include "dsp/number_text.h"
 #include "engine/frame.h"
 
 namespace analyzer {
@@ -25,6 +27,14 @@ constexpr std::size_t kSegmentStarts[2] = {0, kSegmentChips / 2};
 // stretches (about 1.5 times their mean); a clean one about 10 times.
 constexpr double kDetectionRatio = 3.0;
 constexpr double kClearDetection = 6.0;
+// A pilot burst (96 chips) stays coherent within 3.2 kHz of a trial frequency: trials 6412.5 Hz
+// apart (171 of the frame's bins) to +-25.65 kHz.
+constexpr double kBinHz = 171 * engine::kChipRate / kChipsPerFrame;
+constexpr int kFrequencyBins = 4;
+// Clock errors to +-204 ppm in steps that leave at most 0.2 chip of drift over a frame.
+constexpr double kDriftStepPpm = 12;
+constexpr std::size_t kDriftSteps = 17;
+constexpr double kDriftMargin = 1.25;
 
 const dsp::CVec& shortCodeSpectrum() {
     static const dsp::CVec spectrum = [] {
@@ -81,13 +91,20 @@ double pilotFrequency(const dsp::CVec& p, std::size_t halfSlotStart) {
     return frequency;
 }
 
-Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::size_t segmentStart) {
+// Chip sums derotated by `binHz` (a whole number of the frame's bins, so that a pilot that far
+// off stays coherent over its bursts). With `drift`, when no clear pilot shows, the stretches'
+// correlations are also summed along the lags a clock error would move them by; a drift found is
+// returned before the pilot's gate and frequency, which the capture resampled gives.
+Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::size_t segmentStart, double binHz, bool drift) {
     const auto ratio = static_cast<std::size_t>(r);
     // Chip-rate sums: whatever the fraction of a chip the frame starts at, most of each chip's
     // energy lands in one of them.
     dsp::CVec y(N);
     for (std::size_t m = 0; m < N; ++m)
         for (std::size_t p = 0; p < ratio; ++p) y[m] += window[(m * ratio + p + shift) % window.size()];
+    if (binHz != 0)
+        for (std::size_t m = 0; m < N; ++m)
+            y[m] *= std::polar(1.0, -2 * std::numbers::pi * binHz * static_cast<double>(m) / engine::kChipRate);
     // Unit magnitudes: strong MAC or traffic chips would otherwise drown the pilot's correlation.
     dsp::CVec u(N);
     for (std::size_t m = 0; m < N; ++m) {
@@ -99,6 +116,7 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
     // however large the frequency error), summed in power.
     const dsp::CVec& code = shortCodeSpectrum();
     std::vector<double> power[2] = {std::vector<double>(N, 0.0), std::vector<double>(N, 0.0)};
+    std::vector<float> stretches(drift ? 2 * kSegments * N : 0);  // each stretch's power, for the drift
     dsp::CVec seg(N), corr(N);
     for (std::size_t s = 0; s < kSegments; ++s) {
         std::fill(seg.begin(), seg.end(), 0.0);
@@ -115,6 +133,8 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
             dsp::ifft(corr);
             auto& acc = power[conj];
             for (std::size_t k = 0; k < N; ++k) acc[k] += std::norm(corr[k]);
+            if (drift)
+                for (std::size_t k = 0; k < N; ++k) stretches[(2 * s + conj) * N + k] = static_cast<float>(std::norm(corr[k]));
         }
     }
     Acquisition a;
@@ -126,6 +146,50 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
         }
     const double mean = total / (2.0 * N);
     a.detection = mean > 0 ? best / mean : 0.0;
+    if (drift && a.detection < kClearDetection) {
+        Acquisition d;
+        // The code phase at chip 0: stretch s, centred on chip t, finds it t x clock error later.
+        // Summed a block of lags at a time, every clock error at once, so that the stretches are
+        // read once and the sums stay in the cache.
+        constexpr std::size_t kBlock = 1024;
+        constexpr std::size_t kHypotheses = 2 * kDriftSteps + 1;
+        std::vector<std::size_t> moves(kHypotheses * kSegments);
+        for (std::size_t h = 0; h < kHypotheses; ++h)
+            for (std::size_t s = 0; s < kSegments; ++s) {
+                const double ppm = (static_cast<double>(h) - kDriftSteps) * kDriftStepPpm;
+                const double centre = static_cast<double>((segmentStart + s * kSegmentChips + kSegmentChips / 2) % N);
+                const auto moved = std::llround(ppm * 1e-6 * centre);
+                moves[h * kSegments + s] = static_cast<std::size_t>((moved + static_cast<long long>(N)) % static_cast<long long>(N));
+            }
+        std::vector<float> acc(kHypotheses * kBlock);
+        double bestDrift = -1, driftTotal = 0;
+        for (std::size_t conj = 0; conj < 2; ++conj)
+            for (std::size_t b0 = 0; b0 < N; b0 += kBlock) {
+                std::fill(acc.begin(), acc.end(), 0.0f);
+                for (std::size_t s = 0; s < kSegments; ++s) {
+                    const float* p = &stretches[(2 * s + conj) * N];
+                    for (std::size_t h = 0; h < kHypotheses; ++h) {
+                        float* sum = &acc[h * kBlock];
+                        const std::size_t from = (b0 + moves[h * kSegments + s]) % N;
+                        const std::size_t straight = std::min(kBlock, N - from);
+                        for (std::size_t k = 0; k < straight; ++k) sum[k] += p[from + k];
+                        for (std::size_t k = straight; k < kBlock; ++k) sum[k] += p[from + k - N];
+                    }
+                }
+                for (std::size_t h = 0; h < kHypotheses; ++h)
+                    for (std::size_t k = 0; k < kBlock; ++k) {
+                        const double v = acc[h * kBlock + k];
+                        if (h == kDriftSteps) driftTotal += v;
+                        if (v > bestDrift)
+                            bestDrift = v, d.codePhase = b0 + k, d.conjugated = conj == 1,
+                            d.clockPpm = (static_cast<double>(h) - kDriftSteps) * kDriftStepPpm;
+                    }
+            }
+        const double driftMean = driftTotal / (2.0 * N);
+        d.detection = driftMean > 0 ? bestDrift / driftMean : 0.0;
+        // Many more trials than without drift: a drift must stand clearly above the pilot without.
+        if (d.clockPpm != 0 && d.detection > kDriftMargin * a.detection) return d;
+    }
     if (!(a.detection > kDetectionRatio)) return a;
 
     // Despread: pilot chips become constants (times the frequency error's rotation).
@@ -150,25 +214,36 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
     a.frequencyHz = pilotFrequency(p, a.halfSlotStart);
     // Despreading the conjugate measured the conjugate's frequency.
     if (a.conjugated) a.frequencyHz = -a.frequencyHz;
+    a.frequencyHz += binHz;
     a.sampleShift = shift;
     return a;
 }
 
 }  // namespace
 
-Acquisition acquire(const dsp::CVec& window, int r) {
+Acquisition acquire(const dsp::CVec& window, int r, double captureRate) {
     // Chip sums straddling two chips may lose the pilot's edge chips to loud neighbours: half a
-    // chip later they do not. Each try is made only when those before found no clear pilot.
-    std::vector<std::size_t> shifts{0};
-    if (r >= 2) shifts.push_back(static_cast<std::size_t>(r / 2));
+    // chip later they do not. Frequencies are tried outwards from zero, clock errors last. Each
+    // try is made only when those before found no clear pilot.
+    const std::string none = "no pilot within +-25 kHz at " + dsp::generalText(captureRate, 10) +
+                             " Hz (every PN offset, sample clocks within +-200 ppm)";
+    if (std::all_of(window.begin(), window.end(), [](dsp::cplx v) { return v == 0.0; })) throw std::runtime_error(none);
+    std::vector<double> bins{0};
+    for (int b = 1; b <= kFrequencyBins; ++b) bins.push_back(b * kBinHz), bins.push_back(-b * kBinHz);
     Acquisition best;
-    for (std::size_t shift : shifts)
+    auto attempt = [&](std::size_t shift, double bin, bool drift) {
         for (std::size_t from : kSegmentStarts) {
-            if (best.detection >= kClearDetection) break;
-            Acquisition a = acquireAt(window, r, shift, from);
+            if (best.detection >= kClearDetection) return;
+            Acquisition a = acquireAt(window, r, shift, from, bin, drift);
             if (a.detection > best.detection) best = a;
         }
-    if (!(best.detection > kDetectionRatio)) throw std::runtime_error("no pilot found in the samples");
+    };
+    // The first chip sums at every frequency, then half a chip later, then with clock errors.
+    for (double bin : bins) attempt(0, bin, false);
+    if (r >= 2)
+        for (double bin : bins) attempt(static_cast<std::size_t>(r / 2), bin, false);
+    for (double bin : bins) attempt(0, bin, true);
+    if (!(best.detection > kDetectionRatio)) throw std::runtime_error(none);
     return best;
 }
 

@@ -14,9 +14,13 @@ struct Acquisition {
     double frequencyHz = 0;
     std::size_t sampleShift = 0;  // chip m was taken as samples m R + shift .. m R + shift + R - 1
     double detection = 0;         // the pilot's correlation over the mean of all
+    double clockPpm = 0;          // the sample clock's error the bursts drift by (0 unless searched)
 };
 
-// `window` holds one frame (32768 R samples). Throws std::runtime_error when no pilot is found.
-Acquisition acquire(const dsp::CVec& window, int r);
+// `window` holds one frame (32768 R samples). Frequencies to +-25 kHz are searched and, when no
+// clear pilot shows, sample clock errors to +-200 ppm: a clock error found comes back with the
+// code phase alone (the rest is found once the capture is resampled). Throws
+// std::runtime_error saying what was searched when no pilot is found (captureRate: for it).
+Acquisition acquire(const dsp::CVec& window, int r, double captureRate);
 
 }  // namespace analyzer

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analyzer/frame_layout.h"
+#include "analyzer/resample.h"
 #include "analyzer/stages.h"
 #include "dsp/number_text.h"
 
@@ -14,23 +15,16 @@ namespace analyzer {
 
 namespace {
 
-constexpr int kMaxRate = 64;
+// A clock error left over a frame by less than this many chips is not worth another reading.
+constexpr double kClockSettledChips = 0.003;
+constexpr int kClockPasses = 4;
 
 std::string number(double v) { return dsp::generalText(v, 10); }
 
-int checkedRatio(double sampleRate) {
-    const double r = sampleRate / engine::kChipRate;
-    const double whole = std::round(r);
-    if (!std::isfinite(r) || whole < 1 || whole > kMaxRate || std::abs(r - whole) > 1e-9 * whole)
-        throw std::runtime_error("the sample rate " + number(sampleRate) +
-                                 " Hz is not a whole multiple (1 to 64) of the chip rate 1228800 Hz");
-    return static_cast<int>(whole);
-}
-
-void checkCapture(const dsp::CVec& samples, const Options& options, int r) {
+void checkCapture(const dsp::CVec& samples, const Options& options) {
     if (options.pnOffset && (*options.pnOffset < 0 || *options.pnOffset > 511))
         throw std::runtime_error("the PN offset " + std::to_string(*options.pnOffset) + " is not in 0..511");
-    const std::size_t frame = kChipsPerFrame * static_cast<std::size_t>(r);
+    const auto frame = static_cast<std::size_t>(std::ceil(kChipsPerFrame * options.sampleRate / engine::kChipRate - 1e-6));
     if (samples.size() < frame)
         throw std::runtime_error("the capture holds " + std::to_string(samples.size()) + " samples; one frame at " +
                                  number(options.sampleRate) + " Hz takes " + std::to_string(frame));
@@ -39,25 +33,8 @@ void checkCapture(const dsp::CVec& samples, const Options& options, int r) {
             throw std::runtime_error("sample " + std::to_string(t + 1) + " is not a finite number");
 }
 
-}  // namespace
-
-Options optionsFor(const engine::FrameArgs& args) {
-    Options o;
-    o.sampleRate = args.oversamplingRate * engine::kChipRate;
-    switch (args.filterType) {
-        case engine::FilterKind::Rectangular: o.filter = ReferenceFilter::Rectangular; break;
-        case engine::FilterKind::Is95Std: o.filter = ReferenceFilter::Standard; break;
-        case engine::FilterKind::Is95Acp: o.filter = ReferenceFilter::Acp; break;
-    }
-    o.phaseEqualizer = args.phaseEqActive;
-    return o;
-}
-
-Result analyze(const dsp::CVec& samples, const Options& options) {
-    const int r = checkedRatio(options.sampleRate);
-    checkCapture(samples, options, r);
-    Capture capture{&samples, options.sampleRate, r, {}, options.pnOffset};
-
+// Every reference the options leave open read against the capture; the best fit kept.
+Result readReferences(Capture capture, const Options& options) {
     std::vector<Reference> candidates;
     for (ReferenceFilter f : kReferenceFilters)
         for (bool eq : {true, false})
@@ -82,6 +59,69 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     best->referenceFound = true;
     best->referencesTried = static_cast<int>(candidates.size());
     return *best;
+}
+
+}  // namespace
+
+Options optionsFor(const engine::FrameArgs& args) {
+    Options o;
+    o.sampleRate = args.oversamplingRate * engine::kChipRate;
+    switch (args.filterType) {
+        case engine::FilterKind::Rectangular: o.filter = ReferenceFilter::Rectangular; break;
+        case engine::FilterKind::Is95Std: o.filter = ReferenceFilter::Standard; break;
+        case engine::FilterKind::Is95Acp: o.filter = ReferenceFilter::Acp; break;
+    }
+    o.phaseEqualizer = args.phaseEqActive;
+    return o;
+}
+
+Result analyze(const dsp::CVec& samples, const Options& options) {
+    const int r = workingRatio(options.sampleRate);
+    checkCapture(samples, options);
+    const bool whole = wholeRatio(options.sampleRate).has_value();
+    const auto frame = static_cast<std::ptrdiff_t>(kChipsPerFrame * static_cast<std::size_t>(r));
+    // Other rates, and captures whose clock is off, are read resampled to R x 1228800.
+    dsp::CVec resampled;
+    const dsp::CVec* work = &samples;
+    double clockPpm = 0;
+    auto resample = [&] {
+        resampled = toWorkingRate(samples, options.sampleRate, r, clockPpm);
+        if (resampled.size() < static_cast<std::size_t>(frame)) {
+            // A capture of one frame, read as repeating: the samples a fast clock leaves short
+            // come from its start.
+            dsp::CVec cyclic = samples;
+            cyclic.insert(cyclic.end(), samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+                                                                                 samples.size(), samples.size() / 1000 + 64)));
+            resampled = toWorkingRate(cyclic, options.sampleRate, r, clockPpm);
+            resampled.resize(static_cast<std::size_t>(frame));
+        }
+        work = &resampled;
+    };
+    if (!whole) resample();
+    Capture capture{work, r * engine::kChipRate, r, {}, options.pnOffset, {}};
+    auto firstFrame = [&] { return dsp::CVec(work->begin(), work->begin() + frame); };
+    capture.acquisition = acquire(firstFrame(), r, options.sampleRate);
+    // A clock error the pilot's drift showed: the capture read again on an exact clock. At one
+    // sample per chip the samples cannot be moved, and the reading is left as taken.
+    if (capture.acquisition->clockPpm != 0 && r >= 2) {
+        clockPpm = capture.acquisition->clockPpm;
+        resample();
+        capture.samples = work;
+        capture.acquisition = acquire(firstFrame(), r, options.sampleRate);
+    }
+    Result res;
+    for (int pass = 0;; ++pass) {
+        res = readReferences(capture, options);
+        const double left = res.clockErrorPpm;  // measured on the samples as read
+        res.clockErrorPpm = clockPpm + left;
+        if (r < 2 || pass + 1 == kClockPasses || std::abs(left) * 1e-6 * kChipsPerFrame < kClockSettledChips) break;
+        clockPpm += left;
+        resample();
+        capture.samples = work;
+        capture.acquisition = acquire(firstFrame(), r, options.sampleRate);
+    }
+    res.sampleRate = options.sampleRate;
+    return res;
 }
 
 }  // namespace analyzer

@@ -40,6 +40,10 @@ Json toJson(const Result& r) {
     j["frame_start_chips"] = r.frameStartChips;
     j["frequency_error_hz"] = r.frequencyErrorHz;
     j["phase_rad"] = r.phaseRad;
+    j["clock_error_ppm"] = r.clockErrorPpm;
+    j["iq_offset_dbc"] = r.iqOffsetDbc;
+    j["iq_gain_imbalance_db"] = r.iqGainImbalanceDb;
+    j["iq_quadrature_error_deg"] = r.iqQuadratureErrorDeg;
     j["mirror_spectrum"] = r.mirrorSpectrum ? 1 : 0;
     j["reference_filter"] = referenceFilterName(r.reference);
     j["reference_equalizer"] = r.reference.phaseEqActive != 0 ? 1 : 0;

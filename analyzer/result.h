@@ -67,6 +67,15 @@ struct Result {
     double frameStartChips = 0;  // first chip of slot 1, in chips from the first sample
     double frequencyErrorHz = 0;
     double phaseRad = 0;          // carrier phase removed at the frame start
+    // The capture's sample clock against its stated rate, (true / stated - 1) x 1e6: estimated
+    // from the pilot bursts' drift and removed before timing and quality were measured.
+    double clockErrorPpm = 0;
+    // The transmitter's I/Q errors, from the fit x = a ref + b conj(ref) + c: origin offset
+    // |c|^2 over the signal's power, I gain over Q gain, and how far Q lies from 90 degrees of I.
+    // Left in rho and EVM, as a transmitter test counts them.
+    double iqOffsetDbc = 0;
+    double iqGainImbalanceDb = 0;
+    double iqQuadratureErrorDeg = 0;
     bool mirrorSpectrum = false;  // the MirrorSpectrum setting that reproduces the capture
     // Measured after the channel filter named, over the active chips (idle positions left out),
     // and over the whole frame beside them.

@@ -6,7 +6,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "analyzer/clock.h"
 #include "analyzer/frame_layout.h"
+#include "analyzer/iq_impairments.h"
 #include "analyzer/measures.h"
 
 namespace analyzer {
@@ -175,7 +177,7 @@ Acquired acquireStage(const Capture& capture) {
     const auto ratio = static_cast<std::size_t>(capture.r);
     Acquired a;
     a.first.assign(capture.samples->begin(), capture.samples->begin() + static_cast<std::ptrdiff_t>(frameSamples(capture)));
-    a.acquisition = acquire(a.first, capture.r);
+    a.acquisition = capture.acquisition ? *capture.acquisition : acquire(a.first, capture.r, capture.sampleRate);
     a.pnOffsetMod16 = static_cast<int>(((a.acquisition.halfSlotStart + N - a.acquisition.codePhase) % N) / kPilotOffsetChips);
     a.chain = {capture.r, kindOf(capture.reference.filter), capture.reference.equalizer, a.acquisition.conjugated};
     a.work = std::min<std::size_t>(ratio, 2);
@@ -268,8 +270,8 @@ FrameReading readStage(const Capture& capture, const Acquired& acquired, const C
 Result measureStage(const Capture& capture, const Acquired& acquired, const Candidates& candidates,
                     const FineAlignment& fine, const FrameReading& reading) {
     const int r = capture.r;
-    const Quality q = measureQuality(reading.aligned.samples, waveformOf(reading.reference, fine.chain, frameSamples(capture)).samples,
-                                     r, activeChips(reading.reference));
+    const dsp::CVec reference = waveformOf(reading.reference, fine.chain, frameSamples(capture)).samples;
+    const Quality q = measureQuality(reading.aligned.samples, reference, r, activeChips(reading.reference));
     Result res;
     res.reference = reading.reference;
     res.sampleRate = capture.sampleRate;
@@ -281,6 +283,12 @@ Result measureStage(const Capture& capture, const Acquired& acquired, const Cand
     res.cyclic = fine.cyclic;
     res.frequencyErrorHz = reading.aligned.alignment.frequencyHz;
     res.phaseRad = std::arg(q.gain);
+    res.clockErrorPpm = clockDriftPpm(reading.aligned.samples, reference, r);
+    const IqErrors iq = iqErrors(reading.aligned.samples, reference, r, static_cast<double>(fine.offset), reading.aligned.alignment.delay,
+                                 res.frequencyErrorHz, capture.sampleRate);
+    res.iqOffsetDbc = iq.offsetDbc;
+    res.iqGainImbalanceDb = iq.gainImbalanceDb;
+    res.iqQuadratureErrorDeg = iq.quadratureErrorDeg;
     res.mirrorSpectrum = !acquired.acquisition.conjugated;
     res.channelFilter = channelFilterName(r);
     res.rho = q.rho;

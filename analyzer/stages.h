@@ -31,6 +31,7 @@ struct Capture {
     int r = 1;
     Reference reference;
     std::optional<int> pnOffset;  // the one asked for; searched when absent
+    std::optional<Acquisition> acquisition;  // of the first frame's worth, when found beforehand
 };
 
 // What a frame carries, read from the chips from some slot on.
@@ -100,7 +101,8 @@ struct FrameReading {
 FrameReading readStage(const Capture& capture, const Acquired& acquired, const Candidates& candidates,
                        const FineAlignment& fine);
 
-// Stage 6: quality against the rebuilt reference, and the result reported.
+// Stage 6: quality against the rebuilt reference, and the result reported. Its clockErrorPpm is
+// the drift left in the samples as read.
 Result measureStage(const Capture& capture, const Acquired& acquired, const Candidates& candidates,
                     const FineAlignment& fine, const FrameReading& reading);
 

@@ -1,10 +1,11 @@
 // Analysis of one frame with the PN offset searched: traffic and MAC on in every slot,
-// the ACP filter with the equalizer.
+// the ACP filter with the equalizer; and of two frames captured at R = 8 or, resampled, at 10 MHz.
 #include <benchmark/benchmark.h>
 
 #include "analyzer/analysis.h"
 #include "bench/busy_frame.h"
 #include "dsp/allocator.h"
+#include "dsp/resample.h"
 #include "engine/frame.h"
 
 namespace {
@@ -25,7 +26,31 @@ void analyzeFrame(benchmark::State& state) { analyze(state, false); }
 // The Analyze I/Q File dialog's default: every filter, with and without the equalizer.
 void analyzeFindingTheReference(benchmark::State& state) { analyze(state, true); }
 
+// Two frames of the repeating output at R = 8 from a third of the way in, taken at `rate`.
+void analyzeCapture(benchmark::State& state, double rate) {
+    engine::FrameArgs a = busyFrame(8, 3);
+    a.PilotOffsetIndex = 300;
+    const dsp::CVec wave = engine::Zuno_FwdChnFrame(a).waveform;
+    dsp::CVec x;
+    for (int rep = 0; rep < 3; ++rep) x.insert(x.end(), wave.begin(), wave.end());
+    x.erase(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(wave.size() / 3));
+    x.resize(2 * wave.size());
+    analyzer::Options options = analyzer::optionsFor(a);
+    if (rate != options.sampleRate) {
+        const dsp::ResampleSpec spec{options.sampleRate / rate, 0.1};
+        x = dsp::resample(x, spec, dsp::resampledCount(x.size(), spec.step));
+        options.sampleRate = rate;
+    }
+    analyzer::analyze(x, options);
+    for (auto _ : state) benchmark::DoNotOptimize(analyzer::analyze(x, options));
+}
+
+void analyzeCaptureAtR8(benchmark::State& state) { analyzeCapture(state, 8 * engine::kChipRate); }
+void analyzeCaptureAt10MHz(benchmark::State& state) { analyzeCapture(state, 10e6); }
+
 BENCHMARK(analyzeFrame)->Arg(2)->Arg(5)->Arg(30)->Unit(benchmark::kMillisecond);
 BENCHMARK(analyzeFindingTheReference)->Arg(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(analyzeCaptureAtR8)->Unit(benchmark::kMillisecond);
+BENCHMARK(analyzeCaptureAt10MHz)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -15,7 +15,9 @@ const char* const kAnaUsage =
     "Finds one forward-link frame in the I/Q samples of INPUT, recovers what it carries and measures\n"
     "it against the ideal waveform. The format follows from the file name's extension when not given;\n"
     "without --rate the rate is the file's own (SigMF, MAT wave export) or, for a file of exactly one\n"
-    "frame, 32768 chips at a whole number of samples per chip. --reference auto tries every filter,\n"
+    "frame, 32768 chips at a whole number of samples per chip. Any rate from 1228800 to 200000000 Hz\n"
+    "is read; one that is not a whole number of samples per chip is resampled to one. A sample clock\n"
+    "that is off (to +-200 ppm) is found and removed. --reference auto tries every filter,\n"
     "with and without the equalizer (without only, with --no-eq), and keeps the best fit.\n";
 
 namespace {
@@ -74,10 +76,11 @@ double captureRate(const AnaOptions& options, const model::CaptureSource& captur
 }
 
 std::size_t samplesToRead(double rate, std::uint64_t inFile) {
-    // A rate the analyzer refuses still reads a bounded start, for its message.
-    const double perChip = std::isfinite(rate) ? std::clamp(std::round(rate / engine::kChipRate), 1.0, 64.0) : 1.0;
-    const std::uint64_t frame = engine::kChipsPerFrame * static_cast<std::uint64_t>(perChip);
-    return static_cast<std::size_t>(std::min(inFile, 2 * frame));
+    // A rate the analyzer refuses still reads a bounded start, for its message. A clock up to
+    // 200 ppm slow and the resampler's taps need a little more than two frames.
+    const double perChip = std::isfinite(rate) ? std::clamp(rate / engine::kChipRate, 1.0, 200e6 / engine::kChipRate) : 1.0;
+    const auto twoFrames = static_cast<std::uint64_t>(std::ceil(2 * engine::kChipsPerFrame * perChip * (1 + 300e-6))) + 64;
+    return static_cast<std::size_t>(std::min(inFile, twoFrames));
 }
 
 }  // namespace ana

@@ -29,8 +29,8 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args);
 // samples at a whole oversampling ratio. Throws std::runtime_error when none applies.
 double captureRate(const AnaOptions& options, const model::CaptureSource& capture);
 
-// How many samples from the start the analysis reads: two frames at `rate`, enough for a frame
-// to follow wherever in the first one it starts; all of a shorter file.
+// How many samples from the start the analysis reads: two frames at `rate` and a little more,
+// enough for a frame to follow wherever in the first one it starts; all of a shorter file.
 std::size_t samplesToRead(double rate, std::uint64_t inFile);
 
 extern const char* const kAnaUsage;

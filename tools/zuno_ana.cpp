@@ -28,13 +28,15 @@ std::string optionalDb(const std::optional<double>& v) {
 }
 
 void printSummary(const std::string& input, const analyzer::Result& r, std::size_t samples, std::uint64_t inFile) {
-    std::printf("%s: %llu samples at %.0f Hz (R = %d)\n", input.c_str(), static_cast<unsigned long long>(inFile),
-                r.sampleRate, r.oversampling);
+    std::printf("%s: %llu samples at %.0f Hz (R = %d%s)\n", input.c_str(), static_cast<unsigned long long>(inFile),
+                r.sampleRate, r.oversampling, r.sampleRate != r.oversampling * engine::kChipRate ? ", resampled" : "");
     if (samples < inFile)
         std::printf("read the first %zu samples (two frames), %.1f %% of the file\n", samples,
                     100.0 * static_cast<double>(samples) / static_cast<double>(inFile));
     std::printf("PN offset %d, frame start %.3f chips, frequency error %.2f Hz, mirror spectrum %d\n", r.pnOffset,
                 shown(r.frameStartChips, 1e-3), shown(r.frequencyErrorHz, 1e-2), r.mirrorSpectrum ? 1 : 0);
+    std::printf("sample clock error %.2f ppm; I/Q: origin offset %.1f dBc, gain imbalance %.3f dB, quadrature error %.3f deg\n",
+                shown(r.clockErrorPpm, 1e-2), r.iqOffsetDbc, shown(r.iqGainImbalanceDb, 1e-3), shown(r.iqQuadratureErrorDeg, 1e-3));
     std::printf("reference: filter %s, equalizer %s%s\n", analyzer::referenceFilterName(r.reference),
                 r.reference.phaseEqActive != 0 ? "on" : "off", r.referenceFound ? " (best fit found)" : "");
     std::printf("measured after the channel filter: %s\n", r.channelFilter.c_str());
@@ -46,7 +48,7 @@ void printSummary(const std::string& input, const analyzer::Result& r, std::size
                     *r.dataBitErrors, r.dataBits);
     else
         std::printf("data source: %s\n", r.dataBits ? "none of the six" : "no traffic");
-    const std::size_t frame = engine::kChipsPerFrame * static_cast<std::size_t>(r.oversampling);
+    const auto frame = static_cast<std::size_t>(std::llround(engine::kChipsPerFrame * r.sampleRate / engine::kChipRate));
     if (r.cyclic)
         std::printf("read as one repeating frame: the first %zu samples%s\n", frame,
                     samples > frame ? " (no whole frame follows the start found)" : "");

@@ -117,7 +117,9 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
         {"measureFrameRead", "Frame read", r.cyclic ? "as one repeating frame" : "whole, within the capture"},
         {"measureMirror", "Mirrored spectrum", r.mirrorSpectrum ? "yes" : "no"},
         {"measureSampleRate", "Sample rate",
-         fixed(r.sampleRate / 1e6, 4) + " MHz (" + std::to_string(r.oversampling) + " x chip rate)"},
+         fixed(r.sampleRate / 1e6, 4) + " MHz (" +
+             (std::abs(r.sampleRate - r.oversampling * engine::kChipRate) > 1e-6 * r.sampleRate ? "read at " : "") +
+             std::to_string(r.oversampling) + " x chip rate)"},
         {"measureReference", "Reference",
          filterName(r.reference.filterType) + ", equalizer " + (r.reference.phaseEqActive ? "on" : "off") +
              (r.referenceFound ? " (found: the best fit of " + std::to_string(r.referencesTried) + ")" : "")},

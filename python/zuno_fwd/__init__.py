@@ -131,8 +131,10 @@ def write(path, samples, format="cf64", params=None):
 def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True):
     """Finds the frame in samples and measures it: zuno-ana --json's fields as a dict.
 
-    rate: the sample rate in Hz, R x 1228800 with R a whole number from 1 to 64; samples hold at
-    least one frame (32768 chips). pn_offset: the pilot PN offset (0 to 511), searched when
+    rate: the sample rate in Hz, 1228800 to 200000000 (one that is not a whole multiple of
+    1228800 is resampled to one); samples hold at least one frame (32768 chips). The dict holds
+    clock_error_ppm and the I/Q errors (iq_offset_dbc, iq_gain_imbalance_db,
+    iq_quadrature_error_deg) beside the other figures. pn_offset: the pilot PN offset (0 to 511), searched when
     None. reference: the reference transmitter's filter, "acp" (the application's default),
     "std" (the IS-95 standard filter) or "rect"; equalizer: its phase equalizer.
     """

@@ -374,7 +374,7 @@ TEST(Analyzer, RefusesWhatItCannotAnalyse) {
     const dsp::CVec wave = engine::Zuno_FwdChnFrame(a).waveform;
     analyzer::Options o = analyzer::optionsFor(a);
     o.sampleRate = 1e6;
-    EXPECT_EQ(refusal(wave, o), "the sample rate 1000000 Hz is not a whole multiple (1 to 64) of the chip rate 1228800 Hz");
+    EXPECT_EQ(refusal(wave, o), "the sample rate 1000000 Hz is outside what the analyzer reads, 1228800 to 200000000 Hz");
     o.sampleRate = 65 * engine::kChipRate;
     EXPECT_NE(refusal(wave, o).find("79872000 Hz"), std::string::npos);
     o = analyzer::optionsFor(a);
@@ -383,9 +383,10 @@ TEST(Analyzer, RefusesWhatItCannotAnalyse) {
     dsp::CVec bad = wave;
     bad[99] = {NAN, 0};
     EXPECT_EQ(refusal(bad, o), "sample 100 is not a finite number");
-    EXPECT_EQ(refusal(dsp::CVec(wave.size()), o), "no pilot found in the samples");
+    const char* none = "no pilot within +-25 kHz at 2457600 Hz (every PN offset, sample clocks within +-200 ppm)";
+    EXPECT_EQ(refusal(dsp::CVec(wave.size()), o), none);
     dsp::Rng rng(1);
-    EXPECT_EQ(refusal(dsp::complexNoise(wave.size(), 1, rng), o), "no pilot found in the samples");
+    EXPECT_EQ(refusal(dsp::complexNoise(wave.size(), 1, rng), o), none);
     o.pnOffset = 3;  // the frame's readings have offsets 0, 16, 32, ...
     EXPECT_EQ(refusal(wave, o), "no pilot with PN offset 3 found in the samples");
 }

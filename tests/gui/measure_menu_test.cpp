@@ -205,7 +205,7 @@ TEST_F(MeasureMenuTest, FailuresShowTheReasonAndOpenNothing) {
         return dialogs.shown.back();
     };
 
-    // The analyzer's own message: a rate that is no multiple of the chip rate.
+    // The analyzer's own message: a rate outside what it reads.
     auto shown = analyse("one.ci16be", std::pair<QString, QString>{"1000000", ""});
     EXPECT_EQ(shown.kind, "error");
     EXPECT_EQ(shown.title, "Analysis Error");
