@@ -28,7 +28,7 @@ void analyzeFindingTheReference(benchmark::State& state) { analyze(state, true);
 
 // Two frames of the repeating output at R = 8 from a third of the way in, taken at `rate`.
 void analyzeCapture(benchmark::State& state, double rate) {
-    engine::FrameArgs a = busyFrame(8, 3);
+    engine::FrameArgs a = busyFrame(8, engine::FilterKind::Is95Acp);
     a.PilotOffsetIndex = 300;
     const dsp::CVec wave = engine::Zuno_FwdChnFrame(a).waveform;
     dsp::CVec x;

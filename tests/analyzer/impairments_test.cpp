@@ -35,15 +35,15 @@ void expectReading(const Result& r, const analyzertest::Drawn& d, double startCh
     const auto& a = d.args;
     EXPECT_EQ(r.pnOffset, a.PilotOffsetIndex);
     EXPECT_LT(cyclicMiss(r.frameStartChips, startChips), startTol) << "frame start " << r.frameStartChips;
-    EXPECT_EQ(r.mirrorSpectrum, a.mirrorSpectrum == 1);
+    EXPECT_EQ(r.mirrorSpectrum, a.mirrorSpectrum);
     for (std::size_t s = 0; s < engine::kSlots; ++s) {
         SCOPED_TRACE("slot " + std::to_string(s + 1));
         const auto& got = r.slotResults[s];
-        const auto expected = a.DATAactive[s] == 1 ? static_cast<analyzer::Modulation>(a.DATAformat[s]) : analyzer::Modulation::Idle;
+        const auto expected = a.DATAactive[s] ? static_cast<analyzer::Modulation>(a.DATAformat[s]) : analyzer::Modulation::Idle;
         EXPECT_EQ(got.traffic, expected);
-        EXPECT_EQ(got.ra.has_value(), a.RAactive[s] == 1);
+        EXPECT_EQ(got.ra.has_value(), a.RAactive[s]);
         for (std::size_t k = 0; k < engine::kRpcChannels; ++k)
-            EXPECT_EQ(got.rpc[k].has_value(), a.RPCchnActive[s] == 1 && a.RPCactive(s, k) == 1) << "RPC " << k + 1;
+            EXPECT_EQ(got.rpc[k].has_value(), a.RPCchnActive[s] && a.RPCactive[s][k]) << "RPC " << k + 1;
     }
     EXPECT_EQ(r.dataSource, d.source);
 }
