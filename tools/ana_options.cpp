@@ -16,7 +16,9 @@ const char* const kAnaUsage =
     "it against the ideal waveform. The format follows from the file name's extension when not given;\n"
     "without --rate the rate is the file's own (SigMF, MAT wave export) or, for a file of exactly one\n"
     "frame, 32768 chips at a whole number of samples per chip. --reference auto tries every filter,\n"
-    "with and without the equalizer (without only, with --no-eq), and keeps the best fit.\n";
+    "with and without the equalizer (without only, with --no-eq), and keeps the best fit.\n"
+    "Exit status: 0 read; 3 read with doubts (the reading failed its own checks: see its warnings);\n"
+    "1 no reading (bad options or input, no pilot).\n";
 
 namespace {
 
