@@ -11,20 +11,26 @@ namespace analyzer {
 
 namespace {
 
-// Traffic goes out at the pilot's power; data positions holding less than a quarter of it (after
-// the noise) carry idle noise or interference, whatever its shape.
-constexpr double kLeastTrafficPower = 0.25;
+// Traffic goes out at the pilot's power, its symbols at 0.2 of it at least (16-QAM's inner
+// points, all of them for some data); data positions holding less than half of that (after the
+// noise) carry idle noise or interference, whatever its shape.
+constexpr double kLeastTrafficPower = 0.1;
+// Noise that loud in the data positions of a slot called idle is power at the traffic's level.
+constexpr double kTrafficLevel = 0.5;
 // Log-likelihood (nats) by which a model must beat the other to be taken without doubt: at least
 // 10, and a hundredth of a nat per symbol.
 constexpr double kLeastMargin = 10.0;
 constexpr double kMarginPerSymbol = 0.01;
-// Noise is not taken below a thousandth of the power: a clean capture's symbols then still fit.
+// Noise is not taken below a thousandth of the traffic's power: a clean capture's symbols then
+// still fit.
 constexpr double kNoiseFloor = 1e-3;
 // Constellation points this many noise powers away add nothing to a symbol's likelihood.
 constexpr double kFarTerm = 40.0;
-// The noise tried: the pilot's, then 1.5 times more each step, up to 4 times the pilot's.
+// The noise tried: the pilot's, then 1.5 times more each step, up to 4 times the pilot's
 constexpr double kNoiseStep = 1.5;
 constexpr double kNoiseSteps = 4.0;
+// and at least up to the error of a transmitter whose traffic is 1 dB off the pilot's level.
+constexpr double kDistortion = 0.05;
 
 // Mean log-likelihood sum of the symbols under "one of `points` x a, plus complex Gaussian noise v".
 double constellationLikelihood(const dsp::CVec& symbols, const std::vector<dsp::cplx>& points, double a, double v) {
@@ -83,22 +89,25 @@ TrafficDecision decideTraffic(const dsp::CVec& symbols, double noise) {
     const double signal = power - noise;
     if (!(signal >= kLeastTrafficPower)) return out;
 
-    // Each constellation at the power found, its noise from the pilot's up to a few times that:
-    // interference need not land in the pilot and the data alike (another sector's traffic and
-    // pilot differ), and the likelihood finds how much more the data hold.
+    // Each constellation at the traffic's own level (a level fitted to the data would let QPSK
+    // pass for a 16-QAM frame of constant symbols), its noise from the pilot's up to a few times
+    // that: interference need not land in the pilot and the data alike, nor does a transmitter's
+    // distortion, and the likelihood finds how much more the data hold.
     const double margin = std::max(kLeastMargin, kMarginPerSymbol * n);
     const double gaussian = -n * (std::log(std::numbers::pi * power) + 1.0);
     std::array<double, 3> fit{};
     for (std::size_t f = 0; f < 3; ++f) {
         fit[f] = -1e300;
-        for (double v = std::max(noise, kNoiseFloor * power); v < power; v *= kNoiseStep) {
-            fit[f] = std::max(fit[f], constellationLikelihood(symbols, constellations()[f].points, std::sqrt(power - v), v));
-            if (v >= kNoiseSteps * noise) break;
+        for (double v = std::max(noise, kNoiseFloor); v < power; v *= kNoiseStep) {
+            fit[f] = std::max(fit[f], constellationLikelihood(symbols, constellations()[f].points, 1.0, v));
+            if (v >= std::max(kNoiseSteps * noise, kDistortion)) break;
         }
     }
     const auto best = static_cast<std::size_t>(std::max_element(fit.begin(), fit.end()) - fit.begin());
     if (fit[best] - gaussian <= margin) {
-        out.doubt = TrafficDoubt::UnexplainedPower;  // power at the traffic's level that reads as no constellation
+        // Idle noise or interference, clearly so when the Gaussian fits better and it is not
+        // as loud as traffic.
+        if (gaussian - fit[best] <= margin || signal >= kTrafficLevel) out.doubt = TrafficDoubt::UnexplainedPower;
         return out;
     }
     out.format = static_cast<int>(best) + 1;

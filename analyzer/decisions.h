@@ -24,7 +24,7 @@ double pilotNoise(const dsp::CVec& content, std::size_t firstHalf);
 
 enum class TrafficDoubt {
     None,
-    UnexplainedPower,  // called idle, but the data positions hold power at the traffic's level
+    UnexplainedPower,  // called idle, but the data positions hold power no model explains clearly
     Modulation,        // traffic, but another constellation fits about as well
 };
 

@@ -11,6 +11,8 @@ namespace {
 // pilot) before the content is suspect, plus two per cent for the channels' own distortion.
 constexpr double kErrorRatio = 2.0;
 constexpr double kErrorExcess = 0.02;
+// Another pilot this close to the one read may be the stronger: which sector is read is open.
+constexpr double kRivalDb = -1.0;
 
 std::string fixed(double v, int decimals) {
     char buffer[48];
@@ -45,13 +47,17 @@ std::vector<std::string> doubtsOf(const Result& r, const std::vector<SlotReading
         traffic += slots[s].format != 0;
     }
     if (!unexplained.empty())
-        doubts.push_back(slotList(unexplained) + " called idle, but the data positions hold power at the traffic's level "
+        doubts.push_back(slotList(unexplained) + " called idle, but the data positions hold power "
                                                  "that fits no constellation");
     if (!modulation.empty())
         doubts.push_back(slotList(modulation) + ": another constellation fits the traffic almost as well");
     if (traffic > 0 && !r.dataSource)
         doubts.push_back("traffic in " + std::to_string(traffic) + (traffic == 1 ? " slot" : " slots") +
                          " but no data source found: the slot numbering and PN offset are uncertain");
+    for (const OtherPilot& p : r.otherPilots)
+        if (p.levelDb > kRivalDb)
+            doubts.push_back("the pilot with PN offset " + std::to_string(p.pnOffset) + " is about as strong (" +
+                             fixed(p.levelDb, 1) + " dB): the sector read may not be the strongest");
     for (const NearReading& n : near)
         doubts.push_back("PN offset " + std::to_string(n.reading.pnOffset) + " at frame start " +
                          fixed(n.reading.frameStartChips, 3) + " chips fits almost as well (" +

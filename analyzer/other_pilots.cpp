@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <cstdio>
-#include <cstdlib>
 
 #include "analyzer/frame_layout.h"
 #include "dsp/fft.h"
@@ -101,7 +99,6 @@ std::vector<OtherPilot> findOtherPilots(const dsp::CVec& chips, const dsp::CVec&
     std::nth_element(sorted.begin(), sorted.begin() + N / 2, sorted.end());
     const double floor = kAboveMedian * sorted[N / 2];
 
-    if (std::getenv("OPDEBUG")) for (int l : {6400, 6470, 6471, 6472, 6473, 2366, 4903}) std::fprintf(stderr, "power[%d] = %g median %g\n", l, power[l], sorted[N/2]);
     std::vector<OtherPilot> found;
     for (int pass = 0; pass < 16; ++pass) {
         const auto peak = std::max_element(power.begin(), power.end());
@@ -138,7 +135,6 @@ std::vector<OtherPilot> findOtherPilots(const dsp::CVec& chips, const dsp::CVec&
             amplitude = std::sqrt(pilotPower(advanced(residual, best.delayChips), best.pnOffset));
         }
         bestPower = amplitude * amplitude;
-        if (std::getenv("OPDEBUG")) std::fprintf(stderr, "lag %td peak %g floor %g pn %d delay %g power %g own %g\n", lag, *peak, floor, best.pnOffset, best.delayChips, bestPower, own);
         if (!(bestPower > 0)) continue;
         best.levelDb = 10 * std::log10(bestPower / own);
         if (best.levelDb < kLeastLevelDb) continue;

@@ -217,6 +217,8 @@ private:
             QFont bold = value->font();
             bold.setBold(true);
             value->setFont(bold);
+            // A reading with doubts must not pass for a success at a glance.
+            if (line.tag == "measureWarnings" && !r_.warnings.empty()) value->setStyleSheet("color: #c00000;");
             grid->addWidget(label, row, 0, Qt::AlignTop);
             grid->addWidget(value, row++, 1, Qt::AlignTop);
         }

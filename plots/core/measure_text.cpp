@@ -99,7 +99,21 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
         if (r.dataBitErrors)
             data += ", " + std::to_string(*r.dataBitErrors) + " bit errors in " + std::to_string(r.dataBits);
     }
+    // Doubts first: a reading that failed its own checks says so before its figures.
+    std::string warnings = "none";
+    if (!r.warnings.empty()) {
+        warnings.clear();
+        for (const std::string& w : r.warnings) warnings += (warnings.empty() ? "" : "\n") + w;
+    }
+    std::string others = "none found";
+    if (!r.otherPilots.empty()) {
+        others.clear();
+        for (const analyzer::OtherPilot& p : r.otherPilots)
+            others += (others.empty() ? "" : "\n") + ("PN " + std::to_string(p.pnOffset) + " at " + dB(p.levelDb) + ", delay " +
+                                                      fixed(p.delayChips, 2) + " chips");
+    }
     return {
+        {"measureWarnings", "Warnings", warnings},
         {"measureRho", "rho (active channels)", fixed(r.rho, 6)},
         {"measureEvm", "EVM (active channels)",
          fixed(r.evmRmsPercent, 2) + " % rms, " + fixed(r.evmPeakPercent, 2) + " % peak"},
@@ -114,6 +128,8 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
         {"measureFrameStart", "Frame start", fixed(r.frameStartChips, 3) + " chips"},
         {"measurePnOffset", "PN offset", pn, pnDetail},
         {"measureDataSource", "Data source", data},
+        {"measureOtherPilots", "Other pilots", others,
+         "Pilots of other sectors at most 20 dB below the one read, relative to it; part of the reading's error"},
         {"measureFrameRead", "Frame read", r.cyclic ? "as one repeating frame" : "whole, within the capture"},
         {"measureMirror", "Mirrored spectrum", r.mirrorSpectrum ? "yes" : "no"},
         {"measureSampleRate", "Sample rate",

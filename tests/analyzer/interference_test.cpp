@@ -146,20 +146,20 @@ TEST(AnalyzerDoubts, AWrongReadingIsNeverCalledASuccess) {
         dsp::CVec x = waveOf(d, noise);
         std::string what = "frame " + std::to_string(i);
         if (uniform(0, 1) < 0.5) {
-            const Echo e{int(uniform(-16, 17)), uniform(-12, -3), uniform(0, 6.3)};
+            const Echo e{int(uniform(-16, 17)), uniform(-12, -1), uniform(0, 6.3)};
             if (e.halfChips != 0) x = analyzertest::multipath(x, 2, {e});
             what += ", echo " + std::to_string(e.halfChips) + " half-chips at " + std::to_string(e.levelDb) + " dB";
         }
         if (uniform(0, 1) < 0.5) {
             const int pn = (int(d.args.PilotOffsetIndex) + 1 + int(rng() % 510)) % 512;
-            const double level = uniform(-15, -3);
+            const double level = uniform(-15, -2);  // the frame's own pilot the strongest
             x = analyzertest::withSector(x, waveOf(analyzertest::sectorBeside(d, pn, rng), noise), 2, uniform(-20, 20), level,
                                          uniform(0, 6.3), noise);
             what += ", sector at " + std::to_string(level) + " dB";
         }
         analyzertest::Impairment im;
-        im.snrDb = uniform(-3, 30);
-        im.frequencyHz = uniform(-500, 500);
+        im.snrDb = uniform(-8, 25);
+        im.frequencyHz = uniform(-3000, 3000);
         im.delaySamples = std::floor(uniform(0, double(x.size())));
         what += ", SNR " + std::to_string(im.snrDb) + " dB";
         SCOPED_TRACE(what);
