@@ -64,6 +64,14 @@ std::optional<analyzer::ChannelReading> channelAt(const analyzer::SlotResult& sl
     return std::nullopt;
 }
 
+// One text per line, or `none` when there are none.
+std::string lines(const std::vector<std::string>& texts, const char* none) {
+    if (texts.empty()) return none;
+    std::string all = texts.front();
+    for (std::size_t k = 1; k < texts.size(); ++k) all.append("\n").append(texts[k]);
+    return all;
+}
+
 std::string reading(const analyzer::ChannelReading& r) { return "bit " + std::to_string(r.bit) + ", " + dB(r.gainDb); }
 
 }  // namespace
@@ -100,20 +108,12 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
             data += ", " + std::to_string(*r.dataBitErrors) + " bit errors in " + std::to_string(r.dataBits);
     }
     // Doubts first: a reading that failed its own checks says so before its figures.
-    std::string warnings = "none";
-    if (!r.warnings.empty()) {
-        warnings.clear();
-        for (const std::string& w : r.warnings) warnings += (warnings.empty() ? "" : "\n") + w;
-    }
-    std::string others = "none found";
-    if (!r.otherPilots.empty()) {
-        others.clear();
-        for (const analyzer::OtherPilot& p : r.otherPilots)
-            others += (others.empty() ? "" : "\n") + ("PN " + std::to_string(p.pnOffset) + " at " + dB(p.levelDb) + ", delay " +
-                                                      fixed(p.delayChips, 2) + " chips");
-    }
+    std::vector<std::string> others;
+    for (const analyzer::OtherPilot& p : r.otherPilots)
+        others.push_back("PN " + std::to_string(p.pnOffset) + " at " + dB(p.levelDb) + ", delay " + fixed(p.delayChips, 2) +
+                         " chips");
     return {
-        {"measureWarnings", "Warnings", warnings},
+        {"measureWarnings", "Warnings", lines(r.warnings, "none")},
         {"measureRho", "rho (active channels)", fixed(r.rho, 6)},
         {"measureEvm", "EVM (active channels)",
          fixed(r.evmRmsPercent, 2) + " % rms, " + fixed(r.evmPeakPercent, 2) + " % peak"},
@@ -128,7 +128,7 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
         {"measureFrameStart", "Frame start", fixed(r.frameStartChips, 3) + " chips"},
         {"measurePnOffset", "PN offset", pn, pnDetail},
         {"measureDataSource", "Data source", data},
-        {"measureOtherPilots", "Other pilots", others,
+        {"measureOtherPilots", "Other pilots", lines(others, "none found"),
          "Pilots of other sectors at most 20 dB below the one read, relative to it; part of the reading's error"},
         {"measureFrameRead", "Frame read", r.cyclic ? "as one repeating frame" : "whole, within the capture"},
         {"measureMirror", "Mirrored spectrum", r.mirrorSpectrum ? "yes" : "no"},

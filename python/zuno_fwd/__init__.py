@@ -103,7 +103,9 @@ def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True):
     rate: the sample rate in Hz, R x 1228800 with R a whole number from 1 to 64; samples hold at
     least one frame (32768 chips). pn_offset: the pilot PN offset (0 to 511), searched when
     None. reference: the reference transmitter's filter, "acp" (the application's default),
-    "std" (the IS-95 standard filter) or "rect"; equalizer: its phase equalizer.
+    "std" (the IS-95 standard filter) or "rect"; equalizer: its phase equalizer. A reading that
+    fails its own checks lists why in "warnings" (where zuno-ana ends with status 3); other
+    sectors' pilots are in "other_pilots".
     """
     if pn_offset is not None:
         pn_offset = operator.index(pn_offset)

@@ -93,6 +93,21 @@ TEST(MeasureText, SummaryNamesEveryFigureWithItsUnit) {
     EXPECT_EQ(valueOf(lines, "measureDataSource"), "none (no traffic)");
 }
 
+// Doubts head the summary (none said so), other sectors' pilots one per line.
+TEST(MeasureText, SummaryLeadsWithTheWarningsAndListsOtherPilots) {
+    analyzer::Result r = sample();
+    auto lines = plots::measureSummary(r);
+    EXPECT_EQ(lines.front().tag, "measureWarnings");
+    EXPECT_EQ(lines.front().value, "none");
+    EXPECT_EQ(valueOf(lines, "measureOtherPilots"), "none found");
+    r.warnings = {"slot 3 called idle, but the data positions hold power that fits no constellation",
+                  "rho 0.500000 is far below rho pilot 0.990000: the channels may be misread"};
+    r.otherPilots = {{37, -6.04, 2.304}, {101, -15.5, -7.6}};
+    lines = plots::measureSummary(r);
+    EXPECT_EQ(lines.front().value, r.warnings[0] + "\n" + r.warnings[1]);
+    EXPECT_EQ(valueOf(lines, "measureOtherPilots"), "PN 37 at -6.04 dB, delay 2.30 chips\nPN 101 at -15.50 dB, delay -7.60 chips");
+}
+
 TEST(MeasureText, SlotRowsAndTheirRpcChannels) {
     analyzer::SlotResult s;
     s.macActive = true;
