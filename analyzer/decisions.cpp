@@ -11,10 +11,10 @@ namespace analyzer {
 
 namespace {
 
-// Traffic goes out at the pilot's power, its symbols at 0.2 of it at least (16-QAM's inner
-// points, all of them for some data); data positions holding less than half of that (after the
-// noise) carry idle noise or interference, whatever its shape.
-constexpr double kLeastTrafficPower = 0.1;
+// Data positions holding less than this (relative to the pilot) hold nothing: idle without a
+// doubt. Above it the likelihoods decide: no noise estimate need be trusted to tell a weak
+// constellation (16-QAM's inner points, all of them for some data, carry 0.2) from noise.
+constexpr double kNothing = 1e-3;
 // Noise that loud in the data positions of a slot called idle is power at the traffic's level.
 constexpr double kTrafficLevel = 0.5;
 // Log-likelihood (nats) by which a model must beat the other to be taken without doubt: at least
@@ -26,26 +26,36 @@ constexpr double kMarginPerSymbol = 0.01;
 constexpr double kNoiseFloor = 1e-3;
 // Constellation points this many noise powers away add nothing to a symbol's likelihood.
 constexpr double kFarTerm = 40.0;
-// The noise tried: the pilot's, then 1.5 times more each step, up to 4 times the pilot's
-constexpr double kNoiseStep = 1.5;
-constexpr double kNoiseSteps = 4.0;
-// and at least up to the error of a transmitter whose traffic is 1 dB off the pilot's level.
-constexpr double kDistortion = 0.05;
+constexpr double kLeastNoiseShare = 0.5;
 
-// Mean log-likelihood sum of the symbols under "one of `points` x a, plus complex Gaussian noise v".
-double constellationLikelihood(const dsp::CVec& symbols, const std::vector<dsp::cplx>& points, double a, double v) {
-    const double m = static_cast<double>(points.size());
+// Log-likelihood of the symbols under "one of `points` (each as often as the symbols nearest to it
+// say: data need not use every point, constant bits use one), plus complex Gaussian noise", the
+// noise being what the symbols show about their nearest points but at least `least`.
+double constellationLikelihood(const dsp::CVec& symbols, const std::vector<dsp::cplx>& points, double least) {
+    const auto n = static_cast<double>(symbols.size());
+    std::vector<double> weight(points.size(), 0.5);
+    double spread = 0;
+    for (const dsp::cplx& x : symbols) {
+        std::size_t k = 0;
+        double nearest = 1e300;
+        for (std::size_t j = 0; j < points.size(); ++j)
+            if (const double e = std::norm(x - points[j]); e < nearest) nearest = e, k = j;
+        weight[k] += 1;
+        spread += nearest;
+    }
+    const double v = std::max(least, spread / n);
+    for (double& w : weight) w = std::log(w / (n + 0.5 * static_cast<double>(points.size())));
     double ll = 0;
     std::vector<double> d(points.size());
     for (const dsp::cplx& x : symbols) {
-        double nearest = 1e300;
-        for (std::size_t k = 0; k < points.size(); ++k) nearest = std::min(nearest, d[k] = std::norm(x - a * points[k]) / v);
+        double top = -1e300;
+        for (std::size_t k = 0; k < points.size(); ++k) top = std::max(top, d[k] = weight[k] - std::norm(x - points[k]) / v);
         double sum = 0;
         for (const double e : d)
-            if (e - nearest < kFarTerm) sum += std::exp(nearest - e);
-        ll += std::log(sum) - nearest;
+            if (top - e < kFarTerm) sum += std::exp(e - top);
+        ll += std::log(sum) + top;
     }
-    return ll - static_cast<double>(symbols.size()) * (std::log(m) + std::log(std::numbers::pi * v));
+    return ll - n * std::log(std::numbers::pi * v);
 }
 
 }  // namespace
@@ -86,23 +96,18 @@ TrafficDecision decideTraffic(const dsp::CVec& symbols, double noise) {
     double power = 0;
     for (const auto& s : symbols) power += std::norm(s);
     power /= n;
+    if (!(power > kNothing)) return out;
     const double signal = power - noise;
-    if (!(signal >= kLeastTrafficPower)) return out;
 
     // Each constellation at the traffic's own level (a level fitted to the data would let QPSK
-    // pass for a 16-QAM frame of constant symbols), its noise from the pilot's up to a few times
-    // that: interference need not land in the pilot and the data alike, nor does a transmitter's
-    // distortion, and the likelihood finds how much more the data hold.
+    // pass for a 16-QAM frame of constant symbols). The noise is the data's own: interference
+    // need not land in the pilot and the data alike (an echo of loud MAC bursts reaches the
+    // pilot, not the data); half the pilot's at least.
     const double margin = std::max(kLeastMargin, kMarginPerSymbol * n);
     const double gaussian = -n * (std::log(std::numbers::pi * power) + 1.0);
     std::array<double, 3> fit{};
-    for (std::size_t f = 0; f < 3; ++f) {
-        fit[f] = -1e300;
-        for (double v = std::max(noise, kNoiseFloor); v < power; v *= kNoiseStep) {
-            fit[f] = std::max(fit[f], constellationLikelihood(symbols, constellations()[f].points, 1.0, v));
-            if (v >= std::max(kNoiseSteps * noise, kDistortion)) break;
-        }
-    }
+    for (std::size_t f = 0; f < 3; ++f)
+        fit[f] = constellationLikelihood(symbols, constellations()[f].points, std::max(kNoiseFloor, kLeastNoiseShare * noise));
     const auto best = static_cast<std::size_t>(std::max_element(fit.begin(), fit.end()) - fit.begin());
     if (fit[best] - gaussian <= margin) {
         // Idle noise or interference, clearly so when the Gaussian fits better and it is not
