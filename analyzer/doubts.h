@@ -17,8 +17,8 @@ struct NearReading {
     std::size_t bitErrors = 0;
 };
 
-// `slots`: the slot readings behind `r` (slot 1 first); `chosenErrors` the bit errors of r's
-// data source.
+// `slots`: the slot readings behind `r` (slot 1 first); `near`: the readings its traffic bits
+// match less well, but within a tenth of errors.
 std::vector<std::string> doubtsOf(const Result& r, const std::vector<SlotReading>& slots,
                                   const std::vector<NearReading>& near);
 

@@ -20,6 +20,7 @@ constexpr double kLeastLevelDb = -20;
 // The largest of 32768 noise-only correlation powers (8 groups summed) lies near 3 times their
 // median; a pilot must stand 5 times above it.
 constexpr double kAboveMedian = 5;
+constexpr int kMostPeaks = 8;  // correlation peaks looked at, strongest first
 
 std::size_t wrap(std::ptrdiff_t m) { return static_cast<std::size_t>(((m % static_cast<std::ptrdiff_t>(N)) + N) % N); }
 
@@ -100,7 +101,7 @@ std::vector<OtherPilot> findOtherPilots(const dsp::CVec& chips, const dsp::CVec&
     const double floor = kAboveMedian * sorted[N / 2];
 
     std::vector<OtherPilot> found;
-    for (int pass = 0; pass < 16; ++pass) {
+    for (int pass = 0; pass < kMostPeaks; ++pass) {
         const auto peak = std::max_element(power.begin(), power.end());
         if (!(*peak > floor)) break;
         const auto lag = static_cast<std::ptrdiff_t>(peak - power.begin());
