@@ -5,6 +5,7 @@
 #include <cmath>
 #include <span>
 
+#include "analyzer/decisions.h"
 #include "analyzer/frame_layout.h"
 #include "engine/bit_stream.h"
 #include "engine/traffic.h"
@@ -18,7 +19,6 @@ constexpr std::size_t kMaxTrafficBits = engine::kSlots * 4 * engine::kTrafficChi
 constexpr double kOnThreshold = 1e-4;     // -40 dB
 constexpr double kAboveUnused = 10.0;     // 10 dB over the unused codes' mean power
 constexpr double kAboveNoise = 31.6;      // 15 dB over the noise of one code
-constexpr double kTrafficFit = 0.05;      // symbol error power that still counts as a constellation
 
 double db(double power) { return 10.0 * std::log10(std::max(power, 1e-30)); }
 
@@ -36,28 +36,6 @@ void walshTransform(T* x, std::size_t n) {
 
 bool unusedOnI(std::size_t w) { return w < 2 || w >= 32; }
 bool unusedOnQ(std::size_t w) { return w < 34; }
-
-struct Constellation {
-    std::vector<dsp::cplx> points;  // indexed by the symbol's bits, first bit most significant
-    int bitsPerSymbol = 0;
-};
-
-const std::array<Constellation, 3>& constellations() {
-    static const auto table = [] {
-        std::array<Constellation, 3> t;
-        for (int f = 1; f <= 3; ++f) {
-            auto& c = t[static_cast<std::size_t>(f - 1)];
-            c.bitsPerSymbol = engine::bitsPerSymbol(f);
-            for (unsigned v = 0; v < (1u << c.bitsPerSymbol); ++v) {
-                dsp::Bits bits(static_cast<std::size_t>(c.bitsPerSymbol));
-                for (int b = 0; b < c.bitsPerSymbol; ++b) bits[static_cast<std::size_t>(b)] = (v >> (c.bitsPerSymbol - 1 - b)) & 1u;
-                c.points.push_back(engine::Zuno_IQmap(bits, f));
-            }
-        }
-        return t;
-    }();
-    return table;
-}
 
 std::size_t nearest(const Constellation& c, dsp::cplx s) {
     std::size_t best = 0;
@@ -168,24 +146,13 @@ void readTraffic(const dsp::CVec& content, std::size_t firstHalf, SlotReading& o
     SlotResult& r = out.result;
     for (std::size_t i = 0; i < kTrafficCodes; ++i) r.trafficCodePower[i] = db(codePower[i]);
 
-    double symbolPower = 0;
-    for (const auto& s : symbols) symbolPower += std::norm(s);
-    symbolPower /= static_cast<double>(symbols.size());
-    int bestFormat = 0;
-    double bestError = 1e300;
-    for (int f = 1; f <= 3; ++f) {
-        const auto& c = constellations()[static_cast<std::size_t>(f - 1)];
-        double e = 0;
-        for (const auto& s : symbols) e += std::norm(s - c.points[nearest(c, s)]);
-        e /= static_cast<double>(symbols.size());
-        if (e < bestError) bestError = e, bestFormat = f;
-    }
-    // Zeros and noise fit no constellation; the power bound keeps loud noise out (the largest
-    // constant symbols, 16-QAM's corners, have power 1.8).
-    if (!(bestError < kTrafficFit && symbolPower < 2.5)) {
-        out.misfit += symbolPower * static_cast<double>(symbols.size());
+    const TrafficDecision decision = decideTraffic(symbols, out.noise);
+    out.trafficDoubt = decision.doubt;
+    if (decision.format == 0) {
+        for (const auto& s : symbols) out.misfit += std::norm(s);
         return;
     }
+    const int bestFormat = decision.format;
     out.format = bestFormat;
     r.traffic = static_cast<Modulation>(bestFormat);
     r.trafficPowerDb = db(chipPower);
@@ -228,6 +195,7 @@ SlotReading readSlot(const dsp::CVec& content, std::size_t firstHalf) {
         out.result.pilotSymbols.insert(out.result.pilotSymbols.end(), content.begin() + static_cast<std::ptrdiff_t>(base),
                                        content.begin() + static_cast<std::ptrdiff_t>(base + kPilotChips));
     }
+    out.noise = pilotNoise(content, firstHalf);
     readMac(content, firstHalf, out);
     readTraffic(content, firstHalf, out);
     double idle = 0;

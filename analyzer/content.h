@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 
+#include "analyzer/decisions.h"
 #include "analyzer/result.h"
 #include "dsp/types.h"
 
@@ -18,6 +19,8 @@ struct SlotReading {
     int format = 0;       // the engine's DATAformat (1 QPSK, 2 8-PSK, 3 16-QAM); 0 idle traffic
     dsp::Bits bits;       // the traffic bits decided, first symbol first
     double misfit = 0;    // chip energy the recovered content leaves unexplained
+    double noise = 0;     // per chip in units of the pilot, from the slot's pilot bursts
+    TrafficDoubt trafficDoubt = TrafficDoubt::None;
 };
 
 // The slot made of half-slots h and h + 1 (mod 32).

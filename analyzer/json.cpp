@@ -80,6 +80,11 @@ Json toJson(const Result& r) {
         alternatives.push_back({{"pn_offset", a.pnOffset}, {"frame_start_chips", a.frameStartChips}});
     j["alternatives"] = std::move(alternatives);
     j["cyclic"] = r.cyclic;
+    Json others = Json::array();
+    for (const OtherPilot& p : r.otherPilots)
+        others.push_back({{"pn_offset", p.pnOffset}, {"level_db", p.levelDb}, {"delay_chips", p.delayChips}});
+    j["other_pilots"] = std::move(others);
+    j["warnings"] = r.warnings;
     return j;
 }
 

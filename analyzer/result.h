@@ -60,6 +60,13 @@ struct Reading {
     double frameStartChips = 0;
 };
 
+// Another sector's pilot beside the one read.
+struct OtherPilot {
+    int pnOffset = 0;
+    double levelDb = 0;      // its pilot's power relative to the pilot read
+    double delayChips = 0;   // its frame start after the one read's, within half a frame
+};
+
 struct Result {
     double sampleRate = 0;  // Hz
     int oversampling = 0;   // R
@@ -104,6 +111,10 @@ struct Result {
     // R = 1 they say R = 2, the engine's least: the reference is every second sample of that,
     // taken at the capture's sampling phase.
     engine::FrameArgs reference;
+    // Pilots of other sectors found at most 20 dB below the one read, strongest first.
+    std::vector<OtherPilot> otherPilots;
+    // Why the reading may be wrong; empty when it checks out.
+    std::vector<std::string> warnings;
 };
 
 }  // namespace analyzer

@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <stdexcept>
 #include <string>
 
 #include "analyzer/clock.h"
+#include "analyzer/doubts.h"
 #include "analyzer/frame_layout.h"
 #include "analyzer/iq_impairments.h"
 #include "analyzer/measures.h"
+#include "analyzer/other_pilots.h"
 
 namespace analyzer {
 
@@ -127,48 +128,51 @@ Alignment settle(const AlignmentInput& in, Waveform& ref, const engine::FrameArg
     return a;
 }
 
-// Every start whose traffic matches a data source with the fewest bit errors (all of them when
-// none matches), from the pairings of half-slots that explain the chips about as well as the best.
-std::vector<Candidate> tiedCandidates(const std::vector<SlotReading> (&byParity)[2], const dsp::CVec& content, int k0,
-                                      double firstStart) {
+// Every start whose traffic matches a data source with as few bit errors as the fewest, within
+// their noise (all of them when none matches), from the pairings of half-slots that explain the
+// chips about as well as the best; and apart, those that match with more errors.
+void rankCandidates(const std::vector<SlotReading> (&byParity)[2], const dsp::CVec& content, int k0, double firstStart,
+                    Candidates& out) {
     double misfit[2] = {0, 0}, energy = 0;
     for (std::size_t p = 0; p < 2; ++p)
         for (const auto& s : byParity[p]) misfit[p] += s.misfit;
     for (const auto& c : content) energy += std::norm(c);
     const double fewest = std::min(misfit[0], misfit[1]);
-    std::vector<Candidate> tied;
-    std::size_t bestRank = std::numeric_limits<std::size_t>::max();
-    bool any = false;
+    std::vector<Candidate> all;
+    std::optional<std::size_t> fewestErrors;
     for (std::size_t p = 0; p < 2; ++p) {
         if (misfit[p] > fewest * 1.05 + 1e-9 * energy) continue;
         for (std::size_t i = 0; i < engine::kSlots; ++i) {
             const FrameContent f = readFrame(byParity[p], i);
-            const std::size_t rank = f.source.source ? f.source.errors : std::numeric_limits<std::size_t>::max();
-            if (any && rank > bestRank) continue;
-            if (!any || rank < bestRank) tied.clear();
-            any = true;
-            bestRank = rank;
             const std::size_t half = p + 2 * i;
-            tied.push_back({half, static_cast<int>((static_cast<std::size_t>(k0) + kOffsetsPerHalfSlot * half) % kPilotOffsets),
-                            wrapStart(firstStart + static_cast<double>(half * kHalfSlotChips))});
+            Candidate c{half, static_cast<int>((static_cast<std::size_t>(k0) + kOffsetsPerHalfSlot * half) % kPilotOffsets),
+                        wrapStart(firstStart + static_cast<double>(half * kHalfSlotChips))};
+            if (f.source.source) {
+                c.bitErrors = f.source.errors;
+                fewestErrors = std::min(f.source.errors, fewestErrors.value_or(f.source.errors));
+            }
+            all.push_back(c);
         }
     }
-    return tied;
+    for (const Candidate& c : all) {
+        if (!fewestErrors || (c.bitErrors && fitsAsWell(*c.bitErrors, *fewestErrors))) out.tied.push_back(c);
+        else if (c.bitErrors) out.near.push_back(c);
+    }
 }
 
 // The earliest start, or the one with the PN offset asked for.
-Candidate chooseCandidate(const std::vector<Candidate>& tied, const std::optional<int>& pnOffset, int k0) {
-    auto chosen = std::min_element(tied.begin(), tied.end(),
-                                   [](const Candidate& a, const Candidate& b) { return a.startChips < b.startChips; });
-    if (pnOffset) {
-        chosen = std::find_if(tied.begin(), tied.end(), [&](const Candidate& c) { return c.pnOffset == *pnOffset; });
-        if (chosen == tied.end()) {
-            if ((*pnOffset - k0) % static_cast<int>(kOffsetsPerHalfSlot) != 0)
-                throw std::runtime_error("no pilot with PN offset " + std::to_string(*pnOffset) + " found in the samples");
-            throw std::runtime_error("the samples do not read as a frame with PN offset " + std::to_string(*pnOffset));
-        }
-    }
-    return *chosen;
+// A start that fits less well than the tied ones is taken only when asked for.
+Candidate chooseCandidate(const std::vector<Candidate>& tied, const std::vector<Candidate>& near,
+                          const std::optional<int>& pnOffset, int k0) {
+    if (!pnOffset)
+        return *std::min_element(tied.begin(), tied.end(),
+                                 [](const Candidate& a, const Candidate& b) { return a.startChips < b.startChips; });
+    for (const auto* list : {&tied, &near})
+        for (const Candidate& c : *list)
+            if (c.pnOffset == *pnOffset) return c;
+    if ((*pnOffset - k0) % static_cast<int>(kOffsetsPerHalfSlot) != 0)
+        throw std::runtime_error("no pilot with PN offset " + std::to_string(*pnOffset) + " found in the samples");
+    throw std::runtime_error("the samples do not read as a frame with PN offset " + std::to_string(*pnOffset));
 }
 
 }  // namespace
@@ -208,8 +212,8 @@ Candidates candidatesStage(const Capture& capture, const Acquired& acquired, con
     const std::vector<SlotReading> byParity[2] = {readSlots(content, 0), readSlots(content, 1)};
     const double firstStart = startOf(coarse.aligned.alignment.delay, static_cast<double>(acquired.work), chain);
     Candidates c;
-    c.tied = tiedCandidates(byParity, content, k0, firstStart);
-    c.chosen = chooseCandidate(c.tied, capture.pnOffset, k0);
+    rankCandidates(byParity, content, k0, firstStart, c);
+    c.chosen = chooseCandidate(c.tied, c.near, capture.pnOffset, k0);
     c.content = readFrame(byParity[c.chosen.firstHalf % 2], c.chosen.firstHalf / 2);
     return c;
 }
@@ -308,13 +312,20 @@ Result measureStage(const Capture& capture, const Acquired& acquired, const Cand
         res.slotResults[j].evmRmsPercent = q.slotEvmRmsPercent[j];
     }
     const std::size_t primary = candidates.chosen.firstHalf;
-    for (const Candidate& c : candidates.tied) {
-        if (c.firstHalf == primary) continue;
+    auto readingOf = [&](const Candidate& c) {
         const double shift = static_cast<double>((c.firstHalf + kHalfSlots - primary) % kHalfSlots * kHalfSlotChips);
-        res.alternatives.push_back({c.pnOffset, wrapStart(res.frameStartChips + shift)});
-    }
+        return Reading{c.pnOffset, wrapStart(res.frameStartChips + shift)};
+    };
+    for (const Candidate& c : candidates.tied)
+        if (c.firstHalf != primary) res.alternatives.push_back(readingOf(c));
     std::sort(res.alternatives.begin(), res.alternatives.end(),
               [](const Reading& a, const Reading& b) { return a.frameStartChips < b.frameStartChips; });
+    res.otherPilots = findOtherPilots(chipsFromSpectrum(reading.aligned.spectrum, fine.chain),
+                                      engine::frameChips(reading.reference), res.pnOffset);
+    std::vector<NearReading> near;
+    for (const Candidate& c : candidates.near)
+        if (c.firstHalf != primary) near.push_back({readingOf(c), *c.bitErrors});
+    res.warnings = doubtsOf(res, content.slots, near);
     return res;
 }
 

@@ -70,9 +70,11 @@ struct Candidate {
     std::size_t firstHalf;  // half-slot of the first reading that begins slot 1
     int pnOffset;
     double startChips;
+    std::optional<std::size_t> bitErrors = {};  // of the data source its traffic matches; absent: none
 };
 struct Candidates {
     std::vector<Candidate> tied;
+    std::vector<Candidate> near;  // match a data source, with more errors than the tied ones
     Candidate chosen;
     FrameContent content;  // read from the chosen start
 };

@@ -118,6 +118,7 @@ public:
         QWidget* frame = plotFrame();
         auto* column = new QVBoxLayout(frame);
         column->setContentsMargins(8, 6, 8, 0);
+        if (QLabel* doubts = warnings()) column->addWidget(doubts);
         auto* top = new QHBoxLayout;
         top->addWidget(summary(), 1);
         top->addWidget(table());
@@ -201,6 +202,21 @@ public:
     PlotCanvas* evmCanvas() const { return evmCanvas_; }
 
 private:
+    // A reading with doubts must not pass for a success at a glance: its warnings in red across
+    // the window's width, one per line, above the figures.
+    QLabel* warnings() {
+        for (const SummaryLine& line : measureSummary(r_)) {
+            if (line.tag != "measureWarnings") continue;
+            auto* label = new QLabel(QString::fromStdString("Read with doubts:\n" + line.value));
+            label->setObjectName(QString::fromStdString(line.tag));
+            label->setWordWrap(true);
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            label->setStyleSheet("color: #c00000; font-weight: bold;");
+            return label;
+        }
+        return nullptr;
+    }
+
     QWidget* summary() {
         auto* panel = new QWidget;
         auto* grid = new QGridLayout(panel);
@@ -208,6 +224,7 @@ private:
         grid->setVerticalSpacing(3);
         int row = 0;
         for (const SummaryLine& line : measureSummary(r_)) {
+            if (line.tag == "measureWarnings") continue;  // across the window, above it all
             auto* label = new QLabel(QString::fromStdString(line.label));
             auto* value = new QLabel(QString::fromStdString(line.value));
             value->setObjectName(QString::fromStdString(line.tag));

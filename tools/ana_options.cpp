@@ -18,7 +18,9 @@ const char* const kAnaUsage =
     "frame, 32768 chips at a whole number of samples per chip. Any rate from 1228800 to 200000000 Hz\n"
     "is read; one that is not a whole number of samples per chip is resampled to one. A sample clock\n"
     "that is off (to +-200 ppm) is found and removed. --reference auto tries every filter,\n"
-    "with and without the equalizer (without only, with --no-eq), and keeps the best fit.\n";
+    "with and without the equalizer (without only, with --no-eq), and keeps the best fit.\n"
+    "Exit status: 0 read; 3 read with doubts (the reading failed its own checks: see its warnings);\n"
+    "1 no reading (bad options or input, no pilot).\n";
 
 namespace {
 

@@ -15,6 +15,9 @@
 
 namespace {
 
+// A reading that failed its own checks: printed in full, with its warnings, but not a success.
+constexpr int kReadWithDoubts = 3;
+
 const char* const kSourceNames[] = {"all 0", "all 1", "0101...", "1010...", "PN9", "PN15"};
 
 // A reading that rounds to zero at the digits shown prints as 0, not -0.
@@ -57,6 +60,9 @@ void printSummary(const std::string& input, const analyzer::Result& r, std::size
         for (const auto& a : r.alternatives) std::printf(" PN %d at %.3f chips;", a.pnOffset, shown(a.frameStartChips, 1e-3));
         std::printf("\n");
     }
+    for (const auto& p : r.otherPilots)
+        std::printf("other pilot: PN offset %d at %.2f dB, delay %.2f chips\n", p.pnOffset, p.levelDb, shown(p.delayChips, 1e-2));
+    for (const auto& w : r.warnings) std::printf("warning: %s\n", w.c_str());
     std::printf("slot  MAC     RA           RPC on  traffic  power dB  idle dB    rho       EVM %%\n");
     for (std::size_t s = 0; s < r.slotResults.size(); ++s) {
         const auto& sl = r.slotResults[s];
@@ -101,7 +107,7 @@ int run(const std::vector<std::string>& args) {
     } else {
         printSummary(options.input, result, read, capture.sampleCount());
     }
-    return 0;
+    return result.warnings.empty() ? 0 : kReadWithDoubts;
 }
 
 }  // namespace

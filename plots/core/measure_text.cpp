@@ -64,6 +64,13 @@ std::optional<analyzer::ChannelReading> channelAt(const analyzer::SlotResult& sl
     return std::nullopt;
 }
 
+// One text per line.
+std::string lines(const std::vector<std::string>& texts) {
+    std::string all = texts.front();
+    for (std::size_t k = 1; k < texts.size(); ++k) all.append("\n").append(texts[k]);
+    return all;
+}
+
 std::string reading(const analyzer::ChannelReading& r) { return "bit " + std::to_string(r.bit) + ", " + dB(r.gainDb); }
 
 }  // namespace
@@ -99,7 +106,11 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
         if (r.dataBitErrors)
             data += ", " + std::to_string(*r.dataBitErrors) + " bit errors in " + std::to_string(r.dataBits);
     }
-    return {
+    std::vector<std::string> others;
+    for (const analyzer::OtherPilot& p : r.otherPilots)
+        others.push_back("PN " + std::to_string(p.pnOffset) + " at " + dB(p.levelDb) + ", delay " + fixed(p.delayChips, 2) +
+                         " chips");
+    std::vector<SummaryLine> summary = {
         {"measureRho", "rho (active channels)", fixed(r.rho, 6)},
         {"measureEvm", "EVM (active channels)",
          fixed(r.evmRmsPercent, 2) + " % rms, " + fixed(r.evmPeakPercent, 2) + " % peak"},
@@ -124,6 +135,14 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
          filterName(r.reference.filterType) + ", equalizer " + (r.reference.phaseEqActive ? "on" : "off") +
              (r.referenceFound ? " (found: the best fit of " + std::to_string(r.referencesTried) + ")" : "")},
     };
+    // Only what there is: a clean reading of one sector keeps the summary as short as before.
+    // Doubts come first: a reading that failed its own checks says so before its figures.
+    if (!others.empty())
+        summary.insert(summary.begin() + 10, {"measureOtherPilots", "Other pilots", lines(others),
+                                              "Pilots of other sectors at most 20 dB below the one read, relative to it; "
+                                              "part of the reading's error"});
+    if (!r.warnings.empty()) summary.insert(summary.begin(), {"measureWarnings", "Warnings", lines(r.warnings)});
+    return summary;
 }
 
 std::vector<std::string> slotRow(const analyzer::SlotResult& s, int slotNumber) {

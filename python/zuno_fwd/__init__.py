@@ -136,7 +136,9 @@ def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True):
     clock_error_ppm and the I/Q errors (iq_offset_dbc, iq_gain_imbalance_db,
     iq_quadrature_error_deg) beside the other figures. pn_offset: the pilot PN offset (0 to 511), searched when
     None. reference: the reference transmitter's filter, "acp" (the application's default),
-    "std" (the IS-95 standard filter) or "rect"; equalizer: its phase equalizer.
+    "std" (the IS-95 standard filter) or "rect"; equalizer: its phase equalizer. A reading that
+    fails its own checks lists why in "warnings" (where zuno-ana ends with status 3); other
+    sectors' pilots are in "other_pilots".
     """
     if pn_offset is not None:
         pn_offset = operator.index(pn_offset)

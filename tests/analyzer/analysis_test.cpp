@@ -119,6 +119,9 @@ TEST(AnalyzerSweep, CleanFramesAreRecoveredExactly) {
         const double start = cyclicMiss(res.frameStartChips, im.delaySamples / r);
         EXPECT_LT(start, 0.02);
         EXPECT_LT(std::abs(res.frequencyErrorHz), 0.5);
+        // Nothing to doubt, and no other sector in a capture of one.
+        for (const auto& doubt : res.warnings) ADD_FAILURE() << "warning: " << doubt;
+        EXPECT_TRUE(res.otherPilots.empty());
         w.start = std::max(w.start, start);
         w.frequency = std::max(w.frequency, std::abs(res.frequencyErrorHz));
         if (!d.args.IdleSlotGainActive) {

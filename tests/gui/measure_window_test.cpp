@@ -16,6 +16,7 @@
 #include <QTest>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -175,6 +176,28 @@ TEST_F(MeasureWindow, SummaryAndTableOfEverySlot) {
     EXPECT_EQ(t->item(0, 3)->toolTip(), "MAC index 5: bit 0, -9.00 dB");
     // Every slot in sight without scrolling.
     EXPECT_GE(t->viewport()->height(), t->rowViewportPosition(15) + t->rowHeight(15));
+}
+
+// A reading with doubts says so in red across the window, above its figures; one without has
+// no such line. Other sectors' pilots are listed with the figures.
+TEST_F(MeasureWindow, WarningsLeadTheSummaryInRed) {
+    EXPECT_EQ(window->findChild<QLabel*>("measureWarnings"), nullptr);
+    EXPECT_EQ(window->findChild<QLabel*>("measureOtherPilots"), nullptr);
+
+    analyzer::Result r = analysis();
+    r.warnings = {"slots 3, 7 called idle, but the data positions hold power that fits no constellation",
+                  "traffic in 14 slots but no data source found: the slot numbering and PN offset are uncertain"};
+    r.otherPilots = {{37, -6.04, 2.3}};
+    std::unique_ptr<plots::PlotWindow> doubtful(plots::KV_PlotMeasure(&parent, "b", r));
+    doubtful->grab();
+    auto* warnings = doubtful->findChild<QLabel*>("measureWarnings");
+    ASSERT_NE(warnings, nullptr);
+    EXPECT_EQ(warnings->text().toStdString(), "Read with doubts:\n" + r.warnings[0] + "\n" + r.warnings[1]);
+    EXPECT_THAT(warnings->styleSheet().toStdString(), HasSubstr("#c00000"));
+    EXPECT_LT(warnings->mapTo(doubtful.get(), QPoint()).y(),
+              doubtful->findChild<QLabel*>("measureRho")->mapTo(doubtful.get(), QPoint()).y());
+    EXPECT_EQ(doubtful->findChild<QLabel*>("measureOtherPilots")->text(), "PN 37 at -6.04 dB, delay 2.30 chips");
+    if (const char* shot = std::getenv("ZUNO_MEASURE_SHOT")) doubtful->grab().save(shot);
 }
 
 TEST_F(MeasureWindow, SlotChosenWithMouseAndKeyboard) {

@@ -93,6 +93,26 @@ TEST(MeasureText, SummaryNamesEveryFigureWithItsUnit) {
     EXPECT_EQ(valueOf(lines, "measureDataSource"), "none (no traffic)");
 }
 
+// Doubts head the summary, other sectors' pilots follow the data source, one per line; a clean
+// reading of one sector has neither line.
+TEST(MeasureText, SummaryLeadsWithTheWarningsAndListsOtherPilots) {
+    analyzer::Result r = sample();
+    const std::size_t clean = plots::measureSummary(r).size();
+    EXPECT_EQ(valueOf(plots::measureSummary(r), "measureWarnings"), "(no measureWarnings)");
+    EXPECT_EQ(valueOf(plots::measureSummary(r), "measureOtherPilots"), "(no measureOtherPilots)");
+    r.warnings = {"slot 3 called idle, but the data positions hold power that fits no constellation",
+                  "rho 0.500000 is far below rho pilot 0.990000: the channels may be misread"};
+    r.otherPilots = {{37, -6.04, 2.304}, {101, -15.5, -7.6}};
+    const auto lines = plots::measureSummary(r);
+    ASSERT_EQ(lines.size(), clean + 2);
+    EXPECT_EQ(lines.front().tag, "measureWarnings");
+    EXPECT_EQ(lines.front().value, r.warnings[0] + "\n" + r.warnings[1]);
+    EXPECT_EQ(valueOf(lines, "measureOtherPilots"), "PN 37 at -6.04 dB, delay 2.30 chips\nPN 101 at -15.50 dB, delay -7.60 chips");
+    const auto source = std::find_if(lines.begin(), lines.end(), [](const auto& l) { return l.tag == "measureDataSource"; });
+    ASSERT_NE(source + 1, lines.end());
+    EXPECT_EQ(source[1].tag, "measureOtherPilots");
+}
+
 TEST(MeasureText, SlotRowsAndTheirRpcChannels) {
     analyzer::SlotResult s;
     s.macActive = true;

@@ -286,3 +286,28 @@ TEST_F(ZunoAna, CapturesOfAnySizeAreReadWithinBoundedMemory) {
 }
 
 }  // namespace
+
+// A reading that fails its own checks is printed whole but ends with status 3 and says why; a
+// clean one ends with 0 and no warnings.
+TEST_F(ZunoAna, AReadingWithDoubtsEndsWithStatusThree) {
+    const std::string frame = "--seed 3 --set OverSampling=2 --set PilotOffsetIndex=70 --set DATAchnActive=1 --set MACchnActive=1 "
+                              "--set slot.DATAslotActive=[1,1,0,1,1,1,0,1,1,1,1,0,1,1,1,1] --set DATAsourceType=6 --format cf32";
+    ASSERT_EQ(zunoGen(frame + " --set IdleSlotGainActive=0 --out " + path("clean.cf32")).status, 0);
+    const auto clean = zunoAna(path("clean.cf32") + " --json");
+    ASSERT_EQ(clean.status, 0) << clean.text;
+    const auto c = nlohmann::json::parse(clean.text);
+    EXPECT_EQ(c["warnings"], nlohmann::json::array());
+    EXPECT_EQ(c["other_pilots"], nlohmann::json::array());
+
+    // Idle noise louder than traffic in the idle slots: no reading of it is sure, and the one
+    // made says why (which checks fail depends on what the noise is taken for).
+    ASSERT_EQ(zunoGen(frame + " --set IdleSlotGainActive=1 --set IdleSlotGain=3 --out " + path("loud.cf32")).status, 0);
+    const auto loud = zunoAna(path("loud.cf32") + " --json");
+    EXPECT_EQ(loud.status, 3);
+    const auto j = nlohmann::json::parse(loud.text);
+    ASSERT_FALSE(j["warnings"].empty());
+    const auto summary = zunoAna(path("loud.cf32"));
+    EXPECT_EQ(summary.status, 3);
+    EXPECT_NE(summary.text.find("\nwarning: " + j["warnings"][0].get<std::string>() + "\n"), std::string::npos) << summary.text;
+    EXPECT_NE(zunoAna("--help").text.find("3 read with doubts"), std::string::npos);
+}
