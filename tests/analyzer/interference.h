@@ -56,7 +56,7 @@ inline void quietMac(Drawn& d, std::mt19937_64& rng) {
     for (std::size_t s = 0; s < engine::kSlots; ++s) {
         d.args.RAgain[s] = std::uniform_real_distribution<double>(-25, -10)(rng);
         for (std::size_t k = 0; k < engine::kRpcChannels; ++k)
-            d.args.RPCgains(s, k) = std::uniform_real_distribution<double>(-25, -10)(rng);
+            d.args.RPCgains[s][k] = std::uniform_real_distribution<double>(-25, -10)(rng);
     }
 }
 

@@ -40,11 +40,11 @@ dsp::CVec withNoise(const dsp::CVec& x, const Drawn& d, double snrDb, dsp::Rng& 
 }
 
 analyzer::Modulation expectedTraffic(const engine::FrameArgs& a, std::size_t s) {
-    return a.DATAactive[s] == 1 ? static_cast<analyzer::Modulation>(a.DATAformat[s]) : analyzer::Modulation::Idle;
+    return a.DATAactive[s] ? static_cast<analyzer::Modulation>(a.DATAformat[s]) : analyzer::Modulation::Idle;
 }
 
 bool anyTraffic(const engine::FrameArgs& a) {
-    return std::any_of(a.DATAactive.begin(), a.DATAactive.end(), [](double v) { return v == 1; });
+    return std::any_of(a.DATAactive.begin(), a.DATAactive.end(), [](bool v) { return v; });
 }
 
 // Whether the reading is the frame's: its PN offset, or one of the readings the samples allow
@@ -54,7 +54,7 @@ bool readRight(const Result& r, const Drawn& d) {
     const int pn = static_cast<int>(d.args.PilotOffsetIndex);
     const bool listed = r.pnOffset == pn || std::any_of(r.alternatives.begin(), r.alternatives.end(),
                                                         [&](const analyzer::Reading& q) { return q.pnOffset == pn; });
-    if (!listed || r.mirrorSpectrum != (d.args.mirrorSpectrum == 1)) return false;
+    if (!listed || r.mirrorSpectrum != d.args.mirrorSpectrum) return false;
     // Slot s of the frame made is slot s + shift of the reading (32 of PN offset per slot).
     const int moved = (pn - r.pnOffset + 512) % 512;
     if (moved % 32 != 0) return !anyTraffic(d.args);  // half-slots paired otherwise: nothing to compare
