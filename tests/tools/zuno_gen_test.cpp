@@ -45,6 +45,13 @@ protected:
     std::string at(const char* name) const { return (dir / name).string(); }
 };
 
+// zuno-gen with `args` fails, saying `text`.
+void expectError(const std::string& args, const std::string& text) {
+    const auto run = zunoGen(args);
+    EXPECT_NE(run.status, 0) << args;
+    EXPECT_THAT(run.text, HasSubstr(text)) << args;
+}
+
 }  // namespace
 
 TEST(GenOptions, ParsesAndRefuses) {
@@ -107,11 +114,6 @@ TEST_F(ZunoGen, ParameterFileAndSettings) {
 }
 
 TEST_F(ZunoGen, ErrorsNameWhatIsWrong) {
-    const auto expectError = [](const std::string& args, const std::string& text) {
-        const auto run = zunoGen(args);
-        EXPECT_NE(run.status, 0) << args;
-        EXPECT_THAT(run.text, HasSubstr(text)) << args;
-    };
     expectError("--set Foo=1", "parameters.Foo");
     expectError("--set slot.DATAslotMod=[1,2]", "parameters.slot.DATAslotMod");
     expectError("--set OverSampling=1", "OverSampling");
@@ -309,11 +311,6 @@ TEST_F(ZunoGen, CarriersNoiseAndCrestFactor) {
     ASSERT_EQ(quantized.status, 0) << quantized.text;
     EXPECT_THAT(quantized.text, HasSubstr("1 frame (26.6667 ms), carrier at 1012.5 Hz; offset 1000.3 Hz moved to 1012.5 Hz"));
 
-    const auto expectError = [](const std::string& args, const std::string& text) {
-        const auto r = zunoGen(args);
-        EXPECT_NE(r.status, 0) << args;
-        EXPECT_THAT(r.text, HasSubstr(text)) << args;
-    };
     expectError("--carrier 1e6 --carrier 0 --carrier -1e6 --carrier 2e6 --carrier -2e6 --set OverSampling=8", "at most 4 carriers");
     expectError("--carrier 2500000 --set OverSampling=4", "the smallest OverSampling that can is 6");
     expectError("--carrier 1000.3", "do not loop seamlessly");
