@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "dsp/kaiser.h"
+
 namespace dsp {
 
 namespace {
@@ -17,21 +19,13 @@ struct Kernel {
     std::vector<double> table;  // (2 half) kPhases + 1 values from -half to +half
 
     Kernel(double cutoff, double transition) {
-        // Kaiser's length estimate for the attenuation over the transition band (both in cycles
-        // per input sample).
-        const double taps = (kStopDb - 7.95) / (14.36 * transition);
-        half = static_cast<std::size_t>(std::ceil(taps / 2)) + 1;
-        const double beta = 0.1102 * (kStopDb - 8.7);
-        const double norm = std::cyl_bessel_i(0.0, beta);
+        half = kaiserHalfLength(transition, kStopDb) + 1;
+        const double beta = kaiserBeta(kStopDb);
         const std::size_t n = 2 * half * kPhases + 1;
         table.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
             const double tau = static_cast<double>(i) / kPhases - static_cast<double>(half);
-            const double x = tau / static_cast<double>(half);
-            const double window = std::cyl_bessel_i(0.0, beta * std::sqrt(std::max(0.0, 1 - x * x))) / norm;
-            const double arg = 2 * cutoff * tau;
-            const double sinc = arg == 0 ? 1.0 : std::sin(std::numbers::pi * arg) / (std::numbers::pi * arg);
-            table[i] = 2 * cutoff * sinc * window;
+            table[i] = kaiserSinc(tau, static_cast<double>(half), cutoff, beta);
         }
     }
 };

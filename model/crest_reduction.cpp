@@ -4,6 +4,7 @@
 #include <complex>
 #include <numbers>
 
+#include "dsp/kaiser.h"
 #include "model/waveform_stats.h"
 
 namespace model {
@@ -14,33 +15,19 @@ namespace {
 // half times reaches the level in fewer passes at little cost in quality.
 constexpr double kOvershoot = 1.5;
 
-// Zeroth-order modified Bessel function of the first kind, for the Kaiser window.
-double besselI0(double x) {
-    double sum = 1, term = 1;
-    for (int k = 1; k < 50; ++k) {
-        term *= (x / (2 * k)) * (x / (2 * k));
-        sum += term;
-        if (term < 1e-17 * sum) break;
-    }
-    return sum;
-}
-
-// The carriers' channels as one complex FIR filter: a Kaiser-windowed lowpass passing the
-// channel (kChannelPassHz) and stopping from kChannelStopHz with 60 dB, moved to each offset.
+// The carriers' channels as one complex FIR filter: a Kaiser-windowed low-pass passing the
+// channel (kChannelPassHz) and stopping from kChannelStopHz by 60 dB, moved to each offset.
 // Taps from -half to +half.
 dsp::CVec channelFilter(const std::vector<double>& offsetsHz, double sampleRate, std::size_t& half) {
-    constexpr double attenuationDb = 60;
-    const double beta = 0.1102 * (attenuationDb - 8.7);
-    const double width = 2 * std::numbers::pi * (kChannelStopHz - kChannelPassHz) / sampleRate;
-    half = static_cast<std::size_t>(std::ceil((attenuationDb - 8) / (2.285 * width) / 2));
+    constexpr double kStopDb = 60;
+    half = dsp::kaiserHalfLength((kChannelStopHz - kChannelPassHz) / sampleRate, kStopDb);
     const double cutoff = (kChannelPassHz + kChannelStopHz) / 2 / sampleRate;  // cycles per sample
+    const double beta = dsp::kaiserBeta(kStopDb);
     dsp::CVec h(2 * half + 1);
     for (std::size_t i = 0; i < h.size(); ++i) {
         const double t = static_cast<double>(i) - static_cast<double>(half);
-        const double ratio = t / static_cast<double>(half);
-        const double window = besselI0(beta * std::sqrt(std::max(0.0, 1 - ratio * ratio))) / besselI0(beta);
-        const double sinc = t == 0 ? 2 * cutoff : std::sin(2 * std::numbers::pi * cutoff * t) / (std::numbers::pi * t);
-        for (double f : offsetsHz) h[i] += window * sinc * std::polar(1.0, 2 * std::numbers::pi * f / sampleRate * t);
+        const double lowpass = dsp::kaiserSinc(t, static_cast<double>(half), cutoff, beta);
+        for (double f : offsetsHz) h[i] += lowpass * std::polar(1.0, 2 * std::numbers::pi * f / sampleRate * t);
     }
     return h;
 }
