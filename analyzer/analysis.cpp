@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analyzer/carrier_select.h"
 #include "analyzer/frame_layout.h"
 #include "analyzer/resample.h"
 #include "analyzer/stages.h"
@@ -75,9 +76,10 @@ Options optionsFor(const engine::FrameArgs& args) {
     return o;
 }
 
-Result analyze(const dsp::CVec& samples, const Options& options) {
+namespace {
+
+Result analyzeCentred(const dsp::CVec& samples, const Options& options) {
     const int r = workingRatio(options.sampleRate);
-    checkCapture(samples, options);
     const bool whole = wholeRatio(options.sampleRate).has_value();
     const auto frame = static_cast<std::ptrdiff_t>(kChipsPerFrame * static_cast<std::size_t>(r));
     // Other rates, and captures whose clock is off, are read resampled to R x 1228800.
@@ -122,6 +124,16 @@ Result analyze(const dsp::CVec& samples, const Options& options) {
     }
     res.sampleRate = options.sampleRate;
     return res;
+}
+
+}  // namespace
+
+Result analyze(const dsp::CVec& samples, const Options& options) {
+    checkCapture(samples, options);
+    if (options.carrierOffsetHz == 0) return analyzeCentred(samples, options);
+    Result r = analyzeCentred(selectCarrier(samples, options.carrierOffsetHz, options.sampleRate), options);
+    r.carrierOffsetHz = options.carrierOffsetHz;
+    return r;
 }
 
 }  // namespace analyzer

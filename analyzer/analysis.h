@@ -21,6 +21,8 @@ struct Options {
     // Absent: each is tried and the reference that fits the capture best is kept.
     std::optional<ReferenceFilter> filter = ReferenceFilter::Acp;
     std::optional<bool> phaseEqualizer = true;
+    // The carrier read, in Hz from the capture's centre: moved to zero and the others filtered away.
+    double carrierOffsetHz = 0;
 };
 
 // The reference settings a frame was calculated with (rate, filter, equalizer); PN offset searched.

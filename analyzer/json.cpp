@@ -38,6 +38,7 @@ Json toJson(const Result& r) {
     j["oversampling"] = r.oversampling;
     j["pn_offset"] = r.pnOffset;
     j["frame_start_chips"] = r.frameStartChips;
+    j["offset_hz"] = r.carrierOffsetHz;
     j["frequency_error_hz"] = r.frequencyErrorHz;
     j["phase_rad"] = r.phaseRad;
     j["clock_error_ppm"] = r.clockErrorPpm;

@@ -72,6 +72,7 @@ struct Result {
     int oversampling = 0;   // R
     int pnOffset = 0;
     double frameStartChips = 0;  // first chip of slot 1, in chips from the first sample
+    double carrierOffsetHz = 0;  // the carrier read, from the capture's centre
     double frequencyErrorHz = 0;
     double phaseRad = 0;          // carrier phase removed at the frame start
     // The capture's sample clock against its stated rate, (true / stated - 1) x 1e6: estimated

@@ -11,14 +11,15 @@ namespace ana {
 
 const char* const kAnaUsage =
     "usage: zuno-ana INPUT [--format cf64|cf32|ci16be|ci16le|sigmf|mat] [--rate HZ] [--pn-offset N]\n"
-    "                [--reference std|acp|rect|auto] [--no-eq] [--json] [--help] [--version]\n"
+    "                [--offset HZ] [--reference std|acp|rect|auto] [--no-eq] [--json] [--help] [--version]\n"
     "Finds one forward-link frame in the I/Q samples of INPUT, recovers what it carries and measures\n"
     "it against the ideal waveform. The format follows from the file name's extension when not given;\n"
     "without --rate the rate is the file's own (SigMF, MAT wave export) or, for a file of exactly one\n"
     "frame, 32768 chips at a whole number of samples per chip. Any rate from 1228800 to 200000000 Hz\n"
     "is read; one that is not a whole number of samples per chip is resampled to one. A sample clock\n"
     "that is off (to +-200 ppm) is found and removed. --reference auto tries every filter,\n"
-    "with and without the equalizer (without only, with --no-eq), and keeps the best fit.\n"
+    "with and without the equalizer (without only, with --no-eq), and keeps the best fit. --offset HZ\n"
+    "reads the carrier HZ from the centre of a multi-carrier capture, the others filtered away.\n"
     "Exit status: 0 read; 3 read with doubts (the reading failed its own checks: see its warnings);\n"
     "1 no reading (bad options or input, no pilot).\n";
 
@@ -47,6 +48,7 @@ AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
         else if (a == "--no-eq") noEq = true;
         else if (a == "--format") o.format = model::formatNamed(value());
         else if (a == "--rate") o.rate = numberOf(a, value());
+        else if (a == "--offset") o.offsetHz = numberOf(a, value());
         else if (a == "--pn-offset") {
             const double n = numberOf(a, value());
             if (n < 0 || n > 511 || n != std::floor(n)) throw std::runtime_error("--pn-offset must be a whole number from 0 to 511");

@@ -91,6 +91,7 @@ int run(const std::vector<std::string>& args) {
     analyzer::Options a;
     a.sampleRate = ana::captureRate(options, capture);
     a.pnOffset = options.pnOffset;
+    a.carrierOffsetHz = options.offsetHz;
     a.filter = options.filter;
     a.phaseEqualizer = options.equalizer;
     // The start of the file is all the analysis looks at; a long capture is not held whole.

@@ -311,3 +311,22 @@ TEST_F(ZunoAna, AReadingWithDoubtsEndsWithStatusThree) {
     EXPECT_NE(summary.text.find("\nwarning: " + j["warnings"][0].get<std::string>() + "\n"), std::string::npos) << summary.text;
     EXPECT_NE(zunoAna("--help").text.find("3 read with doubts"), std::string::npos);
 }
+
+// Each carrier of zuno-gen's multi-carrier waveform reads as its own frame when named by offset.
+TEST_F(ZunoAna, OneCarrierOfSeveralIsReadByItsOffset) {
+    ASSERT_EQ(zunoGen("--seed 3 --set OverSampling=8 --set DATAchnActive=1 --carrier -1250000 --carrier 1250000,-3,40 "
+                      "--out " + path("mc") + " --format sigmf")
+                  .status,
+              0);
+    for (const auto& [offset, pn] : {std::pair{"-1250000", 0}, std::pair{"1250000", 40}}) {
+        const auto run = zunoAna(path("mc.sigmf-meta") + " --json --offset " + offset);
+        ASSERT_EQ(run.status, 0) << run.text;
+        const auto j = nlohmann::json::parse(run.text);
+        EXPECT_EQ(j["pn_offset"], pn) << offset;
+        EXPECT_GT(j["rho"].get<double>(), 0.9999) << offset;
+        EXPECT_EQ(j["offset_hz"], std::stod(offset));
+    }
+    const auto outside = zunoAna(path("mc.sigmf-meta") + " --offset 4500000");
+    EXPECT_NE(outside.status, 0);
+    EXPECT_NE(outside.text.find("does not lie inside the band"), std::string::npos) << outside.text;
+}
