@@ -40,10 +40,10 @@ int workingRatio(double sampleRate) {
 
 dsp::CVec toWorkingRate(const dsp::CVec& samples, double sampleRate, int r, double clockPpm) {
     const double outRate = r * engine::kChipRate;
-    dsp::ResampleSpec spec;
-    spec.step = sampleRate / outRate * (1 + clockPpm * 1e-6);
-    spec.passband = kChannelEdgeHz / sampleRate;
-    return dsp::resample(samples, spec, dsp::resampledCount(samples.size(), spec.step));
+    dsp::Resampling how;
+    how.step = sampleRate / outRate * (1 + clockPpm * 1e-6);
+    how.passband = kChannelEdgeHz / sampleRate;
+    return dsp::resample(samples, how, dsp::resampledCount(samples.size(), how.step));
 }
 
 }  // namespace analyzer

@@ -37,8 +37,8 @@ void analyzeCapture(benchmark::State& state, double rate) {
     x.resize(2 * wave.size());
     analyzer::Options options = analyzer::optionsFor(a);
     if (rate != options.sampleRate) {
-        const dsp::ResampleSpec spec{options.sampleRate / rate, 0.1};
-        x = dsp::resample(x, spec, dsp::resampledCount(x.size(), spec.step));
+        const dsp::Resampling how{options.sampleRate / rate, 0.1};
+        x = dsp::resample(x, how, dsp::resampledCount(x.size(), how.step));
         options.sampleRate = rate;
     }
     analyzer::analyze(x, options);

@@ -37,11 +37,11 @@ std::size_t resampledCount(std::size_t inSize, double step) {
     return static_cast<std::size_t>(std::floor(static_cast<double>(inSize - 1) / step)) + 1;
 }
 
-CVec resample(const CVec& in, const ResampleSpec& spec, std::size_t count) {
+CVec resample(const CVec& in, const Resampling& how, std::size_t count) {
     // Upsampling keeps the input's band; downsampling folds everything beyond the output's
     // Nyquist rate: the stop band begins where folding would reach the kept band.
-    const double rate = std::min(1.0, 1.0 / spec.step);  // the lower of the two rates
-    const double pass = std::min(spec.passband, 0.45 * rate);
+    const double rate = std::min(1.0, 1.0 / how.step);  // the lower of the two rates
+    const double pass = std::min(how.passband, 0.45 * rate);
     const double stop = std::max(rate - pass, pass + 0.05 * rate);
     const Kernel k((pass + stop) / 2, stop - pass);
     const auto half = static_cast<long long>(k.half);
@@ -49,7 +49,7 @@ CVec resample(const CVec& in, const ResampleSpec& spec, std::size_t count) {
     const double* h = k.table.data();
     CVec out(count);
     for (std::size_t m = 0; m < count; ++m) {
-        const double x = static_cast<double>(m) * spec.step;
+        const double x = static_cast<double>(m) * how.step;
         const auto i0 = static_cast<long long>(std::floor(x));
         const double frac = x - static_cast<double>(i0);
         // Tap i weighs h(x - i), at table position (x - i + half) kPhases.

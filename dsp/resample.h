@@ -7,7 +7,7 @@
 
 namespace dsp {
 
-struct ResampleSpec {
+struct Resampling {
     // Output sample m is the input's value at position m x step, in input samples (the input's
     // rate over the output's).
     double step = 1;
@@ -17,7 +17,7 @@ struct ResampleSpec {
 };
 
 // Samples beyond either end count as zero. `count` output samples.
-CVec resample(const CVec& in, const ResampleSpec& spec, std::size_t count);
+CVec resample(const CVec& in, const Resampling& how, std::size_t count);
 
 // How many output samples lie within the input: positions 0 .. size - 1.
 std::size_t resampledCount(std::size_t inSize, double step);

@@ -85,7 +85,7 @@ void addNoise(dsp::CVec& w, double carrierPower, double cnDb, double sampleRate,
 
 namespace {
 
-double numberIn(const std::string& spec, const std::string& part, const char* what) {
+double numberIn(const std::string& text, const std::string& part, const char* what) {
     std::size_t used = 0;
     double v = 0;
     try {
@@ -94,7 +94,7 @@ double numberIn(const std::string& spec, const std::string& part, const char* wh
         used = 0;
     }
     if (part.empty() || used != part.size() || !std::isfinite(v))
-        throw std::invalid_argument("carrier '" + spec + "': the " + what + " '" + part + "' is not a number");
+        throw std::invalid_argument("carrier '" + text + "': the " + what + " '" + part + "' is not a number");
     return v;
 }
 
@@ -107,25 +107,25 @@ void overridePlan(CarrierPlan& plan, const CarrierPlan& given) {
     if (given.quantizeOffsets) plan.quantizeOffsets = true;
 }
 
-Carrier carrierFrom(const std::string& spec) {
+Carrier carrierFrom(const std::string& text) {
     std::vector<std::string> parts;
     std::size_t start = 0;
     // The third part is a file name, which may hold commas of its own.
     while (parts.size() < 2) {
-        const std::size_t comma = spec.find(',', start);
+        const std::size_t comma = text.find(',', start);
         if (comma == std::string::npos) break;
-        parts.push_back(spec.substr(start, comma - start));
+        parts.push_back(text.substr(start, comma - start));
         start = comma + 1;
     }
-    parts.push_back(spec.substr(start));
+    parts.push_back(text.substr(start));
     Carrier c;
-    c.offsetHz = numberIn(spec, parts[0], "offset");
-    if (parts.size() > 1 && !parts[1].empty()) c.gainDb = numberIn(spec, parts[1], "gain");
+    c.offsetHz = numberIn(text, parts[0], "offset");
+    if (parts.size() > 1 && !parts[1].empty()) c.gainDb = numberIn(text, parts[1], "gain");
     if (parts.size() > 2) {
         const std::string& params = parts[2];
         if (!params.empty() && params.find_first_not_of("0123456789") == std::string::npos) {
-            const double pn = numberIn(spec, params, "PN offset");
-            if (pn > 511) throw std::invalid_argument("carrier '" + spec + "': the PN offset must be from 0 to 511");
+            const double pn = numberIn(text, params, "PN offset");
+            if (pn > 511) throw std::invalid_argument("carrier '" + text + "': the PN offset must be from 0 to 511");
             c.pnOffset = static_cast<int>(pn);
         } else {
             c.parameters = parametersFrom(params);

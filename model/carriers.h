@@ -62,7 +62,7 @@ void overridePlan(CarrierPlan& plan, const CarrierPlan& given);
 // A carrier as the command line gives it: "OFFSET_HZ[,GAIN_DB[,PARAMS]]", PARAMS a parameter
 // file (.mat or .json) or a whole number, the carrier's PN offset on the main settings. Throws
 // std::invalid_argument naming the part that is wrong.
-Carrier carrierFrom(const std::string& spec);
+Carrier carrierFrom(const std::string& text);
 
 // The smallest oversampling whose band holds carriers at these offsets.
 int smallestOverSampling(const std::vector<double>& offsetsHz);
