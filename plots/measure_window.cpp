@@ -119,18 +119,20 @@ public:
         auto* column = new QVBoxLayout(frame);
         column->setContentsMargins(8, 6, 8, 0);
         if (QLabel* doubts = warnings()) column->addWidget(doubts);
-        auto* top = new QHBoxLayout;
-        top->addWidget(summary(), 1);
-        top->addWidget(table());
-        column->addLayout(top);
+        // The figures across the window; under them the slot chosen and the views of it: every
+        // slot in a table first, then the charts of the one chosen there.
+        column->addWidget(summary());
         column->addLayout(slotChooser());
         tabs_ = new QTabWidget;
         tabs_->setObjectName("measureViews");
+        tabs_->addTab(slotsPage(), "Slots");
         tabs_->addTab(codeChart(), "Code domain");
         tabs_->addTab(constellations(), "Constellations");
         tabs_->addTab(powerPage(), "Power vs time");
         tabs_->addTab(slotEvmChart(), "EVM per slot");
         column->addWidget(tabs_, 1);
+        // From the table the Tab key goes to the slot box above it.
+        QWidget::setTabOrder(table_, slotBox_);
         return frame;
     }
 
@@ -217,12 +219,14 @@ private:
         return nullptr;
     }
 
+    // Two columns of figures: how well (rho, EVM, IQ errors) and what was read where.
     QWidget* summary() {
         auto* panel = new QWidget;
         auto* grid = new QGridLayout(panel);
-        grid->setContentsMargins(0, 0, 12, 0);
+        grid->setContentsMargins(0, 0, 0, 4);
         grid->setVerticalSpacing(3);
-        int row = 0;
+        grid->setHorizontalSpacing(8);
+        int rows[2] = {0, 0};
         for (const SummaryLine& line : measureSummary(r_)) {
             if (line.tag == "measureWarnings") continue;  // across the window, above it all
             auto* label = new QLabel(QString::fromStdString(line.label));
@@ -234,13 +238,28 @@ private:
             QFont bold = value->font();
             bold.setBold(true);
             value->setFont(bold);
-            grid->addWidget(label, row, 0, Qt::AlignTop);
-            grid->addWidget(value, row++, 1, Qt::AlignTop);
+            const int column = 2 * std::clamp(line.column, 0, 1);
+            int& row = rows[column / 2];
+            grid->addWidget(label, row, column, Qt::AlignTop);
+            grid->addWidget(value, row++, column + 1, Qt::AlignTop);
         }
-        grid->setRowStretch(row, 1);
+        grid->setRowStretch(std::max(rows[0], rows[1]), 1);
         grid->setColumnStretch(1, 1);
+        grid->setColumnStretch(3, 1);
+        grid->setColumnMinimumWidth(2, 0);
         panel->setMinimumWidth(300);
         return panel;
+    }
+
+    QWidget* slotsPage() {
+        auto* page = new QWidget;
+        auto* box = new QVBoxLayout(page);
+        box->setContentsMargins(0, 4, 0, 0);
+        box->addWidget(table(), 0, Qt::AlignLeft | Qt::AlignTop);
+        box->addStretch(1);
+        // Enter (or a double click) on a slot shows its code channels.
+        connect(table_, &QTableWidget::activated, this, [this] { tabs_->setCurrentIndex(1); });
+        return page;
     }
 
     QTableWidget* table() {
@@ -268,10 +287,10 @@ private:
             }
         }
         table_->resizeColumnsToContents();
-        // As wide as its columns; the summary takes the rest.
+        // As wide as its columns.
         table_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
         table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        table_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+        table_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         // Every slot in sight without scrolling.
         const int height = table_->horizontalHeader()->sizeHint().height() +
                            int(engine::kSlots) * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth();
@@ -284,7 +303,7 @@ private:
 
     QLayout* slotChooser() {
         auto* row = new QHBoxLayout;
-        row->setContentsMargins(0, 6, 0, 0);
+        row->setContentsMargins(0, 0, 0, 0);
         slotBox_ = new QSpinBox;
         slotBox_->setObjectName("measureSlot");
         slotBox_->setRange(1, int(engine::kSlots));

@@ -1,5 +1,6 @@
 #include "plots/core/measure_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -117,30 +118,46 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
         {"measureRhoWholeFrame", "rho (whole frame)", fixed(r.rhoWholeFrame, 6)},
         {"measureEvmWholeFrame", "EVM (whole frame)", fixed(r.evmRmsPercentWholeFrame, 2) + " % rms"},
         {"measureRhoPilot", "rho pilot", fixed(r.rhoPilot, 6)},
+        {"measureIqErrors", "IQ errors",
+         "origin offset " + fixed(r.iqOffsetDbc, 1) + " dBc, gain imbalance " + dB(r.iqGainImbalanceDb) +
+             ", quadrature error " + fixed(r.iqQuadratureErrorDeg, 2) + "\u00b0",
+         "Found against the rebuilt reference and left in the samples: they are part of rho and EVM"},
         {"measureChannelFilter", "Measured after", r.channelFilter,
          "Capture and reference pass this channel filter before they are compared; the active channels are "
          "the pilot, the MAC bursts that are on and the traffic chips, without idle positions and the 6 chips "
          "either side of them"},
-        {"measureFrequencyError", "Frequency error", fixed(r.frequencyErrorHz, 2) + " Hz"},
-        {"measureFrameStart", "Frame start", fixed(r.frameStartChips, 3) + " chips"},
-        {"measurePnOffset", "PN offset", pn, pnDetail},
-        {"measureDataSource", "Data source", data},
-        {"measureFrameRead", "Frame read", r.cyclic ? "as one repeating frame" : "whole, within the capture"},
-        {"measureMirror", "Mirrored spectrum", r.mirrorSpectrum ? "yes" : "no"},
-        {"measureSampleRate", "Sample rate",
-         fixed(r.sampleRate / 1e6, 4) + " MHz (" +
-             (std::abs(r.sampleRate - r.oversampling * engine::kChipRate) > 1e-6 * r.sampleRate ? "read at " : "") +
-             std::to_string(r.oversampling) + " x chip rate)"},
         {"measureReference", "Reference",
          filterName(r.reference.filterType) + ", equalizer " + (r.reference.phaseEqActive ? "on" : "off") +
              (r.referenceFound ? " (found: the best fit of " + std::to_string(r.referencesTried) + ")" : "")},
+        {"measureFrequencyError", "Frequency error", fixed(r.frequencyErrorHz, 2) + " Hz", {}, 1},
+        {"measureClockError", "Sample clock error", fixed(r.clockErrorPpm, 2) + " ppm",
+         "The capture's sample clock against the chip rate; timing, rho and EVM are measured with it removed", 1},
+        {"measureFrameStart", "Frame start", fixed(r.frameStartChips, 3) + " chips", {}, 1},
+        {"measurePnOffset", "PN offset", pn, pnDetail, 1},
+        {"measureDataSource", "Data source", data, {}, 1},
+        {"measureFrameRead", "Frame read", r.cyclic ? "as one repeating frame" : "whole, within the capture", {}, 1},
+        {"measureMirror", "Mirrored spectrum", r.mirrorSpectrum ? "yes" : "no", {}, 1},
+        {"measureSampleRate", "Sample rate",
+         fixed(r.sampleRate / 1e6, 4) + " MHz (" +
+             (std::abs(r.sampleRate - r.oversampling * engine::kChipRate) > 1e-6 * r.sampleRate ? "read at " : "") +
+             std::to_string(r.oversampling) + " x chip rate)",
+         {}, 1},
     };
-    // Only what there is: a clean reading of one sector keeps the summary as short as before.
+    // Only what there is: a clean reading of one sector at the centre keeps the summary short.
     // Doubts come first: a reading that failed its own checks says so before its figures.
+    const auto after = [&summary](const char* tag) {
+        return std::find_if(summary.begin(), summary.end(), [tag](const SummaryLine& l) { return l.tag == tag; }) + 1;
+    };
     if (!others.empty())
-        summary.insert(summary.begin() + 10, {"measureOtherPilots", "Other pilots", lines(others),
-                                              "Pilots of other sectors at most 20 dB below the one read, relative to it; "
-                                              "part of the reading's error"});
+        summary.insert(after("measureDataSource"),
+                       {"measureOtherPilots", "Other pilots", lines(others),
+                        "Pilots of other sectors at most 20 dB below the one read, relative to it; part of the reading's "
+                        "error",
+                        1});
+    if (r.carrierOffsetHz != 0)
+        summary.insert(after("measureSampleRate"), {"measureCarrierOffset", "Carrier read",
+                                                    fixed(r.carrierOffsetHz / 1e3, 3) + " kHz from the centre",
+                                                    "The others were filtered away before the reading", 1});
     if (!r.warnings.empty()) summary.insert(summary.begin(), {"measureWarnings", "Warnings", lines(r.warnings)});
     return summary;
 }

@@ -15,10 +15,12 @@ namespace plots {
 std::string modulationName(analyzer::Modulation m);
 
 // One line of the summary: the value's tag (for tests and tools), the label, the value and,
-// where the value is cut short, the whole of it.
+// where the value is cut short, the whole of it. The window shows the summary in two columns:
+// how well the transmitter does (column 0) and what was read and where (column 1).
 struct SummaryLine {
     std::string tag, label, value;
     std::string detail = {};
+    int column = 0;
 };
 std::vector<SummaryLine> measureSummary(const analyzer::Result& result);
 

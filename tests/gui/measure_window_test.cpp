@@ -50,6 +50,8 @@ analyzer::Result analysis() {
     r.dataBitErrors = 0;
     r.dataBits = 40000;
     r.evmRmsPercent = 0.42;
+    r.clockErrorPpm = 12.5;
+    r.iqOffsetDbc = -41;
     // Pilot at 0 dB, MAC bursts at -2 dB, traffic at -1 dB; slot 2 idle at -10 dB.
     for (std::size_t m = 0; m < 32768; m += 16) {
         const std::size_t c = m % 1024;
@@ -134,7 +136,7 @@ protected:
         static QAction none;
         return &none;
     }
-    // Brings a page of the views below the table forward, with a click on its tab.
+    // Brings a page of the views below the summary forward, with a click on its tab.
     void showPage(const QString& name) {
         auto* tabs = in<QTabWidget>("measureViews");
         for (int k = 0; k < tabs->count(); ++k)
@@ -163,6 +165,11 @@ TEST_F(MeasureWindow, SummaryAndTableOfEverySlot) {
     EXPECT_EQ(text("measurePnOffset"), "100");
     EXPECT_EQ(text("measureDataSource"), "PN15 sequence, 0 bit errors in 40000");
     EXPECT_EQ(text("measureReference"), "IS-95 ACP-optimised, equalizer on");
+    // The receiver's own figures beside the quality, in a second column.
+    EXPECT_EQ(text("measureClockError"), "12.50 ppm");
+    EXPECT_THAT(text("measureIqErrors"), StartsWith("origin offset -41.0 dBc"));
+    const auto x = [this](const char* tag) { return window->findChild<QLabel*>(tag)->mapTo(window, QPoint()).x(); };
+    EXPECT_GT(x("measureClockError"), x("measureRho") + 100);
 
     QTableWidget* t = table();
     ASSERT_EQ(t->rowCount(), 16);
@@ -239,6 +246,15 @@ TEST_F(MeasureWindow, SlotChosenWithMouseAndKeyboard) {
     EXPECT_EQ(in<QSpinBox>("measureSlot")->value(), 16);
     testsupport::key(Qt::Key_Down);
     EXPECT_EQ(table()->currentRow(), 14);
+
+    // Back in the table, Enter on a slot brings its code channels forward.
+    auto* views = in<QTabWidget>("measureViews");
+    EXPECT_EQ(views->tabText(views->currentIndex()), "Slots");
+    table()->setFocus();
+    testsupport::key(Qt::Key_Up);
+    testsupport::key(Qt::Key_Return);
+    EXPECT_EQ(views->tabText(views->currentIndex()), "Code domain");
+    EXPECT_EQ(codesTitle(), "Code-domain power, slot 14");
 }
 
 // Power against time: the chip under the mouse, its slot and what it carries, in the unit chosen.
@@ -248,8 +264,9 @@ TEST_F(MeasureWindow, PowerAgainstTimeReadsOutInTheChosenUnit) {
     QTest::mouseMove(power, pixelAt(power, 2048 + 512, -5));
     EXPECT_THAT(window->readout().toStdString(), StartsWith("t = 25")) << window->readout().toStdString();
     QTest::mouseMove(power, pixelAt(power, 512, -5));
-    // A pixel spans some 40 chips.
-    EXPECT_THAT(window->readout().toStdString(), testing::MatchesRegex("t = 5[0-9][0-9] chips, slot 1, Pilot: 0\\.00 dB"));
+    // A pixel spans some 40 chips: within the pilot burst (chips 464 to 559) either way.
+    EXPECT_THAT(window->readout().toStdString(),
+                testing::MatchesRegex("t = (4[6-9][0-9]|5[0-5][0-9]) chips, slot 1, Pilot: 0\\.00 dB"));
 
     // Microseconds, chosen from the keyboard: the axis and the read-out follow.
     auto* unit = in<QComboBox>("measureTimeUnit");
@@ -320,6 +337,7 @@ TEST_F(MeasureWindow, ResultsExportedAsCsvAndJson) {
 }
 
 TEST_F(MeasureWindow, UnderTheMouseTheCodeAndItsChannel) {
+    showPage("Code domain");
     const int rpc = plots::kMacQFirstBar + analyzer::macWalshFunction(5);
     QTest::mouseMove(codes(), pixelOfBar(rpc));
     EXPECT_EQ(window->readout(), "MAC Q, Walsh 34 (MAC index 5): -9.00 dB, on, bit 0");
@@ -343,6 +361,7 @@ TEST_F(MeasureWindow, ZoomSaveAndCloseFromItsMenus) {
     auto* zoom = qobject_cast<QAction*>(host::Handles(window)["KV_Zoom"]);
     ASSERT_NE(zoom, nullptr);
     zoom->trigger();
+    showPage("Code domain");
     EXPECT_TRUE(codes()->zoomEnabled());
     EXPECT_TRUE(points()->zoomEnabled());
 

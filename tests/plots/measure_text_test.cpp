@@ -113,6 +113,26 @@ TEST(MeasureText, SummaryLeadsWithTheWarningsAndListsOtherPilots) {
     EXPECT_EQ(source[1].tag, "measureOtherPilots");
 }
 
+// The receiver's figures (clock, IQ errors) in the reading's column or the quality's; the
+// carrier read only when it is not the centre one.
+TEST(MeasureText, ClockIqErrorsAndCarrierHaveTheirColumns) {
+    analyzer::Result r = sample();
+    r.clockErrorPpm = -19.987;
+    r.iqOffsetDbc = -38.24;
+    r.iqGainImbalanceDb = 0.5;
+    r.iqQuadratureErrorDeg = -1.234;
+    auto lines = plots::measureSummary(r);
+    EXPECT_EQ(valueOf(lines, "measureClockError"), "-19.99 ppm");
+    EXPECT_EQ(valueOf(lines, "measureIqErrors"), "origin offset -38.2 dBc, gain imbalance 0.50 dB, quadrature error -1.23\u00b0");
+    EXPECT_EQ(lineOf(lines, "measureIqErrors").column, 0);
+    EXPECT_EQ(lineOf(lines, "measureClockError").column, 1);
+    EXPECT_EQ(lineOf(lines, "measureRho").column, 0);
+    EXPECT_EQ(lineOf(lines, "measurePnOffset").column, 1);
+    EXPECT_EQ(valueOf(lines, "measureCarrierOffset"), "(no measureCarrierOffset)");
+    r.carrierOffsetHz = -1250000;
+    EXPECT_EQ(valueOf(plots::measureSummary(r), "measureCarrierOffset"), "-1250.000 kHz from the centre");
+}
+
 TEST(MeasureText, SlotRowsAndTheirRpcChannels) {
     analyzer::SlotResult s;
     s.macActive = true;
