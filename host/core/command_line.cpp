@@ -13,7 +13,7 @@ namespace {
 
 // getopt_long's codes for the long options: above every character, so no letter is taken for one.
 constexpr int kLongBase = 256;
-constexpr std::size_t kHelpColumn = 24;
+constexpr std::size_t kHelpColumn = 26;
 constexpr std::size_t kHelpWidth = 79;
 
 std::string dashed(const OptionSpec& o) { return "--" + o.name; }

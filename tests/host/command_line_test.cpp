@@ -102,11 +102,11 @@ TEST(CommandLine, HelpListsEveryOptionFromTheTable) {
         {"json", 0, "", "print the reading as one JSON object, for scripts that read it back rather than people"},
     };
     EXPECT_EQ(host::optionHelp(table),
-              "  -o, --out=PATH        where the samples go\n"
+              "  -o, --out=PATH          where the samples go\n"
               "      --carrier=OFFSET_HZ[,GAIN_DB[,PARAMS]]\n"
-              "                        a carrier\n"
-              "      --json            print the reading as one JSON object, for scripts that\n"
-              "                        read it back rather than people\n");
+              "                          a carrier\n"
+              "      --json              print the reading as one JSON object, for scripts\n"
+              "                          that read it back rather than people\n");
 }
 
 }  // namespace
