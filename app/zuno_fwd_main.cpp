@@ -10,6 +10,7 @@
 #include "app/entry_points.h"
 #include "dsp/allocator.h"
 #include "host/core/command_line.h"
+#include "host/core/text.h"
 #include "zuno_version.h"
 
 namespace {
@@ -72,7 +73,8 @@ int main(int argc, char** argv) {
         line = host::parseCommandLine(optionTable(), withLongOptions(argc, argv));
         if (line.operands.size() > 1) throw host::UsageError("one FILE at most, not " + std::to_string(line.operands.size()));
     } catch (const host::UsageError& e) {
-        std::fprintf(stderr, "zuno-fwd: %s\n%s\n", e.what(), host::usageHint("zuno-fwd").c_str());
+        // An unknown option is echoed: nothing reaches the terminal unescaped.
+        std::fprintf(stderr, "zuno-fwd: %s\n%s\n", host::printable(e.what()).c_str(), host::usageHint("zuno-fwd").c_str());
         return host::kUsageStatus;
     }
     if (line.has("help")) {

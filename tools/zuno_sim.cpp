@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "host/core/command_line.h"
+#include "host/core/text.h"
 #include "tools/zuno_sim_model.h"
 #include "tools/zuno_sim_session.h"
 #include "tools/zuno_sim_vxi11.h"
@@ -504,7 +505,7 @@ int main(int argc, char** argv) {
         if (options) Server(*options).serve();
         return 0;
     } catch (const host::UsageError& e) {
-        std::fprintf(stderr, "zuno-sim: %s\n%s\n", e.what(), host::usageHint("zuno-sim").c_str());
+        std::fprintf(stderr, "zuno-sim: %s\n%s\n", host::printable(e.what()).c_str(), host::usageHint("zuno-sim").c_str());
         return host::kUsageStatus;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zuno-sim: %s\n", e.what());

@@ -151,6 +151,14 @@ TEST(CommandLines, UsageErrorsEndWithStatusTwoNamingTheOption) {
         EXPECT_THAT(run.text, HasSubstr(c.says)) << c.args;
         EXPECT_THAT(run.text, HasSubstr("--help' for more information")) << c.args;
     }
+    // An option echoed in a message reaches the terminal escaped.
+    for (const auto& program : {genPath(), simPath(), fwdPath()}) {
+        if (program.empty()) continue;
+        const auto run = testsupport::runCommand(noDisplay(program) + " \"$(printf -- '--\\033[31mred')\"");
+        EXPECT_EQ(run.status, 2) << program;
+        EXPECT_THAT(run.text, HasSubstr("unknown option '--\\x1B[31mred'")) << program;
+        EXPECT_EQ(run.text.find('\x1b'), std::string::npos) << program;
+    }
     // A setting the engine refuses is no usage error.
     EXPECT_EQ(zunoGen("--set FilterType=9").status, 1);
 }
