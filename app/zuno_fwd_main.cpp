@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QIcon>
 #include <cstdio>
-#include <cstring>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "app/entry_points.h"
 #include "dsp/allocator.h"
+#include "host/core/command_line.h"
+#include "host/core/text.h"
 #include "zuno_version.h"
 
 namespace {
@@ -15,17 +18,87 @@ namespace {
 // The desktop entry's name: the desktop matches the running windows to it (and its icon).
 constexpr const char* kDesktopId = "org.zuno.ZunoFwd";
 
+// The program's own options, then those of Qt's it passes on (Qt takes them with one dash or two).
+const std::vector<host::OptionSpec>& optionTable() {
+    static const std::vector<host::OptionSpec> table = {
+        {"help", 'h', "", "print this help and exit"},
+        {"version", 0, "", "print the program's version and exit"},
+        {"platform", 0, "NAME", "the window system: xcb, wayland, offscreen (as QT_QPA_PLATFORM)"},
+        {"display", 0, "DISPLAY", "the X server to use (as DISPLAY)"},
+        {"style", 0, "STYLE", "the widget style, for example Fusion"},
+        {"stylesheet", 0, "FILE", "a Qt style sheet applied to every window"},
+        {"qwindowgeometry", 0, "GEOMETRY", "the main window's size and place, WIDTHxHEIGHT+X+Y"},
+        {"reverse", 0, "", "lay the windows out right to left"},
+        {"session", 0, "ID", "the desktop session to restore (given by the session manager)"},
+    };
+    return table;
+}
+
+bool isQtOption(std::string_view name) { return name != "help" && name != "version"; }
+
+std::string usage() {
+    return "Usage: zuno-fwd [OPTION]... [FILE]\n"
+           "The desktop application: sets up a forward-link frame, computes its waveform\n"
+           "and plays it on a signal generator. FILE is a parameter file to open.\n"
+           "\n"
+           "Options:\n" +
+           host::optionHelp(optionTable()) +
+           "\n"
+           "Exit status: 0 closed; 1 failed; 2 unusable command line.\n";
+}
+
+// The command line with Qt's single-dash spelling (-platform NAME) made the usual one.
+std::vector<std::string> withLongOptions(int argc, char** argv) {
+    std::vector<std::string> args;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--") options = false;
+        if (options && a.size() > 2 && a[0] == '-' && a[1] != '-') {
+            const std::string name = a.substr(1, a.find('=') - 1);
+            for (const auto& o : optionTable())
+                if (o.name == name && isQtOption(name)) a.insert(0, "-");
+        }
+        args.push_back(a);
+    }
+    return args;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Answered before Qt starts, so that it works without a display.
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::puts(zuno::versionLine("zuno-fwd").c_str());
-            return 0;
-        }
+    // The command line is read before Qt starts, so that help, version and refusals need no display.
+    host::CommandLine line;
+    try {
+        line = host::parseCommandLine(optionTable(), withLongOptions(argc, argv));
+        if (line.operands.size() > 1) throw host::UsageError("one FILE at most, not " + std::to_string(line.operands.size()));
+    } catch (const host::UsageError& e) {
+        // An unknown option is echoed: nothing reaches the terminal unescaped.
+        std::fprintf(stderr, "zuno-fwd: %s\n%s\n", host::printable(e.what()).c_str(), host::usageHint("zuno-fwd").c_str());
+        return host::kUsageStatus;
+    }
+    if (line.has("help")) {
+        std::fputs(usage().c_str(), stdout);
+        return 0;
+    }
+    if (line.has("version")) {
+        std::puts(zuno::versionLine("zuno-fwd").c_str());
+        return 0;
+    }
+    // What Qt is given: its own options in its own spelling, then the file.
+    std::vector<std::string> qtArgs{argv[0]};
+    for (const auto& [name, value] : line.options) {
+        qtArgs.push_back("-" + name);
+        if (!value.empty()) qtArgs.push_back(value);
+    }
+    qtArgs.insert(qtArgs.end(), line.operands.begin(), line.operands.end());
+    std::vector<char*> qtArgv;
+    for (auto& a : qtArgs) qtArgv.push_back(a.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(qtArgs.size());
+
     dsp::keepLargeBuffers();
-    QApplication application(argc, argv);
+    QApplication application(qtArgc, qtArgv.data());
     QApplication::setApplicationName("zuno-fwd");
     QApplication::setApplicationVersion(QString::fromUtf8(zuno::kVersion.data(), zuno::kVersion.size()));
     QGuiApplication::setDesktopFileName(kDesktopId);

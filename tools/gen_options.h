@@ -27,9 +27,10 @@ struct GenOptions : model::SampleOutputs {
     bool version = false;
 };
 
-// Throws std::invalid_argument with a message naming the offending option.
+// Throws host::UsageError with a message naming the offending option.
 GenOptions parseGenOptions(const std::vector<std::string>& args);
 
-extern const char* const kUsage;
+// What --help prints: every option of the table parseGenOptions reads.
+std::string genUsage();
 
 }  // namespace gen

@@ -14,6 +14,7 @@
 #include "model/records.h"
 #include "model/settings_source.h"
 #include "dsp/allocator.h"
+#include "host/core/command_line.h"
 #include "host/core/output_file.h"
 #include "host/core/text.h"
 #include "instrument/core/batch_download.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-void runBench(const model::Parameters& p, dsp::Rng& rng, int runs) {
+void runBench(const model::Parameters& p, dsp::Rng& rng, int runs, std::FILE* report) {
     model::Calculate(p, rng);  // designs the filter once; later runs use the cached coefficients
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
@@ -33,20 +34,33 @@ void runBench(const model::Parameters& p, dsp::Rng& rng, int runs) {
         ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("%d runs: median %.3f ms, minimum %.3f ms per frame\n", runs, ms[ms.size() / 2], ms.front());
+    std::fprintf(report, "%d runs: median %.3f ms, minimum %.3f ms per frame\n", runs, ms[ms.size() / 2], ms.front());
 }
 
 int run(const std::vector<std::string>& args) {
     const auto options = gen::parseGenOptions(args);
     if (options.help) {
-        std::fputs(gen::kUsage, stdout);
+        std::fputs(gen::genUsage().c_str(), stdout);
         return 0;
     }
     if (options.version) {
         std::puts(zuno::versionLine("zuno-gen").c_str());
         return 0;
     }
-    model::checkDistinctOutputs(options);
+    // Samples on standard output (--out -, /dev/stdout, or the file stdout was redirected to) are
+    // written to it directly, and everything the program reports goes to standard error instead.
+    // A SigMF recording is written beside its PATH, never to it (and "-" is refused for it).
+    const bool samplesToStdout =
+        options.out && options.format != model::SampleFormat::Sigmf && host::isStandardOutput(*options.out);
+    const bool filesToStdout = (options.markers && host::isStandardOutput(*options.markers)) ||
+                               (options.saveParams && host::isStandardOutput(*options.saveParams));
+    if (samplesToStdout && filesToStdout)
+        throw std::invalid_argument("--out and another output are both standard output; give each output its own");
+    std::FILE* const report = samplesToStdout || filesToStdout ? stderr : stdout;
+    std::ostream& reportStream = report == stderr ? std::cerr : std::cout;
+    model::SampleOutputs files = options;
+    if (samplesToStdout) files.out.reset();
+    model::checkDistinctOutputs(files);
     auto parameters = options.paramsFile ? model::parametersFrom(*options.paramsFile) : model::InitializeParameters();
     std::vector<std::string> sigGen;  // SigGenSettings.NAME=VALUE, applied once the parameters are final
     for (const auto& s : options.settings)
@@ -72,15 +86,18 @@ int run(const std::vector<std::string>& args) {
     if (!plan.plain()) carriers = model::calculateCarriers(parameters, plan, options.seed);
     const auto frame = carriers ? carriers->frame : model::Calculate(parameters, rng);
     // Nothing is written unless the calculation succeeded, and then every output or none.
-    auto outputs = model::prepareOutputs(options, frame.waveform, frame.events, parameters, sampleRate, plan);
+    auto outputs = model::prepareOutputs(files, frame.waveform, frame.events, parameters, sampleRate, plan);
+    const auto samples = samplesToStdout ? model::sampleBytes(frame.waveform, options.format, "standard output")
+                                         : std::vector<std::uint8_t>{};
     host::commitTogether(outputs);
-    std::puts(model::summaryLine(frame.waveform, sampleRate).c_str());
-    if (carriers) std::puts(model::carrierSummary(*carriers, plan).c_str());
-    if (options.bench > 0) runBench(parameters, rng, options.bench);
+    if (samplesToStdout) host::writeStandardOutput(samples);
+    std::fprintf(report, "%s\n", model::summaryLine(frame.waveform, sampleRate).c_str());
+    if (carriers) std::fprintf(report, "%s\n", model::carrierSummary(*carriers, plan).c_str());
+    if (options.bench > 0) runBench(parameters, rng, options.bench, report);
     if (options.download) {
         hwio::Options link;
         if (options.portmapper) link.portmapperPort = *options.portmapper;
-        return instrument::downloadAndPlay(frame.waveform, frame.events, sigGenSettings, *options.download, std::cout,
+        return instrument::downloadAndPlay(frame.waveform, frame.events, sigGenSettings, *options.download, reportStream,
                                            std::cerr, link);
     }
     return 0;
@@ -92,6 +109,9 @@ int main(int argc, char** argv) {
     dsp::keepLargeBuffers();
     try {
         return run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const host::UsageError& e) {
+        std::fprintf(stderr, "zuno-gen: %s\n%s\n", host::printable(e.what()).c_str(), host::usageHint("zuno-gen").c_str());
+        return host::kUsageStatus;
     } catch (const std::exception& e) {
         // Messages may quote files and settings: nothing reaches the terminal unescaped.
         std::fprintf(stderr, "zuno-gen: %s\n", host::printable(e.what()).c_str());

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "host/core/command_line.h"
+#include "host/core/text.h"
 #include "tools/zuno_sim_model.h"
 #include "tools/zuno_sim_session.h"
 #include "tools/zuno_sim_vxi11.h"
@@ -31,27 +33,38 @@
 
 namespace {
 
-const char* const kUsage =
-    "usage: zuno-sim [--port N] [--portmapper N] [--serial] [--memory SAMPLES]\n"
-    "                [--refuse] [--stall] [--drop-after BYTES] [--reject HEADER]... [--garbage]\n"
-    "                [--help] [--version]\n"
-    "\n"
-    "A simulated signal generator with an arbitrary-waveform player. It answers SCPI on 127.0.0.1\n"
-    "over a raw socket (port N, default 5025; 0 picks a free port) and over VXI-11, with a\n"
-    "portmapper of its own on port 111 when that port is free and otherwise on a free port, and,\n"
-    "with --serial, on a pseudo-terminal that stands in for an RS-232 port. It prints where it\n"
-    "listens, then serves until stopped.\n"
-    "  --portmapper N      the VXI-11 portmapper on port N (0: a free port)\n"
-    "  --memory SAMPLES    waveform memory in samples (default 33554432)\n"
-    "Faults:\n"
-    "  --refuse            refuse every connection\n"
-    "  --stall             accept connections, then never read or answer (the portmapper still does)\n"
-    "  --drop-after BYTES  close each connection after it has sent this many bytes\n"
-    "  --reject HEADER     answer this command (for example :POWer) with error -221\n"
-    "  --garbage           answer every query with binary junk\n"
-    "Besides the instrument's commands: :SIMulator:STATe? (the whole state as JSON),\n"
-    ":SIMulator:DATA? \"NAME\" and :SIMulator:DATA:MARKer? \"NAME\" (stored bytes as blocks),\n"
-    ":SIMulator:LOG:CLEar.\n";
+const std::vector<host::OptionSpec>& optionTable() {
+    static const std::vector<host::OptionSpec> table = {
+        {"port", 0, "N", "the raw socket on port N (default 5025; 0 picks a free port)"},
+        {"portmapper", 0, "N", "the VXI-11 portmapper on port N (0: a free port; default 111 when free, else a free port)"},
+        {"serial", 0, "", "also answer on a pseudo-terminal that stands in for an RS-232 port"},
+        {"memory", 0, "SAMPLES", "waveform memory in samples (default 33554432)"},
+        {"refuse", 0, "", "fault: refuse every connection"},
+        {"stall", 0, "", "fault: accept connections, then never read or answer (the portmapper still does)"},
+        {"drop-after", 0, "BYTES", "fault: close each connection after it has sent this many bytes"},
+        {"reject", 0, "HEADER", "fault: answer this command (for example :POWer) with error -221; repeat for more", true},
+        {"garbage", 0, "", "fault: answer every query with binary junk"},
+        {"help", 'h', "", "print this help and exit"},
+        {"version", 0, "", "print the program's version and exit"},
+    };
+    return table;
+}
+
+std::string usage() {
+    return "Usage: zuno-sim [OPTION]...\n"
+           "A simulated signal generator with an arbitrary-waveform player. It answers SCPI\n"
+           "on 127.0.0.1 over a raw socket and over VXI-11, with a portmapper of its own, and,\n"
+           "with --serial, on a pseudo-terminal. It prints where it listens, then serves until\n"
+           "stopped.\n"
+           "\n"
+           "Options:\n" +
+           host::optionHelp(optionTable()) +
+           "\n"
+           "Besides the instrument's commands: :SIMulator:STATe? (the whole state as JSON),\n"
+           ":SIMulator:DATA? \"NAME\" and :SIMulator:DATA:MARKer? \"NAME\" (stored bytes as\n"
+           "blocks), :SIMulator:LOG:CLEar.\n"
+           "Exit status: 0 stopped by a signal; 1 failed; 2 unusable command line.\n";
+}
 
 constexpr int kPortmapperPort = 111;
 constexpr std::uint32_t kMaxWrite = 1 << 20;  // the largest VXI-11 write, and read piece
@@ -67,55 +80,54 @@ struct Options {
     sim::Faults faults;
 };
 
-long long count(const std::string& option, const char* text) {
+long long count(const std::string& option, const std::string& text) {
     char* end = nullptr;
     errno = 0;
-    const long long v = std::strtoll(text, &end, 10);
-    if (!*text || *end || errno || v < 0) throw std::invalid_argument(option + " expects a whole number, not '" + text + "'");
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end || errno || v < 0)
+        throw host::UsageError(option + " expects a whole number, not '" + text + "'");
     return v;
 }
 
-Options parse(int argc, char** argv) {
+// Empty when the program is only to print its help or version.
+std::optional<Options> parse(const std::vector<std::string>& args) {
+    const auto line = host::parseCommandLine(optionTable(), args);
+    if (!line.operands.empty())
+        throw host::UsageError("unexpected operand '" + line.operands.front() + "' (options begin with --)");
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&]() -> const char* {
-            if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
-            return argv[++i];
-        };
+    for (const auto& [name, value] : line.options) {
+        const std::string option = "--" + name;
         auto port = [&]() {
-            const long long p = count(a, value());
-            if (p > 65535) throw std::invalid_argument(a + " must be at most 65535");
+            const long long p = count(option, value);
+            if (p > 65535) throw host::UsageError(option + " must be at most 65535");
             return static_cast<int>(p);
         };
-        if (a == "-h" || a == "--help") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        } else if (a == "--version") {
+        if (name == "help") {
+            std::fputs(usage().c_str(), stdout);
+            return std::nullopt;
+        } else if (name == "version") {
             std::puts(zuno::versionLine("zuno-sim").c_str());
-            std::exit(0);
-        } else if (a == "--port") {
+            return std::nullopt;
+        } else if (name == "port") {
             o.port = port();
-        } else if (a == "--portmapper") {
+        } else if (name == "portmapper") {
             o.portmapper = port();
-        } else if (a == "--serial") {
+        } else if (name == "serial") {
             o.serial = true;
-        } else if (a == "--memory") {
-            o.memory = static_cast<std::size_t>(count(a, value()));
-        } else if (a == "--refuse") {
+        } else if (name == "memory") {
+            o.memory = static_cast<std::size_t>(count(option, value));
+        } else if (name == "refuse") {
             o.faults.refuse = true;
-        } else if (a == "--stall") {
+        } else if (name == "stall") {
             o.faults.stall = true;
-        } else if (a == "--drop-after") {
-            o.faults.dropAfter = count(a, value());
-        } else if (a == "--reject") {
-            const std::string h = value();
-            if (sim::canonicalHeader(h).empty()) throw std::invalid_argument("--reject: '" + h + "' is not a command of this instrument");
-            o.faults.reject.push_back(h);
-        } else if (a == "--garbage") {
+        } else if (name == "drop-after") {
+            o.faults.dropAfter = count(option, value);
+        } else if (name == "reject") {
+            if (sim::canonicalHeader(value).empty())
+                throw host::UsageError("--reject: '" + value + "' is not a command of this instrument");
+            o.faults.reject.push_back(value);
+        } else if (name == "garbage") {
             o.faults.garbage = true;
-        } else {
-            throw std::invalid_argument("unknown option '" + a + "' (see --help)");
         }
     }
     return o;
@@ -489,9 +501,12 @@ int main(int argc, char** argv) {
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGINT, &sa, nullptr);
     try {
-        const Options options = parse(argc, argv);
-        Server(options).serve();
+        const auto options = parse(std::vector<std::string>(argv + 1, argv + argc));
+        if (options) Server(*options).serve();
         return 0;
+    } catch (const host::UsageError& e) {
+        std::fprintf(stderr, "zuno-sim: %s\n%s\n", host::printable(e.what()).c_str(), host::usageHint("zuno-sim").c_str());
+        return host::kUsageStatus;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zuno-sim: %s\n", e.what());
         return 1;

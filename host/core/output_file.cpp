@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -351,6 +352,22 @@ std::string outputTarget(const std::string& path) {
     std::error_code ec;
     const fs::path canonical = fs::weakly_canonical(fs::absolute(t.path, ec), ec);
     return ec ? t.path : canonical.string();
+}
+
+bool isStandardOutput(const std::string& path) {
+    if (path == "-") return true;
+    struct stat out {}, named {};
+    if (::fstat(STDOUT_FILENO, &out) != 0 || ::stat(path.c_str(), &named) != 0) return false;
+    return out.st_dev == named.st_dev && out.st_ino == named.st_ino;
+}
+
+void writeStandardOutput(std::span<const std::uint8_t> bytes) {
+    std::fflush(stdout);  // whatever the program printed before stays in front
+    try {
+        writeAll(STDOUT_FILENO, bytes.data(), bytes.size());
+    } catch (const Failure& f) {
+        throw std::runtime_error("cannot write standard output: " + errnoText(f.error));
+    }
 }
 
 }  // namespace host

@@ -58,4 +58,11 @@ void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
 // character device or FIFO, which several outputs may share.
 std::string outputTarget(const std::string& path);
 
+// Whether a write to `path` lands in this process's standard output: "-", or a name of the file,
+// pipe or terminal descriptor 1 is (/dev/stdout, or the file the shell redirected it to).
+bool isStandardOutput(const std::string& path);
+
+// All of `bytes` to descriptor 1; throws std::runtime_error "cannot write standard output: reason".
+void writeStandardOutput(std::span<const std::uint8_t> bytes);
+
 }  // namespace host

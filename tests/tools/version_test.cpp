@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 #include "model/records.h"
 #include "tests/hwio/sim_process.h"
@@ -33,4 +35,18 @@ TEST(OneVersion, AboutRecorderIdentityAndVersionLinesAgree) {
     const auto json = nlohmann::json::parse(std::string(std::istreambuf_iterator<char>(meta), {}));
     EXPECT_EQ(json["global"]["core:recorder"], "zuno-gen " + version);
     fs::remove_all(dir);
+}
+
+// Every program prints the same line shape with the same version, the window program without a display.
+TEST(OneVersion, EveryProgramsVersionLine) {
+    std::vector<std::pair<std::string, std::string>> programs = {
+        {"zuno-gen", ZUNO_GEN_PATH}, {"zuno-ana", ZUNO_ANA_PATH}, {"zuno-sim", testsupport::simulatorPath()}};
+#ifdef ZUNO_FWD_PATH
+    programs.emplace_back("zuno-fwd", ZUNO_FWD_PATH);
+#endif
+    for (const auto& [name, path] : programs) {
+        const auto run = testsupport::runCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + path + " --version");
+        EXPECT_EQ(run.status, 0) << name;
+        EXPECT_EQ(run.text, name + " " + std::string(zuno::kVersion) + "\n");
+    }
 }

@@ -20,6 +20,7 @@
 #include "model/torvik.h"
 #include "model/waveform_files.h"
 #include "host/core/mat_file.h"
+#include "host/core/command_line.h"
 #include "tools/gen_options.h"
 #include "model/sample_output.h"
 #include "tests/tools/zuno_gen_run.h"
@@ -63,7 +64,7 @@ TEST(GenOptions, ParsesAndRefuses) {
     EXPECT_EQ(o.bench, 3);
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"--format", "wav"}, {"--seed", "-1"}, {"--seed"}, {"--set", "OverSampling"}, {"--bench", "0"}, {"--frobnicate"}})
-        EXPECT_THROW(gen::parseGenOptions(bad), std::invalid_argument) << bad[0];
+        EXPECT_THROW(gen::parseGenOptions(bad), host::UsageError) << bad[0];
 }
 
 TEST(GenOutput, SummaryOfAKnownWaveform) {
@@ -166,7 +167,7 @@ TEST_F(ZunoGen, ExportFormatsReadBack) {
     EXPECT_EQ(meta["global"]["core:sample_rate"], 2457600.0);
     EXPECT_EQ(meta["global"]["core:recorder"].get<std::string>().rfind("zuno-gen ", 0), 0u);
     EXPECT_EQ(meta["annotations"][15]["core:label"], "slot 16: traffic idle, MAC idle");
-    EXPECT_THROW(gen::parseGenOptions({"--save-params"}), std::invalid_argument);
+    EXPECT_THROW(gen::parseGenOptions({"--save-params"}), host::UsageError);
 }
 
 // Outputs: only after a successful calculation, all of them or none, one file each.
@@ -288,11 +289,11 @@ TEST_F(ZunoGen, HostileInputFilesAreRefusedWithReasons) {
 TEST(GenOptions, Bounds) {
     EXPECT_EQ(gen::parseGenOptions({"--bench", "1000"}).bench, 1000);
     for (const char* bench : {"1001", "99999999999999999999"})
-        EXPECT_THROW(gen::parseGenOptions({"--bench", bench}), std::invalid_argument) << bench;
+        EXPECT_THROW(gen::parseGenOptions({"--bench", bench}), host::UsageError) << bench;
     EXPECT_EQ(gen::parseGenOptions({"--download", "TCPIP0::h::INSTR", "--portmapper", "4111"}).portmapper, 4111);
     for (const char* port : {"0", "65536", "x"})
-        EXPECT_THROW(gen::parseGenOptions({"--download", "h", "--portmapper", port}), std::invalid_argument) << port;
-    EXPECT_THROW(gen::parseGenOptions({"--portmapper", "111"}), std::invalid_argument);
+        EXPECT_THROW(gen::parseGenOptions({"--download", "h", "--portmapper", port}), host::UsageError) << port;
+    EXPECT_THROW(gen::parseGenOptions({"--portmapper", "111"}), host::UsageError);
 }
 
 TEST_F(ZunoGen, CarriersNoiseAndCrestFactor) {
