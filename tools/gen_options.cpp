@@ -10,7 +10,7 @@ const char* const kUsage =
     "usage: zuno-gen [--params FILE.mat|FILE.json] [--set NAME=VALUE]... [--seed N] [--save-params FILE.mat]\n"
     "                [--carrier OFFSET_HZ[,GAIN_DB[,PARAMS]]]... [--quantize-offsets] [--noise-cn DB] [--crest DB]\n"
     "                [--out PATH [--format cf64|cf32|ci16be|torvik|mat|ascii|sigmf]] [--markers PATH] [--bench N]\n"
-    "                [--download ADDRESS [--title NAME] [--portmapper PORT]] [--help] [--version]\n"
+    "                [--download ADDRESS [--title NAME] [--portmapper PORT]] [--list-settings] [--help] [--version]\n"
     "\n"
     "Computes one forward-link frame from the default settings, changed by a parameter file the\n"
     "application saved (--params FILE.mat) or a JSON file of parameter fields (--params FILE.json),\n"
@@ -44,6 +44,7 @@ const char* const kUsage =
     "                  panel takes it: capitals, only A-Z, 0-9 and _ $ & # + - [ ], at most 20\n"
     "                  characters, BLANK when none remain\n"
     "  --portmapper PORT  the VXI-11 portmapper's port when ADDRESS names none (default 111)\n"
+    "  --list-settings print every settings field with its meaning, unit, range, codes and default\n"
     "  --version       print the program's version\n";
 
 namespace {
@@ -83,6 +84,8 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
             o.help = true;
         } else if (a == "--version") {
             o.version = true;
+        } else if (a == "--list-settings") {
+            o.listSettings = true;
         } else if (a == "--params") {
             o.paramsFile = value();
         } else if (a == "--save-params") {

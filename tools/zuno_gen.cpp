@@ -13,6 +13,7 @@
 #include "model/parameter_overrides.h"
 #include "model/records.h"
 #include "model/settings_source.h"
+#include "model/settings_table.h"
 #include "dsp/allocator.h"
 #include "host/core/output_file.h"
 #include "host/core/text.h"
@@ -44,6 +45,10 @@ int run(const std::vector<std::string>& args) {
     }
     if (options.version) {
         std::puts(zuno::versionLine("zuno-gen").c_str());
+        return 0;
+    }
+    if (options.listSettings) {
+        std::fputs(model::settingsReference().c_str(), stdout);
         return 0;
     }
     model::checkDistinctOutputs(options);

@@ -26,6 +26,7 @@
 
 #include "tools/zuno_sim_model.h"
 #include "tools/zuno_sim_session.h"
+#include "tools/sim_netns.h"
 #include "tools/zuno_sim_vxi11.h"
 #include "zuno_version.h"
 
@@ -34,7 +35,7 @@ namespace {
 const char* const kUsage =
     "usage: zuno-sim [--port N] [--portmapper N] [--serial] [--memory SAMPLES]\n"
     "                [--refuse] [--stall] [--drop-after BYTES] [--reject HEADER]... [--garbage]\n"
-    "                [--help] [--version]\n"
+    "                [--netns] [-- COMMAND [ARG]...] | --help | --version\n"
     "\n"
     "A simulated signal generator with an arbitrary-waveform player. It answers SCPI on 127.0.0.1\n"
     "over a raw socket (port N, default 5025; 0 picks a free port) and over VXI-11, with a\n"
@@ -49,6 +50,10 @@ const char* const kUsage =
     "  --drop-after BYTES  close each connection after it has sent this many bytes\n"
     "  --reject HEADER     answer this command (for example :POWer) with error -221\n"
     "  --garbage           answer every query with binary junk\n"
+    "  --netns             run in a new user and network namespace of its own, where port 111 needs\n"
+    "                      no root (as pyvisa's VXI-11 asks for it), with only 127.0.0.1 inside\n"
+    "  -- COMMAND [ARG]... run COMMAND beside the simulator (inside the namespace with --netns)\n"
+    "                      once it listens; stop when COMMAND ends, with its exit status\n"
     "Besides the instrument's commands: :SIMulator:STATe? (the whole state as JSON),\n"
     ":SIMulator:DATA? \"NAME\" and :SIMulator:DATA:MARKer? \"NAME\" (stored bytes as blocks),\n"
     ":SIMulator:LOG:CLEar.\n";
@@ -65,6 +70,8 @@ struct Options {
     bool serial = false;
     std::size_t memory = 32u << 20;
     sim::Faults faults;
+    bool netns = false;
+    std::vector<std::string> command;  // run beside the simulator, after "--"
 };
 
 long long count(const std::string& option, const char* text) {
@@ -114,6 +121,11 @@ Options parse(int argc, char** argv) {
             o.faults.reject.push_back(h);
         } else if (a == "--garbage") {
             o.faults.garbage = true;
+        } else if (a == "--netns") {
+            o.netns = true;
+        } else if (a == "--") {
+            o.command.assign(argv + i + 1, argv + argc);
+            break;
         } else {
             throw std::invalid_argument("unknown option '" + a + "' (see --help)");
         }
@@ -490,8 +502,18 @@ int main(int argc, char** argv) {
     ::sigaction(SIGINT, &sa, nullptr);
     try {
         const Options options = parse(argc, argv);
-        Server(options).serve();
-        return 0;
+        if (options.netns) sim::enterPrivateNetwork();
+        Server server(options);
+        if (options.command.empty()) {
+            server.serve();
+            return 0;
+        }
+        // The command's end stops the simulator; a signal to the simulator ends the command too.
+        ::sigaction(SIGCHLD, &sa, nullptr);
+        const pid_t child = sim::startCommand(options.command);
+        server.serve();
+        ::kill(child, SIGTERM);
+        return sim::exitStatusOf(child);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zuno-sim: %s\n", e.what());
         return 1;
