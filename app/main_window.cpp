@@ -1,12 +1,15 @@
 #include "app/main_window.h"
 
+#include <QComboBox>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <functional>
 #include <stdexcept>
 #include <vector>
 
 #include "model/calculate.h"
+#include "model/settings_table.h"
 #include "app/status_line.h"
 #include "app/window_parts.h"
 #include "host/core/number_text.h"
@@ -39,6 +42,21 @@ const host::NumericField kOffsetField{"Pilot PN offset index", {}};
 const host::NumericField kIdleGainField{"Noise power", {{"dB", 1}}};
 const host::NumericField kOversamplingField{"Oversampling", {}};
 
+// The limits of an entry field are its settings-table row's.
+const model::SettingRow& row(std::string_view name) { return model::settingRow("parameters", name); }
+
+// A pop-up list holds its field's codes in order, so that list position k is code k.
+void fillList(QObject* popup, std::string_view field) {
+    auto* box = qobject_cast<QComboBox*>(popup);
+    if (!box) throw std::runtime_error("the list of " + std::string(field) + " is missing");
+    box->clear();
+    for (const model::SettingCode& code : row(field).codes) {
+        std::string name(code.name);
+        name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+        box->addItem(QString::fromStdString(name));
+    }
+}
+
 }  // namespace
 
 MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
@@ -67,7 +85,8 @@ MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
         redrawFormatParameters(hs);
     });
     callback("txtOffsetIndex_Callback", [this, &p](QObject* h, const Handles& hs) {
-        p.PilotOffsetIndex = readSetting(h, kOffsetField, p.PilotOffsetIndex, 0, 511, true);
+        const auto& r = row("PilotOffsetIndex");
+        p.PilotOffsetIndex = readSetting(h, kOffsetField, p.PilotOffsetIndex, r.lo, r.hi, true);
         redrawFormatParameters(hs);
     });
     callback("chkMACchnActive_Callback", [&p](QObject* h, const Handles&) { p.MACchnActive = ctl(h).value(); });
@@ -83,11 +102,13 @@ MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
         redraw(hs);
     });
     callback("txtIdleSlotGain_Callback", [this, &p](QObject* h, const Handles& hs) {
-        p.IdleSlotGain = readSetting(h, kIdleGainField, p.IdleSlotGain, -80, 0, false, " dB");
+        const auto& r = row("IdleSlotGain");
+        p.IdleSlotGain = readSetting(h, kIdleGainField, p.IdleSlotGain, r.lo, r.hi, false, " dB");
         redrawFormatParameters(hs);
     });
     callback("txtOversampling_Callback", [this, &s](QObject* h, const Handles& hs) {
-        s.parameters.OverSampling = readSetting(h, kOversamplingField, s.parameters.OverSampling, 2, 30, true);
+        const auto& r = row("OverSampling");
+        s.parameters.OverSampling = readSetting(h, kOversamplingField, s.parameters.OverSampling, r.lo, r.hi, true);
         s.parameters.ProjectedLength = model::projectedLength(s.parameters.OverSampling);
         s.SigGenSettings.SamplingRate = model::samplingRate(s.parameters.OverSampling);
         redraw(hs);
@@ -154,21 +175,28 @@ QWidget* MainWindow::InitializeFigures() {
 }
 
 void MainWindow::InitializeFigure(const Handles& h) {
-    static const std::pair<const char*, const char*> tooltips[] = {
+    using host::numberText;
+    const std::pair<const char*, std::string> tooltips[] = {
         {"pdMode", "Selects the format mode."},
-        {"txtOffsetIndex", "Sets the Pilot Channel offset index.\n Valid Range: 0 to 511"},
+        {"txtOffsetIndex", "Sets the Pilot Channel offset index.\n Valid Range: " + numberText(row("PilotOffsetIndex").lo) +
+                               " to " + numberText(row("PilotOffsetIndex").hi)},
         {"chkMACchnActive", "Enables/disables the MAC Channel."},
         {"chkDATAchnActive", "Enables/disables the Traffic Channel."},
         {"pdDATAsourceType", "Selects the source data for\nthe Traffic Channel."},
         {"chkIdleSlotGainActive", "Enables/disables idle slot noise signal."},
-        {"txtIdleSlotGain", "Sets the power of the idle slot noise\nrelative to the pilot channel.\nValid Range: 0 to -80"},
+        {"txtIdleSlotGain", "Sets the power of the idle slot noise\nrelative to the pilot channel.\nValid Range: " +
+                                numberText(row("IdleSlotGain").hi) + " to " + numberText(row("IdleSlotGain").lo)},
         {"pbSlotSetup", "Configures each of the\n16 time slots."},
-        {"txtOversampling", "Sets the oversampling rate.\nValid Range: 2 to 30"},
+        {"txtOversampling", "Sets the oversampling rate.\nValid Range: " + numberText(row("OverSampling").lo) + " to " +
+                                numberText(row("OverSampling").hi)},
         {"pdFilterType", "Selects the baseband filter."},
         {"chkPhaseEq", "Enables/disables the\nphase equalizer stage."},
         {"chkMirrorSpectrum", "Enable/disables spectrum mirroring."},
     };
     for (const auto& [tag, text] : tooltips) ctl(h[tag]).setTooltip(text);
+    fillList(h["pdMode"], "Mode");
+    fillList(h["pdDATAsourceType"], "DATAsourceType");
+    fillList(h["pdFilterType"], "FilterType");
     host::resizeAllFonts(h);
     ctx_.registry.call("VSKconfig_c", "InitializeSigGenScreenObjects", Call{nullptr, h});
 }

@@ -11,8 +11,14 @@
 #include "host/core/text.h"
 #include "host/qt/control.h"
 #include "host/qt/layout.h"
+#include "model/settings_table.h"
 
 namespace editors {
+
+namespace {
+// What is typed; the normalising may store gains beyond it.
+const model::SettingRow& kGain = model::settingRow("parameters", "slot.RPCslotGain");
+}  // namespace
 
 using host::Call;
 using host::ctl;
@@ -62,7 +68,8 @@ void RpcSetup::registerOperations() {
     m.add("RPCgain_Callback", [this](const Call& c) {
         const int r = rowOf(c.source, kRpcVisibleRows);
         const std::size_t j = column(r);
-        chn_.Gain[j] = readRowEntry(c.source, "RPC channel " + std::to_string(j) + " gain", "dB", chn_.Gain[j], -30, 30);
+        chn_.Gain[j] =
+            readRowEntry(c.source, "RPC channel " + std::to_string(j) + " gain", "dB", chn_.Gain[j], kGain.lo, kGain.hi);
         redrawChn(c.handles, r);
     });
 
@@ -158,7 +165,7 @@ void RpcSetup::normalize() {
         dialogs_.error("Invaild User Input", "Only numercial values between -30 and +30 are accepted");
         return;
     }
-    normalizeGains(chn_.Active, chn_.Gain, std::clamp(typed->value, -30.0, 30.0));
+    normalizeGains(chn_.Active, chn_.Gain, std::clamp(typed->value, kGain.lo, kGain.hi));
 }
 
 }  // namespace editors

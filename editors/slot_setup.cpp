@@ -7,8 +7,13 @@
 #include "host/core/number_text.h"
 #include "host/qt/control.h"
 #include "host/qt/layout.h"
+#include "model/settings_table.h"
 
 namespace editors {
+
+namespace {
+const model::SettingRow& kRaGain = model::settingRow("parameters", "slot.RAslotGain");
+}  // namespace
 
 using host::Call;
 using host::ctl;
@@ -86,7 +91,7 @@ void SlotSetup::registerOperations() {
     });
     row("RAgain_Callback", [this](QObject* h, const Handles& hs, int i) {
         slot_.RAslotGain[at(i)] =
-            readRowEntry(h, "Slot " + std::to_string(i) + " RA gain", "dB", slot_.RAslotGain[at(i)], -30, 30);
+            readRowEntry(h, "Slot " + std::to_string(i) + " RA gain", "dB", slot_.RAslotGain[at(i)], kRaGain.lo, kRaGain.hi);
         redrawRAslot(hs, i);
     });
     row("RPCactive_Callback", [this](QObject* h, const Handles& hs, int i) {

@@ -162,8 +162,9 @@ dsp::CVec frameChips(const FrameArgs& a, dsp::Rng& rng) {
 
 FrameResult Zuno_FwdChnFrame(const FrameArgs& a, dsp::Rng& rng) {
     const int r = a.oversamplingRate;
-    if (r < 2 || r > kMaxOversampling)
-        fail("oversampling (OverSampling) = " + std::to_string(r) + " must be a whole number from 2 to " + std::to_string(kMaxOversampling));
+    if (r < kMinOversampling || r > kMaxOversampling)
+        fail("oversampling (OverSampling) = " + std::to_string(r) + " must be a whole number from " +
+             std::to_string(kMinOversampling) + " to " + std::to_string(kMaxOversampling));
     checkArguments(a);
 
     dsp::Bits marker1(kChipsPerFrame, 0), marker2(kChipsPerFrame, 1);

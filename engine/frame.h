@@ -12,7 +12,10 @@
 namespace engine {
 
 constexpr double kChipRate = 1228800.0;
-constexpr int kMaxOversampling = 256;  // 8.4 M samples; stored files may exceed the window's 30
+// Samples per chip. 30 gives 983040 samples, a band of 36.9 MHz, far beyond four carriers;
+// the filter designs are checked over this range.
+constexpr int kMinOversampling = 2;
+constexpr int kMaxOversampling = 30;
 
 // A full forward-link frame, or the short PN code alone (every chip +1 before spreading).
 enum class FrameMode { Full, PnOnly };

@@ -8,9 +8,14 @@
 #include "host/qt/layout.h"
 #include "host/qt/numeric_entry.h"
 #include "instrument/entry_rules.h"
+#include "model/settings_table.h"
 #include "host/qt/modal.h"
 
 namespace instrument {
+
+namespace {
+const model::SettingRow& limits(std::string_view field) { return model::settingRow("SigGenSettings", field); }
+}  // namespace
 
 using host::Call;
 using host::ctl;
@@ -36,13 +41,13 @@ AdvancedSettings::AdvancedSettings(host::Registry& registry) : registry_(registr
     op("txtScaling_Callback", [this, &s](QObject* c, const Handles& h) {
         static const host::NumericField how{"I/Q scaling", {{"%", 1}}};
         if (auto x = host::readField(c, how, host::numberText(s.Scaling) + " %"))
-            s.Scaling = std::clamp(roundHundredths(*x), 1.0, 100.0);
+            s.Scaling = std::clamp(roundHundredths(*x), limits("Scaling").lo, limits("Scaling").hi);
         redrawAll(h);
     });
     op("txtModAtten_Callback", [this, &s](QObject* c, const Handles& h) {
         static const host::NumericField how{"Modulator attenuation", {{"dB", 1}}};
         if (auto x = host::readField(c, how, host::numberText(s.ModAtten) + " dB"))
-            s.ModAtten = std::clamp(roundWhole(*x), 0.0, 40.0);
+            s.ModAtten = std::clamp(roundWhole(*x), limits("ModAtten").lo, limits("ModAtten").hi);
         redrawAll(h);
     });
     op("pbOK_Callback", [](QObject*, const Handles& h) { host::finishWait(h.window(), "OK"); });
@@ -108,8 +113,8 @@ void AdvancedSettings::redrawAll(const Handles& h) {
 }
 
 void AdvancedSettings::updateSamplingRate(const Handles& h) {
-    if (auto x = readScaled(h["txtSamplingRate"], h["pdSamplingRateUnits"], "Sampling rate", newSettings_.SamplingRate, 1,
-                            100000000))
+    if (auto x = readScaled(h["txtSamplingRate"], h["pdSamplingRateUnits"], "Sampling rate", newSettings_.SamplingRate,
+                            limits("SamplingRate").lo, limits("SamplingRate").hi))
         newSettings_.SamplingRate = *x;
     redrawAll(h);
 }

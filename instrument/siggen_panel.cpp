@@ -6,6 +6,7 @@
 #include "host/qt/control.h"
 #include "host/qt/numeric_entry.h"
 #include "instrument/entry_rules.h"
+#include "model/settings_table.h"
 
 namespace instrument {
 
@@ -49,16 +50,17 @@ void SigGenPanel::redrawSigGenSettings(const Handles& h) {
 }
 
 void SigGenPanel::updateFrequency(const Handles& h) {
-    if (auto x = readScaled(h["txtFrequency"], h["pdFrequencyUnits"], "Carrier frequency", settings_.Frequency, 100000,
-                            6000000000))
+    const model::SettingRow& r = model::settingRow("SigGenSettings", "Frequency");
+    if (auto x = readScaled(h["txtFrequency"], h["pdFrequencyUnits"], "Carrier frequency", settings_.Frequency, r.lo, r.hi))
         settings_.Frequency = *x;
     redrawSigGenSettings(h);
 }
 
 void SigGenPanel::txtAmplitude(QObject* control) {
     static const host::NumericField how{"Output power", {{"dBm", 1}}};
+    static const model::SettingRow& kAmplitude = model::settingRow("SigGenSettings", "Amplitude");
     if (auto x = host::readField(control, how, host::numberText(settings_.Amplitude) + " dBm"))
-        settings_.Amplitude = std::clamp(roundWhole(*x), -136.0, 20.0);
+        settings_.Amplitude = std::clamp(roundWhole(*x), kAmplitude.lo, kAmplitude.hi);
     ctl(control).setString(host::numberText(settings_.Amplitude));
 }
 

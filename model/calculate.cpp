@@ -5,6 +5,7 @@
 
 #include "engine/bit_stream.h"
 #include "host/core/number_text.h"
+#include "model/settings_table.h"
 
 namespace model {
 
@@ -20,15 +21,15 @@ double trafficBitCount(const Parameters& parameters) {
     double total = 0;
     for (std::size_t i = 0; i < parameters.slot.DATAslotMod.size(); ++i) {
         const double mod = parameters.slot.DATAslotMod[i];
-        if (mod != 1 && mod != 2 && mod != 3)
-            throw std::invalid_argument("parameters.slot.DATAslotMod of slot " + std::to_string(i + 1) +
-                                        " is " + host::numberText(mod) + "; it must be 1, 2 or 3");
+        checkSetting(settingRow("parameters", "slot.DATAslotMod"), mod,
+                     "parameters.slot.DATAslotMod of slot " + std::to_string(i + 1));
         total += bitsPerSlot(mod);
     }
     return total;
 }
 
 engine::FrameResult Calculate(const Parameters& parameters, dsp::Rng& rng) {
+    checkParameters(parameters);  // before the data source is asked for bits
     const double bitsReq = trafficBitCount(parameters);
     engine::FrameArgs args =
         frameArguments(parameters, engine::GenerateBitStream(parameters.DATAsourceType, bitsReq));

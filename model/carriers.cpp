@@ -163,8 +163,9 @@ void checkPlan(const Parameters& main, const CarrierPlan& plan) {
     if (plan.carriers.size() > kMaxCarriers)
         throw std::invalid_argument("at most 4 carriers, not " + std::to_string(plan.carriers.size()));
     for (const Carrier& c : plan.carriers) {
-        checkRange("a carrier's offset", c.offsetHz, -samplingRate(engine::kMaxOversampling) / 2,
-                   samplingRate(engine::kMaxOversampling) / 2, "Hz");
+        // As far out as the highest oversampling holds a carrier's band.
+        const double farthest = std::floor(usableHalfBandHz(engine::kMaxOversampling) - kCarrierBandHz / 2);
+        checkRange("a carrier's offset", c.offsetHz, -farthest, farthest, "Hz");
         checkRange("a carrier's gain", c.gainDb, kMinCarrierGainDb, kMaxCarrierGainDb, "dB");
         if (c.pnOffset) checkRange("a carrier's PN offset", *c.pnOffset, 0, 511, "");
     }

@@ -8,9 +8,8 @@
 namespace model {
 
 // The engine's arguments; the per-slot switches are gated by the channel switches. Throws
-// std::invalid_argument, naming the field and its allowed values, for a setting that is none
-// of its field's codes (a switch other than 0 or 1, a list position off the list, a fraction
-// where a whole number belongs, NaN).
+// std::invalid_argument from checkParameters, naming the field and its allowed values, for a
+// setting the settings table does not allow.
 engine::FrameArgs frameArguments(const Parameters& parameters, dsp::Bits DATAbits);
 
 }  // namespace model

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "host/core/mat_file.h"
+#include "model/settings_table.h"
 
 namespace model {
 
@@ -29,6 +30,14 @@ Parameters parametersFromFile(const host::Value& file, const std::string& filena
         fromValue(*stored, loaded, UnknownFields::Ignore, path);
     } catch (const std::exception& e) {
         throw badStructure(e.what());
+    }
+    // A value none of its field's is refused here rather than taken for another or failing
+    // later; the application never saves one.
+    try {
+        checkParameters(loaded, path);
+        checkProjectedLength(loaded, path);
+    } catch (const std::invalid_argument& e) {
+        throw refuse(std::string(kInvalidSetting) + "\n" + e.what());
     }
     return loaded;
 }

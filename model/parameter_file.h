@@ -10,13 +10,17 @@
 namespace model {
 
 inline constexpr const char* kParameterFileVariable = "fileParameters";
+// The refusal of a file whose fields fit but hold a value the settings table does not allow.
+inline constexpr const char* kInvalidSetting = "has an Invalid File Setting.";
 
 // Reads and checks a parameter file. Every refusal is a std::runtime_error whose message is what
 // the user is shown: the reader's own message for a file that cannot be read, otherwise the
 // file name, a line break and one of "has an Invalid File Format." (no `fileParameters`),
 // "has an Invalid File Structure." (no format identifier, or a field missing or of the wrong
-// kind or shape; a third line names the first such field and why) or "has an Invalid File Parameter ID." (an identifier other than
-// `expectedId`). Values are taken as stored; fields the record does not know are dropped.
+// kind or shape; a third line names the first such field and why), "has an Invalid File Parameter ID."
+// (an identifier other than `expectedId`) or kInvalidSetting (a value outside its field's range
+// or codes, NaN, infinity, or a ProjectedLength that disagrees with OverSampling; a third line
+// names the field and its allowed values). Fields the record does not know are dropped.
 Parameters readParameterFile(const std::string& filename,
                              const std::string& expectedId = Parameters{}.ParameterFileFormat_ID);
 

@@ -1,12 +1,16 @@
 #include "model/parameter_overrides.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <optional>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 
 #include "model/json_text.h"
+#include "model/settings_table.h"
 #include "host/core/input_file.h"
 #include "host/core/text.h"
 #include "host/core/value.h"
@@ -23,12 +27,36 @@ constexpr std::uint64_t kMaxSettingsFileBytes = std::uint64_t{16} << 20;
 
 std::string shown(const json& j) { return jsonExcerpt(j); }
 
+// NaN and the infinities as JSON cannot hold them: texts (see quoteNonFinite), taken as the
+// numbers they name so that the field's check refuses them by name.
+std::optional<double> nonFinite(const json& j) {
+    if (!j.is_string()) return std::nullopt;
+    const std::string& t = j.get_ref<const std::string&>();
+    if (t == "NaN" || t == "nan") return std::nan("");
+    if (t == "Infinity" || t == "inf" || t == "Inf") return HUGE_VAL;
+    if (t == "-Infinity" || t == "-inf" || t == "-Inf") return -HUGE_VAL;
+    return std::nullopt;
+}
+
 bool isNumber(const json& j) {
-    return j.is_number() || j.is_boolean();
+    return j.is_number() || j.is_boolean() || nonFinite(j);
 }
 
 double number(const json& j) {
+    if (const auto x = nonFinite(j)) return *x;
     return j.is_boolean() ? (j.get<bool>() ? 1.0 : 0.0) : j.get<double>();
+}
+
+// What the field takes, from the settings table, for a refusal: "; each must be 0 or 1".
+std::string allowedFor(const std::string& path, bool many) {
+    constexpr std::string_view kRoot = "parameters.";
+    const std::string_view name = std::string_view(path).substr(path.starts_with(kRoot) ? kRoot.size() : 0);
+    for (const SettingRow& row : settingsTable())
+        if (row.record == "parameters" && row.name == name) {
+            const std::string allowed = allowedText(row);
+            return allowed.empty() ? "" : (many ? "; each must be " : "; it must be ") + allowed;
+        }
+    return {};
 }
 
 bool isNumberList(const json& j, std::size_t n) {
@@ -65,7 +93,8 @@ void overrideNumeric(host::Value& target, const json& j, const std::string& path
     if (cols > 1)
         expected += ", a list of " + std::to_string(rows) + " or " + std::to_string(rows) + " lists of " +
                     std::to_string(cols);
-    throw std::invalid_argument(path + ": expected " + expected + " (got " + shown(j) + ")");
+    throw std::invalid_argument(path + ": expected " + expected + " (got " + shown(j) + ")" +
+                                allowedFor(path, rows * cols > 1));
 }
 
 void overrideRecord(host::Value& record, const json& object, const std::string& path);
@@ -136,6 +165,54 @@ nlohmann::ordered_json toJson(const host::Value& v) {
 
 }  // namespace
 
+std::string quoteNonFinite(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (inString) {
+            out += c;
+            if (c == '\\' && i + 1 < text.size()) out += text[++i];
+            else if (c == '"') inString = false;
+            ++i;
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+            out += c;
+            ++i;
+            continue;
+        }
+        // A bare word or number: NaN and the infinities, and numbers too large for a double,
+        // become the texts nonFinite() reads.
+        const bool number = c == '-' || (c >= '0' && c <= '9');
+        const bool word = c == 'N' || c == 'I';
+        if (!number && !word) {
+            out += c;
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 1;
+        while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '.' ||
+                                     text[end] == '+' || text[end] == '-'))
+            ++end;
+        const std::string token(text.substr(i, end - i));
+        if (token == "NaN" || token == "Infinity" || token == "-Infinity") {
+            out += "\"" + token + "\"";
+        } else if (number && token.find_first_not_of("0123456789.eE+-") == std::string::npos &&
+                   std::isinf(std::strtod(token.c_str(), nullptr))) {
+            out += token[0] == '-' ? "\"-Infinity\"" : "\"Infinity\"";
+        } else {
+            out += token;
+        }
+        i = end;
+    }
+    return out;
+}
+
+json parseSettingsText(std::string_view text) { return parseJsonLimited(quoteNonFinite(text)); }
+
 nlohmann::ordered_json settingsJson(const Parameters& parameters) {
     return toJson(toValue(parameters));
 }
@@ -153,7 +230,10 @@ void applyOverrides(Parameters& parameters, const json& object) {
     overrideRecord(v, object, "parameters");
     Parameters result;
     fromValue(v, result);
+    // Derived: it follows OverSampling, and a value given that disagrees is refused below.
     if (!object.contains("ProjectedLength")) result.ProjectedLength = projectedLength(result.OverSampling);
+    checkParameters(result);
+    checkProjectedLength(result);
     parameters = std::move(result);
 }
 
@@ -166,7 +246,7 @@ void applySetting(Parameters& parameters, std::string_view nameEqualsValue) {
     const std::string_view text = nameEqualsValue.substr(eq + 1);
     json value;
     try {
-        value = parseJsonLimited(text);
+        value = parseSettingsText(text);
     } catch (const json::exception&) {
         value = std::string(text);
     } catch (const std::invalid_argument& e) {
@@ -197,7 +277,7 @@ void applySetting(Parameters& parameters, std::string_view nameEqualsValue) {
 json readSettingsFile(const std::string& path) {
     const std::string text = host::InputFile(path).text(kMaxSettingsFileBytes);
     try {
-        return parseJsonLimited(text);
+        return parseSettingsText(text);
     } catch (const json::exception& e) {
         throw std::invalid_argument(path + " is not valid JSON: " + host::printable(e.what()));
     } catch (const std::invalid_argument& e) {

@@ -12,11 +12,20 @@ namespace model {
 // Applies the fields of `object` by name. Numeric fields take a number (every element), a list
 // with one number per row (per slot; across all channels of a 16x59 field) or, for 16x59 fields,
 // 16 lists of 59; true and false count as 1 and 0. Text fields take strings. "slot" takes an
-// object of slot fields. Names, kinds and shapes are checked, values are not range-checked.
-// ProjectedLength follows OverSampling unless `object` sets it; ParameterFileFormat_ID cannot be
+// object of slot fields; "NaN", "Infinity" and "-Infinity" stand for those values. Names,
+// kinds and shapes are checked, then every value against the settings table (checkParameters).
+// ProjectedLength follows OverSampling; given, it must agree. ParameterFileFormat_ID cannot be
 // changed, since a file with another one is refused when opened. Throws std::invalid_argument
-// naming the field; `parameters` is unchanged then.
+// naming the field and its allowed values; `parameters` is unchanged then.
 void applyOverrides(Parameters& parameters, const nlohmann::json& object);
+
+// `text` with the bare words NaN, Infinity and -Infinity outside strings (as Python writes
+// them), and numbers too large for a double, turned into the texts applyOverrides reads as
+// those values: JSON itself has no way to write them.
+std::string quoteNonFinite(std::string_view text);
+
+// Settings JSON as the user gives it: quoteNonFinite, then parseJsonLimited.
+nlohmann::json parseSettingsText(std::string_view text);
 
 // The fields of `parameters` in the form applyOverrides takes back, in the record's order:
 // numbers (whole ones as integers), lists of 16 per slot, 16 lists of 59 for the RPC fields,

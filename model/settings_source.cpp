@@ -21,7 +21,7 @@ bool isParameterFile(const std::string& path) {
 void applySettingsText(Parameters& parameters, std::string_view text) {
     nlohmann::json settings;
     try {
-        settings = parseJsonLimited(text);
+        settings = parseSettingsText(text);
     } catch (const nlohmann::json::exception& e) {
         throw std::invalid_argument("settings refused: " + textExcerpt(e.what(), 200));
     } catch (const std::invalid_argument& e) {

@@ -57,6 +57,8 @@ const std::vector<host::OptionSpec>& optionTable() {
          "the waveform's name on the instrument (default Zuno-Fwd), taken as the settings panel takes "
          "it: capitals, only A-Z, 0-9 and _ $ & # + - [ ], at most 20 characters, BLANK when none remain"},
         {"portmapper", 0, "PORT", "the VXI-11 portmapper's port when ADDRESS names none (default 111)"},
+        {"list-settings", 0, "",
+         "print every settings field with its meaning, unit, range, codes and default, and exit"},
         {"help", 'h', "", "print this help and exit"},
         {"version", 0, "", "print the program's version and exit"},
     };
@@ -108,6 +110,8 @@ GenOptions parseGenOptions(const std::vector<std::string>& args) {
             o.help = true;
         } else if (name == "version") {
             o.version = true;
+        } else if (name == "list-settings") {
+            o.listSettings = true;
         } else if (name == "params") {
             o.paramsFile = value;
         } else if (name == "save-params") {

@@ -23,6 +23,7 @@ struct GenOptions : model::SampleOutputs {
     std::optional<std::string> download;  // TCP/IP address of the signal generator
     std::optional<std::string> title;     // waveform name on the instrument
     std::optional<std::uint16_t> portmapper;  // VXI-11 portmapper port when the address names none
+    bool listSettings = false;  // print the settings reference
     bool help = false;
     bool version = false;
 };

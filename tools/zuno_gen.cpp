@@ -13,6 +13,7 @@
 #include "model/parameter_overrides.h"
 #include "model/records.h"
 #include "model/settings_source.h"
+#include "model/settings_table.h"
 #include "dsp/allocator.h"
 #include "host/core/command_line.h"
 #include "host/core/output_file.h"
@@ -45,6 +46,10 @@ int run(const std::vector<std::string>& args) {
     }
     if (options.version) {
         std::puts(zuno::versionLine("zuno-gen").c_str());
+        return 0;
+    }
+    if (options.listSettings) {
+        std::fputs(model::settingsReference().c_str(), stdout);
         return 0;
     }
     // Samples on standard output (--out -, /dev/stdout, or the file stdout was redirected to) are

@@ -28,6 +28,7 @@
 #include "host/core/text.h"
 #include "tools/zuno_sim_model.h"
 #include "tools/zuno_sim_session.h"
+#include "tools/sim_netns.h"
 #include "tools/zuno_sim_vxi11.h"
 #include "zuno_version.h"
 
@@ -44,6 +45,9 @@ const std::vector<host::OptionSpec>& optionTable() {
         {"drop-after", 0, "BYTES", "fault: close each connection after it has sent this many bytes"},
         {"reject", 0, "HEADER", "fault: answer this command (for example :POWer) with error -221; repeat for more", true},
         {"garbage", 0, "", "fault: answer every query with binary junk"},
+        {"netns", 0, "",
+         "run in a new user and network namespace of its own, where port 111 needs no root (as pyvisa's "
+         "VXI-11 asks for it), with only 127.0.0.1 inside"},
         {"help", 'h', "", "print this help and exit"},
         {"version", 0, "", "print the program's version and exit"},
     };
@@ -51,11 +55,12 @@ const std::vector<host::OptionSpec>& optionTable() {
 }
 
 std::string usage() {
-    return "Usage: zuno-sim [OPTION]...\n"
+    return "Usage: zuno-sim [OPTION]... [-- COMMAND [ARG]...]\n"
            "A simulated signal generator with an arbitrary-waveform player. It answers SCPI\n"
            "on 127.0.0.1 over a raw socket and over VXI-11, with a portmapper of its own, and,\n"
            "with --serial, on a pseudo-terminal. It prints where it listens, then serves until\n"
-           "stopped.\n"
+           "stopped. After --, COMMAND runs beside the simulator (inside the namespace with\n"
+           "--netns) once it listens; the simulator stops when COMMAND ends, with its exit status.\n"
            "\n"
            "Options:\n" +
            host::optionHelp(optionTable()) +
@@ -78,6 +83,8 @@ struct Options {
     bool serial = false;
     std::size_t memory = 32u << 20;
     sim::Faults faults;
+    bool netns = false;
+    std::vector<std::string> command;  // run beside the simulator, after "--"
 };
 
 long long count(const std::string& option, const std::string& text) {
@@ -91,10 +98,16 @@ long long count(const std::string& option, const std::string& text) {
 
 // Empty when the program is only to print its help or version.
 std::optional<Options> parse(const std::vector<std::string>& args) {
-    const auto line = host::parseCommandLine(optionTable(), args);
+    // What follows the first "--" is the command to run beside the simulator, options and all.
+    const auto dashes = std::find(args.begin(), args.end(), "--");
+    const auto line = host::parseCommandLine(optionTable(), {args.begin(), dashes});
     if (!line.operands.empty())
-        throw host::UsageError("unexpected operand '" + line.operands.front() + "' (options begin with --)");
+        throw host::UsageError("unexpected operand '" + line.operands.front() + "' (options begin with --; a command follows --)");
     Options o;
+    if (dashes != args.end()) {
+        o.command.assign(dashes + 1, args.end());
+        if (o.command.empty()) throw host::UsageError("-- must be followed by the command to run");
+    }
     for (const auto& [name, value] : line.options) {
         const std::string option = "--" + name;
         auto port = [&]() {
@@ -128,6 +141,8 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
             o.faults.reject.push_back(value);
         } else if (name == "garbage") {
             o.faults.garbage = true;
+        } else if (name == "netns") {
+            o.netns = true;
         }
     }
     return o;
@@ -502,8 +517,19 @@ int main(int argc, char** argv) {
     ::sigaction(SIGINT, &sa, nullptr);
     try {
         const auto options = parse(std::vector<std::string>(argv + 1, argv + argc));
-        if (options) Server(*options).serve();
-        return 0;
+        if (!options) return 0;
+        if (options->netns) sim::enterPrivateNetwork();
+        Server server(*options);
+        if (options->command.empty()) {
+            server.serve();
+            return 0;
+        }
+        // The command's end stops the simulator; a signal to the simulator ends the command too.
+        ::sigaction(SIGCHLD, &sa, nullptr);
+        const pid_t child = sim::startCommand(options->command);
+        server.serve();
+        ::kill(child, SIGTERM);
+        return sim::exitStatusOf(child);
     } catch (const host::UsageError& e) {
         std::fprintf(stderr, "zuno-sim: %s\n%s\n", host::printable(e.what()).c_str(), host::usageHint("zuno-sim").c_str());
         return host::kUsageStatus;

@@ -460,6 +460,15 @@ std::string Instrument::errorNext(const Request& r) {
     return std::to_string(code) + ",\"" + text + "\"";
 }
 
+std::string Instrument::errorAll(const Request& r) {
+    queryOnly(r);
+    if (errors_.empty()) return "0,\"No error\"";
+    std::string all;
+    for (const auto& [code, text] : errors_) all += (all.empty() ? "" : ",") + std::to_string(code) + ",\"" + text + "\"";
+    errors_.clear();
+    return all;
+}
+
 std::string Instrument::arbState(const Request& r) {
     if (r.query) return onOff(s_.arbState);
     const bool on = boolean(r.params);
@@ -535,6 +544,7 @@ const std::vector<Instrument::Command>& Instrument::commands() {
     using R = Request;
     static const std::vector<Command> tree = {
         {"SYSTem:ERRor[:NEXT]", "SYST:ERR", [](I& i, R& r) { return i.errorNext(r); }},
+        {"SYSTem:ERRor:ALL", "SYST:ERR:ALL", [](I& i, R& r) { return i.errorAll(r); }},
         {"SYSTem:ERRor:COUNt", "SYST:ERR:COUN",
          [](I& i, R& r) {
              queryOnly(r);

@@ -98,6 +98,8 @@ private:
     std::string flag(const Request& r, bool Settings::*value);
     std::string word(const Request& r, std::string Settings::*value, std::string (*parse)(std::string_view));
     std::string errorNext(const Request& r);
+    // Every queued error, oldest first, comma-separated; the queue is emptied.
+    std::string errorAll(const Request& r);
     std::string arbState(const Request& r);
     std::string arbWaveform(const Request& r);
     std::string memoryData(Request& r);

@@ -8,6 +8,7 @@
 #include "instrument/core/download_play.h"
 #include "instrument/core/link_ops.h"
 #include "instrument/core/waveform_title.h"
+#include "model/settings_table.h"
 
 namespace instrument {
 
@@ -33,7 +34,11 @@ void applySigGenSetting(model::SigGenSettings& settings, std::string_view nameEq
             v = nlohmann::json::parse(text);
         } catch (const nlohmann::json::exception&) {
         }
-        if (!v.is_number()) throw std::invalid_argument("SigGenSettings." + name + " takes a number, not '" + text + "'");
+        const model::SettingRow& row = model::settingRow("SigGenSettings", name);
+        if (!v.is_number())
+            throw std::invalid_argument("SigGenSettings." + name + " takes a number, not '" + text + "'; it must be " +
+                                        model::allowedText(row));
+        model::checkSetting(row, v.get<double>(), "SigGenSettings." + name);
         *field = host::Value(v.get<double>());
     }
     model::fromValue(record, settings);

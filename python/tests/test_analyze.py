@@ -66,8 +66,8 @@ def test_refusals(zuno_ana, frame, tmp_path):
 
 
 def test_doubts_as_zuno_ana_says_them(zuno_ana, tmp_path):
-    # Idle noise louder than traffic in the last slot: read, but with warnings (zuno-ana's status 3).
-    loud = zuno_fwd.generate({**FRAME, "IdleSlotGainActive": 1, "IdleSlotGain": 3}, seed=3)[0]
+    # Idle noise as loud as the pilot in the last slot: read, but with warnings (zuno-ana's status 3).
+    loud = zuno_fwd.generate({**FRAME, "IdleSlotGainActive": 1, "IdleSlotGain": 0}, seed=3)[0]
     zuno_fwd.write(tmp_path / "loud.cf64", loud)
     status, out, err = zuno_ana(tmp_path / "loud.cf64", "--rate", 4 * CHIP_RATE, "--json")
     assert status == 3, err

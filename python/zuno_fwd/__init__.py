@@ -32,7 +32,7 @@ def _plain(value):
 
 def _json(settings):
     try:
-        return json.dumps(settings, default=_plain, allow_nan=False)
+        return json.dumps(settings, default=_plain)  # NaN and inf are refused by field, in the module
     except RecursionError:
         raise ValueError("settings refused: lists and objects are nested more than 32 levels deep") from None
 

@@ -137,6 +137,13 @@ TEST_F(FileMenuTest, RefusedFilesChangeNothing) {
          S + "fileParameters.slot.RPCslotGain must be a 16x59 numeric matrix (got 16x58)"},
         {"text.mat", changed([](Value& v) { v.set("OverSampling", "5"); }),
          S + "fileParameters.OverSampling must be a real number (got text \"5\")"},
+        // A value outside its field's codes or range is refused by name, not taken for another.
+        {"filter.mat", changed([](Value& v) { v.set("FilterType", 9); }),
+         "has an Invalid File Setting.\nfileParameters.FilterType is 9; it must be 1 (rectangular), 2 (IS-95 standard) "
+         "or 3 (IS-95 ACP-optimised)"},
+        {"length.mat", changed([](Value& v) { v.set("OverSampling", 8); }),
+         "has an Invalid File Setting.\nfileParameters.ProjectedLength is 163840 but fileParameters.OverSampling 8 makes "
+         "262144; it must be 32768 x OverSampling"},
     };
     for (const auto& [name, file, why] : cases) {
         SCOPED_TRACE(name);
@@ -161,14 +168,15 @@ TEST_F(FileMenuTest, RefusedFilesChangeNothing) {
 
     // Values are taken as stored, and fields of a newer version are dropped.
     Value newer = good;
-    newer.set("OverSampling", 40);
+    newer.set("OverSampling", 24);
+    newer.set("ProjectedLength", 24 * 32768);
     newer.set("Comment", "from a newer version");
     newer.field("slot").set("Extra", Value::row({1, 2}));
     host::writeMatFile(path("newer.mat"), withVariable("fileParameters", newer));
     dialogs.shown.clear();
     EXPECT_TRUE(load("newer.mat"));
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(state().parameters.OverSampling, 40);
+    EXPECT_EQ(state().parameters.OverSampling, 24);
 }
 
 TEST_F(FileMenuTest, FailedOrDivertedSaveKeepsTheLastGoodName) {

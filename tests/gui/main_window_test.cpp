@@ -106,6 +106,27 @@ TEST_F(MainWindowTest, EditFieldsClampAndRedraw) {
     EXPECT_EQ(c("txtNumberOfSamples").string(), "983040 Samples");
 }
 
+// The lists show the codes of the settings table, in order, and the tooltips its ranges.
+TEST_F(MainWindowTest, ListsAndRangesAreTheSettingsTables) {
+    start();
+    auto items = [&](const char* tag) {
+        std::vector<std::string> out;
+        auto* box = qobject_cast<QComboBox*>(control(tag));
+        for (int i = 0; box && i < box->count(); ++i) out.push_back(box->itemText(i).toStdString());
+        return out;
+    };
+    using Items = std::vector<std::string>;
+    EXPECT_EQ(items("pdMode"), (Items{"1xEV forward link", "PN sequence only"}));
+    EXPECT_EQ(items("pdDATAsourceType"), (Items{"All zeros", "All ones", "Alternating 0101", "Alternating 1010",
+                                                "PN9 sequence", "PN15 sequence"}));
+    EXPECT_EQ(items("pdFilterType"), (Items{"Rectangular", "IS-95 standard", "IS-95 ACP-optimised"}));
+    EXPECT_EQ(c("pdDATAsourceType").value(), 6) << "the default shown";
+    EXPECT_EQ(c("txtOversampling").tooltip(), "Sets the oversampling rate.\nValid Range: 2 to 30");
+    EXPECT_EQ(c("txtOffsetIndex").tooltip(), "Sets the Pilot Channel offset index.\n Valid Range: 0 to 511");
+    EXPECT_EQ(c("txtIdleSlotGain").tooltip(),
+              "Sets the power of the idle slot noise\nrelative to the pilot channel.\nValid Range: 0 to -80");
+}
+
 TEST_F(MainWindowTest, SwitchesEnableTheirControls) {
     start();
     press("chkDATAchnActive");
@@ -223,8 +244,8 @@ TEST_F(MainWindowTest, AFailedCalculationIsReportedAndChangesNothing) {
     EXPECT_EQ(c("main").pointer(), "arrow");
 }
 
-// A stored file may hold a number that is no entry of its list: opened, it calculates nothing
-// and the error names the field and its entries, instead of taking another filter.
+// A file holding a number that is no entry of its list is not opened: the error names the field
+// and its entries, instead of another filter being taken.
 TEST_F(MainWindowTest, AStoredFilterOffTheListIsRefusedByName) {
     model::Parameters stored;
     stored.FilterType = 9;
@@ -232,9 +253,15 @@ TEST_F(MainWindowTest, AStoredFilterOffTheListIsRefusedByName) {
     start();
     dialogs.files.push_back(host::FileChoice{dir.string() + "/", "odd.mat"});
     trigger("menuFileOpen");
-    ASSERT_EQ(p().FilterType, 9);
-    press("pbCalculate");
     ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.shown.back().title, "Error Loading File");
+    EXPECT_EQ(dialogs.shown.back().text,
+              path("odd.mat") + "\nhas an Invalid File Setting.\nfileParameters.FilterType is 9; it must be 1 "
+                                "(rectangular), 2 (IS-95 standard) or 3 (IS-95 ACP-optimised)");
+    EXPECT_EQ(p().FilterType, 3);
+    // Set by other means, it is refused by the calculation in the same words.
+    p().FilterType = 9;
+    press("pbCalculate");
     EXPECT_EQ(dialogs.shown.back().title, "Calculation Error");
     EXPECT_THAT(dialogs.shown.back().text,
                 HasSubstr("parameters.FilterType is 9; it must be 1 (rectangular), 2 (IS-95 standard) or 3 (IS-95 ACP-optimised)"));
@@ -253,7 +280,7 @@ TEST_F(MainWindowTest, MemoryOptionMenus) {
     EXPECT_FALSE(c("menuConfigBBG1Opt1").checked());
     EXPECT_TRUE(c("menuConfigBBG1Opt2").checked());
 
-    // Too large for option 001 (only a stored file can hold this).
+    // Too large for option 001 (nothing the user enters or opens gives this).
     p().OverSampling = 250;
     p().ProjectedLength = 8192000;
     dialogs.answers = {"Cancel", "", "Yes"};

@@ -53,7 +53,8 @@ TEST(JsonText, ParsingStopsAtTheLimits) {
 TEST(JsonText, SettingsRefusalsQuoteABoundedStart) {
     model::Parameters p = model::InitializeParameters();
     const std::string deepMessage = refusal([&] { model::applyOverrides(p, {{"OverSampling", nested(100000)}}); });
-    EXPECT_EQ(deepMessage, "parameters.OverSampling: expected a number (got " + std::string(60, '[') + "...)");
+    EXPECT_EQ(deepMessage, "parameters.OverSampling: expected a number (got " + std::string(60, '[') +
+                                "...); it must be a whole number from 2 to 30");
     const std::string longName(1 << 20, 'n');
     EXPECT_LT(refusal([&] { model::applyOverrides(p, {{longName, 1}}); }).size(), 200u);
     EXPECT_LT(refusal([&] { model::applySetting(p, longName); }).size(), 200u);

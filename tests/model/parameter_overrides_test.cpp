@@ -31,8 +31,8 @@ TEST(ParameterOverrides, TopLevelFieldsAndDerivedLength) {
     EXPECT_EQ(p.IdleSlotGain, -12.5);
     EXPECT_EQ(p.PhaseEq, 0);
 
-    applyOverrides(p, json{{"OverSampling", 2}, {"ProjectedLength", 100}});
-    EXPECT_EQ(p.ProjectedLength, 100);  // set explicitly
+    applyOverrides(p, json{{"OverSampling", 2}, {"ProjectedLength", 65536}});
+    EXPECT_EQ(p.ProjectedLength, 65536);  // given, it must agree
     applyOverrides(p, json::object());
     EXPECT_EQ(p.ProjectedLength, 65536);
     EXPECT_EQ(p.Mode, 1);
@@ -73,11 +73,13 @@ TEST(ParameterOverrides, ErrorsNameTheFieldAndLeaveParametersAlone) {
     EXPECT_EQ(apply(json{{"Foo", 1}}), "unknown field parameters.Foo");
     EXPECT_EQ(apply(json{{"slot", {{"Bar", 1}}}}), "unknown field parameters.slot.Bar");
     EXPECT_EQ(apply(json{{"slot", {{"DATAslotMod", json::array({1, 2, 3})}}}}),
-              "parameters.slot.DATAslotMod: expected a number or a list of 16 (got [1,2,3])");
+              "parameters.slot.DATAslotMod: expected a number or a list of 16 (got [1,2,3]); each must be 1 (QPSK), "
+              "2 (8-PSK) or 3 (16-QAM)");
     EXPECT_EQ(apply(json{{"slot", {{"RPCslotGain", json::array({json::array({1})})}}}}),
-              "parameters.slot.RPCslotGain: expected a number, a list of 16 or 16 lists of 59 (got [[1]])");
-    EXPECT_EQ(apply(json{{"Mode", "full"}}), "parameters.Mode: expected a number (got \"full\")");
-    EXPECT_EQ(apply(json{{"Mode", json::array({1})}}), "parameters.Mode: expected a number (got [1])");
+              "parameters.slot.RPCslotGain: expected a number, a list of 16 or 16 lists of 59 (got [[1]]); each must be "
+              "a finite number of dB");
+    EXPECT_EQ(apply(json{{"Mode", "full"}}), "parameters.Mode: expected a number (got \"full\"); it must be 1 (1xEV forward link) or 2 (PN sequence only)");
+    EXPECT_EQ(apply(json{{"Mode", json::array({1})}}), "parameters.Mode: expected a number (got [1]); it must be 1 (1xEV forward link) or 2 (PN sequence only)");
     // A file with another format identifier would be refused when opened: none may be written.
     const std::string fixedId =
         "parameters.ParameterFileFormat_ID cannot be changed: it is always \"Zuno-Fwd - Format 1.2\", the format "
@@ -116,7 +118,7 @@ TEST(ParameterOverrides, SettingForms) {
               "OverSampling: lists and objects are nested more than 32 levels deep");
 
     EXPECT_EQ(errorOf([&] { applySetting(p, "OverSampling=fast"); }),
-              "parameters.OverSampling: expected a number (got \"fast\")");
+              "parameters.OverSampling: expected a number (got \"fast\"); it must be a whole number from 2 to 30");
     EXPECT_EQ(errorOf([&] { applySetting(p, "Nope=1"); }), "unknown field parameters.Nope");
     EXPECT_EQ(errorOf([&] { applySetting(p, "OverSampling"); }),
               "a setting must read NAME=VALUE, as in OverSampling=8 (got \"OverSampling\")");

@@ -49,3 +49,25 @@ TEST(PyvisaClient, Vxi11WhereTheSimulatorHoldsPort111) {
     EXPECT_EQ(gen.status, 0) << gen.text;
     EXPECT_EQ(sim->state()["arb"]["waveform"], "ON_111");
 }
+
+// Without root: zuno-sim --netns runs the client in a network of its own, where the simulator
+// holds port 111, and ends with the client's exit status.
+TEST(PyvisaClient, Vxi11InTheSimulatorsOwnNetwork) {
+    const std::string sim = testsupport::simulatorPath() + " --netns";
+    const auto probe = testsupport::runCommand(sim + " -- sh -c 'exit 3'");
+    if (probe.text.find("cannot make a user and network namespace") != std::string::npos)
+        GTEST_SKIP() << "unprivileged user namespaces are switched off here: " << probe.text;
+    EXPECT_EQ(probe.status, 3) << probe.text;
+    EXPECT_THAT(probe.text, testing::HasSubstr("portmapper port 111")) << "port 111 without root";
+
+    const auto run = testsupport::runCommand("timeout 120 " + sim + " -- /usr/bin/python3 " +
+                                             std::string(ZUNO_PYVISA_CLIENT) + " TCPIP0::127.0.0.1::INSTR");
+    if (run.status == kMissing) GTEST_SKIP() << kMissingText;
+    EXPECT_EQ(run.status, 0) << run.text;
+    EXPECT_THAT(run.text, testing::HasSubstr("ok"));
+
+    // Without a namespace the command runs beside it all the same.
+    EXPECT_EQ(testsupport::runCommand(testsupport::simulatorPath() + " --port 0 --portmapper 0 -- sh -c 'exit 4'").status,
+              4);
+    EXPECT_EQ(testsupport::runCommand(sim + " -- /nonexistent/program").status, 127);
+}

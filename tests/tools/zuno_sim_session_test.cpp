@@ -35,6 +35,19 @@ TEST(ZunoSimSession, BlocksArriveWhateverTheChunks) {
     EXPECT_EQ(feed(session, ":MEM:CAT? #x\n:SYST:ERR?\n"), "\"W\"\n0,\"No error\"\n");
 }
 
+// As SCPI instruments answer: every queued error at once, oldest first, and the queue emptied.
+TEST(ZunoSimSession, AllErrorsAreReadAtOnce) {
+    sim::Instrument inst;
+    sim::Session session(inst);
+    EXPECT_EQ(feed(session, ":SYST:ERR:ALL?\n"), "0,\"No error\"\n");
+    EXPECT_EQ(feed(session, ":FREQ 9GHz\n:NOPE\n:POW\n:SYST:ERR:COUN?\n"), "3\n");
+    EXPECT_EQ(feed(session, ":SYSTem:ERRor:ALL?\n"),
+              "-222,\"Data out of range\",-113,\"Undefined header\",-109,\"Missing parameter\"\n");
+    EXPECT_EQ(feed(session, ":SYST:ERR:COUN?;:SYST:ERR:ALL?;:SYST:ERR?\n"), "0;0,\"No error\";0,\"No error\"\n");
+    EXPECT_EQ(feed(session, ":SYST:ERR:ALL 1\n:syst:err:all?\n"), "-113,\"Undefined header\"\n")
+        << "a query only";
+}
+
 TEST(ZunoSimSession, OverlongLinesAreCutWithTooMuchData) {
     sim::Instrument inst;
     sim::Session session(inst);

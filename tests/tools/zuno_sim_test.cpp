@@ -120,10 +120,15 @@ TEST(ZunoGenDownload, DownloadsAndPlaysWithSettingsFromTheCommandLine) {
     EXPECT_TRUE(st["alc"]);
     EXPECT_TRUE(st["output"]);
 
-    const Output rejected = zunoGen("--seed 3 --download " + sim.address() + " --set SigGenSettings.Amplitude=40");
+    // A power outside the settings' range is refused before the instrument is asked; one the
+    // instrument rejects stops the playback.
+    EXPECT_THAT(zunoGen("--seed 3 --download " + sim.address() + " --set SigGenSettings.Amplitude=40").text,
+                HasSubstr("SigGenSettings.Amplitude is 40; it must be a whole number from -136 to 20 dBm"));
+    SimProcess picky({"--reject", ":POWer"});
+    const Output rejected = zunoGen("--seed 3 --download " + picky.address() + " --set SigGenSettings.Amplitude=-40");
     EXPECT_EQ(rejected.status, 1);
-    EXPECT_THAT(rejected.text, HasSubstr("playback failed: Line 4 (\" :source:power:level:immediate:amplitude 40dbm\") "
-                                         "failed: The instrument reported: -222,\"Data out of range\""));
+    EXPECT_THAT(rejected.text, HasSubstr("playback failed: Line 4 (\" :source:power:level:immediate:amplitude -40dbm\") "
+                                         "failed: The instrument reported: -221,\"Settings conflict\""));
     const Output refused = zunoGen("--seed 3 --download 127.0.0.1:1");
     EXPECT_EQ(refused.status, 1);
     EXPECT_THAT(refused.text, HasSubstr("download failed: Cannot connect"));
