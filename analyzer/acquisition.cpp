@@ -27,9 +27,10 @@ constexpr std::size_t kSegmentStarts[2] = {0, kSegmentChips / 2};
 // stretches (about 1.5 times their mean); a clean one about 10 times.
 constexpr double kDetectionRatio = 3.0;
 constexpr double kClearDetection = 6.0;
-// Noise summed over 16 stretches stays below 3 times its mean at every code phase: a clear
-// pilot is told from it after that many.
-constexpr std::size_t kEarlySegments = 16;
+// Noise summed over 8 stretches stays below 4 times its mean at every code phase: a clear pilot
+// is told from it after that many.
+constexpr std::size_t kEarlySegments = 8;
+constexpr double kHeldShare = 0.5;
 // A pilot burst (96 chips) stays coherent within 3.2 kHz of a trial frequency: trials 6412.5 Hz
 // apart (171 of the frame's bins) to +-25.65 kHz.
 constexpr double kBinHz = 171 * engine::kChipRate / kChipsPerFrame;
@@ -137,10 +138,25 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
         const double mean = total / (2.0 * N);
         a.detection = mean > 0 ? best / mean : 0.0;
     };
+    // Whether the pilot found in the first `searched` stretches holds its code phase in the rest:
+    // a drifting clock moves it, and the whole frame must then be searched, drifts included.
+    auto holdsOn = [&](std::size_t searched) {
+        const dsp::CVec& c = shortCode();
+        double early = 0, late = 0;
+        for (std::size_t t = 0; t < kSegments; ++t) {
+            dsp::cplx sum = 0;
+            for (std::size_t j = 0; j < kSegmentChips; ++j) {
+                const std::size_t m = (segmentStart + t * kSegmentChips + j) % N;
+                sum += (a.conjugated ? std::conj(u[m]) : u[m]) * std::conj(c[(m + N - a.codePhase) % N]);
+            }
+            (t < searched ? early : late) += std::norm(sum);
+        }
+        return late / static_cast<double>(kSegments - searched) >= kHeldShare * early / static_cast<double>(searched);
+    };
     for (std::size_t s = 0; s < kSegments; ++s) {
         if (!drift && s > 0 && s % kEarlySegments == 0) {
             findPeak();
-            if (a.detection >= kClearDetection) break;
+            if (a.detection >= kClearDetection && holdsOn(s)) break;
         }
         std::fill(seg.begin(), seg.end(), 0.0);
         for (std::size_t j = 0; j < kSegmentChips; ++j) {

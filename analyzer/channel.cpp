@@ -13,13 +13,16 @@ namespace analyzer {
 namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
-// A channel within 17 chips turns by at most a tenth of a radian across 32 bins of a frame's
-// transform at two samples per chip: the spectra are summed over groups of that many.
-constexpr std::size_t kBinsPerGroup = 32;
+// A channel within 17 chips turns by at most a fifth of a radian across 64 bins of a frame's
+// transform at two samples per chip (the groups' sums lose 0.02 dB there): the spectra are
+// summed over groups of that many.
+constexpr std::size_t kBinsPerGroup = 64;
 constexpr int kGoldenSteps = 16;  // to a thousandth of a sample
-constexpr int kNewtonSteps = 8;
+constexpr double kStopBand = 1e-6;  // of the strongest group's power
+constexpr int kNewtonSteps = 6;
 constexpr double kSettledSamples = 0.002;
-constexpr std::size_t kMostJointRays = 4;  // the time grows with the cube of their number
+constexpr std::size_t kMostJointRays = 3;  // the time grows with the cube of their number
+constexpr double kCloseChips = 2;
 constexpr double kSearchChips = 16;
 constexpr std::size_t kMostRays = 6;
 // An echo must stand out of what the fit leaves (13 dB over its median at the lags searched)
@@ -40,37 +43,48 @@ double signedBin(std::size_t k, std::size_t n) {
 struct Spectra {
     std::vector<double> omega;   // radians per sample at each group's centre
     std::vector<dsp::cplx> cross, power;
+    std::vector<bool> restart;   // the phasor computed afresh: now and then, and after a gap
 
-    // sum v e^{j omega d}, the phasors by recurrence restarted every 64 groups and at the wrap.
+    // sum v e^{j omega d}, the phasors by recurrence between adjacent groups.
     dsp::cplx sum(const std::vector<dsp::cplx>& v, double d) const {
-        const std::size_t g = v.size();
         dsp::cplx s = 0, p = 1, step = 1;
-        for (std::size_t i = 0; i < g; ++i) {
-            if (i % 64 == 0 || i == g / 2) {
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            if (restart[i]) {
                 p = std::polar(1.0, omega[i] * d);
-                step = std::polar(1.0, (omega[std::min(i + 1, g - 1)] - omega[i]) * d);
+                step = std::polar(1.0, stepOmega * d);
             }
             s += v[i] * p;
             p *= step;
         }
         return s;
     }
+    double stepOmega = 0;
 };
 
+// Only the groups where the reference has power: the stop band holds nothing but noise.
 Spectra grouped(const dsp::CVec& z, const dsp::CVec& ref) {
     const std::size_t n = z.size(), groups = n / kBinsPerGroup;
-    Spectra s;
-    s.omega.resize(groups);
-    s.cross.assign(groups, 0.0);
-    s.power.assign(groups, 0.0);
+    std::vector<dsp::cplx> cross(groups), power(groups);
+    double strongest = 0;
     for (std::size_t g = 0; g < groups; ++g) {
-        double centre = 0;
         for (std::size_t k = g * kBinsPerGroup; k < (g + 1) * kBinsPerGroup; ++k) {
-            s.cross[g] += z[k] * std::conj(ref[k]);
-            s.power[g] += std::norm(ref[k]);
-            centre += signedBin(k, n);
+            cross[g] += z[k] * std::conj(ref[k]);
+            power[g] += std::norm(ref[k]);
         }
-        s.omega[g] = kTwoPi * centre / static_cast<double>(kBinsPerGroup) / static_cast<double>(n);
+        strongest = std::max(strongest, power[g].real());
+    }
+    Spectra s;
+    s.stepOmega = kTwoPi * static_cast<double>(kBinsPerGroup) / static_cast<double>(n);
+    std::size_t last = groups;
+    for (std::size_t g = 0; g < groups; ++g) {
+        if (!(power[g].real() > kStopBand * strongest)) continue;
+        // The centre's signed bin; the group that holds the wrap (n / 2) starts a new run.
+        const double centre = signedBin(g * kBinsPerGroup, n) + (static_cast<double>(kBinsPerGroup) - 1) / 2;
+        s.restart.push_back(last + 1 != g || g == groups / 2 || s.omega.size() % 64 == 0);
+        s.omega.push_back(kTwoPi * centre / static_cast<double>(n));
+        s.cross.push_back(cross[g]);
+        s.power.push_back(power[g]);
+        last = g;
     }
     return s;
 }
@@ -249,7 +263,11 @@ ChannelFit estimateChannel(const dsp::CVec& spectrum, const dsp::CVec& reference
             for (std::size_t r = 0; r < rays.delay.size(); ++r)
                 rays.delay[r] = refinedDelay(s, rays, rays.delay[r] - 0.5, rays.delay[r] + 0.5, r);
             fitGains(s, rays);
-            if (rays.delay.size() <= kMostJointRays) settleJointly(s, rays);
+            // Moving one at a time crawls only where rays lie within the band's resolution.
+            bool close = false;
+            for (std::size_t r = 0; r + 1 < rays.delay.size(); ++r)
+                close = close || std::abs(rays.delay[r] - at) < kCloseChips * samplesPerChip;
+            if (close && rays.delay.size() <= kMostJointRays) settleJointly(s, rays);
             for (std::size_t r = 0; r < rays.delay.size(); ++r) placeOnGrid(r);
         } else {
             placeOnGrid(0);

@@ -24,8 +24,9 @@ constexpr double kMarginPerSymbol = 0.01;
 // Noise is not taken below a thousandth of the traffic's power: a clean capture's symbols then
 // still fit.
 constexpr double kNoiseFloor = 1e-3;
-// Constellation points this many noise powers away add nothing to a symbol's likelihood.
-constexpr double kFarTerm = 40.0;
+// Constellation points this many noise powers further than the nearest add nothing to a
+// symbol's likelihood (less than 1e-9 of the nearest's term).
+constexpr double kFarTerm = 21.0;
 constexpr double kLeastNoiseShare = 0.5;
 
 // Log-likelihood of the symbols under "one of `points` (each as often as the symbols nearest to it

@@ -220,7 +220,7 @@ CoarseAlignment coarseAlignmentStage(const Capture& capture, const Acquired& acq
     const Alignment found = settle(input, pilotRef, pilotArgs, align(input, start, 3, 2 * acquired.work), chain, acquired.bins);
     CoarseAlignment out{applyAlignment(input, found), chain.phase, {}};
     // At one sample per chip the band overflows the samples: no echo can be placed within a chip.
-    if (chain.r == 1) return out;
+    if (chain.r == 1 || !capture.multipath) return out;
     // Echoes pull an alignment against the pilot alone towards them: aligned again on the main
     // ray, against the pilot as the channel shows it.
     const auto work = static_cast<double>(acquired.work);
@@ -293,7 +293,7 @@ FineAlignment fineAlignmentStage(const Capture& capture, const Acquired& acquire
     made = rebuild(readAt(equalized(first.spectrum, coarse.channel, work), f.chain, candidates.chosen.pnOffset), f.base);
     const Waveform ref = waveformOf(made, f.chain, acquired.bins);
     f.channel = coarse.channel;
-    if (f.chain.r != 1) {
+    if (f.chain.r != 1 && capture.multipath) {
         const ChannelFit fit = estimateChannel(first.spectrum, ref.spectrum, work);
         f.channel = fit.channel;
         if (!fit.channel.empty()) f.estimate.delay += fit.mainDelayChips * work;

@@ -33,6 +33,7 @@ struct Capture {
     Reference reference;
     std::optional<int> pnOffset;  // the one asked for; searched when absent
     std::optional<Acquisition> acquisition;  // of the first frame's worth, when found beforehand
+    bool multipath = true;  // echoes looked for, read through and reported
 };
 
 // What a frame carries, read from the chips from some slot on.
