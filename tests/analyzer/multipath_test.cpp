@@ -67,13 +67,15 @@ analyzer::Modulation made(const engine::FrameArgs& a, std::size_t s) {
     return a.DATAactive[s] ? static_cast<analyzer::Modulation>(a.DATAformat[s]) : analyzer::Modulation::Idle;
 }
 
-// PN offset, frame start, every slot's traffic and the data source; with `mac`, the RA channels.
+// PN offset, frame start, every slot's traffic and the data source; with `mac`, the MAC channels.
 bool readRight(const Result& r, const Drawn& d, double startChips, bool mac = true) {
     if (r.pnOffset != d.args.PilotOffsetIndex || cyclicMiss(r.frameStartChips, startChips) > 0.05) return false;
     bool traffic = false;
     for (std::size_t s = 0; s < engine::kSlots; ++s) {
         if (r.slotResults[s].traffic != made(d.args, s)) return false;
         if (mac && r.slotResults[s].ra.has_value() != bool(d.args.RAactive[s])) return false;
+        for (std::size_t k = 0; mac && k < engine::kRpcChannels; ++k)
+            if (r.slotResults[s].rpc[k].has_value() != (d.args.RPCchnActive[s] && d.args.RPCactive[s][k])) return false;
         traffic = traffic || d.args.DATAactive[s];
     }
     return traffic ? r.dataSource == d.source : !r.dataSource.has_value();
