@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -19,6 +20,7 @@ namespace analyzer {
 namespace {
 
 constexpr std::size_t N = kChipsPerFrame;
+constexpr double kRivalEcho = 0.794;  // -1 dB
 
 engine::FilterKind kindOf(ReferenceFilter f) {
     switch (f) {
@@ -377,6 +379,14 @@ Result measureStage(const Capture& capture, const Acquired& acquired, const Cand
     for (const Candidate& c : candidates.near)
         if (c.firstHalf != primary) near.push_back({readingOf(c), *c.bitErrors});
     res.warnings = doubtsOf(res, content.slots, near);
+    // An echo about as strong as the main ray may be the direct one: whose frame start is read is open.
+    for (const Ray& e : fine.channel.echoes)
+        if (std::norm(e.gain) > kRivalEcho) {
+            char text[160];
+            std::snprintf(text, sizeof text, "an echo %.2f chips from the main ray is about as strong (%.1f dB): the frame start may be the echo's",
+                          e.delayChips, 10 * std::log10(std::norm(e.gain)));
+            res.warnings.push_back(text);
+        }
     return res;
 }
 

@@ -12,7 +12,9 @@
 #include <string>
 
 #include "analyzer/analysis.h"
+#include "analyzer/channel.h"
 #include "analyzer/json.h"
+#include "dsp/fft.h"
 #include "frames.h"
 #include "interference.h"
 #include "receiver.h"
@@ -195,6 +197,64 @@ TEST(Multipath, TwoEchoesAreBothFound) {
     EXPECT_NEAR(post.levelDb, -10, 0.5);
     EXPECT_GT(r.rhoEqualized, 0.99);
     EXPECT_LT(r.rho, 0.85);
+}
+
+// The rays themselves, noise-free: a pre-echo, an echo half a chip from the main ray (closer than
+// the band resolves) and one between two taps, each found to a thousandth of a chip and of its
+// gain; and the taps of a ray between two taps spread as a sinc.
+TEST(Multipath, RaysAreFoundWhereTheyLie) {
+    std::mt19937_64 rng(49);
+    dsp::Rng noise(50);
+    const Drawn d = busyDrawn(rng);
+    dsp::CVec ref = engine::Zuno_FwdChnFrame(d.args).waveform;
+    const std::vector<Echo> echoes = {{-7, -6, 1.0, 0.0}, {1, -10, 2.5, 0.0}, {9, -15, 4.0, 0.4}};
+    dsp::CVec x = analyzertest::multipath(ref, 2, echoes);
+    analyzertest::Impairment im;
+    im.delaySamples = 0.3, im.scale = 0.7, im.phase = 1.1;  // the main ray off the alignment
+    x = analyzertest::impair(x, 2, im, noise);
+    dsp::fft(x), dsp::fft(ref);
+    const analyzer::ChannelFit fit = analyzer::estimateChannel(x, ref, 2);
+    EXPECT_NEAR(fit.mainDelayChips, 0.15, 1e-3);
+    EXPECT_NEAR(std::abs(fit.mainGain), 0.7, 1e-3);
+    ASSERT_EQ(fit.channel.echoes.size(), echoes.size());
+    for (std::size_t i = 0; i < echoes.size(); ++i) {
+        SCOPED_TRACE("echo " + std::to_string(i));
+        const Echo& e = echoes[i];
+        EXPECT_NEAR(fit.channel.echoes[i].delayChips, (e.halfChips + e.fraction) / 2, 1e-3);
+        EXPECT_NEAR(std::abs(fit.channel.echoes[i].gain - std::polar(std::pow(10.0, e.levelDb / 20), e.phase)), 0, 1e-3);
+    }
+    const auto taps = analyzer::channelTaps(fit.channel);
+    // The pre-echo on its tap, but for the sinc tails of the echo between taps.
+    EXPECT_NEAR(std::abs(taps[16 - 7] - fit.channel.echoes[0].gain), 0, 5e-3);
+    // 9.4 half-chips: taps 9 and 10 after the main ray share it as a sinc does.
+    auto sinc = [](double v) { return std::sin(std::numbers::pi * v) / (std::numbers::pi * v); };
+    const double level = std::pow(10.0, -15.0 / 20);
+    EXPECT_NEAR(std::abs(taps[16 + 9]), level * std::abs(sinc(0.4)), 2e-3);
+    EXPECT_NEAR(std::abs(taps[16 + 10]), level * std::abs(sinc(0.6)), 2e-3);
+    // Divided out again, the capture is the main ray alone: the reference delayed and scaled.
+    dsp::CVec y = x;
+    analyzer::equalizeChannel(y, fit.channel, 2);
+    const double n = static_cast<double>(y.size());
+    double error = 0, power = 0;
+    for (std::size_t k = 0; k < y.size(); ++k) {
+        const double bin = k < y.size() / 2 ? double(k) : double(k) - n;
+        error += std::norm(y[k] - fit.mainGain * ref[k] * std::polar(1.0, -2 * std::numbers::pi * 0.3 * bin / n));
+        power += std::norm(ref[k]);
+    }
+    EXPECT_LT(error / power, 1e-2);  // the echoes held 0.38 of it; notches are not filled
+}
+
+// An echo as strong as the main ray: which of the two is the direct one is a guess, and said so.
+TEST(Multipath, AnEchoAsStrongAsTheMainRayIsADoubt) {
+    std::mt19937_64 rng(51);
+    dsp::Rng noise(52);
+    const Drawn d = busyDrawn(rng);
+    Receiver rx;
+    rx.snrDb = 30;
+    const Taken t = take(d, {{6, -0.3, 2.0, 0.0}}, rx, rng, noise);
+    const Result r = analyzer::analyze(t.samples, analyzer::optionsFor(d.args));
+    EXPECT_TRUE(std::any_of(r.warnings.begin(), r.warnings.end(),
+                            [](const std::string& w) { return w.find("about as strong") != std::string::npos; }));
 }
 
 // Drawn frames through one or two random echoes (to 8 chips, -3 to -20 dB) with noise, carrier
