@@ -27,6 +27,10 @@ constexpr std::size_t kSegmentStarts[2] = {0, kSegmentChips / 2};
 // stretches (about 1.5 times their mean); a clean one about 10 times.
 constexpr double kDetectionRatio = 3.0;
 constexpr double kClearDetection = 6.0;
+// Noise summed over 8 stretches stays below 4 times its mean at every code phase: a clear pilot
+// is told from it after that many.
+constexpr std::size_t kEarlySegments = 8;
+constexpr double kHeldShare = 0.5;
 // A pilot burst (96 chips) stays coherent within 3.2 kHz of a trial frequency: trials 6412.5 Hz
 // apart (171 of the frame's bins) to +-25.65 kHz.
 constexpr double kBinHz = 171 * engine::kChipRate / kChipsPerFrame;
@@ -108,7 +112,7 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
     // Unit magnitudes: strong MAC or traffic chips would otherwise drown the pilot's correlation.
     dsp::CVec u(N);
     for (std::size_t m = 0; m < N; ++m) {
-        const double a = std::abs(y[m]);
+        const double a = std::sqrt(std::norm(y[m]));
         u[m] = a > 0 ? y[m] / a : 0.0;
     }
 
@@ -118,7 +122,42 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
     std::vector<double> power[2] = {std::vector<double>(N, 0.0), std::vector<double>(N, 0.0)};
     std::vector<float> stretches(drift ? 2 * kSegments * N : 0);  // each stretch's power, for the drift
     dsp::CVec seg(N), corr(N);
+    Acquisition a;
+    double best = -1;
+    // The pilot's share of the power at its code phase does not grow with the stretches summed,
+    // only the noise's spread shrinks: a pilot already clear after a quarter of the frame is
+    // taken there (a clean capture then costs a quarter of the search).
+    auto findPeak = [&] {
+        double total = 0;
+        best = -1;
+        for (int conj = 0; conj < 2; ++conj)
+            for (std::size_t k = 0; k < N; ++k) {
+                total += power[conj][k];
+                if (power[conj][k] > best) best = power[conj][k], a.codePhase = k, a.conjugated = conj == 1;
+            }
+        const double mean = total / (2.0 * N);
+        a.detection = mean > 0 ? best / mean : 0.0;
+    };
+    // Whether the pilot found in the first `searched` stretches holds its code phase in the rest:
+    // a drifting clock moves it, and the whole frame must then be searched, drifts included.
+    auto holdsOn = [&](std::size_t searched) {
+        const dsp::CVec& c = shortCode();
+        double early = 0, late = 0;
+        for (std::size_t t = 0; t < kSegments; ++t) {
+            dsp::cplx sum = 0;
+            for (std::size_t j = 0; j < kSegmentChips; ++j) {
+                const std::size_t m = (segmentStart + t * kSegmentChips + j) % N;
+                sum += (a.conjugated ? std::conj(u[m]) : u[m]) * std::conj(c[(m + N - a.codePhase) % N]);
+            }
+            (t < searched ? early : late) += std::norm(sum);
+        }
+        return late / static_cast<double>(kSegments - searched) >= kHeldShare * early / static_cast<double>(searched);
+    };
     for (std::size_t s = 0; s < kSegments; ++s) {
+        if (!drift && s > 0 && s % kEarlySegments == 0) {
+            findPeak();
+            if (a.detection >= kClearDetection && holdsOn(s)) break;
+        }
         std::fill(seg.begin(), seg.end(), 0.0);
         for (std::size_t j = 0; j < kSegmentChips; ++j) {
             const std::size_t m = (segmentStart + s * kSegmentChips + j) % N;
@@ -137,15 +176,7 @@ Acquisition acquireAt(const dsp::CVec& window, int r, std::size_t shift, std::si
                 for (std::size_t k = 0; k < N; ++k) stretches[(2 * s + conj) * N + k] = static_cast<float>(std::norm(corr[k]));
         }
     }
-    Acquisition a;
-    double best = -1, total = 0;
-    for (int conj = 0; conj < 2; ++conj)
-        for (std::size_t k = 0; k < N; ++k) {
-            total += power[conj][k];
-            if (power[conj][k] > best) best = power[conj][k], a.codePhase = k, a.conjugated = conj == 1;
-        }
-    const double mean = total / (2.0 * N);
-    a.detection = mean > 0 ? best / mean : 0.0;
+    findPeak();
     if (drift && a.detection < kClearDetection) {
         Acquisition d;
         // The code phase at chip 0: stretch s, centred on chip t, finds it t x clock error later.

@@ -143,7 +143,7 @@ Alignment align(const AlignmentInput& in, Alignment start, int iterations, std::
         for (std::size_t k = 0; k < v.size(); ++k) {
             cross[k] = v[k] * std::conj(refSpectrum[k]);
             const double kk = signedBin(k, v.size());
-            weight += kk * kk * std::abs(cross[k]);
+            weight += kk * kk * std::sqrt(std::norm(cross[k]));  // hypot's care for overflow costs here
         }
         for (int inner = 0; inner < 3; ++inner) a.delay += residualDelay(cross, weight, a.delay);
         if (it + 1 == iterations) break;

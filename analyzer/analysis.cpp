@@ -45,18 +45,29 @@ Result readReferences(Capture capture, const Options& options) {
         return readCapture(capture);
     }
     // Each reference reads the samples anew; the one whose waveform the capture fits best wins.
+    // The channel is part of every reference's misfit alike: it is looked for only once the
+    // reference is chosen (a wrong filter would pass for echoes, at some cost).
     std::optional<Result> best;
+    std::optional<Reference> chosen;
     std::exception_ptr firstFailure;
+    capture.multipath = false;
     for (const Reference& c : candidates) {
         try {
             capture.reference = c;
             Result res = readCapture(capture);
-            if (!best || res.rho > best->rho) best = std::move(res);
+            if (!best || res.rho > best->rho) best = std::move(res), chosen = c;
         } catch (const std::runtime_error&) {
             if (!firstFailure) firstFailure = std::current_exception();
         }
     }
     if (!best) std::rethrow_exception(firstFailure);
+    capture.multipath = true;
+    capture.reference = *chosen;
+    try {
+        best = readCapture(capture);
+    } catch (const std::runtime_error&) {
+        // Read without the channel, the reading stands.
+    }
     best->referenceFound = true;
     best->referencesTried = static_cast<int>(candidates.size());
     return *best;

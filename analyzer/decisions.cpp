@@ -24,8 +24,9 @@ constexpr double kMarginPerSymbol = 0.01;
 // Noise is not taken below a thousandth of the traffic's power: a clean capture's symbols then
 // still fit.
 constexpr double kNoiseFloor = 1e-3;
-// Constellation points this many noise powers away add nothing to a symbol's likelihood.
-constexpr double kFarTerm = 40.0;
+// Constellation points this many noise powers further than the nearest add nothing to a
+// symbol's likelihood (less than 1e-9 of the nearest's term).
+constexpr double kFarTerm = 21.0;
 constexpr double kLeastNoiseShare = 0.5;
 
 // Log-likelihood of the symbols under "one of `points` (each as often as the symbols nearest to it
@@ -49,11 +50,14 @@ double constellationLikelihood(const dsp::CVec& symbols, const std::vector<dsp::
     std::vector<double> d(points.size());
     for (const dsp::cplx& x : symbols) {
         double top = -1e300;
-        for (std::size_t k = 0; k < points.size(); ++k) top = std::max(top, d[k] = weight[k] - std::norm(x - points[k]) / v);
+        std::size_t at = 0;
+        for (std::size_t k = 0; k < points.size(); ++k)
+            if ((d[k] = weight[k] - std::norm(x - points[k]) / v) > top) top = d[k], at = k;
+        // The nearest point's term is 1; a clean symbol has no other.
         double sum = 0;
-        for (const double e : d)
-            if (top - e < kFarTerm) sum += std::exp(e - top);
-        ll += std::log(sum) + top;
+        for (std::size_t k = 0; k < points.size(); ++k)
+            if (k != at && top - d[k] < kFarTerm) sum += std::exp(d[k] - top);
+        ll += (sum > 0 ? std::log1p(sum) : 0.0) + top;
     }
     // Each weight fitted is paid for (as by the Bayesian information criterion): with 15 of them
     // 16-QAM would otherwise pass for Gaussian noise of its power.

@@ -1,5 +1,9 @@
 #include "analyzer/json.h"
 
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
 namespace analyzer {
 
 namespace {
@@ -12,6 +16,24 @@ Json orNull(const std::optional<T>& v) {
 }
 
 }  // namespace
+
+std::string channelText(const Result& r) {
+    constexpr double kShownDb = -30;
+    std::string echoes;
+    const auto middle = static_cast<long>(r.channel.size() / 2);
+    for (std::size_t i = 0; i < r.channel.size(); ++i) {
+        const double db = 20 * std::log10(std::max(std::abs(r.channel[i]), 1e-15));
+        if (static_cast<long>(i) == middle || db < kShownDb) continue;
+        char buf[80];
+        std::snprintf(buf, sizeof buf, "%s%+.1f chips %.2f dB %.1f deg", echoes.empty() ? "" : "; ",
+                      static_cast<double>(static_cast<long>(i) - middle) / 2, db, std::arg(r.channel[i]) * 180 / std::numbers::pi);
+        echoes += buf;
+    }
+    char rho[64];
+    std::snprintf(rho, sizeof rho, "rho equalized %.6f", r.rhoEqualized);
+    if (echoes.empty()) return std::string("channel: the main ray alone; ") + rho;
+    return "channel (taps at chip/2 relative to the main ray, above -30 dB): " + echoes + "; " + rho;
+}
 
 const char* modulationName(Modulation m) {
     switch (m) {
@@ -52,6 +74,10 @@ Json toJson(const Result& r) {
     j["channel_filter"] = r.channelFilter;
     j["rho"] = r.rho;
     j["rho_pilot"] = r.rhoPilot;
+    j["rho_equalized"] = r.rhoEqualized;
+    Json channel = Json::array();
+    for (const dsp::cplx& t : r.channel) channel.push_back({t.real(), t.imag()});
+    j["channel"] = std::move(channel);
     j["evm_rms_percent"] = r.evmRmsPercent;
     j["evm_peak_percent"] = r.evmPeakPercent;
     j["rho_whole_frame"] = r.rhoWholeFrame;

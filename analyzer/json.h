@@ -1,5 +1,7 @@
 #pragma once
 // The analysis as one JSON object: the keys zuno-ana --json prints.
+#include <string>
+
 #include <nlohmann/json.hpp>
 
 #include "analyzer/analysis.h"
@@ -7,6 +9,10 @@
 namespace analyzer {
 
 nlohmann::ordered_json toJson(const Result& result);
+
+// The channel's taps above -30 dB beside the main ray, and rho through the channel, as one line
+// of text.
+std::string channelText(const Result& result);
 
 // "QPSK", "8-PSK", "16-QAM" or "idle".
 const char* modulationName(Modulation m);

@@ -92,6 +92,12 @@ struct Result {
     double rhoPilot = 0;
     double evmRmsPercent = 0;
     double evmPeakPercent = 0;
+    // rho against the reference passed through the channel found: the transmitter without the
+    // echoes between it and the capture (rho itself counts them, as a transmitter test does).
+    double rhoEqualized = 0;
+    // The channel relative to its main ray: 33 taps at chip/2 spacing, the main ray (1) in the
+    // middle, from 8 chips before it to 8 chips after. Every tap is kept, however small.
+    std::vector<dsp::cplx> channel;
     double rhoWholeFrame = 0;
     double evmRmsPercentWholeFrame = 0;
     // Power after the channel filter, 16 chips at a time (2048 values, slot 1 first), in dB

@@ -2,21 +2,25 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
+#include "analyzer/channel.h"
 #include "analyzer/clock.h"
 #include "analyzer/doubts.h"
 #include "analyzer/frame_layout.h"
 #include "analyzer/iq_impairments.h"
 #include "analyzer/measures.h"
 #include "analyzer/other_pilots.h"
+#include "dsp/fft.h"
 
 namespace analyzer {
 
 namespace {
 
 constexpr std::size_t N = kChipsPerFrame;
+constexpr double kRivalEcho = 0.794;  // -1 dB
 
 engine::FilterKind kindOf(ReferenceFilter f) {
     switch (f) {
@@ -104,6 +108,21 @@ double startOf(double delaySamples, double rate, const ChainSettings& chain) {
 
 Waveform waveformOf(const engine::FrameArgs& a, const ChainSettings& chain, std::size_t size) {
     return chainWaveform(engine::frameChips(a), chain, size);
+}
+
+// A reference as the channel between transmitter and capture shows it.
+Waveform throughChannel(Waveform w, const Channel& channel, double samplesPerChip) {
+    if (channel.empty()) return w;
+    applyChannel(w.spectrum, channel, samplesPerChip);
+    w.samples = w.spectrum;
+    dsp::ifft(w.samples);
+    return w;
+}
+
+// Aligned samples' transform with the channel's echoes divided out, for reading the content.
+dsp::CVec equalized(dsp::CVec spectrum, const Channel& channel, double samplesPerChip) {
+    equalizeChannel(spectrum, channel, samplesPerChip);
+    return spectrum;
 }
 
 // At one sample per chip a fractional delay cannot be undone on the samples (their band
@@ -201,14 +220,28 @@ CoarseAlignment coarseAlignmentStage(const Capture& capture, const Acquired& acq
     const Alignment start{static_cast<double>(acq.halfSlotStart * static_cast<std::size_t>(capture.r) + acq.sampleShift) / acquired.scale,
                           0.0};
     const Alignment found = settle(input, pilotRef, pilotArgs, align(input, start, 3, 2 * acquired.work), chain, acquired.bins);
-    return {applyAlignment(input, found), chain.phase};
+    CoarseAlignment out{applyAlignment(input, found), chain.phase, {}};
+    // At one sample per chip the band overflows the samples: no echo can be placed within a chip.
+    if (chain.r == 1 || !capture.multipath) return out;
+    // Echoes pull an alignment against the pilot alone towards them: aligned again on the main
+    // ray, against the pilot as the channel shows it.
+    const auto work = static_cast<double>(acquired.work);
+    const ChannelFit fit = estimateChannel(pilotBurstsSpectrum(out.aligned.samples, acquired.work),
+                                           pilotBurstsSpectrum(pilotRef.samples, acquired.work), work);
+    if (fit.channel.empty()) return out;
+    const Waveform seen = throughChannel(pilotRef, fit.channel, work);
+    const AlignmentInput through{&firstBand, 0, acquired.workRate, &seen.samples, &seen.spectrum};
+    out.channel = fit.channel;
+    out.aligned = applyAlignment(input, align(through, {found.delay + fit.mainDelayChips * work, found.frequencyHz}, 3));
+    return out;
 }
 
 Candidates candidatesStage(const Capture& capture, const Acquired& acquired, const CoarseAlignment& coarse) {
     ChainSettings chain = acquired.chain;
     chain.phase = coarse.chainPhase;
     const int k0 = acquired.pnOffsetMod16;
-    const dsp::CVec content = pilotRelativeContent(chipsFromSpectrum(coarse.aligned.spectrum, chain), k0);
+    const dsp::CVec content = pilotRelativeContent(
+        chipsFromSpectrum(equalized(coarse.aligned.spectrum, coarse.channel, static_cast<double>(acquired.work)), chain), k0);
     const std::vector<SlotReading> byParity[2] = {readSlots(content, 0), readSlots(content, 1)};
     const double firstStart = startOf(coarse.aligned.alignment.delay, static_cast<double>(acquired.work), chain);
     Candidates c;
@@ -250,14 +283,25 @@ FineAlignment fineAlignmentStage(const Capture& capture, const Acquired& acquire
     // Aligned against the reference, read again, and once more against the reference made from
     // that reading: a reading the pilot-only alignment got slightly wrong would otherwise bias
     // the alignment it is measured with.
+    // The reference is compared through the channel: the echoes then move neither the alignment
+    // nor the reading, and the channel is found again against the whole reference.
+    const auto work = static_cast<double>(acquired.work);
     const dsp::CVec band = derotatedBand({&f.window, f.offset, capture.sampleRate}, f.frequencyHz, acquired.bins);
     engine::FrameArgs made = rebuild(candidates.content, f.base);
-    Waveform ref = waveformOf(made, f.chain, acquired.bins);
-    const AlignmentInput input{&band, 0, acquired.workRate, &ref.samples, &ref.spectrum};
-    f.estimate = settle(input, ref, made, align(input, {delay / acquired.scale, 0.0}, 2), f.chain, acquired.bins);
-    made = rebuild(readAt(applyAlignment(input, f.estimate).spectrum, f.chain, candidates.chosen.pnOffset), f.base);
-    ref = waveformOf(made, f.chain, acquired.bins);
-    f.estimate = settle(input, ref, made, align(input, f.estimate, 2), f.chain, acquired.bins);
+    Waveform seen = throughChannel(waveformOf(made, f.chain, acquired.bins), coarse.channel, work);
+    const AlignmentInput input{&band, 0, acquired.workRate, &seen.samples, &seen.spectrum};
+    f.estimate = settle(input, seen, made, align(input, {delay / acquired.scale, 0.0}, 2), f.chain, acquired.bins);
+    const Aligned first = applyAlignment(input, f.estimate);
+    made = rebuild(readAt(equalized(first.spectrum, coarse.channel, work), f.chain, candidates.chosen.pnOffset), f.base);
+    const Waveform ref = waveformOf(made, f.chain, acquired.bins);
+    f.channel = coarse.channel;
+    if (f.chain.r != 1 && capture.multipath) {
+        const ChannelFit fit = estimateChannel(first.spectrum, ref.spectrum, work);
+        f.channel = fit.channel;
+        if (!fit.channel.empty()) f.estimate.delay += fit.mainDelayChips * work;
+    }
+    seen = throughChannel(ref, f.channel, work);
+    f.estimate = settle(input, seen, made, align(input, f.estimate, 2), f.chain, acquired.bins);
     return f;
 }
 
@@ -266,7 +310,7 @@ FrameReading readStage(const Capture& capture, const Acquired& acquired, const C
     FrameReading out;
     out.aligned = applyAlignment({&fine.window, fine.offset, capture.sampleRate},
                                  {fine.estimate.delay * acquired.scale, fine.frequencyHz + fine.estimate.frequencyHz});
-    out.content = readAt(out.aligned.spectrum, fine.chain, candidates.chosen.pnOffset);
+    out.content = readAt(equalized(out.aligned.spectrum, fine.channel, capture.r), fine.chain, candidates.chosen.pnOffset);
     out.reference = rebuild(out.content, fine.base);
     return out;
 }
@@ -274,8 +318,14 @@ FrameReading readStage(const Capture& capture, const Acquired& acquired, const C
 Result measureStage(const Capture& capture, const Acquired& acquired, const Candidates& candidates,
                     const FineAlignment& fine, const FrameReading& reading) {
     const int r = capture.r;
-    const dsp::CVec reference = waveformOf(reading.reference, fine.chain, frameSamples(capture)).samples;
-    const Quality q = measureQuality(reading.aligned.samples, reference, r, activeChips(reading.reference));
+    const Waveform full = waveformOf(reading.reference, fine.chain, frameSamples(capture));
+    const dsp::CVec& reference = full.samples;
+    const std::vector<bool> active = activeChips(reading.reference);
+    const Quality q = measureQuality(reading.aligned.samples, reference, r, active);
+    // The reference as the channel shows it: what the transmitter sent, echoes included. Clock
+    // drift and I/Q errors are fitted against it.
+    const dsp::CVec seen = fine.channel.empty() ? reference : throughChannel(full, fine.channel, r).samples;
+    const Quality equalizedQ = fine.channel.empty() ? q : measureQuality(reading.aligned.samples, seen, r, active);
     Result res;
     res.reference = reading.reference;
     res.sampleRate = capture.sampleRate;
@@ -286,9 +336,9 @@ Result measureStage(const Capture& capture, const Acquired& acquired, const Cand
     res.frameStartChips = static_cast<double>(fine.offset) / r + wrapStart(startOf(reading.aligned.alignment.delay, r, fine.chain));
     res.cyclic = fine.cyclic;
     res.frequencyErrorHz = reading.aligned.alignment.frequencyHz;
-    res.phaseRad = std::arg(q.gain);
-    res.clockErrorPpm = clockDriftPpm(reading.aligned.samples, reference, r);
-    const IqErrors iq = iqErrors(reading.aligned.samples, reference, r, static_cast<double>(fine.offset), reading.aligned.alignment.delay,
+    res.phaseRad = std::arg(equalizedQ.gain);  // the main ray's
+    res.clockErrorPpm = clockDriftPpm(reading.aligned.samples, seen, r);
+    const IqErrors iq = iqErrors(reading.aligned.samples, seen, r, static_cast<double>(fine.offset), reading.aligned.alignment.delay,
                                  res.frequencyErrorHz, capture.sampleRate);
     res.iqOffsetDbc = iq.offsetDbc;
     res.iqGainImbalanceDb = iq.gainImbalanceDb;
@@ -297,6 +347,9 @@ Result measureStage(const Capture& capture, const Acquired& acquired, const Cand
     res.channelFilter = channelFilterName(r);
     res.rho = q.rho;
     res.rhoPilot = q.rhoPilot;
+    res.rhoEqualized = equalizedQ.rho;
+    const auto taps = channelTaps(fine.channel);
+    res.channel.assign(taps.begin(), taps.end());
     res.evmRmsPercent = q.evmRmsPercent;
     res.evmPeakPercent = q.evmPeakPercent;
     res.rhoWholeFrame = q.rhoWholeFrame;
@@ -326,6 +379,14 @@ Result measureStage(const Capture& capture, const Acquired& acquired, const Cand
     for (const Candidate& c : candidates.near)
         if (c.firstHalf != primary) near.push_back({readingOf(c), *c.bitErrors});
     res.warnings = doubtsOf(res, content.slots, near);
+    // An echo about as strong as the main ray may be the direct one: whose frame start is read is open.
+    for (const Ray& e : fine.channel.echoes)
+        if (std::norm(e.gain) > kRivalEcho) {
+            char text[160];
+            std::snprintf(text, sizeof text, "an echo %.2f chips from the main ray is about as strong (%.1f dB): the frame start may be the echo's",
+                          e.delayChips, 10 * std::log10(std::norm(e.gain)));
+            res.warnings.push_back(text);
+        }
     return res;
 }
 

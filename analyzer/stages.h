@@ -10,6 +10,7 @@
 #include "analyzer/acquisition.h"
 #include "analyzer/alignment.h"
 #include "analyzer/analysis.h"
+#include "analyzer/channel.h"
 #include "analyzer/chips.h"
 #include "analyzer/content.h"
 #include "analyzer/result.h"
@@ -32,6 +33,7 @@ struct Capture {
     Reference reference;
     std::optional<int> pnOffset;  // the one asked for; searched when absent
     std::optional<Acquisition> acquisition;  // of the first frame's worth, when found beforehand
+    bool multipath = true;  // echoes looked for, read through and reported
 };
 
 // What a frame carries, read from the chips from some slot on.
@@ -60,6 +62,7 @@ Acquired acquireStage(const Capture& capture);
 struct CoarseAlignment {
     Aligned aligned;      // at the working rate
     double chainPhase = 0;  // the chain's phase it settled on (R = 1 only)
+    Channel channel;        // seen in the pilot bursts; aligned on its main ray
 };
 CoarseAlignment coarseAlignmentStage(const Capture& capture, const Acquired& acquired);
 
@@ -90,6 +93,7 @@ struct FineAlignment {
     Alignment estimate;      // at the working rate
     ChainSettings chain;     // with the phase settled (R = 1 only)
     engine::FrameArgs base;  // the pilot-only frame at the chosen PN offset
+    Channel channel;         // against the whole reference; the estimate is the main ray's
 };
 FineAlignment fineAlignmentStage(const Capture& capture, const Acquired& acquired, const CoarseAlignment& coarse,
                                  const Candidates& candidates);

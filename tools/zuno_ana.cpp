@@ -46,6 +46,7 @@ void printSummary(const std::string& input, const analyzer::Result& r, std::size
     std::printf("active channels: rho %.6f, rho pilot %.6f, EVM %.3f %% rms, %.3f %% peak\n", r.rho, r.rhoPilot,
                 r.evmRmsPercent, r.evmPeakPercent);
     std::printf("whole frame: rho %.6f, EVM %.3f %% rms\n", r.rhoWholeFrame, r.evmRmsPercentWholeFrame);
+    std::printf("%s\n", analyzer::channelText(r).c_str());
     if (r.dataSource)
         std::printf("data source %d (%s), %zu bit errors in %zu bits\n", *r.dataSource, kSourceNames[*r.dataSource - 1],
                     *r.dataBitErrors, r.dataBits);

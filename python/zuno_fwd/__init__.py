@@ -138,7 +138,8 @@ def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True):
     None. reference: the reference transmitter's filter, "acp" (the application's default),
     "std" (the IS-95 standard filter) or "rect"; equalizer: its phase equalizer. A reading that
     fails its own checks lists why in "warnings" (where zuno-ana ends with status 3); other
-    sectors' pilots are in "other_pilots".
+    sectors' pilots are in "other_pilots"; the multipath channel found is in "channel" (33 taps
+    [re, im] at chip/2 spacing relative to the main ray) and "rho_equalized" is rho through it.
     """
     if pn_offset is not None:
         pn_offset = operator.index(pn_offset)

@@ -16,6 +16,7 @@ struct Echo {
     int halfChips = 0;  // delay, negative for a pre-echo
     double levelDb = -10;
     double phase = 0;
+    double fraction = 0;  // of a half-chip, added to the delay: an echo between the taps
 };
 
 // The cyclic waveform (r samples per chip) through the main ray plus the echoes, band-limited.
@@ -27,7 +28,7 @@ inline dsp::CVec multipath(const dsp::CVec& w, int r, const std::vector<Echo>& e
         const double bin = k < (n + 1) / 2 ? double(k) : double(k) - double(n);
         dsp::cplx h = 1;
         for (const Echo& e : echoes) {
-            const double delaySamples = e.halfChips * r / 2.0;
+            const double delaySamples = (e.halfChips + e.fraction) * r / 2.0;
             h += std::polar(std::pow(10.0, e.levelDb / 20), e.phase - 2 * std::numbers::pi * bin * delaySamples / double(n));
         }
         x[k] *= h;
