@@ -7,6 +7,8 @@
 namespace analyzer {
 
 nlohmann::ordered_json toJson(const Result& result);
+// One frame of a capture read frame by frame: an entry of `frames`, and zuno-ana --follow's line.
+nlohmann::ordered_json toJson(const FrameSummary& frame);
 
 // "QPSK", "8-PSK", "16-QAM" or "idle".
 const char* modulationName(Modulation m);
