@@ -132,10 +132,11 @@ std::optional<Result> FrameReader::readOnLock(double& measuredStart, std::string
     const std::size_t frame = N * static_cast<std::size_t>(r_);
     const auto pad = static_cast<std::uint64_t>(std::ceil(kPadChips * perChip_)) + 64;
     const auto first = static_cast<std::uint64_t>(std::max(0.0, std::floor(lk.start) - static_cast<double>(pad)));
-    const auto end = static_cast<std::uint64_t>(std::ceil(lk.start + static_cast<double>(frame + 2) * step)) + pad;
+    auto end = static_cast<std::uint64_t>(std::ceil(lk.start + static_cast<double>(frame + 2) * step)) + pad;
     discard(first);
     fill(end);
-    if (base_ + buffer_.size() < end) return std::nullopt;
+    // A frame that ends with the capture is read without the samples after it.
+    if (base_ + buffer_.size() < end) end = base_ + buffer_.size();
     const double origin = static_cast<double>(base_);
     dsp::CVec slice(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(end - base_));
     if (r_ == 1) {
@@ -155,6 +156,7 @@ std::optional<Result> FrameReader::readOnLock(double& measuredStart, std::string
     const double at = (lk.start - origin) / step;
     const auto k0 = static_cast<std::size_t>(std::max(0.0, std::floor(at)));
     if (k0 + frame > slice.size()) {
+        if (ended_) return std::nullopt;  // the capture ends within the frame
         failure = "the samples around the frame foreseen at chip " + dsp::generalText(chipsAt(lk.start), 10) + " ran short";
         return std::nullopt;
     }
@@ -234,6 +236,10 @@ std::optional<FrameOutcome> FrameReader::next() {
             out.failure = failure;
             notes_.push_back("frame " + std::to_string(out.number) + ": no frame read at chip " +
                              dsp::generalText(out.summary.startChips, 10) + ": " + failure);
+            FrameSummary place = out.summary;
+            place.lock = "none";
+            place.warnings = {failure};
+            frames_.push_back(place);
             searchAt_ = static_cast<double>(from) + frameSamples();
             return out;
         }

@@ -76,8 +76,9 @@ struct FrameSummary {
     double rho = 0;
     double rhoPilot = 0;
     double evmRmsPercent = 0;
-    // "acquired" (searched for: the first frame), "kept" (read on the lock of the frame before) or
-    // "reacquired" (searched for again once the lock was lost).
+    // "acquired" (searched for: the first frame), "kept" (read on the lock of the frame before),
+    // "reacquired" (searched for again once the lock was lost) or "none" (searched for in vain
+    // here; the warning says why, the figures are 0).
     std::string lock;
     std::vector<std::string> warnings;
 };
