@@ -232,12 +232,11 @@ std::optional<FrameOutcome> FrameReader::next() {
             FrameOutcome out;
             out.number = ++number_;
             out.summary.startChips = chipsAt(static_cast<double>(from));
-            out.summary.lock = again ? "reacquired" : "acquired";
+            out.summary.lock = "none";
             out.failure = failure;
             notes_.push_back("frame " + std::to_string(out.number) + ": no frame read at chip " +
                              dsp::generalText(out.summary.startChips, 10) + ": " + failure);
             FrameSummary place = out.summary;
-            place.lock = "none";
             place.warnings = {failure};
             frames_.push_back(place);
             searchAt_ = static_cast<double>(from) + frameSamples();
