@@ -229,19 +229,21 @@ std::size_t CaptureStream::read(dsp::cplx* out, std::size_t n) {
     const std::size_t sample = 2 * CaptureSource::wordBytes(word_);
     std::size_t done = 0;
     std::vector<std::uint8_t> block;
+    auto stopped = [&] { return stopped_ && stopped_(); };
+    // A signal during the analysis ends the reading here, before a read that would wait.
+    if (stopped()) return 0;
     while (done < n) {
-        if (stopped_ && stopped_()) break;
         const std::size_t want = std::min<std::size_t>(n - done, std::size_t{1} << 16) * sample - bytes_.size();
         block.resize(bytes_.size() + want);
         std::copy(bytes_.begin(), bytes_.end(), block.begin());
         const ssize_t got = ::read(fd_, block.data() + bytes_.size(), want);
         if (got < 0 && errno == EINTR) {
-            block.resize(bytes_.size());
-            continue;  // a signal: stopped() says whether it ends the reading
+            if (stopped()) break;  // a signal that ends the reading
+            continue;
         }
         if (got < 0) throw std::runtime_error("cannot read " + name_ + ": " + std::strerror(errno));
         if (got == 0) {
-            if (!poll_) break;
+            if (!poll_ || stopped()) break;
             ::usleep(kPollMicroseconds);
             continue;
         }
