@@ -122,11 +122,16 @@ dsp::CVec derotatedBand(const AlignmentInput& in, double frequencyHz, std::size_
     return band;
 }
 
+dsp::CVec alignedSpectrum(const AlignmentInput& in, const Alignment& a) {
+    dsp::CVec spectrum = derotatedSpectrum(in, a.frequencyHz);
+    advance(spectrum, a.delay);
+    return spectrum;
+}
+
 Aligned applyAlignment(const AlignmentInput& in, const Alignment& a) {
     Aligned out;
     out.alignment = a;
-    out.spectrum = derotatedSpectrum(in, a.frequencyHz);
-    advance(out.spectrum, a.delay);
+    out.spectrum = alignedSpectrum(in, a);
     out.samples = out.spectrum;
     dsp::ifft(out.samples);
     return out;

@@ -36,6 +36,9 @@ Alignment align(const AlignmentInput& in, Alignment start, int iterations, std::
 // band-limited and cyclic.
 void advance(dsp::CVec& spectrum, double delay);
 
+// The transform of the window with the alignment's delay and frequency removed.
+dsp::CVec alignedSpectrum(const AlignmentInput& in, const Alignment& a);
+
 // The window with the alignment's delay and frequency removed.
 Aligned applyAlignment(const AlignmentInput& in, const Alignment& a);
 

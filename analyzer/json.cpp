@@ -112,7 +112,18 @@ Json toJson(const Result& r) {
         others.push_back({{"pn_offset", p.pnOffset}, {"level_db", p.levelDb}, {"delay_chips", p.delayChips}});
     j["other_pilots"] = std::move(others);
     j["warnings"] = r.warnings;
+    if (!r.frames.empty()) {
+        Json frames = Json::array();
+        for (const FrameSummary& f : r.frames) frames.push_back(toJson(f));
+        j["frames"] = std::move(frames);
+    }
     return j;
+}
+
+Json toJson(const FrameSummary& f) {
+    return {{"frame_start_chips", f.startChips}, {"pn_offset", f.pnOffset},   {"frequency_error_hz", f.frequencyErrorHz},
+            {"clock_error_ppm", f.clockErrorPpm}, {"rho", f.rho},             {"rho_pilot", f.rhoPilot},
+            {"evm_rms_percent", f.evmRmsPercent}, {"lock", f.lock},           {"warnings", f.warnings}};
 }
 
 }  // namespace analyzer

@@ -9,6 +9,8 @@
 namespace analyzer {
 
 nlohmann::ordered_json toJson(const Result& result);
+// One frame of a capture read frame by frame: an entry of `frames`, and zuno-ana --follow's line.
+nlohmann::ordered_json toJson(const FrameSummary& frame);
 
 // The channel's taps above -30 dB beside the main ray, and rho through the channel, as one line
 // of text.

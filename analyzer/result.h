@@ -67,6 +67,22 @@ struct OtherPilot {
     double delayChips = 0;   // its frame start after the one read's, within half a frame
 };
 
+// One frame of a capture read frame by frame.
+struct FrameSummary {
+    double startChips = 0;  // first chip of slot 1, in chips from the capture's first sample
+    int pnOffset = 0;
+    double frequencyErrorHz = 0;
+    double clockErrorPpm = 0;
+    double rho = 0;
+    double rhoPilot = 0;
+    double evmRmsPercent = 0;
+    // "acquired" (searched for: the first frame), "kept" (read on the lock of the frame before),
+    // "reacquired" (searched for again once the lock was lost) or "none" (searched for in vain
+    // here; the warning says why, the figures are 0).
+    std::string lock;
+    std::vector<std::string> warnings;
+};
+
 struct Result {
     double sampleRate = 0;  // Hz
     int oversampling = 0;   // R
@@ -122,6 +138,9 @@ struct Result {
     std::vector<OtherPilot> otherPilots;
     // Why the reading may be wrong; empty when it checks out.
     std::vector<std::string> warnings;
+    // Every whole frame read, in order, when the capture was read frame by frame; the figures
+    // above are then their averages (the content and slots are the first frame's).
+    std::vector<FrameSummary> frames;
 };
 
 }  // namespace analyzer

@@ -33,6 +33,8 @@ engine::FilterKind kindOf(ReferenceFilter f) {
 
 std::size_t frameSamples(const Capture& c) { return N * static_cast<std::size_t>(c.r); }
 
+}  // namespace
+
 // A frame with nothing on but the pilot, in the reference transmitter's settings. The engine
 // oversamples by 2 at least: at R = 1 the reference is every second sample of its R = 2 frame
 // (at the capture's sampling phase).
@@ -47,6 +49,8 @@ engine::FrameArgs emptyFrame(int pnOffset, int r, const Reference& ref, bool con
     return a;
 }
 
+namespace {
+
 FrameContent readFrame(const std::vector<SlotReading>& slots, std::size_t firstSlot) {
     FrameContent f;
     for (std::size_t j = 0; j < engine::kSlots; ++j) {
@@ -57,8 +61,8 @@ FrameContent readFrame(const std::vector<SlotReading>& slots, std::size_t firstS
     return f;
 }
 
-// The engine's arguments that rebuild what was read: the data source's own bits where one was
-// found, so that the reference carries no bit errors.
+}  // namespace
+
 engine::FrameArgs rebuild(const FrameContent& f, engine::FrameArgs a) {
     for (std::size_t j = 0; j < engine::kSlots; ++j) {
         const SlotReading& s = f.slots[j];
@@ -81,16 +85,21 @@ engine::FrameArgs rebuild(const FrameContent& f, engine::FrameArgs a) {
     return a;
 }
 
+namespace {
+
 std::vector<SlotReading> readSlots(const dsp::CVec& content, std::size_t parity) {
     std::vector<SlotReading> slots;
     for (std::size_t j = 0; j < engine::kSlots; ++j) slots.push_back(readSlot(content, parity + 2 * j));
     return slots;
 }
 
-// The frame read from a spectrum aligned with slot 1 at its start.
+}  // namespace
+
 FrameContent readAt(const dsp::CVec& spectrum, const ChainSettings& chain, int pnOffset) {
     return readFrame(readSlots(pilotRelativeContent(chipsFromSpectrum(spectrum, chain), pnOffset), 0), 0);
 }
+
+namespace {
 
 // Into [-0.5, 32767.5) chips: a start a hair before the first sample is not a frame later.
 double wrapStart(double chips) {
@@ -105,6 +114,8 @@ double wrapStart(double chips) {
 double startOf(double delaySamples, double rate, const ChainSettings& chain) {
     return delaySamples / rate - chain.phase;
 }
+
+}  // namespace
 
 Waveform waveformOf(const engine::FrameArgs& a, const ChainSettings& chain, std::size_t size) {
     return chainWaveform(engine::frameChips(a), chain, size);
@@ -124,6 +135,8 @@ dsp::CVec equalized(dsp::CVec spectrum, const Channel& channel, double samplesPe
     equalizeChannel(spectrum, channel, samplesPerChip);
     return spectrum;
 }
+
+namespace {
 
 // At one sample per chip a fractional delay cannot be undone on the samples (their band
 // overflows the sample rate): the reference is sampled where the capture was instead. The delay
@@ -318,8 +331,11 @@ FrameReading readStage(const Capture& capture, const Acquired& acquired, const C
 Result measureStage(const Capture& capture, const Acquired& acquired, const Candidates& candidates,
                     const FineAlignment& fine, const FrameReading& reading) {
     const int r = capture.r;
-    const Waveform full = waveformOf(reading.reference, fine.chain, frameSamples(capture));
-    const dsp::CVec& reference = full.samples;
+    // A further frame on a lock comes with its reference made; the channel's view of it needs the
+    // transform as well.
+    const bool made = !reading.referenceSamples.empty();
+    const Waveform full = made && fine.channel.empty() ? Waveform{} : waveformOf(reading.reference, fine.chain, frameSamples(capture));
+    const dsp::CVec& reference = made ? reading.referenceSamples : full.samples;
     const std::vector<bool> active = activeChips(reading.reference);
     const Quality q = measureQuality(reading.aligned.samples, reference, r, active);
     // The reference as the channel shows it: what the transmitter sent, echoes included. Clock
@@ -337,7 +353,7 @@ Result measureStage(const Capture& capture, const Acquired& acquired, const Cand
     res.cyclic = fine.cyclic;
     res.frequencyErrorHz = reading.aligned.alignment.frequencyHz;
     res.phaseRad = std::arg(equalizedQ.gain);  // the main ray's
-    res.clockErrorPpm = clockDriftPpm(reading.aligned.samples, seen, r);
+    if (!capture.onLock) res.clockErrorPpm = clockDriftPpm(reading.aligned.samples, seen, r);
     const IqErrors iq = iqErrors(reading.aligned.samples, seen, r, static_cast<double>(fine.offset), reading.aligned.alignment.delay,
                                  res.frequencyErrorHz, capture.sampleRate);
     res.iqOffsetDbc = iq.offsetDbc;
@@ -373,8 +389,9 @@ Result measureStage(const Capture& capture, const Acquired& acquired, const Cand
         if (c.firstHalf != primary) res.alternatives.push_back(readingOf(c));
     std::sort(res.alternatives.begin(), res.alternatives.end(),
               [](const Reading& a, const Reading& b) { return a.frameStartChips < b.frameStartChips; });
-    res.otherPilots = findOtherPilots(chipsFromSpectrum(reading.aligned.spectrum, fine.chain),
-                                      engine::frameChips(reading.reference), res.pnOffset);
+    if (!capture.onLock)
+        res.otherPilots = findOtherPilots(chipsFromSpectrum(reading.aligned.spectrum, fine.chain),
+                                          engine::frameChips(reading.reference), res.pnOffset);
     std::vector<NearReading> near;
     for (const Candidate& c : candidates.near)
         if (c.firstHalf != primary) near.push_back({readingOf(c), *c.bitErrors});

@@ -34,6 +34,9 @@ struct Capture {
     std::optional<int> pnOffset;  // the one asked for; searched when absent
     std::optional<Acquisition> acquisition;  // of the first frame's worth, when found beforehand
     bool multipath = true;  // echoes looked for, read through and reported
+    // A further frame read on the lock of the one before: the clock comes from the timing across
+    // frames, and other pilots were looked for in the first.
+    bool onLock = false;
 };
 
 // What a frame carries, read from the chips from some slot on.
@@ -103,6 +106,7 @@ struct FrameReading {
     Aligned aligned;
     FrameContent content;
     engine::FrameArgs reference;  // rebuilds what was read
+    dsp::CVec referenceSamples;   // its waveform at the capture's rate, when already made
 };
 FrameReading readStage(const Capture& capture, const Acquired& acquired, const Candidates& candidates,
                        const FineAlignment& fine);
@@ -111,6 +115,17 @@ FrameReading readStage(const Capture& capture, const Acquired& acquired, const C
 // the drift left in the samples as read.
 Result measureStage(const Capture& capture, const Acquired& acquired, const Candidates& candidates,
                     const FineAlignment& fine, const FrameReading& reading);
+
+// What the stages share with a frame read on a lock kept from the frame before.
+// A frame with nothing on but the pilot, in the reference transmitter's settings.
+engine::FrameArgs emptyFrame(int pnOffset, int r, const Reference& ref, bool conjugated);
+// The engine's arguments that rebuild what was read: the data source's own bits where one was
+// found, so that the reference carries no bit errors.
+engine::FrameArgs rebuild(const FrameContent& f, engine::FrameArgs base);
+// The frame read from a spectrum aligned with slot 1 at its start.
+FrameContent readAt(const dsp::CVec& spectrum, const ChainSettings& chain, int pnOffset);
+// What the chain makes of the frame the arguments describe, kept to its `size` lowest frequencies.
+Waveform waveformOf(const engine::FrameArgs& a, const ChainSettings& chain, std::size_t size);
 
 // The stages in order.
 Result readCapture(const Capture& capture);

@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "analyzer/analysis.h"
+#include "analyzer/frames.h"
 #include "bench/busy_frame.h"
 #include "dsp/allocator.h"
 #include "dsp/resample.h"
@@ -48,6 +49,30 @@ void analyzeCapture(benchmark::State& state, double rate) {
 void analyzeCaptureAtR8(benchmark::State& state) { analyzeCapture(state, 8 * engine::kChipRate); }
 void analyzeCaptureAt10MHz(benchmark::State& state) { analyzeCapture(state, 10e6); }
 
+// Each further frame of an endless stream of the repeating output, read on the lock the frame
+// before left: what following a live capture costs per frame.
+void furtherFrame(benchmark::State& state) {
+    const int r = static_cast<int>(state.range(0));
+    engine::FrameArgs a = busyFrame(r, engine::FilterKind::Is95Acp);
+    a.PilotOffsetIndex = 300;
+    const dsp::CVec wave = engine::Zuno_FwdChnFrame(a).waveform;
+    std::size_t at = wave.size() / 3;
+    analyzer::FrameReader reader(
+        [&](dsp::cplx* out, std::size_t n) {
+            for (std::size_t i = 0; i < n; ++i, at = (at + 1) % wave.size()) out[i] = wave[at];
+            return n;
+        },
+        analyzer::optionsFor(a));
+    reader.next();  // the search
+    reader.next();
+    for (auto _ : state) {
+        const auto frame = reader.next();
+        if (!frame || frame->summary.lock != "kept") state.SkipWithError("the lock was lost");
+        benchmark::DoNotOptimize(frame);
+    }
+}
+
+BENCHMARK(furtherFrame)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond);
 BENCHMARK(analyzeFrame)->Arg(2)->Arg(5)->Arg(30)->Unit(benchmark::kMillisecond);
 BENCHMARK(analyzeFindingTheReference)->Arg(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(analyzeCaptureAtR8)->Unit(benchmark::kMillisecond);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
+#include <utility>
 
 #include "dsp/kaiser.h"
 
@@ -43,7 +45,11 @@ CVec resample(const CVec& in, const Resampling& how, std::size_t count) {
     const double rate = std::min(1.0, 1.0 / how.step);  // the lower of the two rates
     const double pass = std::min(how.passband, 0.45 * rate);
     const double stop = std::max(rate - pass, pass + 0.05 * rate);
-    const Kernel k((pass + stop) / 2, stop - pass);
+    // A capture read piece by piece asks for the same kernel again and again.
+    thread_local std::optional<std::pair<std::pair<double, double>, Kernel>> last;
+    const std::pair<double, double> design{(pass + stop) / 2, stop - pass};
+    if (!last || last->first != design) last.emplace(design, Kernel(design.first, design.second));
+    const Kernel& k = last->second;
     const auto half = static_cast<long long>(k.half);
     const auto size = static_cast<long long>(in.size());
     const double* h = k.table.data();

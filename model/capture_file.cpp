@@ -20,15 +20,19 @@ bool endsWith(const std::string& s, const std::string& tail) {
 
 }  // namespace
 
+const char* const kCaptureFormatNames = "cf64, cf32, ci16be, ci16le, torvik, sigmf, mat or ascii";
+
 CaptureFormat formatNamed(const std::string& name) {
     const std::string n = lower(name);
     if (n == "cf64") return CaptureFormat::Cf64;
     if (n == "cf32") return CaptureFormat::Cf32;
     if (n == "ci16be") return CaptureFormat::Ci16be;
     if (n == "ci16le") return CaptureFormat::Ci16le;
+    if (n == "torvik") return CaptureFormat::Ci16be;  // the same headerless big-endian file
     if (n == "sigmf") return CaptureFormat::Sigmf;
-    if (n == "mat") return CaptureFormat::Mat;
-    throw std::runtime_error("unknown format \"" + name + "\" (cf64, cf32, ci16be, ci16le, sigmf or mat)");
+    // The ASCII export is a MAT file too, its samples as [I Q] columns.
+    if (n == "mat" || n == "ascii") return CaptureFormat::Mat;
+    throw std::runtime_error("unknown format \"" + name + "\" (" + std::string(kCaptureFormatNames) + ")");
 }
 
 CaptureFormat formatOfPath(const std::string& path) {

@@ -9,8 +9,11 @@
 
 namespace model {
 
-// "cf64", "cf32", "ci16be", "ci16le", "sigmf", "mat"; throws std::runtime_error otherwise.
+// "cf64", "cf32", "ci16be", "ci16le", "torvik" (as ci16be), "sigmf", "mat", "ascii" (as mat): every
+// form zuno-gen writes. Throws std::runtime_error otherwise.
 CaptureFormat formatNamed(const std::string& name);
+// Those names, for messages and the usage.
+extern const char* const kCaptureFormatNames;
 // From the file name's extension (.cf64, .cf32, .ci16be/.ci16/.bin/.iq, .ci16le, .sigmf*, .mat);
 // throws std::runtime_error asking for --format when it says nothing.
 CaptureFormat formatOfPath(const std::string& path);

@@ -1,90 +1,130 @@
 #include "tools/ana_options.h"
 
-#include <algorithm>
 #include <cmath>
-#include <stdexcept>
 
 #include "engine/frame.h"
+#include "host/core/command_line.h"
 #include "host/core/number_text.h"
 
 namespace ana {
 
-const char* const kAnaUsage =
-    "usage: zuno-ana INPUT [--format cf64|cf32|ci16be|ci16le|sigmf|mat] [--rate HZ] [--pn-offset N]\n"
-    "                [--offset HZ] [--reference std|acp|rect|auto] [--no-eq] [--json] [--help] [--version]\n"
-    "Finds one forward-link frame in the I/Q samples of INPUT, recovers what it carries and measures\n"
-    "it against the ideal waveform. The format follows from the file name's extension when not given;\n"
-    "without --rate the rate is the file's own (SigMF, MAT wave export) or, for a file of exactly one\n"
-    "frame, 32768 chips at a whole number of samples per chip. Any rate from 1228800 to 200000000 Hz\n"
-    "is read; one that is not a whole number of samples per chip is resampled to one. A sample clock\n"
-    "that is off (to +-200 ppm) is found and removed. --reference auto tries every filter,\n"
-    "with and without the equalizer (without only, with --no-eq), and keeps the best fit. --offset HZ\n"
-    "reads the carrier HZ from the centre of a multi-carrier capture, the others filtered away.\n"
-    "Exit status: 0 read; 3 read with doubts (the reading failed its own checks: see its warnings);\n"
-    "1 no reading (bad options or input, no pilot).\n";
-
 namespace {
+
+const std::vector<host::OptionSpec>& optionTable() {
+    static const std::vector<host::OptionSpec> table = {
+        {"format", 0, "FORMAT",
+         "The input's form: cf64 or cf32 (interleaved little-endian float I,Q), ci16be or torvik (16-bit "
+         "big-endian), ci16le, sigmf (the .sigmf-data or .sigmf-meta file or their base name), mat or ascii (the "
+         "application's MAT exports). Without it, it follows from the file name's extension; standard input "
+         "needs it."},
+        {"rate", 0, "HZ",
+         "The sample rate, 1228800 to 200000000 Hz; one that is not a whole multiple of 1228800 Hz is resampled. "
+         "Without it, the file's own (SigMF, MAT wave export) or, for a file of exactly one frame, 32768 chips "
+         "at a whole number of samples per chip."},
+        {"pn-offset", 0, "N", "The pilot PN offset to read (0 to 511); searched when not given."},
+        {"offset", 0, "HZ",
+         "Read the carrier HZ from the capture's centre, the other carriers filtered away (a capture of "
+         "several carriers)."},
+        {"reference", 0, "NAME",
+         "The reference transmitter's baseband filter: acp (the default, with the phase equalizer), std, rect, "
+         "or auto to try each, with and without the equalizer, and keep the best fit."},
+        {"no-eq", 0, "", "The reference transmitter without the phase equalizer."},
+        {"frames", 0, "N",
+         "Read at most N whole frames (default: every whole frame of the capture, each averaged into the "
+         "figures)."},
+        {"follow", 0, "",
+         "Follow a live capture: read standard input (-) until it ends, or a file as it grows until "
+         "interrupted, and print one line per frame as it arrives (with --json one JSON object per line). "
+         "Needs --rate unless the input is a SigMF recording."},
+        {"json", 0, "", "Print the reading as one JSON object instead of the summary."},
+        {"help", 'h', "", "Print this help and exit."},
+        {"version", 0, "", "Print the program's version and exit."},
+    };
+    return table;
+}
 
 double numberOf(const std::string& option, const std::string& text) {
     const auto v = host::textToNumbers(text);
-    if (v.size() != 1 || !std::isfinite(v[0])) throw std::runtime_error(option + " needs a number, not \"" + text + "\"");
+    if (v.size() != 1 || !std::isfinite(v[0])) throw host::UsageError(option + " needs a number, not \"" + text + "\"");
     return v[0];
 }
 
 }  // namespace
 
+std::string anaHelp() {
+    return "Usage: zuno-ana [OPTION]... INPUT\n"
+           "Finds the forward-link frames in the I/Q samples of INPUT (- for standard input), recovers what\n"
+           "they carry and measures them against the ideal waveform. Every whole frame is read in turn, each\n"
+           "further one on the lock of the one before (PN offset, frequency, timing, sample clock), and the\n"
+           "figures are averaged over them; a file of any size is read in pieces. A sample clock that is off\n"
+           "(to +-200 ppm) is found and removed.\n"
+           "\n"
+           "Options:\n" +
+           host::optionHelp(optionTable()) +
+           "\n"
+           "Exit status: 0 read; 3 read with doubts (the reading failed its own checks: see its warnings);\n"
+           "1 no reading (unreadable input, no pilot); 2 usage error (bad options).\n";
+}
+
 AnaOptions parseAnaOptions(const std::vector<std::string>& args) {
+    const host::CommandLine line = host::parseCommandLine(optionTable(), args);
     AnaOptions o;
-    bool noEq = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw std::runtime_error(a + " needs a value");
-            return args[++i];
-        };
-        if (a == "--help" || a == "-h") o.help = true;
-        else if (a == "--version") o.version = true;
-        else if (a == "--json") o.json = true;
-        else if (a == "--no-eq") noEq = true;
-        else if (a == "--format") o.format = model::formatNamed(value());
-        else if (a == "--rate") o.rate = numberOf(a, value());
-        else if (a == "--offset") o.offsetHz = numberOf(a, value());
-        else if (a == "--pn-offset") {
-            const double n = numberOf(a, value());
-            if (n < 0 || n > 511 || n != std::floor(n)) throw std::runtime_error("--pn-offset must be a whole number from 0 to 511");
-            o.pnOffset = static_cast<int>(n);
-        } else if (a == "--reference") {
-            const std::string& f = value();
-            if (f == "std") o.filter = analyzer::ReferenceFilter::Standard;
-            else if (f == "acp") o.filter = analyzer::ReferenceFilter::Acp;
-            else if (f == "rect") o.filter = analyzer::ReferenceFilter::Rectangular;
-            else if (f == "auto") o.filter.reset();
-            else throw std::runtime_error("--reference must be std, acp, rect or auto, not \"" + f + "\"");
-        } else if (!a.empty() && a[0] == '-') throw std::runtime_error("unknown option " + a);
-        else if (!o.input.empty()) throw std::runtime_error("one input file only (" + o.input + ", " + a + ")");
-        else o.input = a;
+    o.help = line.has("help");
+    o.version = line.has("version");
+    o.json = line.has("json");
+    o.follow = line.has("follow");
+    if (const auto* v = line.value("format")) {
+        try {
+            o.format = model::formatNamed(*v);
+        } catch (const std::runtime_error& e) {
+            throw host::UsageError(std::string("--format: ") + e.what());
+        }
     }
-    if (noEq) o.equalizer = false;
+    if (const auto* v = line.value("rate")) o.rate = numberOf("--rate", *v);
+    if (const auto* v = line.value("offset")) o.offsetHz = numberOf("--offset", *v);
+    if (const auto* v = line.value("pn-offset")) {
+        const double n = numberOf("--pn-offset", *v);
+        if (n < 0 || n > 511 || n != std::floor(n)) throw host::UsageError("--pn-offset must be a whole number from 0 to 511");
+        o.pnOffset = static_cast<int>(n);
+    }
+    if (const auto* v = line.value("frames")) {
+        const double n = numberOf("--frames", *v);
+        if (n < 1 || n != std::floor(n) || n > 1e15) throw host::UsageError("--frames must be a whole number from 1 on");
+        o.frames = static_cast<std::size_t>(n);
+    }
+    if (const auto* v = line.value("reference")) {
+        const std::string& f = *v;
+        if (f == "std") o.filter = analyzer::ReferenceFilter::Standard;
+        else if (f == "acp") o.filter = analyzer::ReferenceFilter::Acp;
+        else if (f == "rect") o.filter = analyzer::ReferenceFilter::Rectangular;
+        else if (f == "auto") o.filter.reset();
+        else throw host::UsageError("--reference must be std, acp, rect or auto, not \"" + f + "\"");
+    }
+    if (line.has("no-eq")) o.equalizer = false;
     else if (!o.filter) o.equalizer.reset();
-    if (o.input.empty() && !o.help && !o.version) throw std::runtime_error("no input file\n" + std::string(kAnaUsage));
+    if (o.help || o.version) return o;
+    if (line.operands.empty()) throw host::UsageError("no input file");
+    if (line.operands.size() > 1)
+        throw host::UsageError("one input file only (" + line.operands[0] + ", " + line.operands[1] + ")");
+    o.input = line.operands[0];
+    if (o.input == "-" && !o.format) throw host::UsageError("standard input needs --format");
+    if (o.format == model::CaptureFormat::Mat && (o.follow || o.input == "-"))
+        throw host::UsageError("a MAT file is read whole: it cannot be followed or read from standard input");
     return o;
 }
 
-double captureRate(const AnaOptions& options, const model::CaptureSource& capture) {
+double captureRate(const AnaOptions& options, std::optional<double> fileRate, std::optional<std::uint64_t> samples) {
     if (options.rate) return *options.rate;
-    if (capture.sampleRate()) return *capture.sampleRate();
-    const std::uint64_t n = capture.sampleCount();
-    if (n > 0 && n % engine::kChipsPerFrame == 0 && n / engine::kChipsPerFrame <= 64)
-        return static_cast<double>(n / engine::kChipsPerFrame) * engine::kChipRate;
-    throw std::runtime_error(options.input + " does not say its sample rate and is not one frame long: give --rate");
-}
-
-std::size_t samplesToRead(double rate, std::uint64_t inFile) {
-    // A rate the analyzer refuses still reads a bounded start, for its message. A clock up to
-    // 200 ppm slow and the resampler's taps need a little more than two frames.
-    const double perChip = std::isfinite(rate) ? std::clamp(rate / engine::kChipRate, 1.0, 200e6 / engine::kChipRate) : 1.0;
-    const auto twoFrames = static_cast<std::uint64_t>(std::ceil(2 * engine::kChipsPerFrame * perChip * (1 + 300e-6))) + 64;
-    return static_cast<std::size_t>(std::min(inFile, twoFrames));
+    if (fileRate) return *fileRate;
+    if (options.follow) throw host::UsageError("--follow needs --rate, or a SigMF recording that says its rate");
+    if (samples) {
+        const std::uint64_t n = *samples;
+        if (n > 0 && n % engine::kChipsPerFrame == 0 && n / engine::kChipsPerFrame <= 64)
+            return static_cast<double>(n / engine::kChipsPerFrame) * engine::kChipRate;
+        throw host::UsageError(options.input + " does not say its sample rate and is not one frame long: give --rate");
+    }
+    throw host::UsageError(options.input == "-" ? std::string("standard input does not say its sample rate: give --rate")
+                                                : options.input + " does not say its sample rate: give --rate");
 }
 
 }  // namespace ana

@@ -1,5 +1,6 @@
 #pragma once
 // Command line of zuno-ana.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +11,7 @@
 namespace ana {
 
 struct AnaOptions {
-    std::string input;
+    std::string input;  // "-": standard input
     std::optional<model::CaptureFormat> format;
     std::optional<double> rate;  // Hz
     std::optional<int> pnOffset;
@@ -18,22 +19,22 @@ struct AnaOptions {
     // Absent (--reference auto): found as the best fit, with the equalizer unless --no-eq.
     std::optional<analyzer::ReferenceFilter> filter = analyzer::ReferenceFilter::Acp;
     std::optional<bool> equalizer = true;
+    std::optional<std::size_t> frames;  // --frames: at most this many
+    bool follow = false;
     bool json = false;
     bool help = false;
     bool version = false;
 };
 
-// Throws std::runtime_error naming the offending option.
+// Throws host::UsageError naming the offending option (or what is missing).
 AnaOptions parseAnaOptions(const std::vector<std::string>& args);
 
 // The rate the capture is analysed at: --rate, else the file's own, else one frame's worth of
-// samples at a whole oversampling ratio. Throws std::runtime_error when none applies.
-double captureRate(const AnaOptions& options, const model::CaptureSource& capture);
+// samples at a whole oversampling ratio (`samples`, when known). Throws host::UsageError when none
+// applies.
+double captureRate(const AnaOptions& options, std::optional<double> fileRate, std::optional<std::uint64_t> samples);
 
-// How many samples from the start the analysis reads: two frames at `rate` and a little more,
-// enough for a frame to follow wherever in the first one it starts; all of a shorter file.
-std::size_t samplesToRead(double rate, std::uint64_t inFile);
-
-extern const char* const kAnaUsage;
+// --help: the usage, every option and the exit statuses.
+std::string anaHelp();
 
 }  // namespace ana

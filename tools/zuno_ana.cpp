@@ -1,4 +1,5 @@
-// zuno-ana: finds a forward-link frame in an I/Q capture and measures it.
+// zuno-ana: finds the forward-link frames in an I/Q capture and measures them.
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -6,10 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "analyzer/analysis.h"
+#include "analyzer/frames.h"
 #include "analyzer/json.h"
+#include "host/core/command_line.h"
 #include "host/core/text.h"
-#include "model/capture_file.h"
+#include "model/capture_source.h"
+#include "tools/ana_follow.h"
 #include "tools/ana_options.h"
 #include "zuno_version.h"
 
@@ -19,6 +22,21 @@ namespace {
 constexpr int kReadWithDoubts = 3;
 
 const char* const kSourceNames[] = {"all 0", "all 1", "0101...", "1010...", "PN9", "PN15"};
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void requestStop(int) { stopRequested = 1; }
+
+// SIGINT and SIGTERM end a followed capture after the frame being read: a read waiting for
+// samples returns (no SA_RESTART), and the reading ends there.
+void stopOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
 
 // A reading that rounds to zero at the digits shown prints as 0, not -0.
 double shown(double v, double unit) { return std::abs(v) < unit / 2 ? 0.0 : v; }
@@ -30,12 +48,17 @@ std::string optionalDb(const std::optional<double>& v) {
     return buf;
 }
 
-void printSummary(const std::string& input, const analyzer::Result& r, std::size_t samples, std::uint64_t inFile) {
-    std::printf("%s: %llu samples at %.0f Hz (R = %d%s)\n", input.c_str(), static_cast<unsigned long long>(inFile),
+void printSummary(const std::string& input, const analyzer::Result& r, std::uint64_t samples,
+                  std::optional<std::uint64_t> inFile) {
+    const std::uint64_t total = inFile.value_or(samples);
+    std::printf("%s: %llu samples at %.0f Hz (R = %d%s)\n", input.c_str(), static_cast<unsigned long long>(total),
                 r.sampleRate, r.oversampling, r.sampleRate != r.oversampling * engine::kChipRate ? ", resampled" : "");
-    if (samples < inFile)
-        std::printf("read the first %zu samples (two frames), %.1f %% of the file\n", samples,
-                    100.0 * static_cast<double>(samples) / static_cast<double>(inFile));
+    if (samples < total)
+        std::printf("read the first %llu samples (%zu frames), %.1f %% of the file\n", static_cast<unsigned long long>(samples),
+                    r.frames.size(), 100.0 * static_cast<double>(samples) / static_cast<double>(total));
+    if (r.frames.size() > 1)
+        std::printf("%zu frames read; the figures are their averages, the content and slots the first frame's\n",
+                    r.frames.size());
     std::printf("PN offset %d, frame start %.3f chips, frequency error %.2f Hz, mirror spectrum %d\n", r.pnOffset,
                 shown(r.frameStartChips, 1e-3), shown(r.frequencyErrorHz, 1e-2), r.mirrorSpectrum ? 1 : 0);
     std::printf("sample clock error %.2f ppm; I/Q: origin offset %.1f dBc, gain imbalance %.3f dB, quadrature error %.3f deg\n",
@@ -75,6 +98,7 @@ void printSummary(const std::string& input, const analyzer::Result& r, std::size
                     rpc, analyzer::modulationName(sl.traffic), optionalDb(sl.trafficPowerDb).c_str(),
                     optionalDb(sl.idlePowerDb).c_str(), sl.rho, sl.evmRmsPercent);
     }
+    if (r.frames.size() > 1) ana::printFrameTable(stdout, r.frames);
 }
 
 int run(const std::vector<std::string>& args) {
@@ -84,30 +108,48 @@ int run(const std::vector<std::string>& args) {
         return 0;
     }
     if (options.help) {
-        std::fputs(ana::kAnaUsage, stdout);
+        std::fputs(ana::anaHelp().c_str(), stdout);
         return 0;
     }
     const auto format = options.format ? *options.format : model::formatOfPath(options.input);
-    const model::CaptureSource capture(options.input, format);
+    if (format == model::CaptureFormat::Mat && options.follow)
+        throw host::UsageError("a MAT file is read whole: it cannot be followed");
+    if (options.follow) stopOnSignals();
+    model::CaptureStream stream(options.input, format, options.follow, [] { return stopRequested != 0; });
     analyzer::Options a;
-    a.sampleRate = ana::captureRate(options, capture);
+    a.sampleRate = ana::captureRate(options, stream.sampleRate(), stream.sampleCount());
     a.pnOffset = options.pnOffset;
     a.carrierOffsetHz = options.offsetHz;
     a.filter = options.filter;
     a.phaseEqualizer = options.equalizer;
-    // The start of the file is all the analysis looks at; a long capture is not held whole.
-    const std::size_t read = ana::samplesToRead(a.sampleRate, capture.sampleCount());
-    const auto result = analyzer::analyze(capture.read(0, read), a);
+    analyzer::FrameReader reader([&](dsp::cplx* out, std::size_t n) { return stream.read(out, n); }, a, options.frames,
+                                 options.follow);
+    if (options.follow) {
+        // A live monitor: one line per frame as it arrives, kept going past frames not read.
+        bool any = false;
+        while (const auto frame = reader.next()) {
+            std::fputs((ana::followLine(*frame, options.json) + "\n").c_str(), stdout);
+            std::fflush(stdout);
+            any = true;
+        }
+        if (!any) throw std::runtime_error("no frame in " + (options.input == "-" ? std::string("standard input") : options.input));
+        return 0;
+    }
+    while (reader.next()) {
+    }
+    const auto result = reader.summary();
+    const std::uint64_t read = reader.samplesRead();
+    const auto inFile = stream.sampleCount();
     if (options.json) {
         auto j = analyzer::toJson(result);
         // Only a part read is worth saying: otherwise the reading is that of the samples alone.
-        if (read < capture.sampleCount()) {
-            j["samples_in_file"] = capture.sampleCount();
+        if (inFile && read < *inFile) {
+            j["samples_in_file"] = *inFile;
             j["samples_read"] = read;
         }
         std::cout << j.dump(1) << "\n";
     } else {
-        printSummary(options.input, result, read, capture.sampleCount());
+        printSummary(options.input == "-" ? "standard input" : options.input, result, read, inFile);
     }
     return result.warnings.empty() ? 0 : kReadWithDoubts;
 }
@@ -117,6 +159,9 @@ int run(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
     try {
         return run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const host::UsageError& e) {
+        std::fprintf(stderr, "zuno-ana: %s\n%s\n", host::printable(e.what()).c_str(), host::usageHint("zuno-ana").c_str());
+        return host::kUsageStatus;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zuno-ana: %s\n", host::printable(e.what()).c_str());
         return 1;

@@ -64,3 +64,37 @@ TEST_F(CaptureSourceTest, FilesOfPartSamplesAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// A followed file is read as it grows, a sample split across two writes put together, and the
+// reading ends when told to; read once, a file gives what CaptureSource gives.
+TEST_F(CaptureSourceTest, AStreamFollowsAGrowingFileAcrossSplitSamples) {
+    std::string bytes;
+    for (int t = 0; t < 10; ++t) put(bytes, static_cast<float>(t), false), put(bytes, static_cast<float>(-t), false);
+    std::ofstream(path("g.cf32"), std::ios::binary) << bytes.substr(0, 20);  // two samples and half of one
+    int asked = 0, stopAt = 2;  // stopped from the second question on
+    model::CaptureStream live(path("g.cf32"), model::CaptureFormat::Cf32, true, [&] { return ++asked >= stopAt; });
+    EXPECT_FALSE(live.sampleCount().has_value());
+    dsp::CVec out(10);
+    // At the end of what is there it waits for growth until stopped: here it returns what there was.
+    ASSERT_EQ(live.read(out.data(), 10), 2u);
+    EXPECT_EQ(out[1], dsp::cplx(1, -1));
+    EXPECT_EQ(live.read(out.data(), 10), 0u);  // once stopped, nothing more is read
+    std::ofstream(path("g.cf32"), std::ios::binary | std::ios::app) << bytes.substr(20);
+    asked = 0, stopAt = 100;
+    ASSERT_EQ(live.read(out.data(), 8), 8u);
+    for (int t = 0; t < 8; ++t) EXPECT_EQ(out[static_cast<std::size_t>(t)], dsp::cplx(t + 2, -(t + 2))) << t;
+
+    model::CaptureStream once(path("g.cf32"), model::CaptureFormat::Cf32, false);
+    EXPECT_EQ(once.sampleCount(), 10u);
+    ASSERT_EQ(once.read(out.data(), 6), 6u);
+    ASSERT_EQ(once.read(out.data(), 6), 4u);
+    EXPECT_EQ(out[3], dsp::cplx(9, -9));
+    EXPECT_EQ(once.read(out.data(), 6), 0u);
+
+    EXPECT_EQ(testsupport::failureOf([&] { model::CaptureStream(path("g.mat"), model::CaptureFormat::Mat, true); }),
+              "a MAT file is read whole: it cannot be read from standard input or followed");
+}
+
+}  // namespace

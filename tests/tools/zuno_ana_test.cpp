@@ -1,13 +1,16 @@
 // zuno-ana on the generator's files in every format, its JSON, and its refusals.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <nlohmann/json.hpp>
 
 #include "tests/analyzer/receiver.h"
@@ -40,6 +43,8 @@ TEST_F(ZunoAna, ReadsEveryFormatOfTheGeneratorAndTheApplication) {
         {"ascii", "b.mat", ""},
         {"sigmf", "s", ""},
         {"cf64", "noext", "--format cf64 --rate 3686400"},
+        {"torvik", "t.bin", "--format=torvik"},
+        {"ascii", "c.dat", "--format ascii"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -55,7 +60,8 @@ TEST_F(ZunoAna, ReadsEveryFormatOfTheGeneratorAndTheApplication) {
             EXPECT_EQ(j["mirror_spectrum"], 1);
             EXPECT_NEAR(j["frame_start_chips"].get<double>(), 0, 0.02);
             EXPECT_NEAR(j["frequency_error_hz"].get<double>(), 0, 0.5);
-            EXPECT_GT(j["rho"].get<double>(), std::string(c.genFormat) == "ci16be" ? 0.999 : 0.9999);
+            const bool sixteenBits = std::string(c.genFormat) == "ci16be" || std::string(c.genFormat) == "torvik";
+            EXPECT_GT(j["rho"].get<double>(), sixteenBits ? 0.999 : 0.9999);
             EXPECT_EQ(j["data_source"], 5);
             EXPECT_EQ(j["data_bit_errors"], 0);
             ASSERT_EQ(j["slots"].size(), 16u);
@@ -173,26 +179,82 @@ TEST_F(ZunoAna, BadInputEndsWithAMessageAndNonZeroStatus) {
         std::string args;
         std::string message;
     } cases[] = {
-        {path("f.cf32") + " --format wav", "zuno-ana: unknown format \"wav\" (cf64, cf32, ci16be, ci16le, sigmf or mat)"},
         {path("f.unknown"), "zuno-ana: the format of " + path("f.unknown") + " does not follow from its name: give --format"},
         {path("missing.cf64"), "zuno-ana: cannot read " + path("missing.cf64")},
         {path("short.cf64") + " --rate 2457600", "zuno-ana: the capture holds 100 samples; one frame at 2457600 Hz takes 65536"},
-        {path("short.cf64"), "does not say its sample rate and is not one frame long: give --rate"},
         {path("odd.cf32"), "is not a whole number of 8-byte I/Q samples (7 bytes)"},
         {path("f.cf32") + " --rate 250000000",
          "zuno-ana: the sample rate 250000000 Hz is outside what the analyzer reads, 1228800 to 200000000 Hz"},
         {path("zeros.cf64"),
          "zuno-ana: no pilot within +-25 kHz at 2457600 Hz (every PN offset, sample clocks within +-200 ppm)"},
         {path("x.sigmf-meta"), "is not a SigMF meta file"},
-        {path("f.cf32") + " --pn-offset 600", "zuno-ana: --pn-offset must be a whole number from 0 to 511"},
-        {path("f.cf32") + " --reference iir", "zuno-ana: --reference must be std, acp, rect or auto, not \"iir\""},
-        {"", "zuno-ana: no input file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
         const auto r = zunoAna(c.args);
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.text.find(c.message), std::string::npos) << r.text;
+    }
+}
+
+// Command lines it cannot use end with status 2, the message and a pointer to --help, on one line
+// each (no escaped line breaks).
+TEST_F(ZunoAna, UsageErrorsEndWithStatusTwo) {
+    ASSERT_EQ(zunoGen("--seed 1 --set OverSampling=2 --out " + path("f.cf32") + " --format cf32").status, 0);
+    std::ofstream(path("short.cf64"), std::ios::binary) << std::string(1600, '\0');
+    const struct {
+        std::string args;
+        std::string message;
+    } cases[] = {
+        {"", "zuno-ana: no input file\nTry 'zuno-ana --help' for more information.\n"},
+        {path("f.cf32") + " --format wav",
+         "zuno-ana: --format: unknown format \"wav\" (cf64, cf32, ci16be, ci16le, torvik, sigmf, mat or ascii)"},
+        {path("f.cf32") + " --pn-offset=600", "zuno-ana: --pn-offset must be a whole number from 0 to 511"},
+        {path("f.cf32") + " --reference iir", "zuno-ana: --reference must be std, acp, rect or auto, not \"iir\""},
+        {path("f.cf32") + " --frames 0", "zuno-ana: --frames must be a whole number from 1 on"},
+        {path("f.cf32") + " --rate", "zuno-ana: --rate needs a value (HZ)"},
+        {path("f.cf32") + " --rate=fast", "zuno-ana: --rate needs a number, not \"fast\""},
+        {path("f.cf32") + " --speed 3", "zuno-ana: unknown option '--speed'"},
+        {path("f.cf32") + " " + path("f.cf32"), "zuno-ana: one input file only"},
+        {path("short.cf64"), "does not say its sample rate and is not one frame long: give --rate"},
+        {"- --rate 2457600", "zuno-ana: standard input needs --format"},
+        {"- --format mat", "zuno-ana: a MAT file is read whole: it cannot be followed or read from standard input"},
+        {path("f.cf32") + " --follow", "zuno-ana: --follow needs --rate, or a SigMF recording that says its rate"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const auto r = zunoAna(c.args + " < /dev/null");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.text.find(c.message), std::string::npos) << r.text;
+        EXPECT_NE(r.text.find("Try 'zuno-ana --help' for more information."), std::string::npos) << r.text;
+        EXPECT_EQ(r.text.find("\\x0A"), std::string::npos) << r.text;
+    }
+    // Every option is described in --help, the exit statuses too.
+    const auto help = zunoAna("--help");
+    EXPECT_EQ(help.status, 0);
+    for (const char* option : {"--format=FORMAT", "--rate=HZ", "--pn-offset=N", "--offset=HZ", "--reference=NAME", "--no-eq",
+                               "--frames=N", "--follow", "--json", "--help", "--version", "2 usage error"})
+        EXPECT_NE(help.text.find(option), std::string::npos) << option;
+}
+
+// --opt=value, options after "--" taken as the input, and "-" for standard input (a file or a
+// pipe), as zuno-gen writes samples.
+TEST_F(ZunoAna, ReadsOptionsTheUsualWaysAndStandardInput) {
+    ASSERT_EQ(zunoGen("--seed 2 --set OverSampling=5 --set PilotOffsetIndex=33 --set DATAchnActive=1 --format cf64 --out " +
+                      path("-lead.cf64"))
+                  .status,
+              0);
+    for (const std::string& command :
+         {"cd " + dir_.string() + " && " + ZUNO_ANA_PATH + " --json --rate=6144000 -- -lead.cf64",
+          std::string(ZUNO_ANA_PATH) + " - --format cf64 --rate 6144000 --json < " + path("-lead.cf64"),
+          "cat " + path("-lead.cf64") + " " + path("-lead.cf64") + " | " + ZUNO_ANA_PATH + " - --format=cf64 --rate 6144000 --json"}) {
+        SCOPED_TRACE(command);
+        const auto r = testsupport::runCommand(command);
+        ASSERT_EQ(r.status, 0) << r.text;
+        const auto j = nlohmann::json::parse(r.text);
+        EXPECT_EQ(j["pn_offset"], 33);
+        EXPECT_EQ(j["oversampling"], 5);
+        EXPECT_GT(j["rho"].get<double>(), 0.9999);
     }
 }
 
@@ -214,22 +276,38 @@ TEST_F(ZunoAna, HostileSigmfMetaIsRefusedWithAShortQuote) {
     EXPECT_LT(w.text.size(), 400u);
 }
 
-// A long capture is read from its start, two frames of it and a little more (for a slow sample
-// clock and the resampler), and the result says so.
-TEST_F(ZunoAna, ALongCaptureIsReadInPart) {
+// A capture of several frames is read frame by frame, every whole frame unless --frames limits
+// it (the samples after the last frame read then left unread, and said so).
+TEST_F(ZunoAna, ACaptureIsReadFrameByFrame) {
     ASSERT_EQ(zunoGen("--seed 1 --set OverSampling=2 --set PilotOffsetIndex=9 --out " + path("f.cf32") + " --format cf32").status, 0);
     std::ifstream in(path("f.cf32"), std::ios::binary);
     const std::string frame{std::istreambuf_iterator<char>(in), {}};
-    std::ofstream(path("long.cf32"), std::ios::binary) << frame << frame << frame << frame << frame;
-    const auto r = zunoAna(path("long.cf32") + " --rate 2457600 --json");
-    ASSERT_EQ(r.status, 0) << r.text;
-    const auto j = nlohmann::json::parse(r.text);
+    // Five frames whose first starts 1000 samples (500 chips) in: four whole ones.
+    std::ofstream(path("long.cf32"), std::ios::binary) << frame.substr(frame.size() - 8000) << frame << frame << frame << frame
+                                                       << frame.substr(0, frame.size() - 8000);
+    const auto all = zunoAna(path("long.cf32") + " --rate 2457600 --json");
+    ASSERT_EQ(all.status, 0) << all.text;
+    const auto j = nlohmann::json::parse(all.text);
     EXPECT_EQ(j["pn_offset"], 9);
-    EXPECT_EQ(j["samples_in_file"], 5 * 65536);
-    EXPECT_EQ(j["samples_read"], 131176);
-    const auto summary = zunoAna(path("long.cf32") + " --rate 2457600");
+    EXPECT_NEAR(j["frame_start_chips"].get<double>(), 500, 0.01);
+    ASSERT_EQ(j["frames"].size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) {
+        const auto& f = j["frames"][k];
+        EXPECT_NEAR(f["frame_start_chips"].get<double>(), 500 + 32768.0 * static_cast<double>(k), 0.01);
+        EXPECT_EQ(f["lock"], k == 0 ? "acquired" : "kept");
+        for (const char* key : {"pn_offset", "frequency_error_hz", "clock_error_ppm", "rho", "rho_pilot", "evm_rms_percent", "warnings"})
+            EXPECT_TRUE(f.contains(key)) << key;
+    }
+    EXPECT_FALSE(j.contains("samples_read"));
+
+    const auto two = nlohmann::json::parse(zunoAna(path("long.cf32") + " --rate 2457600 --json --frames 2").text);
+    EXPECT_EQ(two["frames"].size(), 2u);
+    EXPECT_EQ(two["samples_in_file"], 5 * 65536);
+    EXPECT_LT(two["samples_read"].get<double>(), 4 * 65536);
+    const auto summary = zunoAna(path("long.cf32") + " --rate 2457600 --frames=3");
     EXPECT_NE(summary.text.find("327680 samples at 2457600 Hz"), std::string::npos) << summary.text;
-    EXPECT_NE(summary.text.find("read the first 131176 samples (two frames), 40.0 % of the file"), std::string::npos);
+    EXPECT_NE(summary.text.find("3 frames read; the figures are their averages"), std::string::npos) << summary.text;
+    EXPECT_TRUE(std::regex_search(summary.text, std::regex(R"(\n\s+3\s+66036\.000\s+9\s.*kept)"))) << summary.text;
 }
 
 // The exit status, the output and the peak resident size (kB) of zuno-ana with `args`.
@@ -330,3 +408,83 @@ TEST_F(ZunoAna, OneCarrierOfSeveralIsReadByItsOffset) {
     EXPECT_NE(outside.status, 0);
     EXPECT_NE(outside.text.find("does not lie inside the band"), std::string::npos) << outside.text;
 }
+
+// --follow on a pipe from a process that writes a frame at a time: one JSON line per frame, the
+// lock kept, the end of the pipe the end (status 0).
+TEST_F(ZunoAna, FollowsAPipeFrameByFrame) {
+    ASSERT_EQ(zunoGen("--seed 4 --set OverSampling=2 --set PilotOffsetIndex=21 --set DATAchnActive=1 --format cf32 --out " +
+                      path("f.cf32"))
+                  .status,
+              0);
+    const std::string f = path("f.cf32");
+    const auto r = testsupport::runCommand("(head -c 4000 " + f + "; for i in 1 2 3; do sleep 0.2; cat " + f + "; done) | " +
+                                           ZUNO_ANA_PATH + " - --follow --format cf32 --rate 2457600 --json");
+    ASSERT_EQ(r.status, 0) << r.text;
+    std::istringstream lines(r.text);
+    std::vector<nlohmann::json> frames;
+    for (std::string line; std::getline(lines, line);) frames.push_back(nlohmann::json::parse(line));
+    // 500 samples of the frame's start, then three frames: the last ends with the pipe.
+    ASSERT_EQ(frames.size(), 3u) << r.text;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        EXPECT_EQ(frames[k]["frame"], k + 1);
+        EXPECT_EQ(frames[k]["pn_offset"], 21);
+        EXPECT_EQ(frames[k]["lock"], k == 0 ? "acquired" : "kept");
+        EXPECT_NEAR(frames[k]["frame_start_chips"].get<double>(), 250 + 32768.0 * static_cast<double>(k), 0.01);
+        EXPECT_GT(frames[k]["rho"].get<double>(), 0.9999);
+    }
+    const auto text = testsupport::runCommand("cat " + f + " " + f + " | " + ZUNO_ANA_PATH + " - --follow --format cf32 --rate 2457600");
+    EXPECT_EQ(text.status, 0);
+    EXPECT_NE(text.text.find("frame 2 at 32768.000 chips: PN 21, frequency 0.00 Hz, clock 0.00 ppm, rho 0.99"),
+              std::string::npos)
+        << text.text;
+}
+
+// --follow on a file that grows: a line per frame as the frames are appended, and SIGTERM ends it
+// with status 0.
+TEST_F(ZunoAna, FollowsAGrowingFileUntilStopped) {
+    ASSERT_EQ(zunoGen("--seed 4 --set OverSampling=2 --set PilotOffsetIndex=21 --set DATAchnActive=1 --format cf32 --out " +
+                      path("f.cf32"))
+                  .status,
+              0);
+    std::ifstream in(path("f.cf32"), std::ios::binary);
+    const std::string frame{std::istreambuf_iterator<char>(in), {}};
+    std::ofstream(path("grow.cf32"), std::ios::binary) << frame;
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::execl(ZUNO_ANA_PATH, ZUNO_ANA_PATH, path("grow.cf32").c_str(), "--follow", "--rate", "2457600", nullptr);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string text;
+    // Lines as they come; a generous bound only so that a hang cannot stall the suite.
+    auto readLines = [&](std::size_t count) {
+        while (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) < count) {
+            pollfd p{out[0], POLLIN, 0};
+            if (::poll(&p, 1, 120000) <= 0) return false;
+            char buf[4096];
+            const ssize_t n = ::read(out[0], buf, sizeof buf);
+            if (n <= 0) return false;
+            text.append(buf, static_cast<std::size_t>(n));
+        }
+        return true;
+    };
+    auto append = [&] { std::ofstream(path("grow.cf32"), std::ios::binary | std::ios::app) << frame; };
+    // The first search takes two frames and a little more; each further frame is read once the
+    // frame after it has begun to arrive.
+    append(), append();
+    ASSERT_TRUE(readLines(2)) << text;
+    append();
+    ASSERT_TRUE(readLines(3)) << text;
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(out[0]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(text.find("frame 1 at 0.000 chips: PN 21"), std::string::npos) << text;
+    EXPECT_NE(text.find("frame 3 at 65536.000 chips: PN 21"), std::string::npos) << text;
+}
+
