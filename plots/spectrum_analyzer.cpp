@@ -277,11 +277,11 @@ public:
         h->addWidget(acp, 11);
 
         // Each carrier's channel power, when there are several.
-        carrierTable_ = table("analyzerCarrierPowers", int(carriers_.size()), {"Offset (MHz)", "Channel power"});
+        carrierTable_ = table("analyzerCarrierPowers", int(carriers_.size()), {"MHz", "Channel power"});
         carrierTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        carrierTable_->setToolTip("The power within the channel bandwidth around each carrier");
+        carrierTable_->verticalHeader()->hide();
+        carrierTable_->setToolTip("Each carrier's offset and the power within the channel bandwidth around it");
         for (int r = 0; r < int(carriers_.size()); ++r) {
-            carrierTable_->setVerticalHeaderItem(r, new QTableWidgetItem("C" + QString::number(r + 1)));
             carrierTable_->setItem(r, 0, cell(numberText(carriers_[std::size_t(r)] / 1e6), false));
             carrierTable_->setItem(r, 1, cell({}, false));
         }
@@ -289,7 +289,7 @@ public:
         perCarrier->setObjectName("analyzerCarriers");
         (new QVBoxLayout(perCarrier))->addWidget(carrierTable_);
         perCarrier->setVisible(carriers_.size() > 1);
-        h->addWidget(perCarrier, 7);
+        h->addWidget(perCarrier, 6);
 
         auto* marks = new QGroupBox("Markers");
         auto* v = new QVBoxLayout(marks);

@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <cstdlib>
+#include <functional>
 #include <gmock/gmock.h>
 
 #include "app/file_menu.h"
@@ -14,7 +15,9 @@
 #include "app_fixture.h"
 #include "host/core/mat_file.h"
 #include "host/qt/modal.h"
+#include "host/qt/numeric_entry.h"
 #include "model/carrier_file.h"
+#include "model/parameter_file.h"
 
 using testing::HasSubstr;
 using testing::StartsWith;
@@ -261,4 +264,31 @@ TEST_F(CarrierSetupTest, TheSpectrumAnalyzerListsEachCarriersChannelPower) {
     EXPECT_NEAR(dBm[0], dBm[1], 0.2);
     EXPECT_NEAR(dBm[1] - dBm[2], 3, 0.2);
     if (const char* shots = std::getenv("ZUNO_SCREENSHOTS")) window->grab().save(QString(shots) + "/analyzer-carriers.png");
+}
+
+TEST_F(CarrierSetupTest, ACarrierTakesItsSettingsFromAParameterFile) {
+    model::Parameters other = model::InitializeParameters();
+    other.PilotOffsetIndex = 100;
+    model::writeParameterFile(path("other.mat"), other);
+    start();
+    inDialog([&] {
+        testsupport::press(field("pbAddCarrier"));
+        dialogs.files.push_back(host::FileChoice{dir.string() + "/", "other.mat"});
+        choose(field("pdCarrierSettings2"), 2);
+        EXPECT_EQ(dialogs.shown.back().kind, "open");
+        EXPECT_EQ(qobject_cast<QLabel*>(field("txtCarrierFile2"))->text(), "other.mat");
+        EXPECT_FALSE(qobject_cast<QWidget*>(field("txtCarrierPN2"))->isEnabled()) << "the file has its own PN offset";
+        // A file that cannot be read leaves the carrier on the main settings.
+        dialogs.files.push_back(host::FileChoice{dir.string() + "/", "missing.mat"});
+        choose(field("pdCarrierSettings1"), 2);
+        EXPECT_EQ(dialogs.shown.back().title, "Error Loading File");
+        EXPECT_EQ(host::ctl(field("pdCarrierSettings1")).value(), 1);
+        testsupport::press(field("pbOK"));
+    });
+    const model::CarrierPlan& plan = state().carrierPlan;
+    ASSERT_EQ(plan.carriers.size(), 2u);
+    EXPECT_FALSE(plan.carriers[0].parameters);
+    ASSERT_TRUE(plan.carriers[1].parameters);
+    EXPECT_EQ(plan.carriers[1].parameters->PilotOffsetIndex, 100);
+    EXPECT_EQ(plan.carriers[1].offsetHz, 1.25e6);
 }
