@@ -125,6 +125,10 @@ TEST_F(CarrierSetupTest, TheDialogByKeyboardSetsThePlanAndCalculateHoldsItsFrame
     EXPECT_THAT(app::statusText(ctx()),
                 testing::MatchesRegex("Calculated 3 frames \\(80 ms\\), 786432 samples at 9\\.8304 MHz, crest factor "
                                       "[0-9]+\\.[0-9] dB, in [0-9]+ ms; carriers at -1250000, 0 and 1250000 Hz; C/N 20 dB"));
+    // Held once: the samples and their two marker rows within twice the samples' own size.
+    const auto& m = state().markers;
+    EXPECT_LE(state().waveform.capacity() * sizeof(dsp::cplx) + m[0].capacity() + m[1].capacity(),
+              2 * state().waveform.size() * sizeof(dsp::cplx));
     // The first carrier's markers, once per frame.
     for (const auto& marker : state().markers) {
         ASSERT_EQ(marker.size(), 3 * kFrameAtR8);
@@ -291,4 +295,22 @@ TEST_F(CarrierSetupTest, ACarrierTakesItsSettingsFromAParameterFile) {
     ASSERT_TRUE(plan.carriers[1].parameters);
     EXPECT_EQ(plan.carriers[1].parameters->PilotOffsetIndex, 100);
     EXPECT_EQ(plan.carriers[1].offsetHz, 1.25e6);
+}
+
+TEST_F(CarrierSetupTest, MeasureReadsTheFirstCarrierAtItsOffset) {
+    start();
+    type("txtOversampling", "8");
+    press("chkIdleSlotGainActive");  // no idle noise, which no reference rebuilds
+    state().carrierPlan.carriers = {{-1.25e6, 0, {}, 7}, {0, 0, {}, {}}, {1.25e6, 0, {}, {}}};
+    press("pbCalculate");
+    trigger("menuPlotMeasure");
+    const auto& ids = state().appInfo.ClientWindows;
+    ASSERT_EQ(ids.size(), 1u) << console.str();
+    QWidget* w = ctx().clientWindows[ids.back()].data();
+    auto label = [w](const char* tag) {
+        auto* l = w->findChild<QLabel*>(tag);
+        return l ? l->text().toStdString() : std::string("(none)");
+    };
+    EXPECT_THAT(label("measurePnOffset"), StartsWith("7")) << "not the carrier at 0 Hz, on PN offset 0";
+    EXPECT_GE(std::stod(label("measureRho")), 0.99);
 }
