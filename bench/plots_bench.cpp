@@ -114,7 +114,9 @@ void EyeDiagramWindow(benchmark::State& s) {
     }, s.range(0));
 }
 void ScatterDiagramWindow(benchmark::State& s) {
-    window(s, [](const dsp::CVec& x) { return plots::KV_PlotScatterDiagram(&parent(), "bench", x, 30, 0, 1, dialogs()); }, s.range(0));
+    window(
+        s, [](const dsp::CVec& x) { return plots::KV_PlotScatterDiagram(&parent(), "bench", x, 30, 0, 1, dialogs()); },
+        s.range(0));
 }
 // The default 30 kHz resolution bandwidth over every segment of the frame.
 void SpectrumAnalyzerWindow(benchmark::State& s) {
