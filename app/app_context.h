@@ -20,6 +20,7 @@ struct FigureList {
     QPointer<QWidget> figSlotSetup;
     QPointer<QWidget> figRPCsetup;
     QPointer<QWidget> AdvSettings;
+    QPointer<QWidget> figCarriers;
 };
 
 // Module names.
@@ -42,6 +43,7 @@ struct AppContext {
     // The frame settings as the parameter file last opened or saved holds them (a new file's
     // defaults before either): what File New, Open and Exit would lose is measured against it.
     model::Parameters fileParameters = model::InitializeParameters();
+    model::CarrierPlan filePlan;
 
     // Windows listed in appInfo.ClientWindows, by the handle number stored there.
     std::map<double, QPointer<QWidget>> clientWindows;
@@ -55,6 +57,9 @@ struct AppContext {
     // The slot setup dialog: (dialog window, slot record) -> (response, new record). Empty until
     // the dialog is built.
     std::function<std::pair<std::string, model::Parameters::Slot>(QWidget*, const model::Parameters::Slot&)> slotSetup;
+    // The carriers and noise dialog: (dialog window, main settings, plan) -> (response, new plan).
+    std::function<std::pair<std::string, model::CarrierPlan>(QWidget*, const model::Parameters&, const model::CarrierPlan&)>
+        carrierSetup;
 
 private:
     double nextWindowId = 1;

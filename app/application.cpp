@@ -37,6 +37,9 @@ Application::Application(host::Registry& registry, host::Dialogs& dialogs, host:
     editors_ = std::make_unique<editors::Editors>(registry, dialogs, [this] { return ctx_.figureList.figRPCsetup.data(); });
     instrument_ = std::make_unique<InstrumentCommands>(ctx_, *common_);
     ctx_.slotSetup = [this](QWidget* fig, const model::Parameters::Slot& slot) { return editors_->slot.open(fig, slot); };
+    ctx_.carrierSetup = [this](QWidget* fig, const model::Parameters& main, const model::CarrierPlan& plan) {
+        return editors_->carriers.open(fig, main, plan);
+    };
     registerAboutBox(registry);
 }
 

@@ -82,8 +82,9 @@ bool CommonController::executeCalculation(const Handles&) {
         const host::ClockReading now = ctx_.clock.now();
         ctx_.state.appInfo.LastCalcTimeStamp.assign(now.begin(), now.end());
         ctx_.state.appInfo.LastCaluclatedParameterSet = ctx_.state.parameters;
-        showStatus(ctx_, calculatedText(ctx_.state.waveform, ctx_.state.waveformRate(),
-                                        took.count()));
+        const AppState& s = ctx_.state;
+        const std::string summary = s.waveformSummary.empty() ? std::string() : "; " + s.waveformSummary;
+        showStatus(ctx_, calculatedText(s.waveform, s.waveformRate(), s.waveformFrames, took.count()) + summary);
     }
     main.setPointer(pointer);
     return ok;
@@ -102,7 +103,8 @@ int CommonController::checkWaveformReady(const Handles& h, const std::string& ac
         return executeCalculation(h) ? 1 : 0;
     }
     const bool unchanged = info.LastCaluclatedParameterSet &&
-                           host::compareStruct(model::toValue(ctx_.state.parameters), model::toValue(*info.LastCaluclatedParameterSet));
+                           host::compareStruct(model::toValue(ctx_.state.parameters), model::toValue(*info.LastCaluclatedParameterSet)) &&
+                           samePlan(ctx_.state.carrierPlan, ctx_.state.waveformPlan);
     if (unchanged) return 1;
     const std::string recalc = "Recalc & " + action;
     const std::string answer = ctx_.dialogs.question(

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "model/carrier_file.h"
 #include "model/parameter_file.h"
 #include "app/status_line.h"
 #include "app/waveform_export.h"
@@ -24,8 +25,24 @@ std::string addFileExtention(const std::string& name, const std::string& ext) {
     return name + ext;
 }
 
+bool samePlan(const model::CarrierPlan& a, const model::CarrierPlan& b) {
+    if (a.plain() && b.plain()) return true;
+    if (a.carriers.size() != b.carriers.size() || a.noiseCnDb != b.noiseCnDb || a.crestDb != b.crestDb ||
+        a.quantizeOffsets != b.quantizeOffsets)
+        return false;
+    for (std::size_t i = 0; i < a.carriers.size(); ++i) {
+        const model::Carrier &x = a.carriers[i], &y = b.carriers[i];
+        if (x.offsetHz != y.offsetHz || x.gainDb != y.gainDb || x.pnOffset != y.pnOffset ||
+            x.parameters.has_value() != y.parameters.has_value())
+            return false;
+        if (x.parameters && !host::compareStruct(model::toValue(*x.parameters), model::toValue(*y.parameters))) return false;
+    }
+    return true;
+}
+
 bool unsavedChanges(const AppContext& ctx) {
-    return !host::compareStruct(model::toValue(ctx.state.parameters), model::toValue(ctx.fileParameters));
+    return !host::compareStruct(model::toValue(ctx.state.parameters), model::toValue(ctx.fileParameters)) ||
+           !samePlan(ctx.state.carrierPlan, ctx.filePlan);
 }
 
 FileMenu::FileMenu(AppContext& ctx) : ctx_(ctx) {
@@ -66,6 +83,7 @@ void FileMenu::menuFileNew(const host::Handles& handles) {
     ctx_.registry.call(module, "InitializeParameters", {nullptr, handles});
     ctx_.registry.call(module, "InitializeSigGenSettings", {nullptr, handles});
     ctx_.fileParameters = ctx_.state.parameters;
+    ctx_.filePlan = ctx_.state.carrierPlan;
     // The redraw also puts the unnamed title back.
     ctx_.registry.call(module, "redraw", {nullptr, handles});
 }
@@ -86,7 +104,7 @@ void FileMenu::menuFileSave(const host::Handles& handles) {
     // one: writing the current ones over it unasked could destroy the user's file, so such a
     // setting is saved like an unnamed one.
     if (!last.empty() && last == usedThisRun_) {
-        if (saveParameters(last, ctx_.state.parameters)) redrawTitle(handles);
+        if (saveParameters(last, ctx_.state.parameters, ctx_.state.carrierPlan)) redrawTitle(handles);
         return;
     }
     const std::optional<host::FileChoice> choice =
@@ -106,10 +124,12 @@ void FileMenu::menuFileSaveAs(const host::Handles& handles) {
     saveAndName(addFileExtention(choice->directory + choice->name, ".mat"), handles);
 }
 
-bool FileMenu::saveParameters(const std::string& filename, const model::Parameters& record) {
+bool FileMenu::saveParameters(const std::string& filename, const model::Parameters& record,
+                              const model::CarrierPlan& plan) {
     try {
-        model::writeParameterFile(filename, record);
+        model::writeParameterFile(filename, record, plan);
         ctx_.fileParameters = record;
+        ctx_.filePlan = plan;
         showStatus(ctx_, "Saved " + filename);
         return true;
     } catch (const std::exception& e) {
@@ -121,8 +141,10 @@ bool FileMenu::saveParameters(const std::string& filename, const model::Paramete
 
 bool FileMenu::loadParameters(const std::string& filename, const host::Handles& handles) {
     model::Parameters loaded;
+    model::CarrierPlan plan;
     try {
         loaded = model::readParameterFile(filename, ctx_.state.parameters.ParameterFileFormat_ID);
+        plan = model::carrierPlanFrom(filename);
     } catch (const std::exception& e) {
         showStatus(ctx_, "Not opened: " + filename);
         ctx_.dialogs.error(kLoadErrorTitle, e.what());
@@ -130,6 +152,8 @@ bool FileMenu::loadParameters(const std::string& filename, const host::Handles& 
     }
     ctx_.state.parameters = std::move(loaded);
     ctx_.fileParameters = ctx_.state.parameters;
+    ctx_.state.carrierPlan = std::move(plan);
+    ctx_.filePlan = ctx_.state.carrierPlan;
     // The instrument's sample clock and RF blanking follow the file's oversampling and idle-slot
     // noise, as they follow those two controls: a waveform must never play at another clock.
     model::SigGenSettings& sig = ctx_.state.SigGenSettings;
@@ -143,7 +167,7 @@ bool FileMenu::loadParameters(const std::string& filename, const host::Handles& 
 void FileMenu::saveAndName(const std::string& filename, const host::Handles& handles) {
     // The name is taken only once the file exists, so a failed save leaves the title and the
     // next File Save pointing at the last good file.
-    if (saveParameters(filename, ctx_.state.parameters)) nameFile(filename, handles);
+    if (saveParameters(filename, ctx_.state.parameters, ctx_.state.carrierPlan)) nameFile(filename, handles);
 }
 
 void FileMenu::nameFile(const std::string& filename, const host::Handles& handles) {

@@ -10,8 +10,11 @@ namespace app {
 // name followed by ext unless name already ends in ext, compared exactly (case included).
 std::string addFileExtention(const std::string& name, const std::string& ext);
 
-// True when the frame settings differ from those of the last parameter file opened or saved.
+// True when the frame settings or the carrier plan differ from those of the last parameter file
+// opened or saved.
 bool unsavedChanges(const AppContext& ctx);
+// Plans that make the same waveform: equal, or both the plain frame.
+bool samePlan(const model::CarrierPlan& a, const model::CarrierPlan& b);
 
 class FileMenu {
 public:
@@ -26,10 +29,12 @@ public:
     // Shuts the application down (AppShutDown) unless the user keeps changed settings open.
     void menuFileExit(const host::Handles& handles);
 
-    // Writes `fileParameters`; shows "Error Saving <filename>" with the reason and returns false
-    // when that fails.
-    bool saveParameters(const std::string& filename, const model::Parameters& record);
-    // Reads and checks a parameter file; on success replaces `parameters` and redraws the window.
+    // Writes `fileParameters` and, beside it when not plain, `plan`; shows "Error Saving
+    // <filename>" with the reason and returns false when that fails.
+    bool saveParameters(const std::string& filename, const model::Parameters& record,
+                        const model::CarrierPlan& plan = {});
+    // Reads and checks a parameter file; on success replaces `parameters` and the carrier plan
+    // (the plain one when the file holds none) and redraws the window.
     bool loadParameters(const std::string& filename, const host::Handles& handles);
 
 private:

@@ -8,7 +8,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "editors/carrier_setup.h"
+#include "engine/frame_layout.h"
 #include "model/calculate.h"
+#include "model/carriers.h"
 #include "model/settings_table.h"
 #include "app/status_line.h"
 #include "app/window_parts.h"
@@ -64,7 +67,10 @@ MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
     AppState& s = ctx_.state;
     m.add("InitializeAppInfo", [&s](const Call&) { s.appInfo = model::InitializeAppInfo(); });
     m.add("InitializeConfiguration", [&s](const Call&) { s.configuration = model::InitializeConfiguration(); });
-    m.add("InitializeParameters", [&s](const Call&) { s.parameters = model::InitializeParameters(); });
+    m.add("InitializeParameters", [&s](const Call&) {
+        s.parameters = model::InitializeParameters();
+        s.carrierPlan = {};
+    });
     m.add("InitializeSigGenSettings", [&s](const Call&) { s.SigGenSettings = model::InitializeSigGenSettings(s.parameters); });
     m.add("InitializeFigures", [this](const Call&) { InitializeFigures(); });
     m.add("InitializeFigure", [this](const Call& c) { InitializeFigure(c.handles); });
@@ -121,6 +127,15 @@ MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
         auto [response, slot] = ctx_.slotSetup(ctx_.figureList.figSlotSetup, p.slot);
         if (response == "OK") p.slot = slot;
     });
+    // A menu item, and so an operation of the common module; the plan is the signal's, as here.
+    ctx_.registry.module(kCommonModule).add("menuConfigCarriers_Callback", [this](const Call& c) {
+        if (!ctx_.carrierSetup) throw std::runtime_error("the carriers and noise dialog is missing");
+        auto [response, plan] = ctx_.carrierSetup(ctx_.figureList.figCarriers, ctx_.state.parameters, ctx_.state.carrierPlan);
+        if (response != "OK") return;
+        ctx_.state.carrierPlan = std::move(plan);
+        redrawFormatParameters(c.handles);
+        ctx_.registry.call(kCommonModule, "redrawAppTitle", Call{nullptr, c.handles});
+    });
 }
 
 QWidget* MainWindow::start() {
@@ -161,7 +176,8 @@ QWidget* MainWindow::InitializeFigures() {
     };
     for (const Dialog& d : {Dialog{"Zuno_Fwd_GUI_SlotSetup", &FigureList::figSlotSetup, "Zuno_Fwd_GUI_SlotSetup"},
                             Dialog{"Zuno_Fwd_GUI_RPCsetup", &FigureList::figRPCsetup, "Zuno_Fwd_GUI_RPCsetup"},
-                            Dialog{"VskConfigAdv_c", &FigureList::AdvSettings, "VskConfigAdv_c"}}) {
+                            Dialog{"VskConfigAdv_c", &FigureList::AdvSettings, "VskConfigAdv_c"},
+                            Dialog{"Zuno_Fwd_GUI_Carriers", &FigureList::figCarriers, "Zuno_Fwd_GUI_Carriers"}}) {
         // A missing layout or module fails the start-up: a window that silently never opens is worse.
         QWidget* w = host::loadFigure(d.layout, main, ctx_.registry);
         plots::fitOnScreen(w);
@@ -229,15 +245,40 @@ void MainWindow::redrawFormatParameters(const Handles& h) {
     ctl(h["pdFilterType"]).setValue(p.FilterType);
     ctl(h["chkPhaseEq"]).setValue(p.PhaseEq);
     ctl(h["chkMirrorSpectrum"]).setValue(p.MirrorSpectrum);
-    ctl(h["txtNumberOfSamples"]).setString(host::numberText(p.ProjectedLength) + " Samples");
+    // Several frames when the carriers need them to loop; one when the plan cannot be made.
+    int frames = 1;
+    try {
+        frames = editors::planFrames(p, ctx_.state.carrierPlan);
+    } catch (const std::exception&) {
+    }
+    ctl(h["txtNumberOfSamples"]).setString(host::numberText(frames * p.ProjectedLength) + " Samples");
 }
 
 void MainWindow::Calculate() {
+    AppState& s = ctx_.state;
     try {
-        engine::FrameResult frame = model::Calculate(ctx_.state.parameters);
-        ctx_.state.waveform = std::move(frame.waveform);
-        ctx_.state.markers = std::move(frame.events);
-        ctx_.state.waveformOverSampling = ctx_.state.parameters.OverSampling;
+        engine::FrameResult frame;
+        int frames = 1;
+        std::vector<double> offsets{0.0};
+        std::string summary;
+        if (s.carrierPlan.plain()) {
+            frame = model::Calculate(s.parameters);
+        } else {
+            model::CarrierWaveform w = model::calculateCarriers(s.parameters, s.carrierPlan, std::nullopt);
+            summary = model::carrierSummary(w, s.carrierPlan);
+            // The status line names the length itself: the summary goes on from the carriers.
+            if (const auto at = summary.find("), "); at != std::string::npos) summary.erase(0, at + 3);
+            frame = std::move(w.frame);
+            frames = w.frames;
+            offsets = std::move(w.offsetsHz);
+        }
+        s.waveform = std::move(frame.waveform);
+        s.markers = std::move(frame.events);
+        s.waveformOverSampling = s.parameters.OverSampling;
+        s.waveformPlan = s.carrierPlan;
+        s.waveformFrames = frames;
+        s.waveformCarriersHz = std::move(offsets);
+        s.waveformSummary = std::move(summary);
     } catch (const std::exception& e) {
         showStatus(ctx_, "Calculation failed: " + firstLine(e.what()));
         ctx_.dialogs.error("Calculation Error", e.what());

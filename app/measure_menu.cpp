@@ -127,8 +127,22 @@ void MeasureMenu::menuPlotMeasure(const host::Handles& h) {
     if (!common_.checkWaveformReady(h, "Plot")) return;
     // The waveform held is the one these settings made, also when the user chose to measure it
     // after changing them.
-    const model::Parameters& made = ctx_.state.appInfo.LastCaluclatedParameterSet.value_or(ctx_.state.parameters);
-    measure(playedWaveform(ctx_), analyzer::optionsFor(model::frameArguments(made, {})), plotLabel(ctx_));
+    const AppState& s = ctx_.state;
+    model::Parameters made = s.appInfo.LastCaluclatedParameterSet.value_or(s.parameters);
+    // Of several carriers, the first is read: with its own settings, at its offset.
+    if (!s.waveformPlan.carriers.empty()) {
+        const model::Carrier& first = s.waveformPlan.carriers.front();
+        if (first.parameters) {
+            const double r = made.OverSampling;
+            made = *first.parameters;
+            made.OverSampling = r;
+            made.ProjectedLength = model::projectedLength(r);
+        }
+        if (first.pnOffset) made.PilotOffsetIndex = *first.pnOffset;
+    }
+    analyzer::Options options = analyzer::optionsFor(model::frameArguments(made, {}));
+    options.carrierOffsetHz = s.waveformCarriersHz.empty() ? 0.0 : s.waveformCarriersHz.front();
+    measure(playedWaveform(ctx_), options, plotLabel(ctx_));
 }
 
 void MeasureMenu::menuFileAnalyzeIQ(const host::Handles&) {

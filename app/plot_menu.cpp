@@ -83,7 +83,7 @@ void PlotMenu::menuPlotSpectrumAnalyzer(const host::Handles& h) {
     BusyPointer busy(ctx_.mainWindow);
     keep(plots::KV_PlotSpectrumAnalyzer(ctx_.mainWindow, plotLabel(ctx_), ctx_.state.waveformRate(),
                                         ctx_.state.SigGenSettings.Amplitude,
-                                        playedWaveform(ctx_), ctx_.dialogs));
+                                        playedWaveform(ctx_), ctx_.dialogs, ctx_.state.waveformCarriersHz));
 }
 
 void PlotMenu::menuPlotWaterfall(const host::Handles& h) {

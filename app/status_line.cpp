@@ -6,6 +6,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "editors/carrier_setup.h"
 #include "model/waveform_stats.h"
 #include "host/core/number_text.h"
 
@@ -46,8 +47,8 @@ std::string statusText(const AppContext& ctx) {
     return b ? b->currentMessage().toStdString() : std::string();
 }
 
-std::string calculatedText(const dsp::CVec& waveform, double sampleRate, double milliseconds) {
-    return "Calculated " + std::to_string(waveform.size()) + " samples at " + host::numberText(sampleRate / 1e6) +
+std::string calculatedText(const dsp::CVec& waveform, double sampleRate, int frames, double milliseconds) {
+    return "Calculated " + editors::lengthText(frames, waveform.size()) + " at " + host::numberText(sampleRate / 1e6) +
            " MHz, crest factor " + fixed(model::waveformStats(waveform).crestDb, 1) + " dB, in " +
            fixed(std::round(milliseconds), 0) + " ms";
 }

@@ -15,8 +15,8 @@ void showStatus(AppContext& ctx, const std::string& text);
 // The status bar's text now; empty before anything happened.
 std::string statusText(const AppContext& ctx);
 
-// "Calculated 983040 samples at 36.864 MHz, crest factor 11.3 dB, in 9 ms".
-std::string calculatedText(const dsp::CVec& waveform, double sampleRate, double milliseconds);
+// "Calculated 1 frame (26.6667 ms), 983040 samples at 36.864 MHz, crest factor 11.3 dB, in 9 ms".
+std::string calculatedText(const dsp::CVec& waveform, double sampleRate, int frames, double milliseconds);
 // The first line of a message, for the status line: the dialog has the rest.
 std::string firstLine(const std::string& message);
 // Where the instrument is, as the connection dialog names it: "127.0.0.1:5025", "GPIB0::19",

@@ -93,7 +93,8 @@ MenuHeaders KV_AddMenu(QWidget* window, const std::string& platform, host::Regis
              window, registry);
 
     menus.Config = addMenu(bar, "&Configuration", "menuConfig");
-    addItems(menus.Config, {{"&Sig Gen I/O", "menuConfigSigGenIO"}}, window, registry);
+    addItems(menus.Config, {{"Carriers and Noise...", "menuConfigCarriers"}, {"&Sig Gen I/O", "menuConfigSigGenIO", true}},
+             window, registry);
     if (platform == "c") {
         menus.Config->addSeparator();
         QMenu* memory = addMenu(menus.Config, "&Baseband Generator", "menuConfigBBG1");

@@ -1,9 +1,11 @@
-// Plot windows over the largest waveform (oversampling 30, 983040 samples): opened and drawn,
-// and the computations behind them alone.
+// Plot windows over the largest frame (oversampling 30, 983040 samples) and over a waveform of
+// several frames (4194304 samples, as several carriers make): opened and drawn, and the
+// computations behind them alone. The time per sample should not grow with the length.
 #include <QApplication>
 #include <QPixmap>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
+#include <map>
 
 #include "model/calculate.h"
 #include "busy_frame.h"
@@ -42,6 +44,21 @@ const dsp::CVec& frameOf(bool busy) {
 
 const dsp::CVec& samples() { return frameOf(false); }
 
+constexpr long kOneFrame = 983040;
+constexpr long kLong = 4194304;
+
+// The frame repeated to `length` samples.
+const dsp::CVec& samples(long length) {
+    static std::map<long, dsp::CVec> made;
+    dsp::CVec& x = made[length];
+    if (x.empty()) {
+        const dsp::CVec& frame = samples();
+        x.resize(static_cast<std::size_t>(length));
+        for (std::size_t k = 0; k < x.size(); ++k) x[k] = frame[k % frame.size()];
+    }
+    return x;
+}
+
 // A main window of a usual size for the plots to open next to.
 QWidget& parent() {
     static QWidget w;
@@ -54,9 +71,10 @@ host::QtDialogs& dialogs() {
     return d;
 }
 
+// `length` 0: the frame itself.
 template <class Open>
-void window(benchmark::State& state, Open open) {
-    const dsp::CVec& x = samples();
+void window(benchmark::State& state, Open open, long length = 0) {
+    const dsp::CVec& x = length > 0 ? samples(length) : samples();
     for (auto _ : state) {
         plots::PlotWindow* w = open(x);
         // Drawn: everything painted once, as the screen would show it.
@@ -70,33 +88,41 @@ void window(benchmark::State& state, Open open) {
 }
 
 void SpectrumWindow(benchmark::State& s) {
-    window(s, [](const dsp::CVec& x) { return plots::KV_PlotSpectrum(&parent(), "bench", kRate, x); });
+    window(s, [](const dsp::CVec& x) { return plots::KV_PlotSpectrum(&parent(), "bench", kRate, x); }, s.range(0));
+}
+// Three carriers, each with its channel power.
+void SpectrumAnalyzerCarriersWindow(benchmark::State& s) {
+    window(s, [](const dsp::CVec& x) {
+        return plots::KV_PlotSpectrumAnalyzer(&parent(), "bench", kRate, -30, x, dialogs(), {-1.25e6, 0, 1.25e6});
+    }, s.range(0));
 }
 void CcdfWindow(benchmark::State& s) {
-    window(s, [](const dsp::CVec& x) { return plots::KV_PlotCCDF(&parent(), "bench", x); });
+    window(s, [](const dsp::CVec& x) { return plots::KV_PlotCCDF(&parent(), "bench", x); }, s.range(0));
 }
 void IqTimeWindow(benchmark::State& s) {
-    window(s, [](const dsp::CVec& x) { return plots::KV_PlotIQTime(&parent(), "bench", kRate, 0, x); });
+    window(s, [](const dsp::CVec& x) { return plots::KV_PlotIQTime(&parent(), "bench", kRate, 0, x); }, s.range(0));
 }
 void WaterfallWindow(benchmark::State& s) {
     window(s, [](const dsp::CVec& x) {
         return plots::KV_PlotWaterfall(&parent(), "bench", kRate, (double(x.size()) / kRate) / 200, x);
-    });
+    }, s.range(0));
 }
 // One symbol per trace (30 samples) and one point per symbol: the busiest the menu makes them.
 void EyeDiagramWindow(benchmark::State& s) {
     window(s, [](const dsp::CVec& x) {
         return plots::KV_PlotEyeDiagram(&parent(), "bench", x, 30, 30 / kRate, 0, dialogs());
-    });
+    }, s.range(0));
 }
 void ScatterDiagramWindow(benchmark::State& s) {
-    window(s, [](const dsp::CVec& x) { return plots::KV_PlotScatterDiagram(&parent(), "bench", x, 30, 0, 1, dialogs()); });
+    window(
+        s, [](const dsp::CVec& x) { return plots::KV_PlotScatterDiagram(&parent(), "bench", x, 30, 0, 1, dialogs()); },
+        s.range(0));
 }
 // The default 30 kHz resolution bandwidth over every segment of the frame.
 void SpectrumAnalyzerWindow(benchmark::State& s) {
     window(s, [](const dsp::CVec& x) {
         return plots::KV_PlotSpectrumAnalyzer(&parent(), "bench", kRate, -30, x, dialogs());
-    });
+    }, s.range(0));
 }
 // Plot > Measure...: the analysis against the frame's own settings (PN offset searched), the
 // window opened and drawn. The default frame (pilots and idle noise) and the busy one.
@@ -112,13 +138,14 @@ void MeasureWindowDrawn(benchmark::State& s) {
 BENCHMARK_CAPTURE(MeasureWindow, DefaultFrame, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(MeasureWindow, BusyFrame, true)->Unit(benchmark::kMillisecond);
 BENCHMARK(MeasureWindowDrawn)->Unit(benchmark::kMillisecond);
-BENCHMARK(SpectrumWindow)->Unit(benchmark::kMillisecond);
-BENCHMARK(SpectrumAnalyzerWindow)->Unit(benchmark::kMillisecond);
-BENCHMARK(CcdfWindow)->Unit(benchmark::kMillisecond);
-BENCHMARK(IqTimeWindow)->Unit(benchmark::kMillisecond);
-BENCHMARK(WaterfallWindow)->Unit(benchmark::kMillisecond);
-BENCHMARK(EyeDiagramWindow)->Unit(benchmark::kMillisecond);
-BENCHMARK(ScatterDiagramWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(SpectrumWindow)->Arg(kOneFrame)->Arg(kLong)->Unit(benchmark::kMillisecond);
+BENCHMARK(SpectrumAnalyzerWindow)->Arg(kOneFrame)->Arg(kLong)->Unit(benchmark::kMillisecond);
+BENCHMARK(SpectrumAnalyzerCarriersWindow)->Arg(kLong)->Unit(benchmark::kMillisecond);
+BENCHMARK(CcdfWindow)->Arg(kOneFrame)->Arg(kLong)->Unit(benchmark::kMillisecond);
+BENCHMARK(IqTimeWindow)->Arg(kOneFrame)->Arg(kLong)->Unit(benchmark::kMillisecond);
+BENCHMARK(WaterfallWindow)->Arg(kOneFrame)->Arg(kLong)->Unit(benchmark::kMillisecond);
+BENCHMARK(EyeDiagramWindow)->Arg(kOneFrame)->Arg(kLong)->Unit(benchmark::kMillisecond);
+BENCHMARK(ScatterDiagramWindow)->Arg(kOneFrame)->Arg(kLong)->Unit(benchmark::kMillisecond);
 
 void SpectrumData(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(plots::computeSpectrum(kRate, samples()));

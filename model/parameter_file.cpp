@@ -58,8 +58,8 @@ host::Value parameterFileVariables(const Parameters& parameters, const CarrierPl
     return file;
 }
 
-void writeParameterFile(const std::string& filename, const Parameters& parameters) {
-    host::writeMatFile(filename, parameterFileVariables(parameters));
+void writeParameterFile(const std::string& filename, const Parameters& parameters, const CarrierPlan& plan) {
+    host::writeMatFile(filename, parameterFileVariables(parameters, plan));
 }
 
 }  // namespace model

@@ -32,8 +32,8 @@ Parameters parametersFromFile(const host::Value& file, const std::string& filena
 // the plan is more than the one frame.
 host::Value parameterFileVariables(const Parameters& parameters, const CarrierPlan& plan = {});
 
-// Writes `parameters` as a parameter file, replacing `filename` whole; throws std::runtime_error
-// with the writer's message.
-void writeParameterFile(const std::string& filename, const Parameters& parameters);
+// Writes `parameters` (and `plan` when it is more than the one frame) as a parameter file,
+// replacing `filename` whole; throws std::runtime_error with the writer's message.
+void writeParameterFile(const std::string& filename, const Parameters& parameters, const CarrierPlan& plan = {});
 
 }  // namespace model

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dsp/types.h"
 #include "plots/core/ccdf.h"
@@ -37,9 +38,11 @@ PlotWindow* KV_PlotSpectrum(QWidget* hParent, const std::string& label, double s
 // A spectrum analyser's view of the waveform: Welch's power density at a chosen resolution
 // bandwidth and averaging, in dBm/Hz (the waveform's mean power being `outputDbm`) or in dB
 // relative to the total power, with the channel power, occupied bandwidth and adjacent-channel
-// leakage against editable limits, and markers.
+// leakage against editable limits, and markers. With several carriers (their offsets in Hz), the
+// channel power of each and the leakage beside the outer ones.
 PlotWindow* KV_PlotSpectrumAnalyzer(QWidget* hParent, const std::string& label, double sampleRate, double outputDbm,
-                                    const dsp::CVec& iqWave, host::Dialogs& dialogs);
+                                    const dsp::CVec& iqWave, host::Dialogs& dialogs,
+                                    const std::vector<double>& carriersHz = {0.0});
 
 // The spectra of successive slices of `period` seconds, as a turnable three-dimensional view and
 // as a spectrogram.

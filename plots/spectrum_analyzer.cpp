@@ -101,9 +101,15 @@ QTableWidget* table(const char* tag, int rows, const QStringList& columns) {
 // of each setting affects.
 class Analyzer : public QObject {
 public:
-    Analyzer(PlotWindow* window, PlotCanvas* canvas, double rate, double outputDbm, dsp::CVec x)
-        : QObject(window), window_(window), canvas_(canvas), rate_(rate), outputDbm_(outputDbm), x_(std::move(x)),
-          units_(DetermineFrequencyUnits(rate)), span_(std::min(rate, kDefaultSpan)), rows_(kDefaultAclrRows) {
+    Analyzer(PlotWindow* window, PlotCanvas* canvas, double rate, double outputDbm, const dsp::CVec& x,
+             std::vector<double> carriers)
+        : QObject(window), window_(window), canvas_(canvas), rate_(rate), outputDbm_(outputDbm), x_(x),
+          units_(DetermineFrequencyUnits(rate)), span_(std::min(rate, kDefaultSpan)), rows_(kDefaultAclrRows),
+          carriers_(carriers.empty() ? std::vector<double>{0.0} : std::move(carriers)) {
+        // Every carrier in view, with room for the adjacent bands beside the outer ones.
+        const auto [lo, hi] = std::minmax_element(carriers_.begin(), carriers_.end());
+        centreHz_ = (*lo + *hi) / 2;
+        span_ = std::min(rate, *hi - *lo + kDefaultSpan);
         axes_ = canvas_->addAxes(placeAxes(kDefaultAxes), "analyzerAxes");
         trace_ = canvas_->addLine(axes_, {}, {}, kLineColour);
         trace_->setName("Average");
@@ -270,6 +276,21 @@ public:
         g->addLayout(buttons, 4, 0, 1, 2);
         h->addWidget(acp, 11);
 
+        // Each carrier's channel power, when there are several.
+        carrierTable_ = table("analyzerCarrierPowers", int(carriers_.size()), {"MHz", "Channel power"});
+        carrierTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        carrierTable_->verticalHeader()->hide();
+        carrierTable_->setToolTip("Each carrier's offset and the power within the channel bandwidth around it");
+        for (int r = 0; r < int(carriers_.size()); ++r) {
+            carrierTable_->setItem(r, 0, cell(numberText(carriers_[std::size_t(r)] / 1e6), false));
+            carrierTable_->setItem(r, 1, cell({}, false));
+        }
+        auto* perCarrier = new QGroupBox("Carriers");
+        perCarrier->setObjectName("analyzerCarriers");
+        (new QVBoxLayout(perCarrier))->addWidget(carrierTable_);
+        perCarrier->setVisible(carriers_.size() > 1);
+        h->addWidget(perCarrier, 6);
+
         auto* marks = new QGroupBox("Markers");
         auto* v = new QVBoxLayout(marks);
         const QString f = QString::fromStdString(units_.text);
@@ -345,10 +366,13 @@ public:
 
     // The read-outs, after a new estimate, new rows or a new channel bandwidth.
     void measure() {
-        const ChannelMeasurements m = measureChannel(spectrum_, channelHz_, rows_);
+        const ChannelMeasurements m = measureChannel(spectrum_, channelHz_, rows_, carriers_);
         const bool dBm = unit() == LevelUnit::DbmPerHz;
-        channel_->setText(number(powerLevel(m.channelPower, spectrum_, unit(), outputDbm_)) +
-                          (dBm ? " dBm" : " dB re total"));
+        const QString levelUnit = dBm ? " dBm" : " dB re total";
+        channel_->setText(number(powerLevel(m.channelPower, spectrum_, unit(), outputDbm_)) + levelUnit);
+        for (int r = 0; r < carrierTable_->rowCount(); ++r)
+            carrierTable_->item(r, 1)->setText(
+                number(powerLevel(m.carrierPowers[std::size_t(r)], spectrum_, unit(), outputDbm_)) + levelUnit);
         occupied_->setText(number(m.occupied.width() / 1e6, 4) + " MHz");
         const QSignalBlocker quiet(aclr_);
         aclr_->setRowCount(int(m.aclr.size()));
@@ -547,12 +571,15 @@ private:
         for (QCPItemRect* band : bands_) canvas_->removeItem(band);
         bands_.clear();
         const double u = units_.factor;
-        bands_.push_back(shadeBand(canvas_, axes_, -channelHz_ / 2 / u, channelHz_ / 2 / u,
-                                   QColor(0, 160, 0, 28)));
+        for (double f : carriers_)
+            bands_.push_back(shadeBand(canvas_, axes_, (f - channelHz_ / 2) / u, (f + channelHz_ / 2) / u,
+                                       QColor(0, 160, 0, 28)));
+        // Below the lowest carrier and above the highest.
+        const auto [lo, hi] = std::minmax_element(carriers_.begin(), carriers_.end());
         for (const AclrRow& r : rows_)
-            for (double side : {-1.0, 1.0})
-                bands_.push_back(shadeBand(canvas_, axes_, (side * r.offset - r.bandwidth / 2) / u,
-                                           (side * r.offset + r.bandwidth / 2) / u, QColor(230, 120, 0, 90)));
+            for (double centre : {*lo - r.offset, *hi + r.offset})
+                bands_.push_back(shadeBand(canvas_, axes_, (centre - r.bandwidth / 2) / u, (centre + r.bandwidth / 2) / u,
+                                           QColor(230, 120, 0, 90)));
     }
 
     PlotWindow* window_;
@@ -570,6 +597,7 @@ private:
     double topLevel_ = 0;
     double channelHz_ = kChannelBandwidth;
     std::vector<AclrRow> rows_;
+    std::vector<double> carriers_;  // Hz
     std::vector<QCPItemRect*> bands_;
     std::array<Marker, kMarkers> markers_;
     QLineEdit* centre_ = nullptr;
@@ -584,19 +612,21 @@ private:
     QLabel* channel_ = nullptr;
     QLabel* occupied_ = nullptr;
     QTableWidget* aclr_ = nullptr;
+    QTableWidget* carrierTable_ = nullptr;
     QTableWidget* markerTable_ = nullptr;
 };
 
 }  // namespace
 
 PlotWindow* KV_PlotSpectrumAnalyzer(QWidget* hParent, const std::string& label, double sampleRate, double outputDbm,
-                                    const dsp::CVec& iqWave, host::Dialogs& dialogs) {
+                                    const dsp::CVec& iqWave, host::Dialogs& dialogs,
+                                    const std::vector<double>& carriersHz) {
     if (sampleRate <= 0) sampleRate = 1;
     auto [window, canvas] = openCanvasWindow(PlotKind::SpectrumAnalyzer, hParent);
     // Room for the tables under a plot that still shows the bands.
     window->resize(window->size().expandedTo(QSize(1000, 680)));
     window->setDialogs(dialogs);
-    auto* analyzer = new Analyzer(window, canvas, sampleRate, outputDbm, iqWave);
+    auto* analyzer = new Analyzer(window, canvas, sampleRate, outputDbm, iqWave, carriersHz);
     QWidget* controls = analyzer->controls();
     QWidget* tables = analyzer->tables();
     addControls(window, controls, nullptr, tables);

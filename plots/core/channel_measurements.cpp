@@ -43,15 +43,24 @@ OccupiedBand occupiedBand(const PowerSpectrum& s, double fraction) {
     return {crossing((1 - fraction) / 2 * total), crossing((1 + fraction) / 2 * total)};
 }
 
-ChannelMeasurements measureChannel(const PowerSpectrum& s, double channelBandwidth, const std::vector<AclrRow>& rows) {
+ChannelMeasurements measureChannel(const PowerSpectrum& s, double channelBandwidth, const std::vector<AclrRow>& rows,
+                                   const std::vector<double>& carriersHz) {
     ChannelMeasurements m;
-    m.channelPower = bandPower(s, -channelBandwidth / 2, channelBandwidth / 2);
+    const std::vector<double> carriers = carriersHz.empty() ? std::vector<double>{0.0} : carriersHz;
+    for (double f : carriers) {
+        m.carrierPowers.push_back(bandPower(s, f - channelBandwidth / 2, f + channelBandwidth / 2));
+        m.channelPower += m.carrierPowers.back();
+    }
     m.occupied = occupiedBand(s, 0.99);
-    auto dBc = [&](double centre, double width) {
-        return 10 * std::log10(bandPower(s, centre - width / 2, centre + width / 2) / m.channelPower);
+    const auto [lowest, highest] = std::minmax_element(carriers.begin(), carriers.end());
+    const double lowPower = m.carrierPowers[std::size_t(lowest - carriers.begin())];
+    const double highPower = m.carrierPowers[std::size_t(highest - carriers.begin())];
+    auto dBc = [&](double centre, double width, double reference) {
+        return 10 * std::log10(bandPower(s, centre - width / 2, centre + width / 2) / reference);
     };
     for (const AclrRow& row : rows) {
-        AclrResult r{row, dBc(-row.offset, row.bandwidth), dBc(row.offset, row.bandwidth)};
+        AclrResult r{row, dBc(*lowest - row.offset, row.bandwidth, lowPower),
+                     dBc(*highest + row.offset, row.bandwidth, highPower)};
         r.pass = r.lower <= row.limit && r.upper <= row.limit;
         m.aclr.push_back(r);
     }

@@ -38,11 +38,15 @@ struct AclrResult {
 };
 
 struct ChannelMeasurements {
-    double channelPower = 0;  // over the channel bandwidth, |x|^2 units
+    double channelPower = 0;  // over each carrier's channel bandwidth, summed, |x|^2 units
+    std::vector<double> carrierPowers;  // one per carrier, in the order given
     OccupiedBand occupied;    // 99 %
     std::vector<AclrResult> aclr;
 };
 
-ChannelMeasurements measureChannel(const PowerSpectrum& s, double channelBandwidth, const std::vector<AclrRow>& rows);
+// With several carriers, the lower bands lie below the lowest carrier and are measured against
+// its channel power, the upper ones above the highest against its.
+ChannelMeasurements measureChannel(const PowerSpectrum& s, double channelBandwidth, const std::vector<AclrRow>& rows,
+                                   const std::vector<double>& carriersHz = {0.0});
 
 }  // namespace plots

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""Writes Zuno_Fwd_GUI_SlotSetup.ui and Zuno_Fwd_GUI_RPCsetup.ui next to this script.
+"""Writes Zuno_Fwd_GUI_SlotSetup.ui, Zuno_Fwd_GUI_RPCsetup.ui and Zuno_Fwd_GUI_Carriers.ui next
+to this script.
 
-The two editor windows are mostly rows of identical controls that differ only in the number at
+The editor windows are mostly rows of identical controls that differ only in the number at
 the end of their tags; writing them by hand invites a mistyped tag. Run it after changing the
 rows, then commit the .ui files: the application loads those, not this script. Needs only the
 standard library. With --check it writes nothing and fails when a committed file differs from
@@ -16,6 +17,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SLOTS = 16
 VISIBLE_CHANNELS = 16
 SCROLL_RANGE = 59 - VISIBLE_CHANNELS
+CARRIERS = 4
 
 ACTIVITY = ["All on", "All but 4, 8, 12, 16", "Only odd slots", "Only 4, 8, 12, 16", "All off", "Random"]
 CHANNEL_ACTIVITY = ["All on", "All but 3, 7, ..., 55", "Only 0, 2, 4, ..., 58", "Only 3, 7, ..., 55", "All off",
@@ -261,9 +263,58 @@ def rpc_setup():
     write(ui, "Zuno_Fwd_GUI_RPCsetup")
 
 
+# --- carriers and noise ---------------------------------------------------------------------
+
+def carrier_setup():
+    ui, vbox = window("figCarriers", "Carriers and Noise", "Zuno_Fwd_GUI_Carriers", "close_Callback")
+    grid = layout(ET.SubElement(vbox, "item"), "QGridLayout", "layCarriers", spacing=4)
+    headings = ["Carrier", "Offset (Hz)", "Gain (dB)", "Settings", "PN offset", "Parameter file", ""]
+    for col, text in enumerate(headings):
+        widget(grid_item(grid, 0, col), "QLabel", "lblHead%d" % (col + 1), text=text, align=CENTER, bold=True)
+    line(grid_item(grid, 1, 0, colspan=len(headings)), "lineHead")
+    for r in range(1, CARRIERS + 1):
+        row = 1 + r
+        widget(grid_item(grid, row, 0), "QLabel", "lblCarrier%d" % r, text=str(r), align=CENTER)
+        widget(grid_item(grid, row, 1), "QLineEdit", "txtCarrierOffset%d" % r, callback="CarrierOffset_Callback",
+               align=RIGHT, minWidth=110)
+        widget(grid_item(grid, row, 2), "QLineEdit", "txtCarrierGain%d" % r, callback="CarrierGain_Callback",
+               align=RIGHT, maxWidth=80)
+        items(widget(grid_item(grid, row, 3), "QComboBox", "pdCarrierSettings%d" % r,
+                     callback="CarrierSettings_Callback"), ["Main settings", "Parameter file..."])
+        widget(grid_item(grid, row, 4), "QLineEdit", "txtCarrierPN%d" % r, callback="CarrierPN_Callback",
+               align=RIGHT, maxWidth=80)
+        widget(grid_item(grid, row, 5), "QLabel", "txtCarrierFile%d" % r, minWidth=160)
+        widget(grid_item(grid, row, 6), "QPushButton", "pbRemoveCarrier%d" % r, text="Remove",
+               callback="RemoveCarrier_Callback")
+    add = layout(ET.SubElement(vbox, "item"), "QHBoxLayout", "layAdd")
+    widget(ET.SubElement(add, "item"), "QPushButton", "pbAddCarrier", text="Add Carrier", callback="AddCarrier_Callback")
+    spacer = ET.SubElement(ET.SubElement(add, "item"), "spacer", name="spcAdd")
+    prop(spacer, "orientation", "enum", "Qt::Horizontal")
+    prop(spacer, "sizeHint", "size", (40, 20), stdset=False)
+
+    line(ET.SubElement(vbox, "item"), "lineSignal")
+    signal = layout(ET.SubElement(vbox, "item"), "QGridLayout", "laySignal", spacing=4, columnstretch="0,0,1")
+    for row, (check, text, field, callback) in enumerate([
+            ("chkNoise", "Noise, C/N (dB):", "txtNoiseCN", "NoiseCN"),
+            ("chkCrest", "Crest factor target (dB):", "txtCrest", "Crest")]):
+        widget(grid_item(signal, row, 0), "QCheckBox", check, text=text, callback=check + "_Callback")
+        widget(grid_item(signal, row, 1), "QLineEdit", field, callback=field + "_Callback", align=RIGHT, maxWidth=80)
+    widget(grid_item(signal, 2, 0, colspan=2), "QCheckBox", "chkQuantizeOffsets",
+           text="Quantize offsets to multiples of 37.5 Hz", callback="chkQuantizeOffsets_Callback")
+    widget(grid_item(signal, 3, 0), "QLabel", "lblLength", text="Waveform:")
+    length = widget(grid_item(signal, 3, 1, colspan=2), "QLabel", "txtLength")
+    prop(length, "wordWrap", "bool", "true")
+    prop(length, "minimumSize", "size", (420, 0))
+
+    line(ET.SubElement(vbox, "item"), "lineButtons")
+    ok_cancel(vbox)
+    write(ui, "Zuno_Fwd_GUI_Carriers")
+
+
 if __name__ == "__main__":
     slot_setup()
     rpc_setup()
+    carrier_setup()
     for path in STALE:
         print(f"{path} is not what {os.path.basename(__file__)} writes: run it and commit its output",
               file=sys.stderr)

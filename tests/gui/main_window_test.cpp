@@ -420,15 +420,16 @@ TEST_F(MainWindowTest, TheStatusLineSaysWhatHappenedLast) {
     type("txtOversampling", "30");
     press("pbCalculate");
     EXPECT_THAT(app::statusText(ctx()),
-                testing::MatchesRegex("Calculated 983040 samples at 36\\.864 MHz, crest factor [0-9]+\\.[0-9] dB, "
+                testing::MatchesRegex("Calculated 1 frame \\(26\\.6667 ms\\), 983040 samples at 36\\.864 MHz, crest "
+                                      "factor [0-9]+\\.[0-9] dB, "
                                       "in [0-9]+ ms"));
     EXPECT_EQ(qobject_cast<QWidget*>(control("pbCalculate"))->geometry(), buttons) << "nothing else moves";
     EXPECT_EQ(main->size(), size);
     p().OverSampling = 1000;
     press("pbCalculate");
     EXPECT_THAT(app::statusText(ctx()), testing::StartsWith("Calculation failed: "));
-    EXPECT_EQ(app::calculatedText(dsp::CVec{{3, 4}, {0, 0}}, 2457600, 8.6),
-              "Calculated 2 samples at 2.4576 MHz, crest factor 3.0 dB, in 9 ms");
+    EXPECT_EQ(app::calculatedText(dsp::CVec{{3, 4}, {0, 0}}, 2457600, 3, 8.6),
+              "Calculated 3 frames (80 ms), 2 samples at 2.4576 MHz, crest factor 3.0 dB, in 9 ms");
 }
 
 TEST_F(MainWindowTest, ABadConfigurationFileIsReportedAndTheDefaultsUsed) {

@@ -35,7 +35,7 @@ TEST_F(ScreenFit, TheMainWindowItsDialogsSplashAndAboutBox) {
     ASSERT_TRUE(main->isVisible());
     EXPECT_TRUE(available().contains(main->frameGeometry())) << main->frameGeometry().y();
     const app::FigureList& f = ctx().figureList;
-    for (const QWidget* dialog : {f.figSlotSetup.data(), f.figRPCsetup.data(), f.AdvSettings.data()}) {
+    for (const QWidget* dialog : {f.figSlotSetup.data(), f.figRPCsetup.data(), f.AdvSettings.data(), f.figCarriers.data()}) {
         ASSERT_NE(dialog, nullptr);
         EXPECT_TRUE(available().contains(framed(dialog, main))) << dialog->objectName().toStdString();
     }

@@ -128,6 +128,8 @@ TEST_F(WindowParts, MenuBarFollowsTheTableAndPlatform) {
               "  ---\n"
               "  Measure... menuPlotMeasure\n"
               "&Configuration menuConfig\n"
+              "  Carriers and Noise... menuConfigCarriers\n"
+              "  ---\n"
               "  &Sig Gen I/O menuConfigSigGenIO\n"
               "  ---\n"
               "  &Baseband Generator menuConfigBBG1\n"
@@ -153,7 +155,9 @@ TEST_F(WindowParts, MenuBarFollowsTheTableAndPlatform) {
     other.setObjectName("main");
     app::KV_AddMenu(&other, "b", registry);
     const std::string plain = outline(other.menuBar());
-    EXPECT_NE(plain.find("&Configuration menuConfig\n  &Sig Gen I/O menuConfigSigGenIO\n(&Special"), std::string::npos)
+    EXPECT_NE(plain.find("&Configuration menuConfig\n  Carriers and Noise... menuConfigCarriers\n  ---\n"
+                         "  &Sig Gen I/O menuConfigSigGenIO\n(&Special"),
+              std::string::npos)
         << plain;
     EXPECT_FALSE(host::Handles(&other).has("menuConfigBBG1Opt1"));
 
@@ -181,7 +185,7 @@ TEST_F(WindowParts, MenuItemsCallTheirCommonOperation) {
                 calls.push_back(a->objectName().toStdString());
             });
         }
-    EXPECT_EQ(items.size(), 20u);
+    EXPECT_EQ(items.size(), 21u);
 
     std::vector<std::string> expected;
     for (QAction* a : items) {

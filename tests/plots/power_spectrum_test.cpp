@@ -199,3 +199,35 @@ TEST(PowerSpectrum, SegmentsLengthsAndShortWaveforms) {
     EXPECT_DOUBLE_EQ(s.freq[20], 0);
     EXPECT_TRUE(plots::welch({}, 1000, 100, 0).density.empty());
 }
+
+TEST(PowerSpectrum, SeveralCarriersEachHaveTheirChannelAndTheOuterOnesTheLeakage) {
+    // 10 kHz bins from -5 to +5 MHz; carriers at -1.25 MHz (density 2), 0 (1) and 1.25 MHz
+    // (0.5), each 119 bins wide; a floor of 1e-6 elsewhere.
+    plots::PowerSpectrum s;
+    s.binWidth = 10e3;
+    for (int k = -500; k < 500; ++k) s.freq.push_back(k * 10e3);
+    s.density.assign(s.freq.size(), 1e-6);
+    const double carriers[] = {-1.25e6, 0, 1.25e6}, density[] = {2, 1, 0.5};
+    for (std::size_t k = 0; k < s.freq.size(); ++k)
+        for (int c = 0; c < 3; ++c)
+            if (std::abs(s.freq[k] - carriers[c]) < 0.6e6 - 1) s.density[k] = density[c];
+    const plots::ChannelMeasurements m =
+        plots::measureChannel(s, plots::kChannelBandwidth, plots::kDefaultAclrRows, {-1.25e6, 0, 1.25e6});
+    ASSERT_EQ(m.carrierPowers.size(), 3u);
+    const double inChannel = 1.19e6, outside = 1e-6 * (plots::kChannelBandwidth - 1.19e6);  // 119 bins
+    EXPECT_NEAR(m.carrierPowers[0], 2 * inChannel + outside, 1e-6);
+    EXPECT_NEAR(m.carrierPowers[1], inChannel + outside, 1e-6);
+    EXPECT_NEAR(m.carrierPowers[2], 0.5 * inChannel + outside, 1e-6);
+    EXPECT_NEAR(m.channelPower, m.carrierPowers[0] + m.carrierPowers[1] + m.carrierPowers[2], 1e-6);
+    // 750 kHz below the lowest carrier and above the highest, each against its own carrier:
+    // not at +-750 kHz, which lie inside the neighbouring carriers.
+    ASSERT_EQ(m.aclr.size(), 2u);
+    EXPECT_NEAR(m.aclr[0].lower, 10 * std::log10(1e-6 * 30e3 / m.carrierPowers[0]), 1e-9);
+    EXPECT_NEAR(m.aclr[0].upper, 10 * std::log10(1e-6 * 30e3 / m.carrierPowers[2]), 1e-9);
+    EXPECT_TRUE(m.aclr[0].pass);
+    // One carrier as before.
+    const plots::ChannelMeasurements one = plots::measureChannel(s, plots::kChannelBandwidth, plots::kDefaultAclrRows);
+    EXPECT_EQ(one.carrierPowers.size(), 1u);
+    EXPECT_DOUBLE_EQ(one.channelPower, one.carrierPowers[0]);
+    EXPECT_FALSE(one.aclr[0].pass);
+}
