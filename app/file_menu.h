@@ -31,6 +31,8 @@ public:
     bool saveParameters(const std::string& filename, const model::Parameters& record);
     // Reads and checks a parameter file; on success replaces `parameters` and redraws the window.
     bool loadParameters(const std::string& filename, const host::Handles& handles);
+    // File > Open once the file is chosen: loads it and makes it the current parameter file.
+    bool openNamed(const std::string& filename, const host::Handles& handles);
 
 private:
     // Before changed settings are set aside: asks "Save changes to <file>?". True when the
