@@ -145,7 +145,7 @@ class TestDownload:
             port = closed.getsockname()[1]
         with pytest.raises(OSError, match="^download failed: "):
             zuno_fwd.download(samples, f"127.0.0.1:{port}", {"OverSampling": 2})
-        with pytest.raises(OSError, match="^playback failed: .*:POWer"):
+        with pytest.raises(OSError, match=r"^playback failed: Line 4 .*:source:power.*-221"):
             zuno_fwd.download(samples, sim("--reject", ":POWer"), {"OverSampling": 2})
         with pytest.raises(OSError, match="^download failed: "):
             zuno_fwd.download(samples, sim("--stall"), {"OverSampling": 2}, timeout=0.5)
