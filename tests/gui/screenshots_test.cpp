@@ -1,5 +1,6 @@
-// The README's pictures, taken from the running application as a user meets it: the main window
-// after Calculate, and the spectrum Plot > Spectrum draws. scripts/screenshots.sh runs this test
+// The README's pictures, taken from the running application as the quick start has the user
+// meet it: the settings it saved opened, the main window after Calculate, and the spectrum
+// Plot > Spectrum draws. scripts/screenshots.sh runs this test
 // with ZUNO_SCREENSHOT_DIR set to write them; the test checks what they show either way.
 #include <QAbstractButton>
 #include <QImage>
@@ -7,7 +8,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/file_menu.h"
 #include "app_fixture.h"
+#include "model/parameter_file.h"
 
 namespace {
 
@@ -31,8 +34,18 @@ void keep(const QImage& image, const char* name) {
 class Screenshots : public AppTest {};
 
 TEST_F(Screenshots, MainWindowAfterCalculateAndItsSpectrum) {
+    // zuno-gen --set OverSampling=8 --set DATAchnActive=1 --set slot.DATAslotActive=1 --save-params first.mat
+    model::Parameters first = model::InitializeParameters();
+    first.OverSampling = 8;
+    first.ProjectedLength = 8 * 32768;  // as zuno-gen saves it
+    first.DATAchnActive = 1;
+    // Every slot's traffic is on by default.
+    model::writeParameterFile((dir / "first.mat").string(), first);
     start();
+    ASSERT_TRUE(application->files().openNamed((dir / "first.mat").string(), host::Handles(main)));
     testsupport::press(control("pbCalculate"));
+    ASSERT_EQ(state().waveform.size(), 8u * 32768u);
+    EXPECT_EQ(host::Control(control("txtNumberOfSamples")).string(), "262144 Samples");
     ASSERT_FALSE(state().waveform.empty());
     testsupport::trigger(control("menuPlotSpectrum"));
     const auto& ids = state().appInfo.ClientWindows;
