@@ -55,4 +55,8 @@ QWidget* Application::start() {
     return window;
 }
 
+bool Application::openParameterFile(const std::string& filename) {
+    return files_->openNamed(filename, host::Handles(ctx_.mainWindow));
+}
+
 }  // namespace app

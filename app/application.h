@@ -2,6 +2,7 @@
 // One running application: its state and its modules, registered in the host's registry for
 // as long as it lives.
 #include <memory>
+#include <string>
 
 #include "app/app_context.h"
 
@@ -28,6 +29,8 @@ public:
 
     // Zuno_Fwd_GUI_c without arguments: start-up; returns the main window.
     QWidget* start();
+    // Opens a parameter file in the started application as File > Open does.
+    bool openParameterFile(const std::string& filename);
 
     AppContext& context() { return ctx_; }
     MainWindow& mainWindow() { return *main_; }

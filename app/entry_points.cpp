@@ -1,6 +1,7 @@
 #include "app/entry_points.h"
 
 #include <QApplication>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -57,4 +58,13 @@ extern "C" void Zuno_Fwd_c(void) {
         lib->application.reset();
         throw;
     }
+}
+
+extern "C" int Zuno_Fwd_c_openFile(const char* filename) {
+    auto& lib = library();
+    if (!lib || !lib->application || !filename) return 0;
+    // The title and the next run's File > Save name the file wherever the program was started.
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::absolute(filename, ec);
+    return lib->application->openParameterFile(ec ? std::string(filename) : path.string()) ? 1 : 0;
 }

@@ -10,6 +10,10 @@ int Zuno_Fwd_c_libInitialize(void);
 void Zuno_Fwd_c_libTerminate(void);
 // Starts the application: splash, records, windows; returns with the main window shown.
 void Zuno_Fwd_c(void);
+// Opens a parameter file in the started application as File > Open does (a relative name from
+// the working directory); a file it cannot open is reported in the error box. Returns 1 when
+// the file was opened, 0 otherwise.
+int Zuno_Fwd_c_openFile(const char* filename);
 
 #ifdef __cplusplus
 }

@@ -93,9 +93,13 @@ void FileMenu::menuFileOpen(const host::Handles& handles) {
     const std::optional<host::FileChoice> choice =
         ctx_.dialogs.openFile("*" + ctx_.state.appInfo.ParameterFileExtension);
     if (!choice) return;
-    const std::string filename = addFileExtention(choice->directory + choice->name, ".mat");
-    if (!loadParameters(filename, handles)) return;
+    openNamed(addFileExtention(choice->directory + choice->name, ".mat"), handles);
+}
+
+bool FileMenu::openNamed(const std::string& filename, const host::Handles& handles) {
+    if (!loadParameters(filename, handles)) return false;
     nameFile(filename, handles);
+    return true;
 }
 
 void FileMenu::menuFileSave(const host::Handles& handles) {

@@ -36,6 +36,8 @@ public:
     // Reads and checks a parameter file; on success replaces `parameters` and the carrier plan
     // (the plain one when the file holds none) and redraws the window.
     bool loadParameters(const std::string& filename, const host::Handles& handles);
+    // File > Open once the file is chosen: loads it and makes it the current parameter file.
+    bool openNamed(const std::string& filename, const host::Handles& handles);
 
 private:
     // Before changed settings are set aside: asks "Save changes to <file>?". True when the

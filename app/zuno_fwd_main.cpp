@@ -1,6 +1,7 @@
 // zuno-fwd: hosts the library as its host runtime would: initialise, start, run the window
 // system's loop until the main window closes, terminate.
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <cstdio>
 #include <exception>
@@ -107,6 +108,14 @@ int main(int argc, char** argv) {
     int status = 0;
     try {
         Zuno_Fwd_c();
+        // A parameter file named on the command line (Qt's own options are taken out by now),
+        // as the desktop passes it: the window holds one set of settings, so the first.
+        const QStringList args = QApplication::arguments();
+        for (qsizetype i = 1; i < args.size(); ++i)
+            if (!args[i].startsWith('-')) {
+                Zuno_Fwd_c_openFile(QFile::encodeName(args[i]).constData());
+                break;
+            }
         status = QApplication::exec();
     } catch (const std::exception& e) {
         status = 1;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -27,7 +28,9 @@
 #include "model/settings_source.h"
 #include "dsp/allocator.h"
 #include "host/core/output_file.h"
+#include "model/sample_file.h"
 #include "model/sample_output.h"
+#include "instrument/core/batch_download.h"
 #include "zuno_version.h"
 
 namespace py = pybind11;
@@ -117,28 +120,100 @@ model::Parameters recordingSettings(std::size_t samples, const std::optional<std
 }
 
 using SampleArray = py::array_t<std::complex<double>, py::array::c_style | py::array::forcecast>;
+using MarkerArray = py::array_t<std::uint8_t, py::array::c_style | py::array::forcecast>;
 
 dsp::CVec samplesOf(const SampleArray& samples) {
     if (samples.ndim() != 1) throw std::invalid_argument("samples must be one row of complex values");
     return dsp::CVec(samples.data(), samples.data() + samples.size());
 }
 
+std::optional<std::array<dsp::Bits, 2>> markersOf(const std::optional<MarkerArray>& markers, std::size_t n) {
+    if (!markers) return std::nullopt;
+    if (markers->ndim() != 2 || markers->shape(0) != 2 || static_cast<std::size_t>(markers->shape(1)) != n)
+        throw std::invalid_argument("markers must have the shape (2, " + std::to_string(n) + "): two rows, one value per sample");
+    std::array<dsp::Bits, 2> rows;
+    for (std::size_t r = 0; r < 2; ++r) {
+        const std::uint8_t* row = markers->data(r, 0);
+        rows[r].assign(row, row + n);
+        for (auto& b : rows[r]) b = b != 0;
+    }
+    return rows;
+}
+
+py::array_t<std::uint8_t> markerArray(const std::array<dsp::Bits, 2>& markers) {
+    const std::size_t n = markers[0].size();
+    py::array_t<std::uint8_t> out({std::size_t{2}, n});
+    for (std::size_t row = 0; row < 2; ++row)
+        if (n > 0) std::memcpy(out.mutable_data(row, 0), markers[row].data(), n);
+    return out;
+}
+
 void writeSamples(const std::string& path, const SampleArray& samples, const std::string& format,
-                  const std::optional<std::string>& paramsPath, const Overrides& overrides) {
-    const dsp::CVec w = samplesOf(samples);
-    model::SampleOutputs options;
-    options.out = path;
+                  const std::optional<std::string>& paramsPath, const Overrides& overrides,
+                  const std::optional<MarkerArray>& markers, std::optional<double> rate, std::optional<double> frequency) {
+    model::SampleFile file;
+    file.samples = samplesOf(samples);
+    file.markers = markersOf(markers, file.samples.size());
+    file.sampleRate = rate;
+    file.frequency = frequency;
     const auto kind = model::sampleFormat(format);
     if (!kind) throw std::invalid_argument(std::string("format must be ") + model::kSampleFormatNames + ", not '" + format + "'");
-    options.format = *kind;
     py::gil_scoped_release unlocked;
     model::Parameters p;
-    if (*kind == model::SampleFormat::Sigmf) p = recordingSettings(w.size(), paramsPath, overrides);
-    const double rate = model::InitializeSigGenSettings(p).SamplingRate;
+    if (*kind == model::SampleFormat::Sigmf) p = recordingSettings(file.samples.size(), paramsPath, overrides);
     writing([&] {
-        auto files = model::prepareOutputs(options, w, {}, p, rate);
+        auto files = model::prepareSampleFile(path, *kind, file, p);
         host::commitTogether(files);
     });
+}
+
+py::tuple readSamples(const std::string& path, const std::optional<std::string>& format) {
+    std::optional<model::SampleFormat> kind;
+    if (format) {
+        kind = model::sampleFormat(*format);
+        if (!kind) throw std::invalid_argument(std::string("format must be ") + model::kSampleFormatNames + ", not '" + *format + "'");
+    }
+    model::SampleFile file;
+    {
+        py::gil_scoped_release unlocked;
+        file = model::readSampleFile(path, kind);
+    }
+    py::array_t<std::complex<double>> samples(file.samples.size(), file.samples.data());
+    py::object rate = file.sampleRate ? py::object(py::float_(*file.sampleRate)) : py::object(py::none());
+    py::object markers = file.markers ? py::object(markerArray(*file.markers)) : py::object(py::none());
+    return py::make_tuple(std::move(samples), std::move(rate), std::move(markers));
+}
+
+// A failed download or playback: the instrument link's own error, OSError in Python.
+struct LinkError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string download(const SampleArray& samples, const std::optional<MarkerArray>& markers, const std::string& address,
+                     const std::optional<std::string>& path, const Overrides& overrides,
+                     const std::vector<std::string>& sigGen, double timeout, std::optional<int> portmapper) {
+    const dsp::CVec w = samplesOf(samples);
+    const auto given = markersOf(markers, w.size());
+    const std::array<dsp::Bits, 2> rows = given ? *given : std::array<dsp::Bits, 2>{dsp::Bits(w.size()), dsp::Bits(w.size())};
+    if (!(timeout > 0 && timeout <= 3600))
+        throw std::invalid_argument("timeout must be more than 0 and at most 3600 seconds, not " + std::to_string(timeout));
+    hwio::Options link;
+    link.timeout = timeout;
+    if (portmapper) {
+        if (*portmapper < 1 || *portmapper > 65535)
+            throw std::invalid_argument("portmapper must be a port from 1 to 65535, not " + std::to_string(*portmapper));
+        link.portmapperPort = static_cast<std::uint16_t>(*portmapper);
+    }
+    py::gil_scoped_release unlocked;
+    model::SigGenSettings sig = model::InitializeSigGenSettings(settings(path, overrides));
+    for (const auto& s : sigGen) instrument::applySigGenSetting(sig, s);
+    std::ostringstream out, err;
+    if (instrument::downloadAndPlay(w, rows, sig, address, out, err, link) != 0) {
+        std::string message = err.str();
+        while (!message.empty() && message.back() == '\n') message.pop_back();
+        throw LinkError(message);
+    }
+    return out.str();
 }
 
 analyzer::ReferenceFilter referenceFilter(const std::string& name) {
@@ -165,12 +240,12 @@ std::string analyzeSamples(const SampleArray& samples, double rate, std::optiona
 PYBIND11_MODULE(_core, m) {
     m.doc() = "The compiled part of zuno_fwd; use the functions of zuno_fwd itself.";
     m.attr("__version__") = std::string(zuno::kVersion);
-    dsp::keepLargeBuffers();
-
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
         } catch (const FileError& e) {
+            PyErr_SetString(PyExc_OSError, e.what());
+        } catch (const LinkError& e) {
             PyErr_SetString(PyExc_OSError, e.what());
         } catch (const std::runtime_error& e) {
             PyErr_SetString(PyExc_ValueError, e.what());
@@ -186,7 +261,11 @@ PYBIND11_MODULE(_core, m) {
     m.def("load_params", &loadParams, py::arg("path"));
     m.def("save_params", &saveParams, py::arg("path"), py::arg("overrides"));
     m.def("write", &writeSamples, py::arg("path"), py::arg("samples"), py::arg("format"), py::arg("params_path"),
-          py::arg("overrides"));
+          py::arg("overrides"), py::arg("markers"), py::arg("rate"), py::arg("frequency"));
+    m.def("read", &readSamples, py::arg("path"), py::arg("format"));
+    m.def("download", &download, py::arg("samples"), py::arg("markers"), py::arg("address"), py::arg("params_path"),
+          py::arg("overrides"), py::arg("sig_gen"), py::arg("timeout"), py::arg("portmapper"));
+    m.def("keep_large_buffers", &dsp::keepLargeBuffers);
     m.def("analyze", &analyzeSamples, py::arg("samples"), py::arg("rate"), py::arg("pn_offset"), py::arg("reference"),
           py::arg("equalizer"));
 }

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Makes the Debian package from a build configured for /usr (default build/test, as
-# scripts/test.sh leaves it), installs it with apt-get, checks the installed programs, the Python
-# module and that the desktop finds the entry and its icon, then removes the package and checks
+# Makes the Debian package from a build of its own (default build/deb: configured for /usr with
+# the hardening flags, without tests), checks its hardening, installs it with apt-get, checks
+# the installed programs, the Python module and that the desktop finds the entry and its icon, then removes the package and checks
 # that nothing of it remains. Needs root; run by continuous integration.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 ensure_packages "${DEB_PACKAGES[@]}"
-build=$(realpath "${1:-build/test}")
+build=$(realpath -m "${1:-build/deb}")
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+  -DZUNO_HARDENING=ON -DZUNO_TESTS=OFF -DZUNO_BENCH=OFF
+cmake --build "$build"
 id=org.zuno.ZunoFwd
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 fail() { echo "check-deb: $*" >&2; exit 1; }
@@ -28,6 +32,17 @@ grep -v 'running with root privileges' "$build/package/lintian.txt" || true
 [ "$status" -eq 0 ] || fail "lintian finds errors in the package (status $status)"
 
 work=$(mktemp -d /tmp/zuno-deb.XXXXXX)
+# Every program and library as the hardening flags made it: position-independent, relocations
+# read-only and bound at start, C library calls fortified where the compiler could check them.
+dpkg-deb -x "$deb" "$work/tree"
+for f in $(find "$work/tree/usr" -type f \( -path '*/bin/*' -o -name '*.so*' \)); do
+  name=${f#"$work/tree"}
+  readelf -lW "$f" | grep -q GNU_RELRO || fail "$name has no read-only relocations (relro)"
+  readelf -dW "$f" | grep -Eq 'BIND_NOW|FLAGS.*NOW' || fail "$name binds its symbols lazily (no -z now)"
+  case $f in */bin/*) readelf -hW "$f" | grep -q 'DYN (' || fail "$name is not position-independent";; esac
+done
+nm -D "$work/tree/usr/bin/zuno-gen" | grep -q '__[a-z]*_chk' || fail "zuno-gen calls no fortified function"
+rm -rf "$work/tree"
 remove() {
   DEBIAN_FRONTEND=noninteractive apt-get remove -y zuno-fwd > "$work/remove.log" 2>&1 || cat "$work/remove.log"
   rm -rf "$work"
