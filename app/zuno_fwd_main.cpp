@@ -1,7 +1,6 @@
 // zuno-fwd: hosts the library as its host runtime would: initialise, start, run the window
 // system's loop until the main window closes, terminate.
 #include <QApplication>
-#include <QFile>
 #include <QIcon>
 #include <cstdio>
 #include <exception>
@@ -38,9 +37,9 @@ const std::vector<host::OptionSpec>& optionTable() {
 bool isQtOption(std::string_view name) { return name != "help" && name != "version"; }
 
 std::string usage() {
-    return "Usage: zuno-fwd [OPTION]... [FILE]\n"
+    return "Usage: zuno-fwd [OPTION]... [FILE.mat]...\n"
            "The desktop application: sets up a forward-link frame, computes its waveform\n"
-           "and plays it on a signal generator. FILE is a parameter file to open.\n"
+           "and plays it on a signal generator. The first FILE.mat is a parameter file to open.\n"
            "\n"
            "Options:\n" +
            host::optionHelp(optionTable()) +
@@ -72,7 +71,6 @@ int main(int argc, char** argv) {
     host::CommandLine line;
     try {
         line = host::parseCommandLine(optionTable(), withLongOptions(argc, argv));
-        if (line.operands.size() > 1) throw host::UsageError("one FILE at most, not " + std::to_string(line.operands.size()));
     } catch (const host::UsageError& e) {
         // An unknown option is echoed: nothing reaches the terminal unescaped.
         std::fprintf(stderr, "zuno-fwd: %s\n%s\n", host::printable(e.what()).c_str(), host::usageHint("zuno-fwd").c_str());
@@ -86,13 +84,13 @@ int main(int argc, char** argv) {
         std::puts(zuno::versionLine("zuno-fwd").c_str());
         return 0;
     }
-    // What Qt is given: its own options in its own spelling, then the file.
+    // What Qt is given: its own options in its own spelling. The files are ours alone (one named
+    // -x after -- is still a file).
     std::vector<std::string> qtArgs{argv[0]};
     for (const auto& [name, value] : line.options) {
         qtArgs.push_back("-" + name);
         if (!value.empty()) qtArgs.push_back(value);
     }
-    qtArgs.insert(qtArgs.end(), line.operands.begin(), line.operands.end());
     std::vector<char*> qtArgv;
     for (auto& a : qtArgs) qtArgv.push_back(a.data());
     qtArgv.push_back(nullptr);
@@ -108,14 +106,9 @@ int main(int argc, char** argv) {
     int status = 0;
     try {
         Zuno_Fwd_c();
-        // A parameter file named on the command line (Qt's own options are taken out by now),
-        // as the desktop passes it: the window holds one set of settings, so the first.
-        const QStringList args = QApplication::arguments();
-        for (qsizetype i = 1; i < args.size(); ++i)
-            if (!args[i].startsWith('-')) {
-                Zuno_Fwd_c_openFile(QFile::encodeName(args[i]).constData());
-                break;
-            }
+        // A parameter file named on the command line, as the desktop passes the files chosen:
+        // the window holds one set of settings, so the first.
+        if (!line.operands.empty()) Zuno_Fwd_c_openFile(line.operands.front().c_str());
         status = QApplication::exec();
     } catch (const std::exception& e) {
         status = 1;

@@ -140,9 +140,10 @@ TEST(CommandLines, UsageErrorsEndWithStatusTwoNamingTheOption) {
         {simPath(), "--po 1", "ambiguous option '--po'"},
         {simPath(), "--reject :NOPE", "':NOPE' is not a command"},
         {simPath(), "-x", "unknown option '-x'"},
+        {simPath(), "serve", "unexpected operand 'serve'"},
+        {simPath(), "--", "-- must be followed by the command to run"},
         {fwdPath(), "--frobnicate", "unknown option '--frobnicate'"},
         {fwdPath(), "--platform", "--platform needs a value"},
-        {fwdPath(), "a.mat b.mat", "one FILE at most"},
     };
     for (const auto& c : cases) {
         if (c.program.empty()) continue;
