@@ -320,4 +320,15 @@ std::array<dsp::cplx, kChannelTaps> channelTaps(const Channel& channel) {
     return taps;
 }
 
+std::vector<Echo> echoesOf(const std::vector<dsp::cplx>& taps, double leastDb) {
+    std::vector<Echo> echoes;
+    const auto middle = static_cast<long>(taps.size() / 2);
+    for (std::size_t i = 0; i < taps.size(); ++i) {
+        const double db = 20 * std::log10(std::max(std::abs(taps[i]), 1e-15));
+        if (static_cast<long>(i) == middle || db < leastDb) continue;
+        echoes.push_back({static_cast<double>(static_cast<long>(i) - middle) / 2, db, std::arg(taps[i]) * 180 / std::numbers::pi});
+    }
+    return echoes;
+}
+
 }  // namespace analyzer

@@ -52,4 +52,14 @@ void equalizeChannel(dsp::CVec& spectrum, const Channel& channel, double samples
 // band-limited to the taps' rate, so that a ray between two taps shows in both.
 std::array<dsp::cplx, kChannelTaps> channelTaps(const Channel& channel);
 
+// A tap of those beside the main ray worth naming: where, how strong and at what phase.
+struct Echo {
+    double delayChips = 0;  // after the main ray
+    double levelDb = 0;     // relative to it
+    double phaseDeg = 0;
+};
+// The taps (kChannelTaps, the main ray in the middle) at `leastDb` or stronger, in order of delay.
+inline constexpr double kEchoShownDb = -30;
+std::vector<Echo> echoesOf(const std::vector<dsp::cplx>& taps, double leastDb = kEchoShownDb);
+
 }  // namespace analyzer

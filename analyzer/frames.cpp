@@ -305,4 +305,19 @@ Result FrameReader::summary() const {
     return s;
 }
 
+Result analyzeFrames(const dsp::CVec& samples, const Options& options, std::optional<std::size_t> maxFrames) {
+    std::size_t at = 0;
+    FrameReader reader(
+        [&](dsp::cplx* out, std::size_t n) {
+            const std::size_t taken = std::min(n, samples.size() - at);
+            std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(at), taken, out);
+            at += taken;
+            return taken;
+        },
+        options, maxFrames);
+    while (reader.next()) {
+    }
+    return reader.summary();
+}
+
 }  // namespace analyzer

@@ -98,4 +98,8 @@ private:
     std::vector<std::string> notes_;  // other frames' doubts and failures, for the summary
 };
 
+// Every whole frame of samples in memory read as FrameReader reads a file: the summary of at most
+// maxFrames. Throws as analyze does when no frame is found.
+Result analyzeFrames(const dsp::CVec& samples, const Options& options, std::optional<std::size_t> maxFrames = std::nullopt);
+
 }  // namespace analyzer

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <numbers>
 
+#include "analyzer/channel.h"
+
 namespace analyzer {
 
 namespace {
@@ -18,15 +20,11 @@ Json orNull(const std::optional<T>& v) {
 }  // namespace
 
 std::string channelText(const Result& r) {
-    constexpr double kShownDb = -30;
     std::string echoes;
-    const auto middle = static_cast<long>(r.channel.size() / 2);
-    for (std::size_t i = 0; i < r.channel.size(); ++i) {
-        const double db = 20 * std::log10(std::max(std::abs(r.channel[i]), 1e-15));
-        if (static_cast<long>(i) == middle || db < kShownDb) continue;
+    for (const Echo& e : echoesOf(r.channel)) {
         char buf[80];
-        std::snprintf(buf, sizeof buf, "%s%+.1f chips %.2f dB %.1f deg", echoes.empty() ? "" : "; ",
-                      static_cast<double>(static_cast<long>(i) - middle) / 2, db, std::arg(r.channel[i]) * 180 / std::numbers::pi);
+        std::snprintf(buf, sizeof buf, "%s%+.1f chips %.2f dB %.1f deg", echoes.empty() ? "" : "; ", e.delayChips, e.levelDb,
+                      e.phaseDeg);
         echoes += buf;
     }
     char rho[64];

@@ -274,7 +274,8 @@ FineAlignment fineAlignmentStage(const Capture& capture, const Acquired& acquire
     f.chain.phase = coarse.chainPhase;
     f.base = emptyFrame(candidates.chosen.pnOffset, capture.r, capture.reference, acquired.acquisition.conjugated);
 
-    // Against the whole reference: the capture's first whole frame after the start; failing that,
+    // Against the whole reference: the capture's first whole frame after the start (or from it,
+    // when the start is a hair before the first sample); failing that,
     // the one a frame earlier when it begins a hair before the first sample; otherwise the first
     // frame's worth, taken as cyclic (the generator's output repeats).
     f.frequencyHz = acquired.acquisition.frequencyHz + coarse.aligned.alignment.frequencyHz;
@@ -284,7 +285,12 @@ FineAlignment fineAlignmentStage(const Capture& capture, const Acquired& acquire
     f.window = acquired.first;
     f.cyclic = samples.size() == frame;
     if (samples.size() > frame) {
-        if (static_cast<std::size_t>(delay) + frame <= samples.size()) {
+        if (delay > static_cast<double>(frame) - 0.5) {
+            // A frame that begins less than half a sample before the first (a capture cut at a
+            // frame's start) is whole but for that hair, which is read cyclically.
+            f.window.assign(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(frame));
+            delay -= static_cast<double>(frame);
+        } else if (static_cast<std::size_t>(delay) + frame <= samples.size()) {
             f.offset = static_cast<std::size_t>(delay);
             f.window.assign(samples.begin() + static_cast<std::ptrdiff_t>(f.offset),
                             samples.begin() + static_cast<std::ptrdiff_t>(f.offset + frame));

@@ -20,6 +20,7 @@
 #include "engine/frame.h"
 #include "plots/plots.h"
 #include "analyzer/analysis.h"
+#include "analyzer/frames.h"
 
 namespace app {
 
@@ -175,7 +176,7 @@ void MeasureMenu::measure(const dsp::CVec& samples, const analyzer::Options& opt
     QWidget* window = nullptr;
     try {
         const BusyPointer busy(ctx_.mainWindow);
-        window = plots::KV_PlotMeasure(ctx_.mainWindow, label, analyzer::analyze(samples, options));
+        window = plots::KV_PlotMeasure(ctx_.mainWindow, label, analyzer::analyzeFrames(samples, options));
     } catch (const std::exception& e) {
         ctx_.dialogs.error(kErrorTitle, e.what());
         return;

@@ -35,7 +35,7 @@ Parameters parametersFromFile(const host::Value& file, const std::string& filena
     // later; the application never saves one.
     try {
         checkParameters(loaded, path);
-        checkProjectedLength(loaded, path);
+        followProjectedLength(loaded, path);
     } catch (const std::invalid_argument& e) {
         throw refuse(std::string(kInvalidSetting) + "\n" + e.what());
     }

@@ -230,10 +230,13 @@ void applyOverrides(Parameters& parameters, const json& object) {
     overrideRecord(v, object, "parameters");
     Parameters result;
     fromValue(v, result);
-    // Derived: it follows OverSampling, and a value given that disagrees is refused below.
-    if (!object.contains("ProjectedLength")) result.ProjectedLength = projectedLength(result.OverSampling);
+    // Derived: it follows OverSampling. A length given alone is meant for the OverSampling there
+    // is, and refused when it disagrees; one given with OverSampling follows it when it is the
+    // length of another OverSampling (a stale copy), and is refused otherwise.
     checkParameters(result);
-    checkProjectedLength(result);
+    if (!object.contains("ProjectedLength")) result.ProjectedLength = projectedLength(result.OverSampling);
+    if (object.contains("ProjectedLength") && !object.contains("OverSampling")) checkProjectedLength(result);
+    else followProjectedLength(result);
     parameters = std::move(result);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/frame.h"
+#include "engine/frame_layout.h"
 #include "engine/pn_codes.h"
 #include "host/core/number_text.h"
 
@@ -93,7 +94,8 @@ const std::vector<SettingRow>& rows() {
             p("PhaseEq", K::Flag, "", "transmit phase equalizer on"),
             p("MirrorSpectrum", K::Flag, "", "spectrum mirrored (I and Q swapped)"),
             noted(p("ProjectedLength", K::Derived, "samples", "samples of the waveform"),
-                  "32768 x OverSampling; follows OverSampling, and a file where it does not is refused"),
+                  "32768 x OverSampling; follows OverSampling: one left from another OverSampling is "
+                  "recomputed, any other value that disagrees is refused"),
             noted(s("Title", K::Text, "", "name of the waveform in the instrument's memory"),
                   "capitals, digits and _ $ & # + - [ ], at most 20 characters"),
             range(s("Frequency", K::Real, "Hz", "carrier frequency"), 100e3, 6e9),
@@ -264,6 +266,13 @@ void checkProjectedLength(const Parameters& p, std::string_view root) {
                                     " but " + std::string(root) + ".OverSampling " + host::numberText(p.OverSampling) +
                                     " makes " + host::numberText(projectedLength(p.OverSampling)) +
                                     "; it must be 32768 x OverSampling");
+}
+
+void followProjectedLength(Parameters& p, std::string_view root) {
+    const double k = p.ProjectedLength / static_cast<double>(engine::kChipsPerFrame);
+    if (k == std::trunc(k) && k >= engine::kMinOversampling && k <= engine::kMaxOversampling)
+        p.ProjectedLength = projectedLength(p.OverSampling);
+    checkProjectedLength(p, root);
 }
 
 void checkSigGenSettings(const SigGenSettings& s) { checkRecord(toValue(s), "SigGenSettings", "SigGenSettings"); }

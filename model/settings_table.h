@@ -63,6 +63,10 @@ void checkParameters(const Parameters& p, std::string_view root = "parameters");
 // ProjectedLength against OverSampling, naming both. Settings that arrive (files, --set, JSON,
 // Python) are checked so; the calculation itself does not read ProjectedLength.
 void checkProjectedLength(const Parameters& p, std::string_view root = "parameters");
+// As checkProjectedLength, but a ProjectedLength that another allowed OverSampling makes is one
+// left behind when OverSampling changed (files saved before it followed, a dict of a file's
+// settings with OverSampling changed): it is recomputed rather than refused.
+void followProjectedLength(Parameters& p, std::string_view root = "parameters");
 
 // The numeric fields of `s` against their rows, messages starting at "SigGenSettings".
 void checkSigGenSettings(const SigGenSettings& s);

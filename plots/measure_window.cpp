@@ -108,6 +108,34 @@ double reachOf(const dsp::CVec& a, const dsp::CVec& b, double least) {
     return std::min(m, 10.0);
 }
 
+// A table of readings to look at, not edit: one row chosen at a time, arrows moving between rows
+// and Tab leaving the table. Figures align right, the columns named in `leftColumns` left.
+template <std::size_t Columns>
+QTableWidget* readingsTable(const char* name, const std::array<const char*, Columns>& headings,
+                            const std::vector<std::vector<std::string>>& rows, std::initializer_list<int> leftColumns) {
+    auto* table = new QTableWidget(int(rows.size()), int(Columns));
+    table->setObjectName(name);
+    QStringList labels;
+    for (const char* h : headings) labels << h;
+    table->setHorizontalHeaderLabels(labels);
+    table->verticalHeader()->hide();
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setTabKeyNavigation(false);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+    for (int row = 0; row < int(rows.size()); ++row)
+        for (int c = 0; c < int(Columns) && c < int(rows[std::size_t(row)].size()); ++c) {
+            auto* item = new QTableWidgetItem(QString::fromStdString(rows[std::size_t(row)][std::size_t(c)]));
+            const bool left = std::find(leftColumns.begin(), leftColumns.end(), c) != leftColumns.end();
+            item->setTextAlignment(left ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+            table->setItem(row, c, item);
+        }
+    table->resizeColumnsToContents();
+    table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    return table;
+}
+
 // The window's state: the analysis and the chosen slot, which the table, the slot box, the
 // code-domain chart and the constellation all show.
 class MeasureView : public QObject {
@@ -130,6 +158,7 @@ public:
         tabs_->addTab(constellations(), "Constellations");
         tabs_->addTab(powerPage(), "Power vs time");
         tabs_->addTab(slotEvmChart(), "EVM per slot");
+        if (r_.frames.size() > 1) tabs_->addTab(framesPage(), "Frames");
         column->addWidget(tabs_, 1);
         // From the table the Tab key goes to the slot box above it.
         QWidget::setTabOrder(table_, slotBox_);
@@ -262,36 +291,26 @@ private:
         return page;
     }
 
+    // Each frame of a capture read frame by frame, as many as there were (scrolled when many).
+    QWidget* framesPage() {
+        std::vector<std::vector<std::string>> rows;
+        for (std::size_t k = 0; k < r_.frames.size(); ++k) rows.push_back(frameRow(r_.frames[k], k + 1));
+        QTableWidget* frames = readingsTable("measureFrames", kFrameColumns, rows, {2, 8});
+        for (int row = 0; row < frames->rowCount(); ++row) frames->item(row, 8)->setToolTip(frames->item(row, 8)->text());
+        frames->horizontalHeader()->setStretchLastSection(true);
+        return frames;
+    }
+
     QTableWidget* table() {
-        table_ = new QTableWidget(int(engine::kSlots), int(kSlotColumns.size()));
-        table_->setObjectName("measureSlots");
-        QStringList headings;
-        for (const char* h : kSlotColumns) headings << h;
-        table_->setHorizontalHeaderLabels(headings);
-        table_->verticalHeader()->hide();
-        table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-        table_->setSelectionMode(QAbstractItemView::SingleSelection);
-        // Arrows move between slots; Tab leaves the table for the slot box.
-        table_->setTabKeyNavigation(false);
-        table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
-        for (int slot = 1; slot <= int(engine::kSlots); ++slot) {
-            const analyzer::SlotResult& s = r_.slotResults[std::size_t(slot - 1)];
-            const std::vector<std::string> cells = slotRow(s, slot);
-            for (int c = 0; c < int(cells.size()); ++c) {
-                auto* item = new QTableWidgetItem(QString::fromStdString(cells[std::size_t(c)]));
-                item->setTextAlignment(c == 1 || c == 2 || c == 4 ? Qt::AlignLeft | Qt::AlignVCenter
-                                                                  : Qt::AlignRight | Qt::AlignVCenter);
-                if (c == 3) item->setToolTip(QString::fromStdString(rpcChannelsText(s)));
-                table_->setItem(slot - 1, c, item);
-            }
-        }
-        table_->resizeColumnsToContents();
-        // As wide as its columns.
-        table_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+        std::vector<std::vector<std::string>> rows;
+        for (int slot = 1; slot <= int(engine::kSlots); ++slot)
+            rows.push_back(slotRow(r_.slotResults[std::size_t(slot - 1)], slot));
+        table_ = readingsTable("measureSlots", kSlotColumns, rows, {1, 2, 4});
+        for (int slot = 1; slot <= int(engine::kSlots); ++slot)
+            table_->item(slot - 1, 3)->setToolTip(QString::fromStdString(rpcChannelsText(r_.slotResults[std::size_t(slot - 1)])));
+        // As wide as its columns, and every slot in sight without scrolling.
         table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         table_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        // Every slot in sight without scrolling.
         const int height = table_->horizontalHeader()->sizeHint().height() +
                            int(engine::kSlots) * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth();
         table_->setFixedHeight(height);

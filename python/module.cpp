@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analyzer/analysis.h"
+#include "analyzer/frames.h"
 #include "analyzer/json.h"
 #include "model/calculate.h"
 #include "model/carrier_file.h"
@@ -224,15 +225,16 @@ analyzer::ReferenceFilter referenceFilter(const std::string& name) {
 }
 
 std::string analyzeSamples(const SampleArray& samples, double rate, std::optional<int> pnOffset,
-                           const std::string& reference, bool equalizer) {
+                           const std::string& reference, bool equalizer, double offset, std::optional<std::size_t> frames) {
     analyzer::Options options;
+    options.carrierOffsetHz = offset;
     options.sampleRate = rate;
     options.pnOffset = pnOffset;
     options.filter = referenceFilter(reference);
     options.phaseEqualizer = equalizer;
     const dsp::CVec w = samplesOf(samples);
     py::gil_scoped_release unlocked;
-    return analyzer::toJson(analyzer::analyze(w, options)).dump();
+    return analyzer::toJson(analyzer::analyzeFrames(w, options, frames)).dump();
 }
 
 }  // namespace
@@ -267,5 +269,5 @@ PYBIND11_MODULE(_core, m) {
           py::arg("overrides"), py::arg("sig_gen"), py::arg("timeout"), py::arg("portmapper"));
     m.def("keep_large_buffers", &dsp::keepLargeBuffers);
     m.def("analyze", &analyzeSamples, py::arg("samples"), py::arg("rate"), py::arg("pn_offset"), py::arg("reference"),
-          py::arg("equalizer"));
+          py::arg("equalizer"), py::arg("offset"), py::arg("frames"));
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "analyzer/channel.h"
 #include "analyzer/json.h"
 #include "engine/traffic.h"
 
@@ -154,6 +155,27 @@ std::vector<SummaryLine> measureSummary(const analyzer::Result& r) {
                         "Pilots of other sectors at most 20 dB below the one read, relative to it; part of the reading's "
                         "error",
                         1});
+    // Echoes: rho as measured counts them, as a transmitter test does; rho through the channel
+    // beside it tells the transmitter from the path.
+    if (const auto echoes = analyzer::echoesOf(r.channel); !echoes.empty()) {
+        std::vector<std::string> rays;
+        for (const analyzer::Echo& e : echoes)
+            rays.push_back((e.delayChips > 0 ? "+" : "") + fixed(e.delayChips, 1) + " chips: " + dB(e.levelDb) + ", " +
+                           fixed(e.phaseDeg, 1) + "\u00b0");
+        summary.insert(after("measureRhoPilot"),
+                       {"measureRhoEqualized", "rho (echoes removed)", fixed(r.rhoEqualized, 6),
+                        "rho against the reference passed through the channel found: the transmitter without the echoes "
+                        "between it and the capture, which rho above counts"});
+        summary.insert(after("measureFrameStart"),
+                       {"measureChannel", "Echoes", lines(rays),
+                        "Taps at chip/2 relative to the main ray, at -30 dB or stronger; the content was read through them",
+                        1});
+    }
+    if (r.frames.size() > 1)
+        summary.insert(after("measureFrameRead"),
+                       {"measureFrames", "Frames read",
+                        std::to_string(r.frames.size()) + ", the figures averaged over them (the slots are the first's)",
+                        "Each frame's figures are in the Frames view", 1});
     if (r.carrierOffsetHz != 0)
         summary.insert(after("measureSampleRate"), {"measureCarrierOffset", "Carrier read",
                                                     fixed(r.carrierOffsetHz / 1e3, 3) + " kHz from the centre",
@@ -174,6 +196,22 @@ std::vector<std::string> slotRow(const analyzer::SlotResult& s, int slotNumber) 
             orDash(s.idlePowerDb),
             fixed(s.rho, 6),
             fixed(s.evmRmsPercent, 2)};
+}
+
+std::vector<std::string> frameRow(const analyzer::FrameSummary& f, std::size_t frameNumber) {
+    const bool read = f.lock != "none";
+    const auto figure = [read](const std::string& text) { return read ? text : std::string("\u2014"); };
+    std::string notes;
+    for (const std::string& w : f.warnings) notes += (notes.empty() ? "" : "; ") + w;
+    return {std::to_string(frameNumber),
+            fixed(f.startChips, 3),
+            f.lock,
+            figure(fixed(f.frequencyErrorHz, 2)),
+            figure(fixed(f.clockErrorPpm, 2)),
+            figure(fixed(f.rho, 6)),
+            figure(fixed(f.rhoPilot, 6)),
+            figure(fixed(f.evmRmsPercent, 2)),
+            notes};
 }
 
 std::string rpcChannelsText(const analyzer::SlotResult& s) {

@@ -31,6 +31,13 @@ inline constexpr std::array<const char*, 9> kSlotColumns{"Slot",         "MAC", 
 std::vector<std::string> slotRow(const analyzer::SlotResult& slot, int slotNumber);
 std::string rpcChannelsText(const analyzer::SlotResult& slot);
 
+// The frames of a capture read frame by frame: headings, and one row per frame (counted from 1);
+// a frame that could not be read shows a dash for its figures and why in its warnings.
+inline constexpr std::array<const char*, 9> kFrameColumns{"Frame",    "Start (chips)", "Lock",      "Frequency (Hz)",
+                                                         "Clock (ppm)", "rho",          "rho pilot", "EVM (%)",
+                                                         "Warnings"};
+std::vector<std::string> frameRow(const analyzer::FrameSummary& frame, std::size_t frameNumber);
+
 // The code-domain chart of one slot, on one axis: the 64 MAC Walsh codes on I at 0..63, on Q
 // at 64..127, the 16 traffic Walsh codes at 128..143.
 inline constexpr int kMacQFirstBar = 64;

@@ -75,3 +75,16 @@ def test_doubts_as_zuno_ana_says_them(zuno_ana, tmp_path):
     assert result["warnings"] == json.loads(out)["warnings"]
     assert result["warnings"]
     assert result["other_pilots"] == []
+
+
+def test_one_carrier_of_several_read_frame_by_frame():
+    samples, _ = zuno_fwd.generate(OverSampling=8, seed=3, carriers=[(-1250000, 0, 7), (1250000, -3, 40)])
+    result = zuno_fwd.analyze(samples, 8 * 1228800, offset=1250000)
+    # The carrier named, with the other filtered away, over each of the three frames it loops in.
+    assert result["pn_offset"] == 40
+    assert result["offset_hz"] == 1250000
+    assert len(result["frames"]) == 3
+    assert result["rho"] > 0.999
+    assert zuno_fwd.analyze(samples, 8 * 1228800, offset=-1250000, frames=1)["pn_offset"] == 7
+    with pytest.raises(ValueError, match="frames must be a whole number from 1 on"):
+        zuno_fwd.analyze(samples, 8 * 1228800, frames=0)

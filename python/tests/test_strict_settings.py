@@ -32,5 +32,9 @@ def test_projected_length_follows_oversampling(tmp_path):
     assert len(samples) == 8 * 32768
     zuno_fwd.save_params(tmp_path / "p.mat", {"OverSampling": 3})
     assert zuno_fwd.load_params(tmp_path / "p.mat")["ProjectedLength"] == 3 * 32768
-    with pytest.raises(ValueError, match="ProjectedLength is 163840 but parameters.OverSampling 8 makes 262144"):
-        zuno_fwd.generate({"OverSampling": 8, "ProjectedLength": 163840})
+    # A file's settings with OverSampling changed: the length follows it.
+    settings = dict(zuno_fwd.load_params(tmp_path / "p.mat"), OverSampling=8)
+    assert len(zuno_fwd.generate(settings, seed=1)[0]) == 8 * 32768
+    # A length of no OverSampling is refused by name.
+    with pytest.raises(ValueError, match="ProjectedLength is 100000 but parameters.OverSampling 8 makes 262144"):
+        zuno_fwd.generate({"OverSampling": 8, "ProjectedLength": 100000})

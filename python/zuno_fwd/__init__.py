@@ -372,8 +372,8 @@ def keep_large_buffers():
     _core.keep_large_buffers()
 
 
-def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True):
-    """Finds the frame in samples and measures it as zuno-ana does.
+def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True, offset=0.0, frames=None):
+    """Finds the frames in samples and measures them as zuno-ana does.
 
     Parameters
     ----------
@@ -389,6 +389,12 @@ def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True):
         filter or none.
     equalizer : bool, default True
         The reference transmitter's phase equalizer.
+    offset : float, default 0.0
+        The carrier to read, in Hz from the centre (as zuno-ana --offset): moved to zero and
+        the other carriers of a multi-carrier waveform filtered away.
+    frames : int, optional
+        Read at most this many whole frames; every whole frame when None. The figures are
+        averaged over them and each frame's are in "frames".
 
     Returns
     -------
@@ -416,4 +422,8 @@ def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True):
         pn_offset = operator.index(pn_offset)
         if not 0 <= pn_offset <= 511:
             raise ValueError(f"pn_offset must be a whole number from 0 to 511, not {pn_offset}")
-    return json.loads(_core.analyze(samples, float(rate), pn_offset, reference, bool(equalizer)))
+    if frames is not None:
+        frames = operator.index(frames)
+        if frames < 1:
+            raise ValueError(f"frames must be a whole number from 1 on, not {frames}")
+    return json.loads(_core.analyze(samples, float(rate), pn_offset, reference, bool(equalizer), float(offset), frames))

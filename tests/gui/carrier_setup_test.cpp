@@ -313,4 +313,10 @@ TEST_F(CarrierSetupTest, MeasureReadsTheFirstCarrierAtItsOffset) {
     };
     EXPECT_THAT(label("measurePnOffset"), StartsWith("7")) << "not the carrier at 0 Hz, on PN offset 0";
     EXPECT_GE(std::stod(label("measureRho")), 0.99);
+    // The three frames the waveform loops in, each read.
+    EXPECT_THAT(label("measureFrames"), StartsWith("3, "));
+    auto* frames = w->findChild<QTableWidget*>("measureFrames");
+    ASSERT_NE(frames, nullptr);
+    EXPECT_EQ(frames->rowCount(), 3);
+    for (int row = 0; row < 3; ++row) EXPECT_GE(frames->item(row, 5)->text().toDouble(), 0.99) << row;
 }

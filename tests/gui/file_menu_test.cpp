@@ -141,9 +141,9 @@ TEST_F(FileMenuTest, RefusedFilesChangeNothing) {
         {"filter.mat", changed([](Value& v) { v.set("FilterType", 9); }),
          "has an Invalid File Setting.\nfileParameters.FilterType is 9; it must be 1 (rectangular), 2 (IS-95 standard) "
          "or 3 (IS-95 ACP-optimised)"},
-        {"length.mat", changed([](Value& v) { v.set("OverSampling", 8); }),
-         "has an Invalid File Setting.\nfileParameters.ProjectedLength is 163840 but fileParameters.OverSampling 8 makes "
-         "262144; it must be 32768 x OverSampling"},
+        {"length.mat", changed([](Value& v) { v.set("ProjectedLength", 100000); }),
+         "has an Invalid File Setting.\nfileParameters.ProjectedLength is 100000 but fileParameters.OverSampling 5 makes "
+         "163840; it must be 32768 x OverSampling"},
     };
     for (const auto& [name, file, why] : cases) {
         SCOPED_TRACE(name);

@@ -207,6 +207,31 @@ TEST_F(MeasureWindow, WarningsLeadTheSummaryInRed) {
     if (const char* shot = std::getenv("ZUNO_MEASURE_SHOT")) doubtful->grab().save(shot);
 }
 
+TEST_F(MeasureWindow, EachFrameOfALongCaptureInItsOwnView) {
+    auto* tabs = in<QTabWidget>("measureViews");
+    for (int k = 0; k < tabs->count(); ++k) EXPECT_NE(tabs->tabText(k), "Frames") << "one frame needs no list of frames";
+
+    analyzer::Result r = analysis();
+    r.frames = {{12.25, 100, 3.2, 12.4, 0.99999, 0.999995, 0.42, "acquired", {}},
+                {32780.5, 100, 3.1, 12.6, 0.99998, 0.999994, 0.45, "kept", {}},
+                {65548.75, 0, 0, 0, 0, 0, 0, "none", {"no pilot within +-25 kHz"}}};
+    delete window;
+    window = plots::KV_PlotMeasure(&parent, "frames", r);
+    window->grab();
+    EXPECT_THAT(text("measureFrames"), StartsWith("3, the figures averaged"));
+    showPage("Frames");
+    auto* frames = in<QTableWidget>("measureFrames");
+    ASSERT_TRUE(frames->isVisible());
+    ASSERT_EQ(frames->rowCount(), 3);
+    EXPECT_EQ(frames->item(1, 1)->text(), "32780.500");
+    EXPECT_EQ(frames->item(2, 5)->text(), "\u2014");
+    EXPECT_EQ(frames->item(2, 8)->toolTip(), "no pilot within +-25 kHz");
+    // Arrows walk the frames, as they do the slots.
+    QTest::mouseClick(frames->viewport(), Qt::LeftButton, {}, frames->visualItemRect(frames->item(0, 0)).center());
+    QTest::keyClick(frames, Qt::Key_Down);
+    EXPECT_EQ(frames->currentRow(), 1);
+}
+
 TEST_F(MeasureWindow, SlotChosenWithMouseAndKeyboard) {
     // Slot 1 first: RA on I, the RPC channel on Q, the 16 traffic codes.
     EXPECT_EQ(codesTitle(), "Code-domain power, slot 1");

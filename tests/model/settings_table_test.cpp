@@ -157,20 +157,24 @@ TEST_F(StrictSettings, EveryPathRefusesByName) {
               R"({"a": "NaN, Infinity", "b": ["NaN", "-Infinity", 1e5, "-Infinity"]})");
 }
 
-// ProjectedLength follows OverSampling; given by hand, it must agree with it.
+// ProjectedLength follows OverSampling: a stale length (that of another OverSampling) is
+// recomputed, a length given alone or matching no OverSampling is refused.
 TEST_F(StrictSettings, ProjectedLengthFollowsOverSampling) {
     model::Parameters p = model::InitializeParameters();
     model::applySetting(p, "OverSampling=8");
     EXPECT_EQ(p.ProjectedLength, 262144);
     model::applySettingsText(p, R"({"OverSampling": 3, "ProjectedLength": 98304})");
     EXPECT_EQ(p.ProjectedLength, 98304);
-    const std::string both =
-        "parameters.ProjectedLength is 163840 but parameters.OverSampling 8 makes 262144; it must be 32768 x OverSampling";
-    EXPECT_EQ(whyRefused([&] { model::applySettingsText(p, R"({"OverSampling": 8, "ProjectedLength": 163840})"); }), both);
-    EXPECT_EQ(whyRefused([&] { model::applySetting(p, "ProjectedLength=5"); }),
-              "parameters.ProjectedLength is 5 but parameters.OverSampling 3 makes 98304; it must be 32768 x OverSampling");
+    // A file's settings with OverSampling changed, as a script builds them.
+    model::applySettingsText(p, R"({"OverSampling": 8, "ProjectedLength": 163840})");
+    EXPECT_EQ(p.ProjectedLength, 262144);
+    EXPECT_EQ(whyRefused([&] { model::applySettingsText(p, R"({"OverSampling": 3, "ProjectedLength": 163841})"); }),
+              "parameters.ProjectedLength is 163841 but parameters.OverSampling 3 makes 98304; it must be 32768 x OverSampling");
+    EXPECT_EQ(whyRefused([&] { model::applySetting(p, "ProjectedLength=163840"); }),
+              "parameters.ProjectedLength is 163840 but parameters.OverSampling 8 makes 262144; it must be 32768 x OverSampling");
 
-    // A file the application saved opens unchanged; one edited by hand to disagree is refused.
+    // A file the application saved opens unchanged; one saved stale opens with the length
+    // recomputed; one edited by hand to a length of no OverSampling is refused.
     p.OverSampling = 30;
     p.ProjectedLength = model::projectedLength(30);
     p.slot.RPCslotGain(2, 4) = -47.5;  // normalising may store gains beyond what is typed
@@ -178,8 +182,11 @@ TEST_F(StrictSettings, ProjectedLengthFollowsOverSampling) {
     EXPECT_EQ(model::readParameterFile(path("saved.mat")), p);
     host::Value file = host::readMatFile(path("saved.mat"));
     file.field("fileParameters").set("ProjectedLength", host::Value(163840.0));
+    host::writeMatFile(path("stale.mat"), file);
+    EXPECT_EQ(model::readParameterFile(path("stale.mat")), p);
+    file.field("fileParameters").set("ProjectedLength", host::Value(5.0));
     host::writeMatFile(path("edited.mat"), file);
     EXPECT_EQ(whyRefused([&] { model::readParameterFile(path("edited.mat")); }),
-              path("edited.mat") + "\nhas an Invalid File Setting.\nfileParameters.ProjectedLength is 163840 but "
+              path("edited.mat") + "\nhas an Invalid File Setting.\nfileParameters.ProjectedLength is 5 but "
                                    "fileParameters.OverSampling 30 makes 983040; it must be 32768 x OverSampling");
 }

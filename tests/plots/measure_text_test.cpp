@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
+#include <numbers>
 
 #include "plots/core/measure_text.h"
 
@@ -131,6 +133,41 @@ TEST(MeasureText, ClockIqErrorsAndCarrierHaveTheirColumns) {
     EXPECT_EQ(valueOf(lines, "measureCarrierOffset"), "(no measureCarrierOffset)");
     r.carrierOffsetHz = -1250000;
     EXPECT_EQ(valueOf(plots::measureSummary(r), "measureCarrierOffset"), "-1250.000 kHz from the centre");
+}
+
+TEST(MeasureText, EchoesAndFramesOnlyWhenThereAreAny) {
+    analyzer::Result r = sample();
+    r.channel.assign(33, {});
+    r.channel[16] = 1;
+    r.channel[15] = 0.01;  // -40 dB: too weak to name
+    auto lines = plots::measureSummary(r);
+    EXPECT_EQ(valueOf(lines, "measureChannel"), "(no measureChannel)");
+    EXPECT_EQ(valueOf(lines, "measureRhoEqualized"), "(no measureRhoEqualized)");
+    EXPECT_EQ(valueOf(lines, "measureFrames"), "(no measureFrames)");
+
+    r.channel[21] = std::polar(0.5, -std::numbers::pi / 2);  // 2.5 chips after the main ray, -6 dB
+    r.channel[12] = 0.1;                                     // 2 chips before it, -20 dB
+    r.rhoEqualized = 0.9999;
+    r.frames.resize(2);
+    lines = plots::measureSummary(r);
+    EXPECT_EQ(valueOf(lines, "measureChannel"), "-2.0 chips: -20.00 dB, 0.0\u00b0\n+2.5 chips: -6.02 dB, -90.0\u00b0");
+    EXPECT_EQ(lineOf(lines, "measureChannel").column, 1);
+    EXPECT_EQ(valueOf(lines, "measureRhoEqualized"), "0.999900");
+    EXPECT_EQ(lineOf(lines, "measureRhoEqualized").column, 0);
+    EXPECT_THAT(valueOf(lines, "measureFrames"), HasSubstr("2, the figures averaged"));
+}
+
+TEST(MeasureText, FrameRowsShowADashWhereNoFrameWasRead) {
+    analyzer::FrameSummary read{16384.25, 9, -12.345, 3.456, 0.9999, 0.99995, 1.234, "kept", {}};
+    EXPECT_THAT(plots::frameRow(read, 2),
+                ElementsAre("2", "16384.250", "kept", "-12.35", "3.46", "0.999900", "0.999950", "1.23", ""));
+    EXPECT_EQ(plots::frameRow(read, 2).size(), plots::kFrameColumns.size());
+    analyzer::FrameSummary none;
+    none.startChips = 32768;
+    none.lock = "none";
+    none.warnings = {"no pilot", "short"};
+    EXPECT_THAT(plots::frameRow(none, 3), ElementsAre("3", "32768.000", "none", "\u2014", "\u2014", "\u2014", "\u2014",
+                                                      "\u2014", "no pilot; short"));
 }
 
 TEST(MeasureText, SlotRowsAndTheirRpcChannels) {

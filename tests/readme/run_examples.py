@@ -79,7 +79,10 @@ def main():
             examples = blocks(f.read())
         except ReadmeError as e:
             sys.exit(f"{args.readme}: {e}")
-    env = dict(os.environ, PATH=os.pathsep.join([*map(os.path.abspath, args.bin), os.environ.get("PATH", "")]))
+    # The README is for a Debian machine: its python3 is the system's, whose packages apt
+    # installed, even where another python3 (a version manager's) comes first on PATH.
+    path = [*map(os.path.abspath, args.bin), "/usr/bin", "/bin", os.environ.get("PATH", "")]
+    env = dict(os.environ, PATH=os.pathsep.join(path))
     if args.pythonpath:
         env["PYTHONPATH"] = os.path.abspath(args.pythonpath)
     failed = ran = 0
