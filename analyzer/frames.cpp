@@ -139,6 +139,11 @@ std::optional<Result> FrameReader::readOnLock(double& measuredStart, std::string
     if (base_ + buffer_.size() < end) end = base_ + buffer_.size();
     const double origin = static_cast<double>(base_);
     dsp::CVec slice(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(end - base_));
+    // Where the capture's last sample lies, in working samples from the slice's first.
+    const double last = static_cast<double>(slice.size() - 1) / step;
+    // A frame that ends less than half a sample after the capture (one cut at a frame's end, read
+    // on a clock a hair slow) is whole but for that hair: zeros stand beyond the last sample.
+    const bool cutAtEnd = ended_ && end == base_ + buffer_.size();
     if (r_ == 1) {
         // At one sample per chip the stages settle the sampling phase themselves; the search is
         // kept to the PN offset and reference locked.
@@ -150,12 +155,13 @@ std::optional<Result> FrameReader::readOnLock(double& measuredStart, std::string
         measuredStart = origin + r.frameStartChips * perChip_;
         return r;
     }
+    if (cutAtEnd) slice.resize(slice.size() + 4 * static_cast<std::size_t>(std::ceil(step)));
     if (options_.carrierOffsetHz != 0) slice = selectCarrier(slice, options_.carrierOffsetHz, options_.sampleRate);
     if (!wholeRatio(options_.sampleRate) || lk.resampledPpm != 0)
         slice = toWorkingRate(slice, options_.sampleRate, r_, lk.resampledPpm);
     const double at = (lk.start - origin) / step;
     const auto k0 = static_cast<std::size_t>(std::max(0.0, std::floor(at)));
-    if (k0 + frame > slice.size()) {
+    if (at + static_cast<double>(frame - 1) > last + 0.5 || k0 + frame > slice.size()) {
         if (ended_) return std::nullopt;  // the capture ends within the frame
         failure = "the samples around the frame foreseen at chip " + dsp::generalText(chipsAt(lk.start), 10) + " ran short";
         return std::nullopt;

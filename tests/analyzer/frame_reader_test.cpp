@@ -6,6 +6,7 @@
 
 #include "analyzer/frames.h"
 #include "frames.h"
+#include "interference.h"
 #include "receiver.h"
 
 namespace {
@@ -98,6 +99,29 @@ TEST(FrameReader, ReadsNoMoreFramesThanAsked) {
     EXPECT_EQ(readAll(reader).size(), 2u);
     EXPECT_EQ(reader.summary().frames.size(), 2u);
     EXPECT_LE(reader.samplesRead(), analyzer::searchSamples(analyzer::optionsFor(d.args).sampleRate) + wave.size());
+}
+
+// A capture of exactly three frames, cut at the first's start and the last's end, through an
+// echo, moved by a hair either way: the first frame then begins, or the last ends, a hair beyond
+// the capture's edge, and all three are read all the same.
+TEST(FrameReader, WholeFramesCutAtTheCapturesEdgesAreEachRead) {
+    const auto d = busyFrame(13, 2);
+    const dsp::CVec wave = analyzertest::multipath(engine::Zuno_FwdChnFrame(d.args).waveform, 2, {{5, -6, 0.7}});
+    dsp::CVec tiled;
+    for (int k = 0; k < 3; ++k) tiled.insert(tiled.end(), wave.begin(), wave.end());
+    for (const double hair : {-0.02, 0.02}) {
+        SCOPED_TRACE("moved " + std::to_string(hair) + " samples");
+        dsp::Rng rng(7);
+        const dsp::CVec x = analyzertest::impair(tiled, 2, {.delaySamples = hair, .snrDb = 30}, rng);
+        VectorSource source{&x};
+        FrameReader reader(std::ref(source), analyzer::optionsFor(d.args));
+        const auto frames = readAll(reader);
+        ASSERT_EQ(frames.size(), 3u);
+        for (std::size_t k = 0; k < 3; ++k) {
+            EXPECT_TRUE(frames[k].failure.empty()) << frames[k].failure;
+            EXPECT_NEAR(frames[k].summary.startChips, 32768.0 * static_cast<double>(k) + hair / 2, 0.02) << k;
+        }
+    }
 }
 
 // A stream whose sector changes (another PN offset, another timing) after three frames: the lock
