@@ -53,6 +53,7 @@ void FrameReader::Sums::add(const Result& r) {
     rho += r.rho;
     rhoPilot += r.rhoPilot;
     rhoWhole += r.rhoWholeFrame;
+    rhoEqualized += r.rhoEqualized;
     evmSquared += r.evmRmsPercent * r.evmRmsPercent;
     evmWholeSquared += r.evmRmsPercentWholeFrame * r.evmRmsPercentWholeFrame;
     evmPeak = std::max(evmPeak, r.evmPeakPercent);
@@ -114,7 +115,7 @@ std::optional<Result> FrameReader::search(std::uint64_t from, std::string& failu
         const double start = static_cast<double>(base_) + r.frameStartChips * perChip_ * (1 + r.clockErrorPpm * 1e-6);
         const bool settled = std::abs(r.clockErrorPpm) * 1e-6 * static_cast<double>(N) <= kClockSettledChips;
         lock_ = Lock{r.pnOffset,         filterOf(r.reference), r.reference.phaseEqActive != 0, !r.mirrorSpectrum,
-                     r.frequencyErrorHz, r.clockErrorPpm,       settled ? 0.0 : r.clockErrorPpm, start};
+                     r.frequencyErrorHz, r.clockErrorPpm,       settled ? 0.0 : r.clockErrorPpm, start, r.echoRays};
         return r;
     } catch (const std::runtime_error& e) {
         if (!first_ && !keepSearching_) throw;
@@ -180,11 +181,16 @@ std::optional<Result> FrameReader::readOnLock(double& measuredStart, std::string
     fine.frequencyHz = lk.frequencyHz;
     AlignmentInput input{&window, 0, workRate, nullptr, nullptr};
     const Alignment foreseen{at - static_cast<double>(k0), lk.frequencyHz};
-    const FrameContent read = readAt(alignedSpectrum(input, foreseen), fine.chain, lk.pnOffset);
+    // Read through the echoes the first frame showed, and aligned against the reference as they
+    // show it: the echoes then move neither the reading nor the timing.
+    fine.channel = lk.channel;
+    const FrameContent read = readAt(equalized(alignedSpectrum(input, foreseen), lk.channel, r_), fine.chain, lk.pnOffset);
     const engine::FrameArgs made = rebuild(read, fine.base);
     Waveform ref = waveformOf(made, fine.chain, frame);
-    input.reference = &ref.samples;
-    input.referenceSpectrum = &ref.spectrum;
+    const Waveform seen = lk.channel.empty() ? Waveform{} : throughChannel(ref, lk.channel, r_);
+    const Waveform& against = lk.channel.empty() ? ref : seen;
+    input.reference = &against.samples;
+    input.referenceSpectrum = &against.spectrum;
     fine.estimate = align(input, foreseen, 2);
     FrameReading reading{applyAlignment(input, fine.estimate), read, made, std::move(ref.samples)};
     fine.frequencyHz = 0;
@@ -298,6 +304,7 @@ Result FrameReader::summary() const {
     s.rho = sums_.rho / n;
     s.rhoPilot = sums_.rhoPilot / n;
     s.rhoWholeFrame = sums_.rhoWhole / n;
+    s.rhoEqualized = sums_.rhoEqualized / n;
     s.evmRmsPercent = std::sqrt(sums_.evmSquared / n);
     s.evmRmsPercentWholeFrame = std::sqrt(sums_.evmWholeSquared / n);
     s.evmPeakPercent = sums_.evmPeak;

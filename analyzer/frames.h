@@ -60,11 +60,12 @@ private:
         double clockPpm = 0;
         double resampledPpm = 0;  // the clock the samples are read on
         double start = 0;  // the next frame's first chip, in capture samples from the first
+        Channel channel;   // the echoes the first frame showed
     };
     // Running sums of the frames' figures: their readings are not kept.
     struct Sums {
         std::size_t frames = 0;
-        double frequencyHz = 0, clockPpm = 0, rho = 0, rhoPilot = 0, rhoWhole = 0;
+        double frequencyHz = 0, clockPpm = 0, rho = 0, rhoPilot = 0, rhoWhole = 0, rhoEqualized = 0;
         double evmSquared = 0, evmWholeSquared = 0, evmPeak = 0;
         double iqOffset = 0, gainImbalanceDb = 0, quadratureDeg = 0;
         void add(const Result& r);

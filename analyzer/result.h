@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analyzer/channel.h"
 #include "dsp/types.h"
 #include "engine/bursts.h"
 #include "engine/frame.h"
@@ -114,6 +115,9 @@ struct Result {
     // The channel relative to its main ray: 33 taps at chip/2 spacing, the main ray (1) in the
     // middle, from 8 chips before it to 8 chips after. Every tap is kept, however small.
     std::vector<dsp::cplx> channel;
+    // The same channel as the echoes were found (delay and gain each): what further frames of a
+    // capture are read through.
+    Channel echoRays;
     double rhoWholeFrame = 0;
     double evmRmsPercentWholeFrame = 0;
     // Power after the channel filter, 16 chips at a time (2048 values, slot 1 first), in dB

@@ -370,6 +370,7 @@ Result measureStage(const Capture& capture, const Acquired& acquired, const Cand
     res.rho = q.rho;
     res.rhoPilot = q.rhoPilot;
     res.rhoEqualized = equalizedQ.rho;
+    res.echoRays = fine.channel;
     const auto taps = channelTaps(fine.channel);
     res.channel.assign(taps.begin(), taps.end());
     res.evmRmsPercent = q.evmRmsPercent;

@@ -126,6 +126,10 @@ engine::FrameArgs rebuild(const FrameContent& f, engine::FrameArgs base);
 FrameContent readAt(const dsp::CVec& spectrum, const ChainSettings& chain, int pnOffset);
 // What the chain makes of the frame the arguments describe, kept to its `size` lowest frequencies.
 Waveform waveformOf(const engine::FrameArgs& a, const ChainSettings& chain, std::size_t size);
+// A reference as the channel between transmitter and capture shows it.
+Waveform throughChannel(Waveform w, const Channel& channel, double samplesPerChip);
+// Aligned samples' transform with the channel's echoes divided out, for reading the content.
+dsp::CVec equalized(dsp::CVec spectrum, const Channel& channel, double samplesPerChip);
 
 // The stages in order.
 Result readCapture(const Capture& capture);

@@ -102,11 +102,12 @@ TEST(FrameReader, ReadsNoMoreFramesThanAsked) {
 }
 
 // A capture of exactly three frames, cut at the first's start and the last's end, through an
-// echo, moved by a hair either way: the first frame then begins, or the last ends, a hair beyond
-// the capture's edge, and all three are read all the same.
+// echo 3 dB below the main ray, moved by a hair either way: the first frame then begins, or the
+// last ends, a hair beyond the capture's edge, and all three are read all the same, each through
+// the echo the first showed.
 TEST(FrameReader, WholeFramesCutAtTheCapturesEdgesAreEachRead) {
     const auto d = busyFrame(13, 2);
-    const dsp::CVec wave = analyzertest::multipath(engine::Zuno_FwdChnFrame(d.args).waveform, 2, {{5, -6, 0.7}});
+    const dsp::CVec wave = analyzertest::multipath(engine::Zuno_FwdChnFrame(d.args).waveform, 2, {{5, -3, 0.7}});
     dsp::CVec tiled;
     for (int k = 0; k < 3; ++k) tiled.insert(tiled.end(), wave.begin(), wave.end());
     for (const double hair : {-0.02, 0.02}) {
@@ -120,7 +121,13 @@ TEST(FrameReader, WholeFramesCutAtTheCapturesEdgesAreEachRead) {
         for (std::size_t k = 0; k < 3; ++k) {
             EXPECT_TRUE(frames[k].failure.empty()) << frames[k].failure;
             EXPECT_NEAR(frames[k].summary.startChips, 32768.0 * static_cast<double>(k) + hair / 2, 0.02) << k;
+            EXPECT_TRUE(frames[k].summary.warnings.empty()) << k << ": " << frames[k].summary.warnings.front();
         }
+        const analyzer::Result s = reader.summary();
+        EXPECT_TRUE(s.warnings.empty()) << s.warnings.front();
+        EXPECT_GT(s.rhoEqualized, 0.99);
+        EXPECT_LT(s.rho, 0.8);  // the echo is part of the transmitter's error
+        EXPECT_EQ(s.dataSource, d.source);
     }
 }
 
