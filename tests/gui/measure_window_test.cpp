@@ -212,6 +212,10 @@ TEST_F(MeasureWindow, EachFrameOfALongCaptureInItsOwnView) {
     for (int k = 0; k < tabs->count(); ++k) EXPECT_NE(tabs->tabText(k), "Frames") << "one frame needs no list of frames";
 
     analyzer::Result r = analysis();
+    r.channel.assign(33, {});
+    r.channel[16] = 1;
+    r.channel[21] = std::polar(0.7, 0.7);
+    r.rhoEqualized = 0.99995;
     r.frames = {{12.25, 100, 3.2, 12.4, 0.99999, 0.999995, 0.42, "acquired", {}},
                 {32780.5, 100, 3.1, 12.6, 0.99998, 0.999994, 0.45, "kept", {}},
                 {65548.75, 0, 0, 0, 0, 0, 0, "none", {"no pilot within +-25 kHz"}}};
@@ -230,6 +234,7 @@ TEST_F(MeasureWindow, EachFrameOfALongCaptureInItsOwnView) {
     QTest::mouseClick(frames->viewport(), Qt::LeftButton, {}, frames->visualItemRect(frames->item(0, 0)).center());
     QTest::keyClick(frames, Qt::Key_Down);
     EXPECT_EQ(frames->currentRow(), 1);
+    if (const char* shot = std::getenv("ZUNO_FRAMES_SHOT")) window->grab().save(shot);
 }
 
 TEST_F(MeasureWindow, SlotChosenWithMouseAndKeyboard) {
