@@ -142,9 +142,9 @@ Result analyzeCentred(const dsp::CVec& samples, const Options& options) {
 Result analyze(const dsp::CVec& samples, const Options& options) {
     workingRatio(options.sampleRate);  // refuses a rate outside what is read, before the samples
     checkCapture(samples, options);
-    if (options.carrierOffsetHz == 0) return analyzeCentred(samples, options);
-    Result r = analyzeCentred(selectCarrier(samples, options.carrierOffsetHz, options.sampleRate), options);
-    r.carrierOffsetHz = options.carrierOffsetHz;
+    if (!options.carrierOffsetHz) return analyzeCentred(samples, options);
+    Result r = analyzeCentred(selectCarrier(samples, *options.carrierOffsetHz, options.sampleRate), options);
+    r.carrierOffsetHz = *options.carrierOffsetHz;
     return r;
 }
 

@@ -21,8 +21,9 @@ struct Options {
     // Absent: each is tried and the reference that fits the capture best is kept.
     std::optional<ReferenceFilter> filter = ReferenceFilter::Acp;
     std::optional<bool> phaseEqualizer = true;
-    // The carrier read, in Hz from the capture's centre: moved to zero and the others filtered away.
-    double carrierOffsetHz = 0;
+    // The carrier read, in Hz from the capture's centre: moved to zero and the others filtered
+    // away (at 0 Hz too, the centre carrier of several). Absent: the capture is read as it is.
+    std::optional<double> carrierOffsetHz;
 };
 
 // The reference settings a frame was calculated with (rate, filter, equalizer); PN offset searched.

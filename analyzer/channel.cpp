@@ -29,6 +29,10 @@ constexpr std::size_t kMostRays = 6;
 // and be no weaker than this relative to the main ray: less is the reference's own mismatch.
 constexpr double kAboveResidual = 20;
 constexpr double kLeastEcho = 1e-3;  // -30 dB
+// Rays that leave the band-limited response at the main ray 6 dB or more below the main ray
+// itself cancel one another there: a fit of distortion (a clipped or compressed transmitter), not
+// a channel; the main ray is then taken alone.
+constexpr double kLeastMainTap = 0.5;
 // A deep notch of the channel is not filled with noise when divided out.
 constexpr double kNotchFloor = 1e-3;
 // The pilot bursts' edge chips hold the filter tails of the MAC chips beside them.
@@ -215,6 +219,24 @@ void forEachResponse(std::size_t n, const Channel& channel, double samplesPerChi
     }
 }
 
+// The rays as the channel relative to the strongest of them, the main ray.
+ChannelFit rayFit(const Rays& rays, double samplesPerChip) {
+    ChannelFit fit;
+    std::size_t main = 0;
+    for (std::size_t r = 1; r < rays.gain.size(); ++r)
+        if (std::norm(rays.gain[r]) > std::norm(rays.gain[main])) main = r;
+    fit.mainDelayChips = rays.delay[main] / samplesPerChip;
+    fit.mainGain = rays.gain[main];
+    for (std::size_t r = 0; r < rays.gain.size(); ++r) {
+        const double delay = (rays.delay[r] - rays.delay[main]) / samplesPerChip;
+        if (r == main || std::abs(delay) > kEchoSpanChips + 0.25) continue;
+        fit.channel.echoes.push_back({delay, rays.gain[r] / rays.gain[main]});
+    }
+    std::sort(fit.channel.echoes.begin(), fit.channel.echoes.end(),
+              [](const Ray& a, const Ray& b) { return a.delayChips < b.delayChips; });
+    return fit;
+}
+
 }  // namespace
 
 ChannelFit estimateChannel(const dsp::CVec& spectrum, const dsp::CVec& reference, double samplesPerChip) {
@@ -232,6 +254,7 @@ ChannelFit estimateChannel(const dsp::CVec& spectrum, const dsp::CVec& reference
         for (long d = -span; d <= span; ++d) rays.onGrid[r].push_back(s.sum(s.power, static_cast<double>(d) - rays.delay[r]));
     };
     std::vector<double> grid;
+    Rays alone;  // the first ray found, fitted by itself
     for (std::size_t found = 0; found < kMostRays; ++found) {
         // The strongest lag the rays so far leave, against the median of all: noise and the
         // reference's mismatch spread over every lag, an echo stands at its own.
@@ -271,21 +294,12 @@ ChannelFit estimateChannel(const dsp::CVec& spectrum, const dsp::CVec& reference
             for (std::size_t r = 0; r < rays.delay.size(); ++r) placeOnGrid(r);
         } else {
             placeOnGrid(0);
+            alone = rays;
         }
     }
     if (rays.delay.empty()) return fit;
-    std::size_t main = 0;
-    for (std::size_t r = 1; r < rays.gain.size(); ++r)
-        if (std::norm(rays.gain[r]) > std::norm(rays.gain[main])) main = r;
-    fit.mainDelayChips = rays.delay[main] / samplesPerChip;
-    fit.mainGain = rays.gain[main];
-    for (std::size_t r = 0; r < rays.gain.size(); ++r) {
-        const double delay = (rays.delay[r] - rays.delay[main]) / samplesPerChip;
-        if (r == main || std::abs(delay) > kEchoSpanChips + 0.25) continue;
-        fit.channel.echoes.push_back({delay, rays.gain[r] / rays.gain[main]});
-    }
-    std::sort(fit.channel.echoes.begin(), fit.channel.echoes.end(),
-              [](const Ray& a, const Ray& b) { return a.delayChips < b.delayChips; });
+    fit = rayFit(rays, samplesPerChip);
+    if (std::abs(channelTaps(fit.channel)[kChannelTaps / 2]) < kLeastMainTap) fit = rayFit(alone, samplesPerChip);
     return fit;
 }
 

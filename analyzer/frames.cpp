@@ -157,7 +157,7 @@ std::optional<Result> FrameReader::readOnLock(double& measuredStart, std::string
         return r;
     }
     if (cutAtEnd) slice.resize(slice.size() + 4 * static_cast<std::size_t>(std::ceil(step)));
-    if (options_.carrierOffsetHz != 0) slice = selectCarrier(slice, options_.carrierOffsetHz, options_.sampleRate);
+    if (options_.carrierOffsetHz) slice = selectCarrier(slice, *options_.carrierOffsetHz, options_.sampleRate);
     if (!wholeRatio(options_.sampleRate) || lk.resampledPpm != 0)
         slice = toWorkingRate(slice, options_.sampleRate, r_, lk.resampledPpm);
     const double at = (lk.start - origin) / step;
@@ -198,7 +198,7 @@ std::optional<Result> FrameReader::readOnLock(double& measuredStart, std::string
     candidates.chosen = {0, lk.pnOffset, 0};
     Result r = measureStage(capture, acquired, candidates, fine, reading);
     r.sampleRate = options_.sampleRate;
-    r.carrierOffsetHz = options_.carrierOffsetHz;
+    r.carrierOffsetHz = options_.carrierOffsetHz.value_or(0);
     r.referenceFound = first_->referenceFound;
     r.referencesTried = first_->referencesTried;
     measuredStart = origin + (static_cast<double>(k0) + r.frameStartChips * r_) * step;

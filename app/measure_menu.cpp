@@ -142,7 +142,9 @@ void MeasureMenu::menuPlotMeasure(const host::Handles& h) {
         if (first.pnOffset) made.PilotOffsetIndex = *first.pnOffset;
     }
     analyzer::Options options = analyzer::optionsFor(model::frameArguments(made, {}));
-    options.carrierOffsetHz = s.waveformCarriersHz.empty() ? 0.0 : s.waveformCarriersHz.front();
+    // The first carrier, filtered from the others (of one carrier at the centre, the capture as it is).
+    const auto& offsets = s.waveformCarriersHz;
+    if (offsets.size() > 1 || (offsets.size() == 1 && offsets.front() != 0)) options.carrierOffsetHz = offsets.front();
     measure(playedWaveform(ctx_), options, plotLabel(ctx_));
 }
 

@@ -225,7 +225,8 @@ analyzer::ReferenceFilter referenceFilter(const std::string& name) {
 }
 
 std::string analyzeSamples(const SampleArray& samples, double rate, std::optional<int> pnOffset,
-                           const std::string& reference, bool equalizer, double offset, std::optional<std::size_t> frames) {
+                           const std::string& reference, bool equalizer, std::optional<double> offset,
+                           std::optional<std::size_t> frames) {
     analyzer::Options options;
     options.carrierOffsetHz = offset;
     options.sampleRate = rate;

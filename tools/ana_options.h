@@ -15,7 +15,7 @@ struct AnaOptions {
     std::optional<model::CaptureFormat> format;
     std::optional<double> rate;  // Hz
     std::optional<int> pnOffset;
-    double offsetHz = 0;  // --offset: the carrier read
+    std::optional<double> offsetHz;  // --offset: the carrier read (filtered from the others)
     // Absent (--reference auto): found as the best fit, with the equalizer unless --no-eq.
     std::optional<analyzer::ReferenceFilter> filter = analyzer::ReferenceFilter::Acp;
     std::optional<bool> equalizer = true;

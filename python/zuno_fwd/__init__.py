@@ -372,7 +372,7 @@ def keep_large_buffers():
     _core.keep_large_buffers()
 
 
-def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True, offset=0.0, frames=None):
+def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True, offset=None, frames=None):
     """Finds the frames in samples and measures them as zuno-ana does.
 
     Parameters
@@ -389,9 +389,10 @@ def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True, o
         filter or none.
     equalizer : bool, default True
         The reference transmitter's phase equalizer.
-    offset : float, default 0.0
+    offset : float, optional
         The carrier to read, in Hz from the centre (as zuno-ana --offset): moved to zero and
-        the other carriers of a multi-carrier waveform filtered away.
+        the other carriers of a multi-carrier waveform filtered away (0 for the centre one of
+        several). None reads the samples as they are.
     frames : int, optional
         Read at most this many whole frames; every whole frame when None. The figures are
         averaged over them and each frame's are in "frames".
@@ -426,4 +427,5 @@ def analyze(samples, rate, *, pn_offset=None, reference="acp", equalizer=True, o
         frames = operator.index(frames)
         if frames < 1:
             raise ValueError(f"frames must be a whole number from 1 on, not {frames}")
-    return json.loads(_core.analyze(samples, float(rate), pn_offset, reference, bool(equalizer), float(offset), frames))
+    return json.loads(_core.analyze(samples, float(rate), pn_offset, reference, bool(equalizer),
+                                    None if offset is None else float(offset), frames))

@@ -55,7 +55,7 @@ def analyze(
     pn_offset: Optional[int] = ...,
     reference: Literal["acp", "std", "rect"] = ...,
     equalizer: bool = ...,
-    offset: float = ...,
+    offset: Optional[float] = ...,
     frames: Optional[int] = ...,
 ) -> dict[str, Any]: ...
 def keep_large_buffers() -> None: ...
