@@ -24,7 +24,7 @@ const std::vector<host::OptionSpec>& optionTable() {
         {"pn-offset", 0, "N", "The pilot PN offset to read (0 to 511); searched when not given."},
         {"offset", 0, "HZ",
          "Read the carrier HZ from the capture's centre, the other carriers filtered away (a capture of "
-         "several carriers)."},
+         "several carriers; 0 for the one at the centre)."},
         {"reference", 0, "NAME",
          "The reference transmitter's baseband filter: acp (the default, with the phase equalizer), std, rect, "
          "or auto to try each, with and without the equalizer, and keep the best fit."},
