@@ -35,13 +35,16 @@ work=$(mktemp -d /tmp/zuno-deb.XXXXXX)
 # Every program and library as the hardening flags made it: position-independent, relocations
 # read-only and bound at start, C library calls fortified where the compiler could check them.
 dpkg-deb -x "$deb" "$work/tree"
+# A tool's whole output is read before it is searched: grep -q stops at the first match, and the
+# tool, still writing, would end on a broken pipe that pipefail takes for a failure.
+shows() { local out; out=$("${@:2}"); grep -Eq "$1" <<< "$out"; }
 for f in $(find "$work/tree/usr" -type f \( -path '*/bin/*' -o -name '*.so*' \)); do
   name=${f#"$work/tree"}
-  readelf -lW "$f" | grep -q GNU_RELRO || fail "$name has no read-only relocations (relro)"
-  readelf -dW "$f" | grep -Eq 'BIND_NOW|FLAGS.*NOW' || fail "$name binds its symbols lazily (no -z now)"
-  case $f in */bin/*) readelf -hW "$f" | grep -q 'DYN (' || fail "$name is not position-independent";; esac
+  shows GNU_RELRO readelf -lW "$f" || fail "$name has no read-only relocations (relro)"
+  shows 'BIND_NOW|FLAGS.*NOW' readelf -dW "$f" || fail "$name binds its symbols lazily (no -z now)"
+  case $f in */bin/*) shows 'DYN \(' readelf -hW "$f" || fail "$name is not position-independent";; esac
 done
-nm -D "$work/tree/usr/bin/zuno-gen" | grep -q '__[a-z]*_chk' || fail "zuno-gen calls no fortified function"
+shows '__[a-z]*_chk' nm -D "$work/tree/usr/bin/zuno-gen" || fail "zuno-gen calls no fortified function"
 rm -rf "$work/tree"
 remove() {
   DEBIAN_FRONTEND=noninteractive apt-get remove -y zuno-fwd > "$work/remove.log" 2>&1 || cat "$work/remove.log"
