@@ -1,5 +1,6 @@
 #include "model/crest_reduction.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -32,6 +33,28 @@ dsp::CVec channelFilter(const std::vector<double>& offsetsHz, double sampleRate,
     return h;
 }
 
+// w[start + k] -= v h[k], circularly, in plain arithmetic: the two runs either side of the wrap
+// vectorise, and the product needs none of the complex type's checks for infinities.
+void subtractFiltered(dsp::CVec& w, std::size_t start, const dsp::CVec& h, dsp::cplx v) {
+    const double vr = v.real(), vi = v.imag();
+    const auto run = [&](std::size_t at, std::size_t from, std::size_t to) {
+        auto* out = reinterpret_cast<double*>(w.data() + at);
+        const auto* tap = reinterpret_cast<const double*>(h.data() + from);
+        for (std::size_t k = 0; k < to - from; ++k) {
+            const double hr = tap[2 * k], hi = tap[2 * k + 1];
+            out[2 * k] -= vr * hr - vi * hi;
+            out[2 * k + 1] -= vr * hi + vi * hr;
+        }
+    };
+    const std::size_t first = std::min(h.size(), w.size() - start);
+    run(start, 0, first);
+    for (std::size_t from = first; from < h.size();) {  // a filter longer than the waveform wraps again
+        const std::size_t to = std::min(h.size(), from + w.size());
+        run(0, from, to);
+        from = to;
+    }
+}
+
 struct Excess {
     std::size_t at;
     dsp::cplx value;
@@ -50,7 +73,7 @@ CrestReduction reduceCrest(dsp::CVec& w, double targetDb, const std::vector<doub
     std::size_t half = 0;
     const dsp::CVec h = channelFilter(offsetsHz, sampleRate, half);
     const std::size_t n = w.size();
-    dsp::CVec change(n);
+    const dsp::CVec before = w;
     std::vector<Excess> excess;
     while (r.iterations < kMaxCrestIterations && !r.reached) {
         ++r.iterations;
@@ -61,34 +84,20 @@ CrestReduction reduceCrest(dsp::CVec& w, double targetDb, const std::vector<doub
             if (const double p = std::norm(w[i]); p > level2) excess.push_back({i, w[i] * (1 - level / std::sqrt(p))});
         if (r.iterations == kMaxCrestIterations) {
             // The last pass clips what little the filtered passes left above the level, unfiltered.
-            for (const Excess& e : excess) {
-                w[e.at] -= e.value;
-                change[e.at] += e.value;
-            }
+            for (const Excess& e : excess) w[e.at] -= e.value;
         } else {
             // Circular: the waveform loops.
-            for (const Excess& e : excess) {
-                const dsp::cplx v = kOvershoot * e.value;
-                std::size_t j = (e.at + n - half % n) % n;
-                for (const dsp::cplx& tap : h) {
-                    const dsp::cplx d = v * tap;
-                    w[j] -= d;
-                    change[j] += d;
-                    if (++j == n) j = 0;
-                }
-            }
+            for (const Excess& e : excess) subtractFiltered(w, (e.at + n - half % n) % n, h, kOvershoot * e.value);
         }
         stats = waveformStats(w);
         r.afterDb = stats.crestDb;
         r.reached = r.afterDb <= targetDb + kCrestToleranceDb;
     }
-    // The waveform as it came is w + change.
     std::complex<double> cross = 0;
     double original = 0, now = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const dsp::cplx x0 = w[i] + change[i];
-        cross += std::conj(x0) * w[i];
-        original += std::norm(x0);
+        cross += std::conj(before[i]) * w[i];
+        original += std::norm(before[i]);
         now += std::norm(w[i]);
     }
     r.rho = original > 0 && now > 0 ? std::norm(cross) / (original * now) : 1.0;
