@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
+source scripts/shows.sh
 ensure_packages "${DEB_PACKAGES[@]}"
 build=$(realpath -m "${1:-build/deb}")
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
@@ -24,7 +25,7 @@ rm -rf "$build/package"
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$build/package"
 deb=$(ls "$build"/package/zuno-fwd_"$version"_*.deb)
 echo "package: $deb"
-dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the package's dependencies miss the Qt libraries"
+shows libqt6widgets6 dpkg-deb -f "$deb" Depends || fail "the package's dependencies miss the Qt libraries"
 # Debian's checks: no error (the warnings left are explained in the release notes).
 status=0
 lintian --fail-on error --tag-display-limit 0 "$deb" > "$build/package/lintian.txt" 2>&1 || status=$?
@@ -35,9 +36,6 @@ work=$(mktemp -d /tmp/zuno-deb.XXXXXX)
 # Every program and library as the hardening flags made it: position-independent, relocations
 # read-only and bound at start, C library calls fortified where the compiler could check them.
 dpkg-deb -x "$deb" "$work/tree"
-# A tool's whole output is read before it is searched: grep -q stops at the first match, and the
-# tool, still writing, would end on a broken pipe that pipefail takes for a failure.
-shows() { local out; out=$("${@:2}"); grep -Eq "$1" <<< "$out"; }
 for f in $(find "$work/tree/usr" -type f \( -path '*/bin/*' -o -name '*.so*' \)); do
   name=${f#"$work/tree"}
   shows GNU_RELRO readelf -lW "$f" || fail "$name has no read-only relocations (relro)"

@@ -6,6 +6,7 @@
 # module and programs (pytest).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/shows.sh
 build=$(realpath "${1:-build/test}")
 source=$(pwd)
 id=org.zuno.ZunoFwd
@@ -29,7 +30,7 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
 icon=$(sed -n 's/^Icon=//p' "$prefix/share/applications/$id.desktop")
 [ "$icon" = "$id" ] || fail "the desktop entry names the icon $icon"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/$icon.svg" || fail "no scalable icon"
-file -b "$prefix/share/icons/hicolor/256x256/apps/$icon.png" | grep -q 'PNG image data, 256 x 256' ||
+shows 'PNG image data, 256 x 256' file -b "$prefix/share/icons/hicolor/256x256/apps/$icon.png" ||
   fail "no 256 px icon"
 
 # Every program: its version, its manual page, and no path into the source or build tree.
@@ -52,11 +53,11 @@ library=$(find "$prefix" -name "libzuno_fwd.so.*.*.*")
 [ "$(objdump -p "$library" | awk '/SONAME/ {print $2}')" = "libzuno_fwd.so.${version%%.*}" ] ||
   fail "libzuno_fwd has no SONAME of its major version"
 while read -r elf; do
-  if readelf -d "$elf" | grep -E 'RPATH|RUNPATH' | grep -qE "$build|$source"; then
+  if shows "(RPATH|RUNPATH).*($build|$source)" readelf -d "$elf"; then
     fail "$elf looks for libraries in the build tree"
   fi
 done < <(find "$prefix" -type f \( -perm -u+x -o -name '*.so*' \))
-ldd "$prefix/bin/zuno-fwd" | grep -q "libzuno_fwd.so.0 => $prefix/" ||
+shows "libzuno_fwd.so.0 => $prefix/" ldd "$prefix/bin/zuno-fwd" ||
   fail "zuno-fwd does not load the installed library: $(ldd "$prefix/bin/zuno-fwd" | grep zuno)"
 
 # The installed programs at work, from a folder of their own: a frame downloaded from zuno-gen
