@@ -14,6 +14,7 @@
 
 #include "tests/hwio/sim_process.h"
 #include "tests/support/run_command.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/tools/zuno_gen_run.h"
 #include "zuno_version.h"
 
@@ -44,13 +45,7 @@ std::string noDisplay(const std::string& program) {
     return "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + program;
 }
 
-class StandardOutput : public testing::Test {
-protected:
-    fs::path dir = fs::temp_directory_path() / ("zuno-command-lines-test-" + std::to_string(::getpid()));
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string at(const char* name) const { return (dir / name).string(); }
-};
+class StandardOutput : public testsupport::ScratchDirTest {};
 
 // "--name" and "-x" in the words of `text`, split at blanks, commas, quotes and '='.
 std::set<std::string> optionWords(const std::string& text) {
@@ -176,31 +171,31 @@ TEST(CommandLines, ValuesJoinedWithEqualsOrShortenedNames) {
 // --out - and every name of standard output: the samples alone there, the summary on standard error.
 TEST_F(StandardOutput, SamplesThereAloneSummaryOnStandardError) {
     const std::string gen = genPath() + " --seed 1 --set OverSampling=2 --format cf32";
-    ASSERT_EQ(zunoGen("--seed 1 --set OverSampling=2 --format cf32 --out " + at("file.cf32")).status, 0);
-    const std::string samples = readAll(at("file.cf32"));
+    ASSERT_EQ(zunoGen("--seed 1 --set OverSampling=2 --format cf32 --out " + path("file.cf32")).status, 0);
+    const std::string samples = readAll(path("file.cf32"));
     ASSERT_EQ(samples.size(), 65536u * 8);
 
-    std::ofstream(at("appended")) << "head";
-    for (const std::string& shell : {"( " + gen + " --out - > " + at("out") + " 2> " + at("err") + " )",
-                                     "( " + gen + " --out /dev/stdout 2> " + at("err") + " | cat > " + at("out") + " )",
-                                     "( " + gen + " --out /dev/stdout > " + at("out") + " 2> " + at("err") + " )",
-                                     "( " + gen + " --out /proc/self/fd/1 2> " + at("err") + " | cat > " + at("out") + " )",
-                                     "( " + gen + " --out " + at("appended") + " >> " + at("appended") + " 2> " +
-                                         at("err") + " )"}) {
+    std::ofstream(path("appended")) << "head";
+    for (const std::string& shell : {"( " + gen + " --out - > " + path("out") + " 2> " + path("err") + " )",
+                                     "( " + gen + " --out /dev/stdout 2> " + path("err") + " | cat > " + path("out") + " )",
+                                     "( " + gen + " --out /dev/stdout > " + path("out") + " 2> " + path("err") + " )",
+                                     "( " + gen + " --out /proc/self/fd/1 2> " + path("err") + " | cat > " + path("out") + " )",
+                                     "( " + gen + " --out " + path("appended") + " >> " + path("appended") + " 2> " +
+                                         path("err") + " )"}) {
         const auto run = testsupport::runCommand(shell);
-        ASSERT_EQ(run.status, 0) << shell << "\n" << run.text << readAll(at("err"));
-        const std::string written = shell.find(">>") != std::string::npos ? readAll(at("appended")) : readAll(at("out"));
+        ASSERT_EQ(run.status, 0) << shell << "\n" << run.text << readAll(path("err"));
+        const std::string written = shell.find(">>") != std::string::npos ? readAll(path("appended")) : readAll(path("out"));
         const std::string expected = shell.find(">>") != std::string::npos ? "head" + samples : samples;
         EXPECT_EQ(written.size(), expected.size()) << shell;
         EXPECT_TRUE(written == expected) << shell;
-        EXPECT_THAT(readAll(at("err")), HasSubstr("65536 samples at 2457600 Hz")) << shell;
+        EXPECT_THAT(readAll(path("err")), HasSubstr("65536 samples at 2457600 Hz")) << shell;
     }
     // Two outputs both on standard output would interleave.
     const auto both = testsupport::runCommand("( " + gen + " --out - --markers /dev/stdout > /dev/null )");
     EXPECT_EQ(both.status, 1);
     EXPECT_THAT(both.text, HasSubstr("both standard output"));
     // Samples to a file leave the summary where it was.
-    const auto toFile = zunoGen("--seed 1 --set OverSampling=2 --out " + at("f"));
+    const auto toFile = zunoGen("--seed 1 --set OverSampling=2 --out " + path("f"));
     EXPECT_THAT(toFile.text, HasSubstr("65536 samples"));
 }
 
